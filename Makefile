@@ -1,0 +1,28 @@
+# The two everyday commands: `make test` and `make run`. Packages are installed first when missing.
+JOBS ?= $(shell nproc)
+SECONDS ?= 60
+
+.PHONY: deps build test test-release test-asan run bench fuzz clean
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+
+test-release: build
+	ctest --preset release -j$(JOBS) -LE slow
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j$(JOBS)
+	ctest --preset asan -j$(JOBS) -LE slow
+
+test: test-release test-asan
+
+run: build
+	./build/release/cli/marvek-cli analyze examples/*.csv
+
+clean:
+	rm -rf build

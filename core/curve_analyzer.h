@@ -1,0 +1,101 @@
+#pragma once
+// The analysis object: the selected file list, one loaded curve and the results of its last
+// unload fit. Units: depth nm, load mN, time s.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fitting.h"
+
+namespace marvek {
+
+// What a read of a curve file came to; the caller decides how to tell the user.
+enum class ReadStatus {
+    Ok,              // opened, layout recognised (the curve may still hold 0 points)
+    CannotOpen,      // missing, unreadable or not a regular file; the arrays are untouched
+    UnknownLayout,   // opened, no header or marker line found; m_nPoints = 0
+};
+
+// Caption and text of the message shown for a file of unrecognised layout.
+extern const char* const kFileFormatCaption;
+extern const char* const kFileFormatMessage;
+
+// A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok).
+std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file);
+
+class CCurveAnalyzer {
+public:
+    static constexpr int kMaxFiles = 2000;
+    static constexpr int kMaxPoints = 40000;
+    static constexpr int kMaxPointsMarkerLayout = 9000;
+
+    CCurveAnalyzer();
+    CCurveAnalyzer(const CCurveAnalyzer&) = default;
+    CCurveAnalyzer& operator=(const CCurveAnalyzer&) = default;
+    virtual ~CCurveAnalyzer();
+
+    // Reading (the reader labels unlabelled curves and applies the zero-point correction).
+    ReadStatus ReadCurveFile(const std::filesystem::path& file);
+    ReadStatus ReadCurveStream(std::istream& in);
+
+    // Corrections.
+    void DetectSegments(double tolerance);
+    void CorrectZeroPoint(double minPercent, double maxPercent);
+    double GetMaxLoad() const;
+    void ComputeDriftRate();
+
+    // Fitting numerics. FitPowerLaw fits y = alpha*(x - hf)^m and returns r^2 of the log-log
+    // line; its search window is set by the maximum depth of the loaded curve.
+    double GetMaxDepth() const;
+    double FitPowerLaw(double& alpha, double& m, double& hf, const double* x, const double* y,
+                       int n) const;
+
+    // Unload analysis. The analyses return the status of the read; on a failed read nothing
+    // else is touched, so no earlier curve's results can pass for this one.
+    void SelectUnloadSection(float minPercent, float maxPercent);
+    ReadStatus AnalyzeOliverPharr(int curve, double compliance, double epsilon, float minPercent,
+                                  float maxPercent);
+    ReadStatus AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
+                                 float maxPercent);
+
+    // Segment durations and work, from the loaded (corrected) curve.
+    void ComputeSegmentTimes();
+    double GetLoadingEnergy() const;
+    double GetUnloadingEnergy() const;
+    double GetReloadingEnergy() const;
+
+    // Replaces the file list; keeps the first kMaxFiles paths.
+    void SetFiles(const std::vector<std::filesystem::path>& files);
+
+    double m_dHoldBandFactor = 6.0;
+    double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,
+           m_dReloadTime = 0;                  // s
+    double m_dForceAccuracy = 0;               // +- mN
+    int m_bDriftCorrection = 0;                // exactly 1 = on
+    double m_dDriftRate = 0;                   // nm/s
+    double m_dIntercept = 0;                   // Doerner-Nix line intercept, mN
+    double m_dZeroFitMaxPercent = 0;           // % of the maximum load
+    double m_dZeroFitMinPercent = 0;           // % of the maximum load
+    int m_bZeroPointCorrection = 0;            // exactly 1 = on
+    double m_dZeroPointOffset = 0;             // nm, already subtracted from the depths
+    double m_dRSquared = 0, m_dM = 0, m_dAlpha = 0, m_dHr = 0, m_dHmax = 0, m_dHc = 0,
+           m_dHf = 0, m_dFmax = 0, m_dStiffness = 0;
+    int m_nFileCount = 0;
+    std::vector<std::filesystem::path> m_strFiles;  // m_nFileCount entries in use
+    int m_nFitPoints = 0;
+    // Fixed-capacity point arrays (kMaxPoints each); only the first m_nPoints belong to the
+    // loaded curve, the first m_nFitPoints of the fit arrays to the unload section.
+    std::vector<double> m_pLoad;      // mN
+    std::vector<double> m_pDepth;     // nm
+    std::vector<double> m_pFitDepth;  // nm
+    std::vector<double> m_pFitLoad;   // mN
+    std::vector<char> m_pSegment;     // 'L' 'T' 'U' 'B' 'R' or 'X'
+    std::vector<double> m_pTime;      // s
+    int m_nPoints = 0;
+
+private:
+    ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
+};
+
+}  // namespace marvek

@@ -1,0 +1,30 @@
+#pragma once
+// The parameter file: 40 settings, one per line, read at start and rewritten at exit.
+
+#include <filesystem>
+#include <string>
+
+#include "settings.h"
+
+namespace marvek {
+
+struct ParameterFileResult {
+    bool ok = false;
+    std::string error;  // why the file could not be read or written; empty when ok
+};
+
+// $XDG_CONFIG_HOME/marvek/marvek.par, by default ~/.config/marvek/marvek.par.
+std::filesystem::path DefaultParameterFilePath();
+
+// Reads the values over `settings` (a missing or unusable value keeps what `settings` holds;
+// non-finite values are never taken). ok = false when the file could not be opened.
+ParameterFileResult LoadParameters(const std::filesystem::path& file, Settings& settings);
+
+// Writes all 40 values to a temporary file beside `file` and renames it over `file`, creating
+// the folder when needed. A failed save leaves the old file as it was.
+ParameterFileResult SaveParameters(const std::filesystem::path& file, const Settings& settings);
+
+// The file's text for `settings` (what SaveParameters writes).
+std::string FormatParameters(const Settings& settings);
+
+}  // namespace marvek
