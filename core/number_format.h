@@ -11,6 +11,8 @@ namespace marvek {
 std::string FormatFixed(double value, int decimals);
 // printf("%.*g", digits, value) in the C locale; FormatSignificant(v, 7) is the export format.
 std::string FormatSignificant(double value, int digits);
+// The shortest text that reads back to the same double ("nan", "inf", "-inf" when not finite).
+std::string FormatShortest(double value);
 // printf("%d").
 std::string FormatInt(long long value);
 
@@ -18,6 +20,8 @@ std::string FormatInt(long long value);
 // a number (decimal, hexadecimal, inf, nan); 0 when there is none. `consumed` receives the
 // number of characters used, 0 when no number was found.
 double ParseDouble(std::string_view text, std::size_t* consumed = nullptr);
+// strtof in the C locale (for single-precision settings); same rules as ParseDouble.
+float ParseFloat(std::string_view text, std::size_t* consumed = nullptr);
 // strtol(text, nullptr, 10) clamped to int.
 int ParseInt(std::string_view text, std::size_t* consumed = nullptr);
 

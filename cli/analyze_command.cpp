@@ -1,0 +1,254 @@
+#include "analyze_command.h"
+
+#include <tbb/global_control.h>
+#include <tbb/parallel_for.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "analysis_options.h"
+#include "core/curve_analysis.h"
+#include "core/number_format.h"
+#include "core/results_text.h"
+
+namespace marvek::cli {
+
+namespace {
+
+struct AnalyzeOptions {
+    AnalysisOptions analysis;
+    std::vector<std::string> files;
+    bool json = false;
+    bool text = false;
+    int threads = 0;
+};
+
+// Everything reported for one file, taken from the analyzer right after its analysis.
+struct FileResult {
+    std::string file;
+    bool ok = false;
+    std::string error;
+    double fmax = 0, hmax = 0, hc = 0, hr = 0, hf = 0, s = 0, r2 = 0, alpha = 0, m = 0,
+           intercept = 0, driftRate = 0, zeroPointOffset = 0;
+    int nPoints = 0, nFitPoints = 0;
+    CurveDisplay display;
+    double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
+    double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
+    std::string resultsText;
+};
+
+struct Column {
+    const char* json;
+    const char* csv;
+    std::function<double(const FileResult&)> value;
+};
+
+const std::vector<Column>& NumericColumns() {
+    static const std::vector<Column> columns = {
+        {"Fmax", "Fmax [mN]", [](const FileResult& r) { return r.fmax; }},
+        {"hmax", "hmax [nm]", [](const FileResult& r) { return r.hmax; }},
+        {"hc", "hc [nm]", [](const FileResult& r) { return r.hc; }},
+        {"hr", "hr [nm]", [](const FileResult& r) { return r.hr; }},
+        {"hf", "hf [nm]", [](const FileResult& r) { return r.hf; }},
+        {"S", "S [mN/nm]", [](const FileResult& r) { return r.s; }},
+        {"r2", "r2", [](const FileResult& r) { return r.r2; }},
+        {"alpha", "alpha [mN/nm^m]", [](const FileResult& r) { return r.alpha; }},
+        {"m", "m", [](const FileResult& r) { return r.m; }},
+        {"intercept", "intercept [mN]", [](const FileResult& r) { return r.intercept; }},
+        {"driftRate", "driftRate [nm/s]", [](const FileResult& r) { return r.driftRate; }},
+        {"zeroPointOffset", "zeroPointOffset [nm]",
+         [](const FileResult& r) { return r.zeroPointOffset; }},
+        {"nPoints", "nPoints", [](const FileResult& r) { return r.nPoints; }},
+        {"nFitPoints", "nFitPoints", [](const FileResult& r) { return r.nFitPoints; }},
+        {"EIT", "EIT [GPa]", [](const FileResult& r) { return r.display.m_dEIT; }},
+        {"HIT", "HIT [MPa]", [](const FileResult& r) { return r.display.m_dHIT; }},
+        {"HM", "HM [MPa]", [](const FileResult& r) { return r.display.m_dHM; }},
+        {"HOP", "HOP [MPa]", [](const FileResult& r) { return r.display.m_dHOP; }},
+        {"HV", "HV [kg/mm^2]", [](const FileResult& r) { return r.display.m_dHV; }},
+        {"Ap", "Ap [nm^2]", [](const FileResult& r) { return r.display.m_dProjectedArea; }},
+        {"As", "As [nm^2]", [](const FileResult& r) { return r.display.m_dSurfaceArea; }},
+        {"loadTime", "loadTime [s]", [](const FileResult& r) { return r.loadTime; }},
+        {"topHoldTime", "topHoldTime [s]", [](const FileResult& r) { return r.topHoldTime; }},
+        {"unloadTime", "unloadTime [s]", [](const FileResult& r) { return r.unloadTime; }},
+        {"bottomHoldTime", "bottomHoldTime [s]",
+         [](const FileResult& r) { return r.bottomHoldTime; }},
+        {"reloadTime", "reloadTime [s]", [](const FileResult& r) { return r.reloadTime; }},
+        {"energyLoading", "energyLoading [nm*mN*1e-6]",
+         [](const FileResult& r) { return r.energyLoading; }},
+        {"energyUnloading", "energyUnloading [nm*mN*1e-6]",
+         [](const FileResult& r) { return r.energyUnloading; }},
+        {"energyReloading", "energyReloading [nm*mN*1e-6]",
+         [](const FileResult& r) { return r.energyReloading; }},
+    };
+    return columns;
+}
+
+std::string OneLine(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+FileResult AnalyzeFile(CCurveAnalyzer& analyzer, const std::string& file, const Settings& s) {
+    FileResult r;
+    r.file = file;
+    analyzer.SetFiles({file});
+    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, r.display);
+    if (!outcome.ok()) {
+        r.error = outcome.read == ReadStatus::UnknownLayout
+                      ? file + ": " + kFileFormatCaption + ": " + kFileFormatMessage
+                      : outcome.error;
+        return r;
+    }
+    const CCurveAnalyzer& a = analyzer;
+    r.ok = true;
+    r.fmax = a.m_dFmax, r.hmax = a.m_dHmax, r.hc = a.m_dHc, r.hr = a.m_dHr, r.hf = a.m_dHf;
+    r.s = a.m_dStiffness, r.r2 = a.m_dRSquared, r.alpha = a.m_dAlpha, r.m = a.m_dM;
+    r.intercept = a.m_dIntercept, r.driftRate = a.m_dDriftRate;
+    r.zeroPointOffset = a.m_dZeroPointOffset;
+    r.nPoints = a.m_nPoints;
+    r.nFitPoints = a.m_nFitPoints;
+    r.resultsText = BuildResultsText(analyzer, r.display, s.strategy.m_nMethod);
+    r.loadTime = a.m_dLoadTime, r.topHoldTime = a.m_dTopHoldTime;
+    r.unloadTime = a.m_dUnloadTime, r.bottomHoldTime = a.m_dBottomHoldTime;
+    r.reloadTime = a.m_dReloadTime;
+    r.energyLoading = a.GetLoadingEnergy();
+    r.energyUnloading = a.GetUnloadingEnergy();
+    r.energyReloading = a.GetReloadingEnergy();
+    // Only the numbers are reported; release the series now, batches hold many results.
+    CurveDisplay& d = r.display;
+    for (std::vector<double>* series : {&d.m_pCurveDepth, &d.m_pCurveLoad, &d.m_pFitCurveDepth,
+                                        &d.m_pFitCurveLoad, &d.m_pExtrapDepth, &d.m_pExtrapLoad})
+        std::vector<double>().swap(*series);
+    return r;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string CsvNumber(double v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    return FormatShortest(v);
+}
+
+void PrintCsvHeader(std::ostream& out) {
+    out << "file,ok,error,method";
+    for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
+    out << '\n';
+}
+
+void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method) {
+    out << CsvField(r.file) << ',' << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error))
+        << ',' << method;
+    for (const Column& c : NumericColumns())
+        out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
+    out << '\n';
+}
+
+void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
+    nlohmann::ordered_json j;
+    j["file"] = r.file;
+    j["ok"] = r.ok;
+    j["error"] = r.ok ? nlohmann::ordered_json() : nlohmann::ordered_json(r.error);
+    j["method"] = method;
+    for (const Column& c : NumericColumns()) {
+        const double v = c.value(r);
+        if (!r.ok || !std::isfinite(v))
+            j[c.json] = nullptr;
+        else if (std::string_view(c.json) == "nPoints" || std::string_view(c.json) == "nFitPoints")
+            j[c.json] = static_cast<int>(v);
+        else
+            j[c.json] = v;
+    }
+    j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
+    out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+int Run(const AnalyzeOptions& o) {
+    Settings settings;
+    std::string error;
+    if (!ResolveSettings(o.analysis, settings, error)) {
+        std::cerr << "marvek-cli analyze: " << error << '\n';
+        return 2;
+    }
+    const StrategySettings& st = settings.strategy;
+    const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
+    std::unique_ptr<tbb::global_control> limit;
+    if (o.threads > 0)
+        limit = std::make_unique<tbb::global_control>(
+            tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(o.threads));
+    const bool progress = ::isatty(STDERR_FILENO) != 0;
+    if (!o.json && !o.text) PrintCsvHeader(std::cout);
+
+    // Batches keep memory flat over tens of thousands of files while output stays in order.
+    constexpr std::size_t kBatch = 256;
+    std::vector<FileResult> results(std::min(kBatch, o.files.size()));
+    bool anyFailed = false;
+    for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
+        const std::size_t count = std::min(kBatch, o.files.size() - first);
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
+                          [&](const tbb::blocked_range<std::size_t>& range) {
+                              auto analyzer = std::make_unique<CCurveAnalyzer>();
+                              analyzer->m_bZeroPointCorrection = st.m_bZeroPointCorrection;
+                              analyzer->m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
+                              analyzer->m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+                              for (std::size_t k = range.begin(); k < range.end(); ++k)
+                                  results[k] = AnalyzeFile(*analyzer, o.files[first + k], settings);
+                          });
+        for (std::size_t k = 0; k < count; ++k) {
+            const FileResult& r = results[k];
+            if (!r.ok) {
+                anyFailed = true;
+                std::cerr << "marvek-cli: " << OneLine(r.error) << '\n';
+            }
+            if (o.json)
+                PrintJson(std::cout, r, method);
+            else if (o.text)
+                std::cout << "== " << r.file << '\n' << (r.ok ? r.resultsText : r.error + "\n");
+            else
+                PrintCsvRow(std::cout, r, method);
+        }
+        std::cout.flush();
+        if (progress)
+            std::cerr << "\ranalysed " << first + count << " of " << o.files.size() << " files"
+                      << (first + count == o.files.size() ? "\n" : "") << std::flush;
+    }
+    return anyFailed ? 1 : 0;
+}
+
+}  // namespace
+
+void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
+    auto options = std::make_shared<AnalyzeOptions>();
+    CLI::App* cmd = app.add_subcommand("analyze", "Analyse curve files, one result row per file");
+    AddAnalysisOptions(*cmd, options->analysis);
+    auto* format = cmd->add_option_group("format");
+    format->add_flag("--json", options->json, "One JSON object per line per file");
+    format->add_flag("--text", options->text, "Each curve's results text");
+    format->require_option(0, 1);
+    cmd->add_option("--threads", options->threads, "Worker threads (default: all cores)")
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("FILE", options->files, "Curve files (.csv)")->required();
+    cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
+}
+
+}  // namespace marvek::cli

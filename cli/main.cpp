@@ -1,0 +1,24 @@
+// marvek-cli: the analysis core for scripts and batches.
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "analyze_command.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Marvek: nanoindentation curve analysis from the command line"};
+    app.require_subcommand(1);
+    int exitStatus = 0;
+    marvek::cli::AddAnalyzeCommand(app, exitStatus);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    }
+    return exitStatus;
+}

@@ -1,0 +1,216 @@
+#include <cmath>
+#include <fstream>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "curve_analyzer.h"
+#include "number_format.h"
+
+namespace marvek {
+
+const char* const kFileFormatCaption = "Error Required File Format";
+const char* const kFileFormatMessage =
+    "Try\n\nFile format example (.CSV): \nDisplacement (nm), Force (mN) \n17.26392, 0.112508\n"
+    "20.6317, 0.128736\n...\n\n OR \n\nDisplacement (nm), Force (mN), Time (s) \n"
+    "17.26392, 0.112508, 0.010\n20.6317, 0.128736, 0.015\n...";
+
+std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file) {
+    switch (status) {
+        case ReadStatus::Ok: return "";
+        case ReadStatus::CannotOpen: return file.string() + ": cannot be opened";
+        case ReadStatus::UnknownLayout:
+            return file.string() + ": not a recognised curve file (no \"Depth\"/\"Disp\" header "
+                                   "line and no \",1, \" marker line)";
+    }
+    return file.string() + ": unknown read failure";
+}
+
+namespace {
+
+// Splits a stream into lines at LF, CR LF or a lone CR; lines may be of any length.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in) {}
+
+    bool Next(std::string& line) {
+        line.clear();
+        bool gotText = false;
+        for (;;) {
+            if (pos_ == end_ && !Fill()) return gotText;
+            gotText = true;
+            std::size_t i = pos_;
+            while (i < end_ && buffer_[i] != '\n' && buffer_[i] != '\r') ++i;
+            line.append(buffer_ + pos_, i - pos_);
+            if (i == end_) {
+                pos_ = end_;
+                continue;
+            }
+            pos_ = i + 1;
+            if (buffer_[i] == '\r') {
+                if (pos_ < end_) {
+                    if (buffer_[pos_] == '\n') ++pos_;
+                } else {
+                    skipLf_ = true;
+                }
+            }
+            return true;
+        }
+    }
+
+private:
+    bool Fill() {
+        in_.read(buffer_, sizeof buffer_);
+        end_ = static_cast<std::size_t>(in_.gcount());
+        pos_ = 0;
+        if (end_ == 0) return false;
+        if (skipLf_) {
+            skipLf_ = false;
+            if (buffer_[0] == '\n') pos_ = 1;
+        }
+        if (firstFill_) {
+            firstFill_ = false;
+            // Spreadsheets put a UTF-8 byte-order mark before the header.
+            if (end_ - pos_ >= 3 && std::string_view(buffer_ + pos_, 3) == "\xEF\xBB\xBF")
+                pos_ += 3;
+        }
+        return pos_ < end_ || Fill();
+    }
+
+    std::istream& in_;
+    char buffer_[1 << 16];
+    std::size_t pos_ = 0, end_ = 0;
+    bool skipLf_ = false;
+    bool firstFill_ = true;
+};
+
+bool Contains(std::string_view text, std::string_view what) {
+    return text.find(what) != std::string_view::npos;
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+void UpdateDepthFactor(std::string_view line, double& factor) {
+    if (Contains(line, "nm")) factor = 1;
+    if (Contains(line, "um")) factor = 1000;
+}
+
+char SegmentKeyword(std::string_view tail) {
+    char code = 'X';
+    if (Contains(tail, ",LOAD")) code = 'L';
+    if (Contains(tail, ",TOP_HOLD")) code = 'T';
+    if (Contains(tail, ",UNLOAD")) code = 'U';
+    if (Contains(tail, ",BOTTOM_HOLD")) code = 'B';
+    if (Contains(tail, ",RELOAD")) code = 'R';
+    return code;
+}
+
+// Position just after the k-th comma (k >= 1) at or after `from`, or npos.
+std::size_t AfterComma(std::string_view line, std::size_t from) {
+    const std::size_t comma = line.find(',', from);
+    return comma == std::string_view::npos ? comma : comma + 1;
+}
+
+struct Point {
+    double depth = 0, load = 0, time = 0;
+    char code = 'X';
+};
+
+// A point is stored only with a positive, finite depth and finite load and time.
+bool Usable(const Point& p) {
+    return p.depth > 0 && std::isfinite(p.depth) && std::isfinite(p.load) && std::isfinite(p.time);
+}
+
+// One data line of the header layout; false when the line holds no point.
+bool ParseHeaderLayoutLine(std::string& line, double& depthFactor, Point& p) {
+    UpdateDepthFactor(line, depthFactor);
+    if (line.empty() || IsLetter(line[0])) return false;
+    if (Contains(line, ";")) {
+        // Semicolon-separated files use decimal commas.
+        for (char& c : line) {
+            if (c == ',') c = '.';
+        }
+        for (char& c : line) {
+            if (c == ';') c = ',';
+        }
+    }
+    const std::string_view text(line);
+    p = Point{};
+    p.depth = ParseDouble(text) * depthFactor;
+    const std::size_t loadAt = AfterComma(text, 0);
+    if (loadAt == std::string_view::npos) return false;  // no load field
+    p.load = ParseDouble(text.substr(loadAt));
+    const std::size_t timeAt = AfterComma(text, loadAt);
+    if (timeAt != std::string_view::npos) {
+        p.time = ParseDouble(text.substr(timeAt));
+        const std::size_t thirdComma = text.find(',', timeAt);
+        if (thirdComma != std::string_view::npos) p.code = SegmentKeyword(text.substr(thirdComma));
+    }
+    return Usable(p);
+}
+
+// One line of the marker layout: any, integer, depth in um, load in mN, any, time in s.
+bool ParseMarkerLayoutLine(std::string_view line, Point& p) {
+    std::size_t field[6] = {0};
+    for (int k = 1; k < 6; ++k) {
+        field[k] = AfterComma(line, field[k - 1]);
+        if (field[k] == std::string_view::npos) return false;  // fields missing
+    }
+    p = Point{};
+    p.depth = ParseDouble(line.substr(field[2])) * 1000;
+    p.load = ParseDouble(line.substr(field[3]));
+    p.time = ParseDouble(line.substr(field[5]));
+    return Usable(p);
+}
+
+}  // namespace
+
+ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
+    enum class Layout { None, Header, Marker } layout = Layout::None;
+    LineReader reader(in);
+    std::string line;
+    double depthFactor = 1000;
+    while (reader.Next(line)) {
+        if (line.rfind("Depth", 0) == 0 || line.rfind("Disp", 0) == 0) {
+            layout = Layout::Header;
+            UpdateDepthFactor(line, depthFactor);
+            break;
+        }
+        if (Contains(line, ",1, ")) {
+            layout = Layout::Marker;
+            break;
+        }
+    }
+    if (layout == Layout::None) {
+        m_nPoints = 0;
+        return ReadStatus::UnknownLayout;
+    }
+    const int capacity = layout == Layout::Header ? kMaxPoints : kMaxPointsMarkerLayout;
+    int n = 0;
+    Point p;
+    while (n < capacity && reader.Next(line)) {
+        const bool stored = layout == Layout::Header ? ParseHeaderLayoutLine(line, depthFactor, p)
+                                                     : ParseMarkerLayoutLine(line, p);
+        if (!stored) continue;
+        m_pDepth[n] = p.depth;
+        m_pLoad[n] = p.load;
+        m_pTime[n] = p.time;
+        m_pSegment[n] = p.code;
+        ++n;
+    }
+    m_nPoints = n;
+    if (m_pSegment[0] == 'X') DetectSegments(0.1);
+    if (m_bZeroPointCorrection == 1) CorrectZeroPoint(m_dZeroFitMinPercent, m_dZeroFitMaxPercent);
+    return ReadStatus::Ok;
+}
+
+ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return ReadStatus::CannotOpen;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return ReadStatus::CannotOpen;
+    return ReadCurveStream(in);
+}
+
+}  // namespace marvek

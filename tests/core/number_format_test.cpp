@@ -1,0 +1,91 @@
+#include "core/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+namespace marvek {
+namespace {
+
+std::string CFormat(const char* format, double v) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, format, v);
+    return buffer;
+}
+
+// Our formatting must be byte-identical to the C library's in the C locale, including rounding
+// of halfway cases and the exponent form of %g.
+TEST(NumberFormat, MatchesCLibraryInCLocale) {
+    std::setlocale(LC_ALL, "C");
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int k = 0; k < 20000; ++k) {
+        const double v = mantissa(rng) * std::pow(10.0, exponent(rng));
+        ASSERT_EQ(FormatFixed(v, 2), CFormat("%.2f", v)) << v;
+        ASSERT_EQ(FormatFixed(v, 6), CFormat("%.6f", v)) << v;
+        ASSERT_EQ(FormatSignificant(v, 7), CFormat("%.7g", v)) << v;
+        ASSERT_EQ(FormatSignificant(v, 20), CFormat("%.20g", v)) << v;
+    }
+    for (double v : {0.0, -0.0, 0.125, 2.5, 1e21, 1e-5, 123456789.0, 0.5e-7}) {
+        EXPECT_EQ(FormatFixed(v, 2), CFormat("%.2f", v));
+        EXPECT_EQ(FormatSignificant(v, 7), CFormat("%.7g", v));
+    }
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 2), "inf");
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 2), "nan");
+}
+
+TEST(NumberFormat, ParsesLikeStrtodInTheCLocale) {
+    struct Case {
+        const char* text;
+        double value;
+        std::size_t consumed;
+    };
+    const Case cases[] = {
+        {"17.26392, 0.1", 17.26392, 8}, {"  -3e2x", -300, 6},   {"+.5", 0.5, 3},
+        {"abc", 0, 0},                  {"", 0, 0},             {" 0x10", 16, 5},
+        {"5.", 5, 2},                   {"1e", 1, 1},           {"\t\n7", 7, 3},
+    };
+    for (const Case& c : cases) {
+        std::size_t consumed = 99;
+        EXPECT_EQ(ParseDouble(c.text, &consumed), c.value) << c.text;
+        EXPECT_EQ(consumed, c.consumed) << c.text;
+    }
+    EXPECT_TRUE(std::isinf(ParseDouble("1e999")));
+    EXPECT_TRUE(std::isinf(ParseDouble("-inf")));
+    EXPECT_TRUE(std::isnan(ParseDouble("nan")));
+    EXPECT_EQ(ParseDouble("1e-999"), 0.0);
+    EXPECT_EQ(ParseInt(" 42abc"), 42);
+    EXPECT_EQ(ParseInt("-7"), -7);
+    EXPECT_EQ(ParseInt("99999999999"), std::numeric_limits<int>::max());
+    EXPECT_EQ(ParseFloat("0.070000"), 0.07f);
+}
+
+// A desktop locale with decimal commas must not change a single byte of what we write or read.
+TEST(NumberFormat, IgnoresTheProcessLocale) {
+    const char* commaLocales[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "C.UTF-8"};
+    for (const char* name : commaLocales) {
+        if (!std::setlocale(LC_ALL, name)) continue;
+        EXPECT_EQ(FormatFixed(1.5, 2), "1.50");
+        EXPECT_EQ(FormatSignificant(0.1234567891, 7), "0.1234568");
+        EXPECT_EQ(ParseDouble("2.25"), 2.25);
+    }
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(NumberFormat, ShortestRoundTrips) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> d(-1e6, 1e6);
+    for (int k = 0; k < 5000; ++k) {
+        const double v = d(rng);
+        EXPECT_EQ(ParseDouble(FormatShortest(v)), v);
+    }
+    EXPECT_EQ(FormatShortest(-std::numeric_limits<double>::quiet_NaN()), "nan");
+}
+
+}  // namespace
+}  // namespace marvek
