@@ -12,6 +12,10 @@
 
 namespace marvek {
 
+// Axis titles of the calibration graph.
+inline constexpr const char* kAreaFunctionGraphXTitle = "hc (nm)";
+inline constexpr const char* kAreaFunctionGraphYTitle = "Ap (nm^2)";
+
 // Fits Ap(h) = sum_{j<=m} c_j * h^(0.5^(j-1)) to (x, y) and writes c[0..m]. Equation l weights
 // with x^(0.5^l), one halving below the basis function of term l, and the system is solved by
 // Gaussian elimination in natural order without pivoting; a zero pivot gives non-finite

@@ -6,6 +6,17 @@
 
 namespace marvek {
 
+void PrepareAreaFunctionAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {
+    analyzer.m_bZeroPointCorrection = strategy.m_bZeroPointCorrection;
+    analyzer.m_dZeroFitMinPercent = strategy.m_fZeroFitMinPercent;
+    analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
+}
+
+void PrepareComplianceAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {
+    PrepareAreaFunctionAnalyzer(analyzer, strategy);
+    analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
+}
+
 CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const UnloadMethod& method,
                                            const CalibrationProgress& progress) {
     CalibrationCurves out;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "curve_analyzer.h"
+#include "settings.h"
 
 namespace marvek {
 
@@ -45,6 +46,13 @@ struct CalibrationCurves {
     std::vector<LeftOutCurve> leftOut;
     bool cancelled = false;
 };
+
+// The corrections a calibration's analyzer takes from the strategy before each calibration: the
+// compliance calibration takes the zero-point switch and window and the drift switch, the
+// area-function calibration the zero-point switch and window only. Neither takes the force
+// accuracy.
+void PrepareComplianceAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
+void PrepareAreaFunctionAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
 
 // Analyses every file of the analyzer's list in order. A method other than 0 or 1 analyses
 // nothing and leaves every curve out.

@@ -29,6 +29,10 @@ struct ComplianceCalibrationSettings {
 ComplianceCalibrationSettings MakeComplianceCalibrationSettings(
     const StrategySettings& strategy, const AreaCoefficients& apCoef);
 
+// Axis titles of the calibration graph.
+inline constexpr const char* kComplianceGraphXTitle = "1/Ap(nm)^0.5";
+inline constexpr const char* kComplianceGraphYTitle = "Ct (nm/mN)";
+
 // One fit of the iteration and the text shown for it ("y = <slope> x + <intercept>  R^2 = <r2>").
 struct ComplianceFit {
     LineFit line;
