@@ -4,25 +4,56 @@
 #include <cmath>
 #include <limits>
 
-#include "fitting.h"
 
 namespace marvek {
 
 namespace {
 
-// Below this many points a window is fitted directly: cheap, and tiny windows then give
-// exactly what a direct fit gives (one point: not a number).
+// Below this many points a window is fitted directly, which is as cheap as sliding.
 constexpr int kDirectFitBelow = 32;
+
+// Two passes: the means first, then the sums of deviations from them (a one-point window has
+// no spread and gives not a number, as any least-squares slope would).
+WindowFit FitCentred(const double* depth, const double* load, int begin, int end) {
+    const double k = end - begin;
+    double sumX = 0, sumY = 0;
+    for (int i = begin; i < end; ++i) sumX += depth[i], sumY += load[i];
+    const double mx = sumX / k, my = sumY / k;
+    double sxy = 0, sxx = 0;
+    for (int i = begin; i < end; ++i) {
+        sxy += (depth[i] - mx) * (load[i] - my);
+        sxx += (depth[i] - mx) * (depth[i] - mx);
+    }
+    return {sumX / k, sxy / sxx};
+}
+
+// A running sum with Neumaier's compensation, so that a term added and later removed leaves
+// no rounding residue behind.
+class CompensatedSum {
+public:
+    void Reset() { sum_ = carry_ = 0; }
+    void Add(double v) {
+        const double t = sum_ + v;
+        carry_ += std::fabs(sum_) >= std::fabs(v) ? (sum_ - t) + v : (v - t) + sum_;
+        sum_ = t;
+    }
+    double Value() const { return sum_ + carry_; }
+
+private:
+    double sum_ = 0, carry_ = 0;
+};
 
 // Sums of one window, taken about a shift point near the window so the variance terms do not
 // cancel against the square of the mean depth.
 class WindowSums {
 public:
     void Reset(const double* depth, const double* load, int begin, int end) {
-        cx_ = depth[begin];
-        cy_ = load[begin];
-        sx_ = sy_ = sxy_ = sxx_ = sumDepth_ = 0;
-        for (int i = begin; i < end; ++i) Add(depth[i], load[i]);
+        double meanX = 0, meanY = 0;
+        for (int i = begin; i < end; ++i) meanX += depth[i], meanY += load[i];
+        cx_ = meanX / (end - begin);
+        cy_ = meanY / (end - begin);
+        for (CompensatedSum* s : {&sx_, &sy_, &sxy_, &sxx_, &sumDepth_}) s->Reset();
+        for (int i = begin; i < end; ++i) Add(depth[i], load[i], 1);
         begin_ = begin;
         end_ = end;
         updates_ = 0;
@@ -32,43 +63,37 @@ public:
     // Moves the window to [begin, end); both ends only ever move forward.
     void Slide(const double* depth, const double* load, int begin, int end) {
         const int k = end - begin;
+        // Start afresh now and then: the shift point should stay near the window.
         if (!valid_ || begin >= end_ || updates_ > std::max(k, 64)) {
             Reset(depth, load, begin, end);
             return;
         }
-        for (; end_ < end; ++end_, ++updates_) Add(depth[end_], load[end_]);
-        for (; begin_ < begin; ++begin_, ++updates_) Remove(depth[begin_], load[begin_]);
+        for (; end_ < end; ++end_, ++updates_) Add(depth[end_], load[end_], 1);
+        for (; begin_ < begin; ++begin_, ++updates_) Add(depth[begin_], load[begin_], -1);
     }
 
     void Invalidate() { valid_ = false; }
 
     WindowFit Fit() const {
         const double k = end_ - begin_;
-        const double n = sxy_ - sx_ * sy_ / k;
-        const double var = sxx_ - sx_ * sx_ / k;
-        return {sumDepth_ / k, n / var};
+        const double sx = sx_.Value(), sy = sy_.Value();
+        const double n = sxy_.Value() - sx * sy / k;
+        const double var = sxx_.Value() - sx * sx / k;
+        return {sumDepth_.Value() / k, n / var};
     }
 
 private:
-    void Add(double d, double f) {
+    void Add(double d, double f, double sign) {
         const double x = d - cx_, y = f - cy_;
-        sx_ += x;
-        sy_ += y;
-        sxy_ += x * y;
-        sxx_ += x * x;
-        sumDepth_ += d;
-    }
-    void Remove(double d, double f) {
-        const double x = d - cx_, y = f - cy_;
-        sx_ -= x;
-        sy_ -= y;
-        sxy_ -= x * y;
-        sxx_ -= x * x;
-        sumDepth_ -= d;
+        sx_.Add(sign * x);
+        sy_.Add(sign * y);
+        sxy_.Add(sign * (x * y));
+        sxx_.Add(sign * (x * x));
+        sumDepth_.Add(sign * d);
     }
 
     double cx_ = 0, cy_ = 0;
-    double sx_ = 0, sy_ = 0, sxy_ = 0, sxx_ = 0, sumDepth_ = 0;
+    CompensatedSum sx_, sy_, sxy_, sxx_, sumDepth_;
     int begin_ = 0, end_ = 0, updates_ = 0;
     bool valid_ = false;
 };
@@ -101,9 +126,7 @@ std::vector<WindowFit> FitSlidingWindows(const double* depth, const double* load
             windows.push_back({nan, nan});
             sums.Invalidate();
         } else if (k < kDirectFitBelow) {
-            double sum = 0;
-            for (int i = j; i < end; ++i) sum += depth[i];
-            windows.push_back({sum / k, FitLine(depth + j, load + j, k).slope});
+            windows.push_back(FitCentred(depth, load, j, end));
             sums.Invalidate();
         } else {
             sums.Slide(depth, load, j, end);
