@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/curve_generator.h"  // TempDir
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+// Runs marvek-cli with the arguments (shell-quoted by the caller) and collects its output.
+CliRun RunCli(const std::string& args, const marvek::testing::TempDir& dir) {
+    const std::string errFile = (dir.path() / "stderr.txt").string();
+    const std::string command = std::string(MARVEK_CLI) + " " + args + " 2>" + errFile;
+    CliRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::array<char, 4096> buffer;
+    std::size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream in(errFile);
+    std::ostringstream s;
+    s << in.rdbuf();
+    run.err = s.str();
+    return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+const std::string kExamples = std::string(MARVEK_EXAMPLES) + "/";
+
+TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
+    marvek::testing::TempDir dir;
+    const CliRun run = RunCli("analyze --defaults " + kExamples + "agilent_nial_t001.csv " + kExamples +
+                               "hysitron_steel_0000.csv",
+                           dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("file,ok,error,method,Fmax [mN],hmax [nm]", 0), 0u);
+    EXPECT_NE(lines[1].find("agilent_nial_t001.csv,true,,op,"), std::string::npos);
+}
+
+TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
+    marvek::testing::TempDir dir;
+    const CliRun run = RunCli("analyze --json --defaults --method dn --dn-range 80 100 " + kExamples +
+                               "agilent_nial_t001.csv",
+                           dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto j = nlohmann::json::parse(Lines(run.out).at(0));
+    const std::vector<std::string> keys = {
+        "file", "ok", "error", "method", "Fmax", "hmax", "hc", "hr", "hf", "S", "r2", "alpha", "m",
+        "intercept", "driftRate", "zeroPointOffset", "nPoints", "nFitPoints", "EIT", "HIT", "HM",
+        "HOP", "HV", "Ap", "As", "loadTime", "topHoldTime", "unloadTime", "bottomHoldTime",
+        "reloadTime", "energyLoading", "energyUnloading", "energyReloading", "resultsText"};
+    std::vector<std::string> got;
+    for (auto it = j.begin(); it != j.end(); ++it) got.push_back(it.key());
+    std::sort(got.begin(), got.end());
+    std::vector<std::string> want = keys;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(j["method"], "dn");
+    EXPECT_EQ(j["hf"], 0.0);
+    EXPECT_EQ(j["resultsText"].template get<std::string>().rfind("Method :\n Doerner-Nix\n", 0), 0u);
+    EXPECT_TRUE(j["error"].is_null());
+}
+
+// A bad file is reported and skipped; the rest are still analysed; the exit status says so.
+TEST(AnalyzeCli, BadFilesAreNamedAndTheRestAnalysed) {
+    marvek::testing::TempDir dir;
+    const auto bad = dir.Write("bad.csv", "Time,Depth,Load\n0.1,10,0.5\n");
+    const auto binary = dir.Write("noise.csv", std::string("\x00\xff\x10,1\n\x01", 7));
+    const CliRun run = RunCli("analyze --json --defaults " + bad.string() + " " +
+                               (dir.path() / "missing.csv").string() + " " + binary.string() + " " +
+                               kExamples + "agilent_nial_t001.csv",
+                           dir);
+    EXPECT_EQ(run.status, 1);
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["ok"], false);
+    EXPECT_NE(nlohmann::json::parse(lines[0])["error"].template get<std::string>().find("Try\n\nFile format"),
+              std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["ok"], false);
+    EXPECT_EQ(nlohmann::json::parse(lines[3])["ok"], true);
+    EXPECT_NE(run.err.find("bad.csv"), std::string::npos);
+    EXPECT_NE(run.err.find("missing.csv: cannot be opened"), std::string::npos);
+}
+
+TEST(AnalyzeCli, BadOptionsGiveUsageAndStatusTwo) {
+    marvek::testing::TempDir dir;
+    EXPECT_EQ(RunCli("analyze --method xyz " + kExamples + "agilent_nial_t001.csv", dir).status, 2);
+    EXPECT_EQ(RunCli("analyze --ap 1,x " + kExamples + "agilent_nial_t001.csv", dir).status, 2);
+    EXPECT_EQ(RunCli("analyze", dir).status, 2);
+    EXPECT_EQ(RunCli("analyze --params /nonexistent/p.par " + kExamples + "agilent_nial_t001.csv",
+                     dir)
+                  .status,
+              2);
+}
+
+// Workers on all cores give the same bytes in the same order as one thread.
+TEST(AnalyzeCli, ParallelOutputEqualsOneThread) {
+    marvek::testing::TempDir dir;
+    std::string files;
+    for (int k = 0; k < 16; ++k)
+        for (const char* name : {"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv"})
+            files += " " + kExamples + name;
+    const CliRun parallel = RunCli("analyze --json --defaults --zero-point 10 90 --drift" + files, dir);
+    const CliRun single =
+        RunCli("analyze --json --defaults --zero-point 10 90 --drift --threads 1" + files, dir);
+    ASSERT_EQ(parallel.status, 0);
+    EXPECT_EQ(Lines(parallel.out).size(), 32u);
+    EXPECT_EQ(parallel.out, single.out);
+}
+
+TEST(AnalyzeCli, SettingsComeFromTheParameterFileUnlessDefaults) {
+    marvek::testing::TempDir dir;
+    // Line 7 of the parameter file is the method: Doerner-Nix.
+    const auto params = dir.Write("p.par", "0\n0.75\n82\n100\n20\n82\n1\n");
+    const std::string file = kExamples + "agilent_nial_t001.csv";
+    EXPECT_NE(RunCli("analyze --json --params " + params.string() + " " + file, dir)
+                  .out.find("\"method\":\"dn\""),
+              std::string::npos);
+    const std::string home = "XDG_CONFIG_HOME=" + dir.path().string() + " ";
+    std::filesystem::create_directories(dir.path() / "marvek");
+    std::filesystem::copy_file(params, dir.path() / "marvek" / "marvek.par");
+    const std::string env = "env " + home + MARVEK_CLI;
+    const std::string errFile = (dir.path() / "e.txt").string();
+    FILE* pipe = ::popen((env + " analyze --json --defaults " + file + " 2>" + errFile).c_str(), "r");
+    char buffer[8192] = {};
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe);
+    ::pclose(pipe);
+    EXPECT_NE(std::string(buffer, n).find("\"method\":\"op\""), std::string::npos);
+}
+
+TEST(AnalyzeCli, TextModePrintsTheResultsText) {
+    marvek::testing::TempDir dir;
+    const CliRun run = RunCli("analyze --text --defaults " + kExamples + "agilent_nial_t001.csv", dir);
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("Main Results :\n E(IT) = "), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include "core/curve_analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "curve_generator.h"
+
+namespace marvek {
+namespace {
+
+using testing::CurveSpec;
+
+TEST(AreaFunction, NineTermsWithHalvingExponents) {
+    AreaCoefficients c{};
+    c[0] = 24.5;
+    EXPECT_DOUBLE_EQ(EvaluateAreaFunction(c, 10), 2450);
+    c = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const double h = 256;
+    double expected = h * h + h;
+    for (double e = 0.5; e >= 1.0 / 128; e /= 2) expected += std::pow(h, e);
+    EXPECT_DOUBLE_EQ(EvaluateAreaFunction(c, h), expected);
+}
+
+class Driver : public ::testing::Test {
+protected:
+    void Analyse(const CurveSpec& spec, int method) {
+        WriteOptions options;
+        options.keywords = true;
+        file = dir.Write("c.csv", testing::CurveText(testing::GenerateCurve(spec), options));
+        analyzer.SetFiles({file});
+        settings.strategy.m_nMethod = method;
+        outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    }
+    using WriteOptions = testing::WriteOptions;
+    testing::TempDir dir;
+    std::filesystem::path file;
+    CCurveAnalyzer analyzer;
+    Settings settings;
+    CurveDisplay display;
+    AnalysisOutcome outcome;
+};
+
+// Derived numbers follow from the unload results with the default settings.
+TEST_F(Driver, DerivesModulusAndHardnessFromTheUnloadResults) {
+    CurveSpec spec;
+    spec.fMax = 10;
+    spec.hMax = 500;
+    spec.hf = 300;
+    spec.topHoldPoints = 10;
+    spec.unloadToFraction = 0.05;
+    Analyse(spec, 0);
+    ASSERT_TRUE(outcome.ok());
+    const CCurveAnalyzer& a = analyzer;
+    const double ap = 24.5 * a.m_dHc * a.m_dHc;
+    EXPECT_DOUBLE_EQ(display.m_dProjectedArea, ap);
+    const double er = std::sqrt(3.141592654) / 2 * a.m_dStiffness / std::sqrt(ap / 1e12);
+    const double vs = 0.3f, vi = 0.07f;  // settings are floats, widened before use
+    const double eit = (1 - vs * vs) / (1 / er - (1 - vi * vi) / 1141.0);
+    EXPECT_NEAR(display.m_dEIT, eit, std::fabs(eit) * 1e-12);
+    EXPECT_NEAR(display.m_dHIT, a.m_dFmax / ap * 1e9, 1e-6);
+    const double asHc = 26.44 * a.m_dHc * a.m_dHc;
+    EXPECT_NEAR(display.m_dHOP, a.m_dFmax / asHc * 1e9, 1e-6);
+    EXPECT_NEAR(display.m_dHV, display.m_dHOP / 9.80665, 1e-9);
+    EXPECT_DOUBLE_EQ(display.m_dSurfaceArea, 26.44 * a.m_dHmax * a.m_dHmax);
+    EXPECT_NEAR(display.m_dHM, a.m_dFmax / display.m_dSurfaceArea * 1e9, 1e-6);
+    // The series: the whole curve, the fit over 20-82 %, the fit over the whole unloading.
+    EXPECT_EQ(display.m_pCurveDepth.size(), static_cast<std::size_t>(a.m_nPoints));
+    EXPECT_LT(display.m_pFitCurveDepth.size(), display.m_pExtrapDepth.size());
+    EXPECT_EQ(display.m_pExtrapDepth.size(), static_cast<std::size_t>(a.m_nFitPoints));
+    for (std::size_t k = 0; k < display.m_pFitCurveDepth.size(); ++k)
+        EXPECT_NEAR(display.m_pFitCurveLoad[k],
+                    a.m_dAlpha * std::pow(display.m_pFitCurveDepth[k] - a.m_dHf, a.m_dM), 1e-12);
+}
+
+TEST(ModulusFormula, KnownReducedModulus) {
+    // Er = 100 GPa, vs = 0.3, vi = 0.07, Ei = 1141 GPa give E(IT) = 0.91 / (0.01 - 0.9951/1141).
+    const double eit = (1 - 0.09) / (1 / 100.0 - (1 - 0.0049) / 1141);
+    EXPECT_NEAR(eit, 99.7, 0.05);
+}
+
+TEST_F(Driver, DoernerNixSeriesIsTheLine) {
+    CurveSpec spec;
+    spec.unloadToFraction = 0.05;
+    Analyse(spec, 1);
+    ASSERT_TRUE(outcome.ok());
+    ASSERT_FALSE(display.m_pExtrapDepth.empty());
+    const double d = display.m_pExtrapDepth.back();
+    EXPECT_DOUBLE_EQ(display.m_pExtrapLoad.back(),
+                     analyzer.m_dStiffness * d + analyzer.m_dIntercept);
+}
+
+TEST_F(Driver, NoFilesAndFailedReadsChangeNothingShown) {
+    CurveDisplay untouched;
+    untouched.m_dEIT = 123;
+    display = untouched;
+    outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    EXPECT_EQ(outcome.status, AnalysisStatus::NoFiles);
+    analyzer.SetFiles({dir.path() / "vanished.csv"});
+    outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    EXPECT_EQ(outcome.status, AnalysisStatus::ReadFailed);
+    EXPECT_NE(outcome.error.find("vanished.csv"), std::string::npos);
+    EXPECT_EQ(display.m_dEIT, 123);
+}
+
+TEST_F(Driver, CopiesDriftSettingsIntoTheAnalyzer) {
+    settings.strategy.m_bDriftCorrection = 1;
+    settings.strategy.m_fForceAccuracy = 0.5f;
+    CurveSpec spec;
+    spec.unloadToFraction = 0.1;
+    spec.bottomHoldPoints = 30;
+    spec.driftRate = 0.1;
+    Analyse(spec, 0);
+    EXPECT_EQ(analyzer.m_bDriftCorrection, 1);
+    EXPECT_EQ(analyzer.m_dForceAccuracy, 0.5);
+    EXPECT_NEAR(analyzer.m_dDriftRate, 0.1, 1e-9);
+}
+
+TEST(SegmentTimes, LoadingPauseIsSkippedAndHoldsSummed) {
+    CCurveAnalyzer a;
+    const double t[] = {0, 1, 2, 10, 11, 12, 14, 15, 16, 17};
+    const char c[] = "LLLLLTTUBB";
+    for (int i = 0; i < 10; ++i) {
+        a.m_pTime[i] = t[i];
+        a.m_pSegment[i] = c[i];
+    }
+    a.m_nPoints = 10;
+    a.ComputeSegmentTimes();
+    EXPECT_EQ(a.m_dLoadTime, 3);  // 0->1, 1->2, 10->11; 2->10 is a pause
+    EXPECT_EQ(a.m_dTopHoldTime, 2);
+    EXPECT_EQ(a.m_dUnloadTime, 0);
+    EXPECT_EQ(a.m_dBottomHoldTime, 1);
+}
+
+TEST(Energies, SignsFollowTheDepthChange) {
+    CCurveAnalyzer a;
+    const double h[] = {0, 10, 20, 15, 10, 15};
+    const double f[] = {0, 1, 2, 1, 0.5, 1};
+    const char c[] = "LLLUUR";
+    for (int i = 0; i < 6; ++i) {
+        a.m_pDepth[i] = h[i];
+        a.m_pLoad[i] = f[i];
+        a.m_pSegment[i] = c[i];
+    }
+    a.m_nPoints = 6;
+    EXPECT_NEAR(a.GetLoadingEnergy(), (10 * 1 + 10 * 2) * 1e-6, 1e-18);
+    EXPECT_NEAR(a.GetUnloadingEnergy(), (-5 * 1 - 5 * 0.5) * 1e-6, 1e-18);
+    EXPECT_NEAR(a.GetReloadingEnergy(), (10 - 15) * 1 * 1e-6, 1e-18);
+}
+
+}  // namespace
+}  // namespace marvek

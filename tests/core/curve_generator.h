@@ -1,0 +1,62 @@
+#pragma once
+// Synthetic indentation curves from known parameters, for tests that recover them.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace marvek::testing {
+
+struct GeneratedPoint {
+    double depth;  // nm
+    double load;   // mN
+    double time;   // s
+    char segment;  // 'L' 'T' 'U' 'B' 'R'
+};
+
+struct CurveSpec {
+    double fMax = 10;            // mN
+    double hMax = 100;           // nm, of the specimen (before compliance and drift)
+    double hf = 40;              // nm, unloading power-law offset
+    double m = 1.5;              // unloading exponent
+    int loadPoints = 200;
+    int topHoldPoints = 0;
+    int unloadPoints = 200;
+    double unloadToFraction = 0;  // unloading ends at this fraction of fMax
+    int bottomHoldPoints = 0;
+    double compliance = 0;        // nm/mN added to every depth
+    double driftRate = 0;         // nm/s added to every depth
+    double dt = 0.1;              // s between points
+    double noiseDepth = 0;        // nm, standard deviation
+    double noiseLoad = 0;         // mN
+    unsigned seed = 1;
+};
+
+// Loading F = fMax*(h/hMax)^2, an optional hold at fMax, unloading
+// F = fMax*((h - hf)/(hMax - hf))^m down to unloadToFraction*fMax, an optional hold there.
+std::vector<GeneratedPoint> GenerateCurve(const CurveSpec& spec);
+
+struct WriteOptions {
+    bool time = true;
+    bool keywords = false;
+    bool micrometres = false;  // header says um, depths written in um
+    bool markerLayout = false;  // the ",1, " layout (depth in um, time in the sixth field)
+};
+
+std::string CurveText(const std::vector<GeneratedPoint>& points, const WriteOptions& options);
+
+// A fresh folder under the system temp folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path Write(const std::string& name, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace marvek::testing

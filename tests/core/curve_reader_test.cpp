@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/curve_analyzer.h"
+#include "curve_generator.h"
+
+namespace marvek {
+namespace {
+
+struct ReadCase {
+    const char* name;
+    std::string text;
+    ReadStatus status;
+    std::vector<double> depth, load, time;
+    std::string codes;  // segment code of each stored point; empty: not checked
+};
+
+std::ostream& operator<<(std::ostream& os, const ReadCase& c) { return os << c.name; }
+
+class ReaderCases : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReaderCases, StoresExactlyTheExpectedPoints) {
+    const ReadCase& c = GetParam();
+    CCurveAnalyzer analyzer;
+    std::istringstream in(c.text);
+    ASSERT_EQ(analyzer.ReadCurveStream(in), c.status);
+    ASSERT_EQ(analyzer.m_nPoints, static_cast<int>(c.depth.size()));
+    for (std::size_t i = 0; i < c.depth.size(); ++i) {
+        EXPECT_DOUBLE_EQ(analyzer.m_pDepth[i], c.depth[i]) << "point " << i;
+        EXPECT_DOUBLE_EQ(analyzer.m_pLoad[i], c.load[i]) << "point " << i;
+        if (!c.time.empty()) {
+            EXPECT_DOUBLE_EQ(analyzer.m_pTime[i], c.time[i]) << "point " << i;
+        }
+        if (i < c.codes.size()) {
+            EXPECT_EQ(analyzer.m_pSegment[i], c.codes[i]) << "point " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ReaderCases,
+    ::testing::Values(
+        ReadCase{"HeaderInNm", "Depth (nm),Load (mN),Time (s)\n10,0.5,0.1\n", ReadStatus::Ok,
+                 {10}, {0.5}, {0.1}, "X"},
+        ReadCase{"HeaderInUm", "Displacement (um), Force (mN)\n0.01, 0.5\n", ReadStatus::Ok,
+                 {10}, {0.5}, {0}, "X"},
+        ReadCase{"NoUnitMeansMicrometres", "Depth,Force\n0.02,1\n", ReadStatus::Ok, {20}, {1}},
+        ReadCase{"UmWinsOverNmOnOneLine", "Depth (nm or um),Force\n1,1\n", ReadStatus::Ok,
+                 {1000}, {1}},
+        ReadCase{"UnitSwitchBetweenBlocks", "Depth (um),F\n0.5,1\nblock in nm\n7,2\n",
+                 ReadStatus::Ok, {500, 7}, {1, 2}},
+        ReadCase{"KeywordRightAfterComma", "Depth (nm),F\n5,0.1,0.2,LOAD\n6,0.1,0.2, LOAD\n",
+                 ReadStatus::Ok, {5, 6}, {0.1, 0.1}, {0.2, 0.2}, "LX"},
+        ReadCase{"LastKeywordInOrderWins", "Depth (nm),F\n5,1,0,x,RELOAD,LOAD\n",
+                 ReadStatus::Ok, {5}, {1}, {0}, "R"},
+        ReadCase{"KeywordsOfEverySegment",
+                 "Depth (nm),F\n1,1,0,TOP_HOLD\n2,1,0,UNLOAD\n3,1,0,BOTTOM_HOLD\n",
+                 ReadStatus::Ok, {1, 2, 3}, {1, 1, 1}, {0, 0, 0}, "TUB"},
+        ReadCase{"SemicolonsAndDecimalCommas", "Depth (nm);F\n5;0,1;0,2\n", ReadStatus::Ok,
+                 {5}, {0.1}, {0.2}},
+        ReadCase{"NonPositiveDepthsDropped", "Depth (nm),F\n0,0.1\n-3,0.1\nx\n4,0.2\n",
+                 ReadStatus::Ok, {4}, {0.2}},
+        ReadCase{"LinesBeforeHeaderIgnored", "instrument X\n1,2,3\nDepth (nm),F\n4,5\n",
+                 ReadStatus::Ok, {4}, {5}},
+        ReadCase{"HeaderMustStartTheLine", "Time,Depth,Load\n0.1,10,0.5\n",
+                 ReadStatus::UnknownLayout, {}, {}},
+        ReadCase{"EmptyFile", "", ReadStatus::UnknownLayout, {}, {}},
+        ReadCase{"HeaderOnly", "Depth (nm),Force (mN)\n", ReadStatus::Ok, {}, {}},
+        ReadCase{"MarkerLayout", "junk\nhead,1, x\n7,1, 0.5, 2.0, 0, 3.5\n", ReadStatus::Ok,
+                 {500}, {2.0}, {3.5}, "X"},
+        ReadCase{"MarkerLayoutShortLineSkipped", "a,1, b\n7,1, 0.5, 2.0\n7,1, 0.6, 2.5,0,1\n",
+                 ReadStatus::Ok, {600}, {2.5}, {1}},
+        // Mended: a long line is one line, not several bogus points.
+        ReadCase{"ReaderKeepsWholeLongLines",
+                 "Depth (nm),F\n5,1," + std::string(300, '0') + "1,LOAD\n", ReadStatus::Ok, {5},
+                 {1}, {1}, "L"},
+        // Mended: non-finite fields make a point unusable.
+        ReadCase{"NonFiniteFieldsDropThePoint",
+                 "Depth (nm),F,T\nnan,1,0\n5,inf,0\n6,1,1e999\n7,1,2\n", ReadStatus::Ok, {7},
+                 {1}, {2}},
+        ReadCase{"LineWithoutCommaSkipped", "Depth (nm),F\n12\n\n5,1\n", ReadStatus::Ok, {5}, {1}},
+        ReadCase{"CrLfAndLoneCrEndLines", "Depth (nm),F\r\n5,1,0,LOAD\r\n6,2\r7,3", ReadStatus::Ok,
+                 {5, 6, 7}, {1, 2, 3}, {}, "L"},
+        ReadCase{"ByteOrderMarkSkipped", "\xEF\xBB\xBF" "Depth (nm),F\n5,1\n", ReadStatus::Ok,
+                 {5}, {1}}),
+    [](const ::testing::TestParamInfo<ReadCase>& p) { return std::string(p.param.name); });
+
+TEST(Reader, HeaderLayoutStopsAt40000Points) {
+    std::string text = "Depth (nm),F\n";
+    for (int i = 1; i <= 40001; ++i) text += std::to_string(i) + ",1\n";
+    CCurveAnalyzer analyzer;
+    std::istringstream in(text);
+    ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+    EXPECT_EQ(analyzer.m_nPoints, 40000);
+    EXPECT_EQ(analyzer.m_pDepth[39999], 40000);
+}
+
+TEST(Reader, MarkerLayoutStopsAt9000Points) {
+    std::string text = "h,1, x\n";
+    for (int i = 1; i <= 9001; ++i) text += "a,1," + std::to_string(i) + ",1,0,0\n";
+    CCurveAnalyzer analyzer;
+    std::istringstream in(text);
+    ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+    EXPECT_EQ(analyzer.m_nPoints, 9000);
+}
+
+TEST(Reader, ShorterCurveAfterLongerOneAndUnopenableFileKeepsCurve) {
+    testing::TempDir dir;
+    CCurveAnalyzer analyzer;
+    ASSERT_EQ(analyzer.ReadCurveFile(dir.Write("long.csv", "Depth (nm),F\n1,1\n2,2\n3,3\n")),
+              ReadStatus::Ok);
+    ASSERT_EQ(analyzer.ReadCurveFile(dir.Write("short.csv", "Depth (nm),F\n9,9\n")),
+              ReadStatus::Ok);
+    EXPECT_EQ(analyzer.m_nPoints, 1);
+    EXPECT_EQ(analyzer.ReadCurveFile(dir.path() / "missing.csv"), ReadStatus::CannotOpen);
+    EXPECT_EQ(analyzer.ReadCurveFile(dir.path()), ReadStatus::CannotOpen);  // a folder
+    EXPECT_EQ(analyzer.m_nPoints, 1);
+    EXPECT_EQ(analyzer.m_pDepth[0], 9);
+}
+
+TEST(Reader, FailureMessagesNameTheFile) {
+    EXPECT_NE(DescribeReadFailure(ReadStatus::CannotOpen, "/x/a.csv").find("/x/a.csv"),
+              std::string::npos);
+    EXPECT_EQ(std::string(kFileFormatCaption), "Error Required File Format");
+    EXPECT_EQ(std::string(kFileFormatMessage).substr(0, 34), "Try\n\nFile format example (.CSV): \n");
+}
+
+// Every real instrument export we ship reads completely, with its keywords when it has them.
+TEST(Reader, ReadsEveryRealCurve) {
+    for (const auto& entry : std::filesystem::directory_iterator(MARVEK_TEST_DATA "/real")) {
+        if (entry.path().extension() != ".csv") continue;
+        CCurveAnalyzer analyzer;
+        ASSERT_EQ(analyzer.ReadCurveFile(entry.path()), ReadStatus::Ok) << entry.path();
+        EXPECT_GT(analyzer.m_nPoints, 300) << entry.path();
+    }
+}
+
+}  // namespace
+}  // namespace marvek

@@ -1,0 +1,136 @@
+#include "core/parameter_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "curve_generator.h"
+
+namespace marvek {
+namespace {
+
+std::string Slurp(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(ParameterFile, DefaultsWriteFortyLinesInTheirOrder) {
+    const std::string text = FormatParameters(Settings{});
+    EXPECT_EQ(Lines(text), 40);
+    const std::string head =
+        "0.000000\n0.750000\n82.000000\n100.000000\n20.000000\n82.000000\n0\n0\n24.5\n0\n0\n"
+        "0\n0\n0\n0\n0\n0\n26.440000000000001279\n0\n";  // 20 digits
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const std::string tail = "0\n0\n10.000000\n90.000000\n0.020000\n0.020000\n";
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+TEST(ParameterFile, RoundTripKeepsEveryValue) {
+    testing::TempDir dir;
+    Settings s;
+    s.compliance.m_fCompliance = 0.41f;
+    s.strategy.m_nMethod = 1;
+    s.strategy.m_fEpsilon = 0.72f;
+    s.areaFunction.m_dApCoef = {24.56, 1e-300, -3.3333333333333335, 0.1, 0, 0, 0, 0, 7e22};
+    s.areaFunction.m_dFitRSquared = 0.99912345678901234;
+    s.m_fPoisson = 0.25f;
+    s.strategy.m_bDriftCorrection = 1;
+    const auto file = dir.path() / "sub" / "marvek.par";
+    ASSERT_TRUE(SaveParameters(file, s).ok);
+    Settings back;
+    ASSERT_TRUE(LoadParameters(file, back).ok);
+    EXPECT_EQ(back.compliance.m_fCompliance, 0.41f);
+    EXPECT_EQ(back.strategy.m_nMethod, 1);
+    EXPECT_EQ(back.areaFunction.m_dApCoef, s.areaFunction.m_dApCoef);
+    EXPECT_EQ(back.areaFunction.m_dFitRSquared, s.areaFunction.m_dFitRSquared);
+    EXPECT_EQ(back.m_fPoisson, 0.25f);
+    EXPECT_EQ(FormatParameters(back), FormatParameters(s));
+    EXPECT_EQ(Slurp(file), FormatParameters(s));
+}
+
+// A short file sets its lines; a bad or non-finite token keeps defaults; long tokens are whole.
+TEST(ParameterFile, DamagedFilesNeverGiveUnusableSettings) {
+    testing::TempDir dir;
+    struct Case {
+        const char* name;
+        std::string text;
+        float compliance, epsilon;
+        int method;
+        double ap0;
+    };
+    const Case cases[] = {
+        {"seven lines", "0.5\n0.7\n80\n100\n10\n80\n1\n", 0.5f, 0.7f, 1, 24.5},
+        {"garbage token stops reading", "0.5\nabc\n80\n", 0.5f, 0.75f, 0, 24.5},
+        {"non-finite values keep defaults", "nan\ninf\n80 100 10 80 1 0 -inf\n", 0, 0.75f, 1,
+         24.5},
+        {"blank-separated values", "0.5 0.7\n\n80 100 10 80 0 0 30.5", 0.5f, 0.7f, 0, 30.5},
+        {"long token read whole", "0.5\n0.7\n80\n100\n10\n80\n0\n0\n" + std::string(1000000, '1'),
+         0.5f, 0.7f, 0, 1.0 / 0.0},
+        {"empty", "", 0, 0.75f, 0, 24.5},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        ASSERT_TRUE(LoadParameters(dir.Write("p.par", c.text), s).ok) << c.name;
+        EXPECT_EQ(s.compliance.m_fCompliance, c.compliance) << c.name;
+        EXPECT_EQ(s.strategy.m_fEpsilon, c.epsilon) << c.name;
+        EXPECT_EQ(s.strategy.m_nMethod, c.method) << c.name;
+        // The 1 MB token of ones is a finite-looking number that overflows: default kept.
+        EXPECT_EQ(s.areaFunction.m_dApCoef[0], std::isinf(c.ap0) ? 24.5 : c.ap0) << c.name;
+    }
+    Settings s;
+    EXPECT_FALSE(LoadParameters(dir.path() / "none.par", s).ok);
+}
+
+TEST(ParameterFile, NonFiniteValuesAreNeverWritten) {
+    Settings s;
+    s.compliance.m_fCompliance = NAN;
+    s.areaFunction.m_dAsCoef[0] = INFINITY;
+    const std::string text = FormatParameters(s);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+    EXPECT_EQ(text.substr(0, 9), "0.000000\n");
+}
+
+// A save that cannot complete leaves the old file exactly as it was. A folder squatting on the
+// temporary file's name makes the write fail even for root.
+TEST(ParameterFile, FailedSaveKeepsTheOldFile) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "marvek.par";
+    ASSERT_TRUE(SaveParameters(file, Settings{}).ok);
+    const std::string before = Slurp(file);
+    std::filesystem::create_directory(dir.path() / ("marvek.par.tmp" + std::to_string(::getpid())));
+    Settings changed;
+    changed.m_fPoisson = 0.4f;
+    const ParameterFileResult r = SaveParameters(file, changed);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("marvek.par"), std::string::npos);
+    EXPECT_EQ(Slurp(file), before);
+}
+
+TEST(ParameterFile, SaveIntoAFileInPlaceOfTheFolderFails) {
+    testing::TempDir dir;
+    dir.Write("blocker", "x");
+    const ParameterFileResult r = SaveParameters(dir.path() / "blocker" / "marvek.par", Settings{});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("blocker"), std::string::npos);
+}
+
+TEST(ParameterFile, DefaultPathFollowsXdgConfigHome) {
+    ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(DefaultParameterFilePath(), std::filesystem::path("/tmp/cfg/marvek/marvek.par"));
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(DefaultParameterFilePath(), std::filesystem::path("/home/u/.config/marvek/marvek.par"));
+}
+
+}  // namespace
+}  // namespace marvek
