@@ -4,12 +4,14 @@
 #include <iostream>
 
 #include "analyze_command.h"
+#include "graph_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Marvek: nanoindentation curve analysis from the command line"};
     app.require_subcommand(1);
     int exitStatus = 0;
     marvek::cli::AddAnalyzeCommand(app, exitStatus);
+    marvek::cli::AddGraphCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

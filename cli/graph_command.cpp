@@ -1,0 +1,106 @@
+#include "graph_command.h"
+
+#include <iostream>
+#include <memory>
+
+#include "analysis_options.h"
+#include "core/graph_series.h"
+
+namespace marvek::cli {
+
+namespace {
+
+struct GraphOptionsCli {
+    AnalysisOptions analysis;
+    std::string name;
+    std::vector<std::string> files;
+    std::string output;
+    int curve = 0;
+    CLI::Option* sectionSize = nullptr;
+    float sectionSizeValue = 10;
+    int threads = 0;
+};
+
+int Run(const GraphOptionsCli& o) {
+    const GraphCommandInfo* info = FindGraphCommand(o.name);
+    if (!info) {
+        std::cerr << "marvek-cli graph: unknown graph '" << o.name << "'; one of:";
+        for (const GraphCommandInfo& c : GraphCommands()) std::cerr << ' ' << c.name;
+        std::cerr << '\n';
+        return 2;
+    }
+    Settings settings;
+    std::string error;
+    if (!ResolveSettings(o.analysis, settings, error)) {
+        std::cerr << "marvek-cli graph: " << error << '\n';
+        return 2;
+    }
+    if (o.sectionSize && *o.sectionSize)
+        settings.strategy.m_fSectionSizePercent = o.sectionSizeValue;
+    if (o.curve < 0 || static_cast<std::size_t>(o.curve) >= o.files.size()) {
+        std::cerr << "marvek-cli graph: --curve " << o.curve << " is not in the list of "
+                  << o.files.size() << " files\n";
+        return 2;
+    }
+
+    CCurveAnalyzer analyzer;
+    const StrategySettings& st = settings.strategy;
+    analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
+    analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
+    analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
+    analyzer.SetFiles(files);
+    // The window analyses the current curve as soon as it is shown; the commands on the
+    // current curve start from that state.
+    CurveDisplay display;
+    const AnalysisOutcome current = AnalyzeCurve(analyzer, o.curve, settings, display);
+    if (!current.ok() && info->kind != GraphKind::CurveList) {
+        std::cerr << "marvek-cli graph: " << current.error << '\n';
+        return 1;
+    }
+
+    GraphOptions options;
+    options.threads = o.threads;
+    const GraphResult result =
+        RunGraphCommand(info->command, analyzer, display, settings, o.curve, options);
+    if (!result.resultMessage.empty())
+        std::cerr << kGraininessResultCaption << ": " << result.resultMessage << '\n';
+    if (!result.note.empty()) std::cerr << "marvek-cli graph: " << result.note << '\n';
+    if (!result.failures.empty())
+        std::cerr << "marvek-cli graph: " << DescribeGraphFailures(result.failures) << '\n';
+
+    if (o.output.empty()) {
+        std::cout << FormatGraphCsv(result.series) << std::flush;
+        if (!std::cout) {
+            std::cerr << "marvek-cli graph: could not write to standard output\n";
+            return 1;
+        }
+    } else if (!WriteGraphCsv(result.series, o.output, error)) {
+        std::cerr << "marvek-cli graph: " << error << '\n';
+        return 1;
+    }
+    return result.failures.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+void AddGraphCommand(CLI::App& app, int& exitStatus) {
+    auto options = std::make_shared<GraphOptionsCli>();
+    std::string names;
+    for (const GraphCommandInfo& c : GraphCommands()) names += std::string(names.empty() ? "" : ", ") + c.name;
+    CLI::App* cmd = app.add_subcommand(
+        "graph", "Write the series of one graph as CSV (as the graph window saves it)");
+    cmd->add_option("NAME", options->name, "The graph: " + names)->required();
+    AddAnalysisOptions(*cmd, options->analysis);
+    cmd->add_option("-o,--output", options->output, "Write the CSV here instead of to stdout");
+    cmd->add_option("--curve", options->curve,
+                    "Index of the current curve for the sweeps and graininess graphs (default 0)");
+    options->sectionSize = cmd->add_option("--section-size", options->sectionSizeValue,
+                                           "Section size in % (sweeps and graininess windows)");
+    cmd->add_option("--threads", options->threads, "Worker threads (default: all cores)")
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("FILE", options->files, "Curve files (.csv), in list order")->required();
+    cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
+}
+
+}  // namespace marvek::cli
