@@ -24,5 +24,12 @@ test: test-release test-asan
 run: build
 	./build/release/cli/marvek-cli analyze examples/*.csv
 
+# Release build of the benchmarks; prints Google Benchmark's table, then the summary with the
+# speed-ups and targets.
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench -j$(JOBS) --target marvek_bench
+	./build/bench/bench/marvek_bench
+
 clean:
 	rm -rf build

@@ -1,0 +1,42 @@
+#pragma once
+// Shared pieces of the benchmarks: curve files written once per run, thread limits, checks.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <tbb/task_arena.h>
+
+#include "synthetic_curve.h"
+
+namespace marvek::bench {
+
+// The curve of `points` points and `seed`, generated once per run.
+const SyntheticCurve& Curve(int points, std::uint64_t seed = 1);
+// Its layout-A file in the run's scratch folder, written once per run.
+const std::filesystem::path& CurveFile(int points, std::uint64_t seed = 1);
+
+// Runs f with at most `threads` worker threads (the caller's included).
+template <typename F>
+void WithThreads(int threads, F&& f) {
+    tbb::task_arena arena(threads);
+    arena.execute(f);
+}
+
+// Whether the fast path gave the plain path's numbers on a benchmark's data; the summary lists
+// every check.
+void RecordCheck(const std::string& what, double largestRelativeDifference);
+
+struct Check {
+    std::string what;
+    double difference;
+};
+const std::vector<Check>& Checks();
+
+// Results must agree to this relative difference.
+inline constexpr double kAgreement = 1e-6;
+
+}  // namespace marvek::bench

@@ -1,0 +1,145 @@
+#include "literal_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/literal_power_law.h"
+
+namespace marvek::bench {
+namespace {
+
+template <typename Model>
+void BuildSeries(const CCurveAnalyzer& a, std::vector<double>& depth, std::vector<double>& load,
+                 Model model) {
+    depth.assign(a.m_pFitDepth.begin(), a.m_pFitDepth.begin() + a.m_nFitPoints);
+    load.resize(depth.size());
+    for (std::size_t k = 0; k < depth.size(); ++k) load[k] = model(depth[k]);
+}
+
+ReadStatus Prologue(CCurveAnalyzer& a, int curve, double compliance, float minPercent,
+                    float maxPercent) {
+    const ReadStatus status = a.ReadCurveFile(a.m_strFiles[static_cast<std::size_t>(curve)]);
+    if (status != ReadStatus::Ok) return status;
+    a.m_dDriftRate = 0;
+    if (a.m_bDriftCorrection == 1) a.ComputeDriftRate();
+    for (int i = 0; i < a.m_nPoints; ++i)
+        a.m_pDepth[i] = a.m_pDepth[i] - compliance * a.m_pLoad[i] - a.m_dDriftRate * a.m_pTime[i];
+    a.SelectUnloadSection(minPercent, maxPercent);
+    return ReadStatus::Ok;
+}
+
+ReadStatus OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double epsilon,
+                       float minPercent, float maxPercent) {
+    const ReadStatus status = Prologue(a, curve, compliance, minPercent, maxPercent);
+    if (status != ReadStatus::Ok) return status;
+    double alpha = 0, m = 0, hf = 0;
+    a.m_dRSquared = testing::LiteralFitPowerLaw(alpha, m, hf, a.m_pFitDepth.data(),
+                                                a.m_pFitLoad.data(), a.m_nFitPoints,
+                                                a.GetMaxDepth());
+    double fMax = -9e99, hMax = -9e99;
+    for (int i = 0; i < a.m_nPoints; ++i) {
+        if (a.m_pLoad[i] > fMax) fMax = a.m_pLoad[i];
+        if (a.m_pDepth[i] > hMax) hMax = a.m_pDepth[i];
+    }
+    const double stiffness = alpha * m * std::pow(hMax - hf, m - 1);
+    const double hc = hMax - epsilon * fMax / stiffness;
+    a.m_dStiffness = stiffness;
+    a.m_dHc = hc;
+    a.m_dHr = hMax - (hMax - hc) / epsilon;
+    a.m_dHf = hf;
+    a.m_dHmax = hMax;
+    a.m_dFmax = fMax;
+    a.m_dAlpha = alpha;
+    a.m_dM = m;
+    return ReadStatus::Ok;
+}
+
+}  // namespace
+
+AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                                    CurveDisplay& display) {
+    AnalysisOutcome outcome;
+    if (analyzer.m_nFileCount < 1) {
+        outcome.status = AnalysisStatus::NoFiles;
+        return outcome;
+    }
+    const StrategySettings& strategy = settings.strategy;
+    analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
+    analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
+    const double compliance = settings.compliance.m_fCompliance;
+    const double epsilon = strategy.m_fEpsilon;
+    if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
+        const bool op = strategy.m_nMethod == 0;
+        outcome.read = op ? OliverPharr(analyzer, curve, compliance, epsilon,
+                                        strategy.m_fOPMinPercent, strategy.m_fOPMaxPercent)
+                          : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon,
+                                                       strategy.m_fDNMinPercent,
+                                                       strategy.m_fDNMaxPercent);
+        if (outcome.read != ReadStatus::Ok) {
+            outcome.status = AnalysisStatus::ReadFailed;
+            return outcome;
+        }
+        const CCurveAnalyzer& a = analyzer;
+        auto model = [&a, op](double d) {
+            return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
+                      : a.m_dStiffness * d + a.m_dIntercept;
+        };
+        BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model);
+        analyzer.SelectUnloadSection(0, 100);
+        BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);
+    }
+    const int n = analyzer.m_nPoints;
+    display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
+    display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
+
+    const AreaFunctionSettings& area = settings.areaFunction;
+    const double hc = analyzer.m_dHc;
+    const double fMax = analyzer.m_dFmax;
+    const double ap = EvaluateAreaFunction(area.m_dApCoef, hc);
+    display.m_dProjectedArea = ap;
+    const double pi = 3.141592654;
+    const double er = (std::sqrt(pi) / 2) * analyzer.m_dStiffness / std::pow(ap / 1e12, 0.5);
+    const double vs = settings.m_fPoisson;
+    const double vi = area.m_fIndenterPoisson;
+    const double ei = area.m_fIndenterModulus;
+    display.m_dEIT = (1 - vs * vs) / (1 / er - (1 - vi * vi) / ei);
+    display.m_dHIT = fMax / ap * 1e9;
+    const double asAtHc = EvaluateAreaFunction(area.m_dAsCoef, hc);
+    display.m_dHOP = fMax / asAtHc * 1e9;
+    display.m_dHV = display.m_dHIT * ap / (9.80665 * asAtHc);
+    display.m_dSurfaceArea = EvaluateAreaFunction(area.m_dAsCoef, analyzer.m_dHmax);
+    display.m_dHM = fMax / display.m_dSurfaceArea * 1e9;
+    return outcome;
+}
+
+void LoadCurve(CCurveAnalyzer& analyzer, const std::vector<double>& depth,
+               const std::vector<double>& load, const std::vector<double>& time,
+               const std::vector<char>& segment) {
+    const std::size_t n = std::min<std::size_t>(depth.size(), CCurveAnalyzer::kMaxPoints);
+    std::copy_n(depth.begin(), n, analyzer.m_pDepth.begin());
+    std::copy_n(load.begin(), n, analyzer.m_pLoad.begin());
+    std::copy_n(time.begin(), n, analyzer.m_pTime.begin());
+    std::copy_n(segment.begin(), n, analyzer.m_pSegment.begin());
+    analyzer.m_nPoints = static_cast<int>(n);
+}
+
+double RelativeDifference(double a, double b) {
+    if (a == b || (std::isnan(a) && std::isnan(b))) return 0;
+    return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
+}
+
+double LargestDifference(const CCurveAnalyzer& a, const CurveDisplay& da, const CCurveAnalyzer& b,
+                         const CurveDisplay& db) {
+    const double pairs[][2] = {
+        {a.m_dHf, b.m_dHf}, {a.m_dM, b.m_dM}, {a.m_dAlpha, b.m_dAlpha},
+        {a.m_dRSquared, b.m_dRSquared}, {a.m_dStiffness, b.m_dStiffness}, {a.m_dHc, b.m_dHc},
+        {a.m_dHr, b.m_dHr}, {a.m_dHmax, b.m_dHmax}, {a.m_dFmax, b.m_dFmax},
+        {da.m_dEIT, db.m_dEIT}, {da.m_dHIT, db.m_dHIT}, {da.m_dHOP, db.m_dHOP},
+        {da.m_dHV, db.m_dHV}, {da.m_dHM, db.m_dHM}, {da.m_dProjectedArea, db.m_dProjectedArea},
+        {da.m_dSurfaceArea, db.m_dSurfaceArea}};
+    double largest = 0;
+    for (const auto& p : pairs) largest = std::max(largest, RelativeDifference(p[0], p[1]));
+    return largest;
+}
+
+}  // namespace marvek::bench

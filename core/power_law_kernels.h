@@ -1,0 +1,45 @@
+#pragma once
+// Vector kernels of the power-law search: for each candidate offset h, the log-log line through
+// (log10(x - h), log10 y) and the squared error of the fitted law, computed with vector
+// logarithms and exponentials on the widest vector unit the machine has. The results are close
+// to, not equal to, those of the scalar library functions; the search bounds the difference.
+
+#include <cstddef>
+
+namespace marvek::detail {
+
+// Arrays are padded to a multiple of kPowerLawPadding entries; padding entries carry x = the
+// largest x, y = logY = weight = 0.
+inline constexpr std::size_t kPowerLawPadding = 16;
+
+struct PowerLawData {
+    const double* x = nullptr;
+    const double* y = nullptr;
+    const double* logY = nullptr;    // log10 y where y > 0, else 0
+    const double* weight = nullptr;  // 1 where y > 0, else 0
+    std::size_t n = 0;               // real points
+    std::size_t padded = 0;          // entries of every array
+    double regressionCount = 0;      // points with y > 0
+    double sumLogY = 0;              // sum of logY
+};
+
+// One candidate. Sums over the regression points unless said otherwise.
+struct CandidateSums {
+    double sumL = 0, sumLL = 0, sumLLogY = 0;  // L = log10(x - h)
+    double m = 0, c = 0;                       // slope and intercept of the log-log line
+    double squares = 0;                        // sum over all points of (10^(c + m L) - y)^2
+    double absResidualPred = 0;                // sum over all points of |r| * pred
+    double residualPred = 0;                   // sum over all points of r * pred
+    double residualPredL = 0;                  // sum over all points of r * pred * L
+};
+
+// Evaluates the candidates h[0..count-1], all left of the smallest x. `scratch` holds
+// data.padded doubles. The error sums of a candidate whose slope is below 0.999 are not computed
+// (NaN): such a slope rejects it anyway.
+void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
+                                CandidateSums* out, double* scratch);
+
+// The instruction set the kernels run on here ("AVX3", "AVX2", ...).
+const char* PowerLawVectorTarget();
+
+}  // namespace marvek::detail

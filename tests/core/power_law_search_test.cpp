@@ -1,0 +1,255 @@
+// The fast power-law search must take every decision the plain search takes, so its hf, m, alpha
+// and r^2 are the plain search's, on measured curves, generated ones and degenerate input.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <tbb/task_arena.h>
+
+#include "bench/synthetic_curve.h"
+#include "core/curve_analyzer.h"
+#include "core/power_law_search.h"
+#include "curve_generator.h"
+#include "literal_power_law.h"
+
+namespace marvek {
+namespace {
+
+struct Fit {
+    double alpha = 0, m = 0, hf = 0, r2 = 0;
+};
+
+Fit Plain(const double* x, const double* y, int n, double maxDepth) {
+    Fit f;
+    f.r2 = testing::LiteralFitPowerLaw(f.alpha, f.m, f.hf, x, y, n, maxDepth);
+    return f;
+}
+
+Fit Fast(const double* x, const double* y, int n, double maxDepth,
+         PowerLawSearchStats* stats = nullptr) {
+    Fit f;
+    f.r2 = FitPowerLawSearch(f.alpha, f.m, f.hf, x, y, n, maxDepth, stats);
+    return f;
+}
+
+// Bit for bit, NaN equal to NaN: the same decisions give the same numbers.
+bool Same(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+void ExpectSame(const Fit& fast, const Fit& plain, const std::string& what) {
+    EXPECT_TRUE(Same(fast.hf, plain.hf)) << what << ": hf " << fast.hf << " vs " << plain.hf;
+    EXPECT_TRUE(Same(fast.m, plain.m)) << what << ": m " << fast.m << " vs " << plain.m;
+    EXPECT_TRUE(Same(fast.alpha, plain.alpha))
+        << what << ": alpha " << fast.alpha << " vs " << plain.alpha;
+    EXPECT_TRUE(Same(fast.r2, plain.r2)) << what << ": r2 " << fast.r2 << " vs " << plain.r2;
+}
+
+void ExpectSameOn(const std::vector<double>& x, const std::vector<double>& y, double maxDepth,
+                  const std::string& what) {
+    const int n = static_cast<int>(x.size());
+    ExpectSame(Fast(x.data(), y.data(), n, maxDepth), Plain(x.data(), y.data(), n, maxDepth),
+               what);
+}
+
+std::vector<std::filesystem::path> MeasuredCurves() {
+    std::vector<std::filesystem::path> files;
+    for (const char* dir : {MARVEK_TEST_DATA "/real", MARVEK_EXAMPLES})
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().extension() == ".csv") files.push_back(entry.path());
+    return files;
+}
+
+// The analysis fits the section with the window of the whole corrected curve; the plain search
+// given the same section and depth must agree with what the analysis stored.
+TEST(PowerLawSearch, MatchesPlainSearchInTheAnalysisOfMeasuredCurves) {
+    const std::vector<std::filesystem::path> files = MeasuredCurves();
+    ASSERT_GE(files.size(), 20u);
+    const float ranges[][2] = {{20, 82}, {0, 100}, {1, 100}, {50, 100}, {90, 100}, {98.5f, 100}};
+    for (const auto& file : files) {
+        for (const auto& range : ranges) {
+            CCurveAnalyzer analyzer;
+            analyzer.SetFiles({file});
+            ASSERT_EQ(analyzer.AnalyzeOliverPharr(0, 0, 0.75, range[0], range[1]), ReadStatus::Ok)
+                << file;
+            const Fit plain = Plain(analyzer.m_pFitDepth.data(), analyzer.m_pFitLoad.data(),
+                                    analyzer.m_nFitPoints, analyzer.GetMaxDepth());
+            const Fit stored{analyzer.m_dAlpha, analyzer.m_dM, analyzer.m_dHf,
+                             analyzer.m_dRSquared};
+            ExpectSame(stored, plain,
+                       file.filename().string() + " at " + std::to_string(range[0]) + "-" +
+                           std::to_string(range[1]) + " %");
+        }
+    }
+}
+
+// Loading branches follow F ~ h^2 with hf near 0: the search ends close to the smallest depth,
+// where candidates are cut off.
+TEST(PowerLawSearch, MatchesPlainSearchOnLoadingBranches) {
+    for (const auto& file : MeasuredCurves()) {
+        CCurveAnalyzer analyzer;
+        ASSERT_EQ(analyzer.ReadCurveFile(file), ReadStatus::Ok);
+        std::vector<double> depth, load;
+        for (int i = 0; i < analyzer.m_nPoints; ++i) {
+            if (analyzer.m_pSegment[i] != 'L') continue;
+            depth.push_back(analyzer.m_pDepth[i]);
+            load.push_back(analyzer.m_pLoad[i]);
+        }
+        ExpectSameOn(depth, load, analyzer.GetMaxDepth(), file.filename().string() + " loading");
+    }
+}
+
+struct GeneratedCase {
+    const char* name;
+    testing::CurveSpec spec;
+};
+
+// Noise-free laws make the errors of neighbouring candidates nearly equal, so many decisions
+// need the exact evaluation; noise, offsets and loads at or below zero test the rest.
+TEST(PowerLawSearch, MatchesPlainSearchOnGeneratedCurves) {
+    auto spec = [](auto change) {
+        testing::CurveSpec s;
+        change(s);
+        return s;
+    };
+    const GeneratedCase cases[] = {
+        {"exact law", spec([](auto&) {})},
+        {"exact law, m = 1", spec([](auto& s) { s.m = 1.0; })},
+        {"exact law, m = 2.5", spec([](auto& s) { s.m = 2.5; })},
+        {"exact law, hf = 0", spec([](auto& s) { s.hf = 0; })},
+        {"noisy", spec([](auto& s) {
+             s.noiseDepth = 0.05;
+             s.noiseLoad = 0.002;
+         })},
+        {"noisy, many points", spec([](auto& s) {
+             s.unloadPoints = 3000;
+             s.noiseDepth = 0.2;
+             s.noiseLoad = 0.01;
+             s.seed = 7;
+         })},
+        {"unloading to zero with noise", spec([](auto& s) {
+             s.unloadToFraction = 0;
+             s.noiseLoad = 0.05;
+             s.seed = 3;
+         })},
+        {"compliance and drift", spec([](auto& s) {
+             s.compliance = 1.5;
+             s.driftRate = 0.05;
+             s.topHoldPoints = 50;
+             s.bottomHoldPoints = 50;
+             s.unloadToFraction = 0.1;
+             s.noiseLoad = 0.001;
+         })},
+        {"few points", spec([](auto& s) {
+             s.unloadPoints = 4;
+             s.noiseLoad = 0.01;
+         })},
+    };
+    for (const GeneratedCase& c : cases) {
+        const auto points = testing::GenerateCurve(c.spec);
+        CCurveAnalyzer analyzer;
+        analyzer.m_nPoints = static_cast<int>(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            analyzer.m_pDepth[i] = points[i].depth;
+            analyzer.m_pLoad[i] = points[i].load;
+        }
+        for (const auto& range : {std::pair{20.f, 82.f}, std::pair{0.f, 100.f}}) {
+            analyzer.SelectUnloadSection(range.first, range.second);
+            const std::vector<double> x(analyzer.m_pFitDepth.begin(),
+                                        analyzer.m_pFitDepth.begin() + analyzer.m_nFitPoints);
+            const std::vector<double> y(analyzer.m_pFitLoad.begin(),
+                                        analyzer.m_pFitLoad.begin() + analyzer.m_nFitPoints);
+            ExpectSameOn(x, y, analyzer.GetMaxDepth(), c.name);
+        }
+    }
+}
+
+TEST(PowerLawSearch, MatchesPlainSearchOnBenchmarkCurves) {
+    for (const int points : {2000, 10000, 40000}) {
+        for (std::uint64_t seed = 1; seed <= (points == 40000 ? 1u : 4u); ++seed) {
+            const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(points, seed);
+            CCurveAnalyzer analyzer;
+            analyzer.m_nPoints = points;
+            std::copy(curve.depth.begin(), curve.depth.end(), analyzer.m_pDepth.begin());
+            std::copy(curve.load.begin(), curve.load.end(), analyzer.m_pLoad.begin());
+            analyzer.SelectUnloadSection(20, 82);
+            const std::vector<double> x(analyzer.m_pFitDepth.begin(),
+                                        analyzer.m_pFitDepth.begin() + analyzer.m_nFitPoints);
+            const std::vector<double> y(analyzer.m_pFitLoad.begin(),
+                                        analyzer.m_pFitLoad.begin() + analyzer.m_nFitPoints);
+            ExpectSameOn(x, y, analyzer.GetMaxDepth(),
+                         std::to_string(points) + " points, seed " + std::to_string(seed));
+        }
+    }
+}
+
+// Tiny, odd inputs: no points, one point, loads at or below zero, equal depths, slopes below 1
+// everywhere, windows that start left of zero or past the data. Whatever the plain search makes
+// of them, NaN included, the fast one must make too.
+TEST(PowerLawSearch, MatchesPlainSearchOnDegenerateInput) {
+    ExpectSameOn({}, {}, 100, "no points");
+    ExpectSameOn({50}, {1}, 100, "one point");
+    ExpectSameOn({10, 20, 30}, {0, -1, 0}, 30, "no positive load");
+    ExpectSameOn({20, 20, 20}, {1, 2, 3}, 20, "equal depths");
+    ExpectSameOn({1, 4, 9, 16, 25}, {1, 2, 3, 4, 5}, 25, "square root: every slope below 1");
+    ExpectSameOn({10, 20, 30}, {1, 4, 9}, 5, "maximum depth below the data");
+
+    std::mt19937_64 rng(20240611);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int trial = 0; trial < 400; ++trial) {
+        const int n = static_cast<int>(rng() % 9);
+        std::vector<double> x(static_cast<std::size_t>(n)), y(x.size());
+        for (int i = 0; i < n; ++i) {
+            x[i] = 1 + 99 * unit(rng);
+            y[i] = unit(rng) < 0.15 ? -unit(rng) : 10 * unit(rng) * unit(rng);
+        }
+        ExpectSameOn(x, y, 50 + 100 * unit(rng), "random case " + std::to_string(trial));
+    }
+}
+
+// The exact evaluation that settles near-equal errors must itself be right, not merely unused:
+// an exact law through the origin puts a candidate at an error of almost nothing, where the
+// vector error cannot tell it from its neighbours.
+TEST(PowerLawSearch, SettlesNearTiesWithTheExactEvaluation) {
+    std::vector<double> x, y;
+    for (int i = 1; i <= 200; ++i) {
+        x.push_back(0.5 * i);
+        y.push_back(2 * std::pow(0.5 * i, 1.5));
+    }
+    const int n = static_cast<int>(x.size());
+    PowerLawSearchStats stats;
+    const Fit fast = Fast(x.data(), y.data(), n, 100, &stats);
+    ExpectSame(fast, Plain(x.data(), y.data(), n, 100), "exact law through the origin");
+    EXPECT_GT(stats.exactEvaluations, 1) << "no near tie was settled exactly";
+    EXPECT_NEAR(fast.hf, 0, 1e-6);
+    EXPECT_NEAR(fast.m, 1.5, 1e-6);
+    EXPECT_NEAR(fast.alpha, 2, 1e-5);
+}
+
+TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
+    const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(10000, 5);
+    std::vector<double> x, y;
+    for (std::size_t i = 0; i < curve.depth.size(); ++i) {
+        if (curve.segment[i] != 'U') continue;
+        x.push_back(curve.depth[i]);
+        y.push_back(curve.load[i]);
+    }
+    const int n = static_cast<int>(x.size());
+    PowerLawSearchStats one, all;
+    Fit single;
+    tbb::task_arena arena(1);
+    arena.execute([&] { single = Fast(x.data(), y.data(), n, 2000, &one); });
+    ExpectSame(Fast(x.data(), y.data(), n, 2000, &all), single, "all threads");
+    EXPECT_EQ(one.candidates, all.candidates);
+    EXPECT_EQ(one.sweeps, all.sweeps);
+}
+
+}  // namespace
+}  // namespace marvek
