@@ -5,6 +5,7 @@
 
 #include "analyze_command.h"
 #include "graph_command.h"
+#include "calibrate_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Marvek: nanoindentation curve analysis from the command line"};
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     int exitStatus = 0;
     marvek::cli::AddAnalyzeCommand(app, exitStatus);
     marvek::cli::AddGraphCommand(app, exitStatus);
+    marvek::cli::AddCalibrateCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
