@@ -1,0 +1,56 @@
+#pragma once
+// The chart window of every graph and calibration: one series of (x, y) points and two axis
+// titles, drawn as a scatter plot in a frame and savable as CSV or as a picture.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/graph_series.h"
+#include "ui/dialog.h"
+#include "ui/drawing_surface.h"
+
+// Resource ids of the graph window.
+inline constexpr int IDD_GRAPH = 136;
+inline constexpr int IDR_GRAPH_MENU = 140;
+inline constexpr int ID_GRAPH_SAVE_CSV = 32797;
+inline constexpr int ID_GRAPH_SAVE_PICTURE = 32890;
+inline constexpr int ID_GRAPH_EXIT = 32774;
+
+class CGraphDlg : public marvek::ui::Dialog {
+public:
+    CGraphDlg();
+
+    static marvek::ui::DialogTemplate GraphTemplate();
+
+    // Fills titles, points and count from a computed series.
+    void SetSeries(const marvek::GraphSeries& series);
+
+    char m_chMarker = '*';
+    std::string m_strYLabel;
+    std::string m_strXLabel;
+    int m_nCount = 0;
+    // Sized to the series (the first m_nCount points are shown).
+    std::vector<double> m_adY;
+    std::vector<double> m_adX;
+
+    void OnSaveAsCsv();
+    void OnSavePicture();
+    void OnExit();
+
+    // The picture of the client area as it is painted, saved as PNG; false with a message.
+    bool SavePicture(const std::filesystem::path& file, std::string& error);
+
+protected:
+    void OnPaint(marvek::ui::DrawingSurface& surface) override;
+
+private:
+    marvek::GraphSeries Series() const;
+};
+
+// Draws the graph of `count` points on `surface`: the frame, every point (black pixel plus
+// the marker), the ranges and mean of the values in "%2.5f" and the two titles. A point with
+// a value that is not a finite number is left out (of the extremes and the mean too); an axis
+// whose values have no spread puts its points in the middle of the frame.
+void DrawGraph(marvek::ui::DrawingSurface& surface, const double* x, const double* y, int count,
+               const std::string& xTitle, const std::string& yTitle, char marker);

@@ -1,0 +1,198 @@
+#include "graphs/graph_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QMenu>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "core/graph_series.h"
+#include "ui/test_doubles.h"
+
+namespace {
+
+using marvek::ui::DrawCall;
+using marvek::ui::RecordingSurface;
+
+struct Text {
+    int x, y;
+    std::string text;
+    bool operator==(const Text&) const = default;
+};
+
+std::vector<Text> Texts(const RecordingSurface& s) {
+    std::vector<Text> out;
+    for (const DrawCall& c : s.Calls(DrawCall::TextOut)) out.push_back({c.x, c.y, c.text});
+    return out;
+}
+
+std::vector<std::pair<int, int>> Pixels(const RecordingSurface& s) {
+    std::vector<std::pair<int, int>> out;
+    for (const DrawCall& c : s.Calls(DrawCall::SetPixel)) out.push_back({c.x, c.y});
+    return out;
+}
+
+// Client 500 x 300: the frame runs from (100, 10) to (450, 280).
+TEST(GraphDrawing, FramePointsAndLabelsSitWhereTheLayoutPutsThem) {
+    RecordingSurface s({0, 0, 500, 300});
+    const double x[] = {1, 2, 3}, y[] = {0, 10, 5};
+    DrawGraph(s, x, y, 3, "Maximum Depth (nm)", " [GPa]", '*');
+    const auto rects = s.Calls(DrawCall::Rectangle);
+    ASSERT_EQ(rects.size(), 2u);
+    EXPECT_EQ(std::tie(rects[0].x, rects[0].y, rects[0].x2, rects[0].y2),
+              std::make_tuple(0, 0, 500, 300));
+    EXPECT_EQ(std::tie(rects[1].x, rects[1].y, rects[1].x2, rects[1].y2),
+              std::make_tuple(100, 10, 450, 280));
+    // Smallest x on the left edge, largest y on the top edge.
+    EXPECT_EQ(Pixels(s), (std::vector<std::pair<int, int>>{{100, 280}, {275, 10}, {450, 145}}));
+    EXPECT_EQ(Texts(s), (std::vector<Text>{
+                            {97, 275, "*"},
+                            {272, 5, "*"},
+                            {447, 140, "*"},
+                            {36, 2, "10.00000"},               // yMax, ends at the frame
+                            {44, 269, "0.00000"},              // yMin
+                            {72, 280, "1.00000"},              // xMin, centred under the edge
+                            {422, 280, "3.00000"},             // xMax
+                            {103, 280, "Maximum Depth (nm)"},  // centred on half the width
+                            {1, 135, " [GPa]"},
+                            {44, 136, "5.00000"},              // mean, 9 above its height
+                        }));
+    ASSERT_FALSE(s.Calls(DrawCall::SetTransparentBackground).empty());
+}
+
+struct DegenerateCase {
+    const char* label;
+    std::vector<double> x, y;
+    std::vector<std::pair<int, int>> pixels;
+    bool meanShown;
+};
+
+TEST(GraphDrawing, PointsWithoutNumbersOrSpreadNeverBreakTheDrawing) {
+    const double nan = std::nan("");
+    const double inf = INFINITY;
+    const std::vector<DegenerateCase> cases = {
+        {"single point: middle of the frame", {5}, {5}, {{275, 145}}, true},
+        {"one x for all", {2, 2}, {0, 1}, {{275, 280}, {275, 10}}, true},
+        {"a point without numbers is left out", {1, nan, 3}, {0, 4, 1}, {{100, 280}, {450, 10}},
+         true},
+        {"an infinite value is left out", {1, 2, inf}, {0, 1, 1}, {{100, 280}, {450, 10}}, true},
+        {"no points", {}, {}, {}, false},
+        {"only points without numbers", {nan}, {nan}, {}, false},
+    };
+    for (const DegenerateCase& tc : cases) {
+        SCOPED_TRACE(tc.label);
+        RecordingSurface s({0, 0, 500, 300});
+        DrawGraph(s, tc.x.data(), tc.y.data(), static_cast<int>(tc.x.size()), "x", "y", '*');
+        EXPECT_EQ(Pixels(s), tc.pixels);
+        // Range labels always; the mean only when some point has numbers.
+        const std::size_t labels = 4 + 2 + (tc.meanShown ? 1 : 0);
+        EXPECT_EQ(s.Calls(DrawCall::TextOut).size(), tc.pixels.size() + labels);
+    }
+    RecordingSurface empty({0, 0, 500, 300});
+    DrawGraph(empty, nullptr, nullptr, 0, "x", "y", '*');
+    // The starting extremes show as they stand.
+    const std::string nineE99 = marvek::FormatFixed(9e99, 5);
+    EXPECT_EQ(empty.Texts(nineE99).size(), 1u);
+    EXPECT_EQ(empty.Texts("-" + nineE99).size(), 1u);
+}
+
+class GraphWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { marvek::ui::EnsureTestApplication(); }
+    std::filesystem::path Folder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const auto folder =
+            std::filesystem::path(::testing::TempDir()) / ("marvek_graph_window_" + std::string(info->name()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        return folder;
+    }
+    static marvek::GraphSeries Sample() {
+        marvek::GraphSeries s{"Maximum Depth (nm)", " [GPa]", {}, {}};
+        for (int i = 0; i < 40; ++i) {
+            s.x.push_back(100 + 25 * i);
+            s.y.push_back(70 + 15 * std::sin(i / 5.0) + 0.3 * i);
+        }
+        return s;
+    }
+    marvek::ui::FakeServices services_;
+};
+
+TEST_F(GraphWindowTest, MenuHoldsSaveSavePictureAndExit) {
+    marvek::ui::ScopedServices scoped(services_);
+    CGraphDlg dlg;
+    dlg.Create();
+    EXPECT_EQ(dlg.windowTitle().toStdString(),
+              "Marvek - Graph (Save this data to .csv to make a publication quality graph.)");
+    ASSERT_EQ(dlg.MenuPopups().size(), 1u);
+    QMenu* file = dlg.MenuPopups()[0];
+    EXPECT_EQ(file->title().remove('&').toStdString(), "File");
+    std::vector<std::string> items;
+    for (QAction* a : file->actions()) items.push_back(a->text().remove('&').toStdString());
+    EXPECT_EQ(items, (std::vector<std::string>{"Save as (.CSV)", "Save Picture (.PNG)", "Exit"}));
+    EXPECT_TRUE(dlg.TriggerMenuCommand(ID_GRAPH_EXIT));
+    EXPECT_TRUE(dlg.IsEnded());
+    EXPECT_EQ(dlg.Result(), marvek::ui::IDOK);
+}
+
+TEST_F(GraphWindowTest, SaveWritesTheSeriesToTheChosenPath) {
+    marvek::ui::ScopedServices scoped(services_);
+    const std::filesystem::path file = Folder() / "sub folder" / "graph.csv";
+    std::filesystem::create_directories(file.parent_path());
+    CGraphDlg dlg;
+    dlg.SetSeries(Sample());
+    dlg.Create();
+    services_.saveAnswers.push_back(file);
+    ASSERT_TRUE(dlg.TriggerMenuCommand(ID_GRAPH_SAVE_CSV));
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), marvek::FormatGraphCsv(Sample()));
+    EXPECT_TRUE(services_.messages.empty());
+    ASSERT_EQ(services_.saveRequests.size(), 1u);
+    EXPECT_TRUE(services_.saveRequests[0].promptOverwrite);
+    EXPECT_EQ(services_.saveRequests[0].defaultExtension, "csv");
+}
+
+// A graph that could not be saved used to pass in silence.
+TEST_F(GraphWindowTest, SaveThatCannotWriteSaysSo) {
+    marvek::ui::ScopedServices scoped(services_);
+    CGraphDlg dlg;
+    dlg.SetSeries(Sample());
+    dlg.Create();
+    services_.saveAnswers.push_back(Folder() / "missing folder" / "graph.csv");
+    dlg.TriggerMenuCommand(ID_GRAPH_SAVE_CSV);
+    ASSERT_EQ(services_.messages.size(), 1u);
+    EXPECT_NE(services_.messages[0].text.find("graph.csv"), std::string::npos);
+    EXPECT_NE(services_.messages[0].text.find("No such file"), std::string::npos);
+    // Cancelling the dialog writes nothing and says nothing.
+    dlg.TriggerMenuCommand(ID_GRAPH_SAVE_CSV);
+    EXPECT_EQ(services_.messages.size(), 1u);
+    EXPECT_FALSE(dlg.IsEnded());
+}
+
+TEST_F(GraphWindowTest, PictureIsTheWindowsDrawing) {
+    marvek::ui::ScopedServices scoped(services_);
+    const std::filesystem::path folder = Folder();
+    CGraphDlg dlg;
+    dlg.SetSeries(Sample());
+    dlg.Create();
+    dlg.resize(640, 420);
+    services_.saveAnswers.push_back(folder / "graph.png");
+    ASSERT_TRUE(dlg.TriggerMenuCommand(ID_GRAPH_SAVE_PICTURE));
+    QImage image(QString::fromStdString((folder / "graph.png").string()));
+    ASSERT_FALSE(image.isNull());
+    const marvek::ui::Rect r = dlg.GetClientRect();
+    EXPECT_EQ(image.width(), r.Width());
+    EXPECT_EQ(image.height(), r.Height());
+    // The frame's top-left corner is black, the space left of it white.
+    EXPECT_EQ(image.pixelColor(100, 10), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(95, 50), QColor(Qt::white));
+    services_.saveAnswers.push_back(folder / "missing" / "graph.png");
+    dlg.TriggerMenuCommand(ID_GRAPH_SAVE_PICTURE);
+    EXPECT_EQ(services_.messages.size(), 1u);
+}
+
+}  // namespace
