@@ -8,8 +8,10 @@
 
 #include "bench_support.h"
 #include "core/fitting.h"
+#include "core/graininess.h"
 #include "core/graph_series.h"
 #include "core/literal_power_law.h"
+#include "core/number_format.h"
 #include "literal_analysis.h"
 #include "memory_tracker.h"
 
@@ -142,18 +144,23 @@ CCurveAnalyzer LoadedAnalyzer() {
     return analyzer;
 }
 
-// Every window fitted from scratch, the power law by the plain search.
-GraphSeries LiteralGraininessLoad(const CCurveAnalyzer& a, float sizePercent) {
+struct Branch {
     std::vector<double> depth, load;
+};
+
+Branch LoadingBranch(const CCurveAnalyzer& a) {
+    Branch b;
     for (int i = 0; i < a.m_nPoints; ++i) {
         if (a.m_pSegment[i] != 'L') continue;
-        depth.push_back(a.m_pDepth[i]);
-        load.push_back(a.m_pLoad[i]);
+        b.depth.push_back(a.m_pDepth[i]);
+        b.load.push_back(a.m_pLoad[i]);
     }
-    const int n = static_cast<int>(depth.size());
-    double alpha = 0, m = 0, hf = 0;
-    testing::LiteralFitPowerLaw(alpha, m, hf, depth.data(), load.data(), n, a.GetMaxDepth());
-    GraphSeries series;
+    return b;
+}
+
+// Every window fitted from scratch, over the first n points of the curve.
+std::vector<WindowFit> WindowsFromScratch(const CCurveAnalyzer& a, int n, float sizePercent) {
+    std::vector<WindowFit> windows;
     std::vector<double> wd, wl;
     for (int j = 0; j < n * (100 - static_cast<double>(sizePercent)) / 100; ++j) {
         const int end = static_cast<int>(j + n * static_cast<double>(sizePercent) / 100);
@@ -161,12 +168,49 @@ GraphSeries LiteralGraininessLoad(const CCurveAnalyzer& a, float sizePercent) {
         wl.assign(a.m_pLoad.begin() + j, a.m_pLoad.begin() + end);
         double sum = 0;
         for (double d : wd) sum += d;
-        const double mean = sum / static_cast<double>(wd.size());
-        const double slope = FitLine(wd.data(), wl.data(), static_cast<int>(wd.size())).slope;
-        series.x.push_back(mean);
-        series.y.push_back(slope - alpha * m * std::pow(mean - hf, m - 1));
+        windows.push_back({sum / static_cast<double>(wd.size()),
+                           FitLine(wd.data(), wl.data(), static_cast<int>(wd.size())).slope});
+    }
+    return windows;
+}
+
+// The whole command the plain way: the power law by the plain search, every window from scratch.
+GraphSeries LiteralGraininessLoad(const CCurveAnalyzer& a, float sizePercent) {
+    const Branch b = LoadingBranch(a);
+    const int n = static_cast<int>(b.depth.size());
+    double alpha = 0, m = 0, hf = 0;
+    testing::LiteralFitPowerLaw(alpha, m, hf, b.depth.data(), b.load.data(), n, a.GetMaxDepth());
+    GraphSeries series;
+    for (const WindowFit& w : WindowsFromScratch(a, n, sizePercent)) {
+        series.x.push_back(w.meanDepth);
+        series.y.push_back(w.slope - alpha * m * std::pow(w.meanDepth - hf, m - 1));
     }
     return series;
+}
+
+// The windows alone: sums slid from window to window against fits from scratch.
+void GraininessWindows(benchmark::State& state, bool fromScratch) {
+    const CCurveAnalyzer analyzer = LoadedAnalyzer();
+    const float size = Settings{}.strategy.m_fSectionSizePercent;
+    const int n = static_cast<int>(LoadingBranch(analyzer).depth.size());
+    if (!fromScratch) {
+        const auto slid = FitSlidingWindows(analyzer.m_pDepth.data(), analyzer.m_pLoad.data(), n,
+                                            {0, 0, size}, kMaxGraininessPoints);
+        std::vector<double> a, b;
+        for (const WindowFit& w : slid) a.push_back(w.slope);
+        for (const WindowFit& w : WindowsFromScratch(analyzer, n, size)) b.push_back(w.slope);
+        RecordCheck("\"Graininess Load\" window slopes (relative to the largest slope)",
+                    SeriesDifference(a, b));
+    }
+    for (auto _ : state) {
+        if (fromScratch)
+            benchmark::DoNotOptimize(WindowsFromScratch(analyzer, n, size));
+        else
+            benchmark::DoNotOptimize(FitSlidingWindows(analyzer.m_pDepth.data(),
+                                                       analyzer.m_pLoad.data(), n, {0, 0, size},
+                                                       kMaxGraininessPoints));
+    }
+    state.SetLabel(FormatInt(n) + "-point loading branch");
 }
 
 void GraininessLoad(benchmark::State& state, bool literal) {
@@ -191,7 +235,6 @@ void GraininessLoad(benchmark::State& state, bool literal) {
                 RunGraphCommand(GraphCommand::GraininessLoad, analyzer, display, settings, 0));
         }
     }
-    state.SetLabel("8000-point loading branch");
 }
 
 BENCHMARK_CAPTURE(PercentSeries, literal, true)->Name("B4_percent_series/literal")
@@ -202,6 +245,10 @@ BENCHMARK_CAPTURE(CurveList, literal, true)->Name("B5_curve_list/literal")
     ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK_CAPTURE(CurveList, fast, false)->Name("B5_curve_list/fast")
     ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK_CAPTURE(GraininessWindows, slid, false)->Name("B6_graininess_windows/fast")
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
+BENCHMARK_CAPTURE(GraininessWindows, from_scratch, true)->Name("B6_graininess_windows/literal")
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
 BENCHMARK_CAPTURE(GraininessLoad, fast, false)->Name("B6_graininess_load/fast")
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK_CAPTURE(GraininessLoad, literal, true)->Name("B6_graininess_load/literal")

@@ -53,22 +53,28 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
         const auto c = hn::Set(d, r.c * 2.302585092994045684);
         const auto m = hn::Set(d, r.m);
         auto sq = hn::Zero(d), absRp = hn::Zero(d), rp = hn::Zero(d), rpl = hn::Zero(d);
-        auto accumulate = [&](auto l, auto y, auto mask) {
-            const auto pred = hn::Exp(d, hn::MulAdd(hn::Mul(m, ln10), l, c));
-            const auto res = hn::IfThenElseZero(mask, hn::Sub(pred, y));
+        const auto mLn10 = hn::Mul(m, ln10);
+        auto accumulate = [&](auto l, auto res, auto pred) {
             const auto resPred = hn::Mul(res, pred);
             sq = hn::MulAdd(res, res, sq);
             absRp = hn::Add(absRp, hn::Abs(resPred));
             rp = hn::Add(rp, resPred);
             rpl = hn::MulAdd(resPred, l, rpl);
         };
-        const auto all = hn::FirstN(d, lanes);
         std::size_t i = 0;
-        for (; i < full; i += lanes)
-            accumulate(hn::LoadU(d, logs + i), hn::LoadU(d, data.y + i), all);
-        if (i < data.n)
-            accumulate(hn::LoadU(d, logs + i), hn::LoadU(d, data.y + i),
-                       hn::FirstN(d, data.n - i));
+        for (; i < full; i += lanes) {
+            const auto l = hn::LoadU(d, logs + i);
+            const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+            accumulate(l, hn::Sub(pred, hn::LoadU(d, data.y + i)), pred);
+        }
+        if (i < data.n) {
+            // The padding lanes of the last vector count nothing.
+            const auto l = hn::LoadU(d, logs + i);
+            const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+            const auto res = hn::IfThenElseZero(hn::FirstN(d, data.n - i),
+                                                hn::Sub(pred, hn::LoadU(d, data.y + i)));
+            accumulate(l, res, pred);
+        }
         r.squares = hn::GetLane(hn::SumOfLanes(d, sq));
         r.absResidualPred = hn::GetLane(hn::SumOfLanes(d, absRp));
         r.residualPred = hn::GetLane(hn::SumOfLanes(d, rp));
