@@ -31,5 +31,17 @@ bench: deps
 	cmake --build --preset bench -j$(JOBS) --target marvek_bench
 	./build/bench/bench/marvek_bench
 
+FUZZ_TARGETS = curve_reader_fuzz parameter_file_fuzz
+
+# Runs each libFuzzer target for $(SECONDS) s from its seed corpus (clang, ASan, UBSan).
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
+	for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t && \
+	  ./build/fuzz/fuzz/$$t -max_total_time=$(SECONDS) -print_final_stats=1 \
+	    build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 clean:
 	rm -rf build

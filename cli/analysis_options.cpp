@@ -15,12 +15,15 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& o) {
         ->check(CLI::IsMember({"op", "dn"}));
     o.epsilon = command.add_option("--epsilon", o.epsilonValue, "Sneddon's epsilon");
     command.add_option("--op-range", o.opRange, "Oliver-Pharr force range MIN MAX, %")
-        ->expected(2);
+        ->expected(2)
+        ->allow_extra_args(false);
     command.add_option("--dn-range", o.dnRange, "Doerner-Nix force range MIN MAX, %")
-        ->expected(2);
+        ->expected(2)
+        ->allow_extra_args(false);
     command.add_option("--zero-point", o.zeroPoint,
                        "Zero-point correction on, fit window MIN MAX, % of the maximum load")
-        ->expected(2);
+        ->expected(2)
+        ->allow_extra_args(false);
     command.add_flag("--drift", o.drift, "Thermal-drift correction on");
     o.forceAccuracy =
         command.add_option("--force-accuracy", o.forceAccuracyValue, "Force accuracy, +- mN");

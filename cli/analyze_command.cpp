@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -22,6 +23,7 @@ namespace {
 struct AnalyzeOptions {
     AnalysisOptions analysis;
     std::vector<std::string> files;
+    std::string filesFrom;
     bool json = false;
     bool text = false;
     int threads = 0;
@@ -112,6 +114,13 @@ FileResult AnalyzeFile(CCurveAnalyzer& analyzer, const std::string& file, const 
         return r;
     }
     const CCurveAnalyzer& a = analyzer;
+    if (a.m_nPoints == 0) {
+        // The window shows such a curve as empty; in a batch it would be a row of nonsense.
+        r.error = file +
+                  ": no data points (after the header no line held a depth > 0 and a force "
+                  "separated by commas)";
+        return r;
+    }
     r.ok = true;
     r.fmax = a.m_dFmax, r.hmax = a.m_dHmax, r.hc = a.m_dHc, r.hr = a.m_dHr, r.hf = a.m_dHf;
     r.s = a.m_dStiffness, r.r2 = a.m_dRSquared, r.alpha = a.m_dAlpha, r.m = a.m_dM;
@@ -183,7 +192,30 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
-int Run(const AnalyzeOptions& o) {
+// Appends the paths listed one per line in `list` ("-" reads them from standard input).
+bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
+    std::ifstream file;
+    if (list != "-") {
+        file.open(list);
+        if (!file) return false;
+    }
+    std::istream& in = list == "-" ? std::cin : file;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) files.push_back(line);
+    }
+    return true;
+}
+
+int Run(AnalyzeOptions& o) {
+    if (!o.filesFrom.empty() && !ReadFileList(o.filesFrom, o.files)) {
+        std::cerr << "marvek-cli analyze: --files-from: cannot read " << o.filesFrom << '\n';
+        return 2;
+    }
+    if (o.files.empty()) {
+        std::cerr << "marvek-cli analyze: no curve files given\n";
+        return 2;
+    }
     Settings settings;
     std::string error;
     if (!ResolveSettings(o.analysis, settings, error)) {
@@ -247,7 +279,9 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
     format->require_option(0, 1);
     cmd->add_option("--threads", options->threads, "Worker threads (default: all cores)")
         ->check(CLI::PositiveNumber);
-    cmd->add_option("FILE", options->files, "Curve files (.csv)")->required();
+    cmd->add_option("--files-from", options->filesFrom,
+                    "Also analyse the files listed in this file, one path per line (- for stdin)");
+    cmd->add_option("FILE", options->files, "Curve files (.csv)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }
 

@@ -123,20 +123,22 @@ ParameterFileResult LoadParameters(const std::filesystem::path& file, Settings& 
     }
     std::ostringstream content;
     content << in.rdbuf();
-    const std::string text = content.str();
-    const std::string_view view(text);
-    std::size_t pos = 0;
-    for (const Entry& entry : Layout(settings)) {
-        while (pos < view.size() && IsSpace(view[pos])) ++pos;
-        if (pos == view.size()) break;  // a shorter file keeps the rest at their defaults
-        std::size_t end = pos;
-        while (end < view.size() && !IsSpace(view[end])) ++end;
-        // After a value of the wrong kind the rest of the file cannot be placed; keep defaults.
-        if (!Take(entry, view.substr(pos, end - pos))) break;
-        pos = end;
-    }
+    ParseParameters(content.str(), settings);
     result.ok = true;
     return result;
+}
+
+void ParseParameters(std::string_view text, Settings& settings) {
+    std::size_t pos = 0;
+    for (const Entry& entry : Layout(settings)) {
+        while (pos < text.size() && IsSpace(text[pos])) ++pos;
+        if (pos == text.size()) break;  // a shorter file keeps the rest at their defaults
+        std::size_t end = pos;
+        while (end < text.size() && !IsSpace(text[end])) ++end;
+        // After a value of the wrong kind the rest of the file cannot be placed; keep defaults.
+        if (!Take(entry, text.substr(pos, end - pos))) break;
+        pos = end;
+    }
 }
 
 std::string FormatParameters(const Settings& settings) {

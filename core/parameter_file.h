@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "settings.h"
 
@@ -19,6 +20,9 @@ std::filesystem::path DefaultParameterFilePath();
 // Reads the values over `settings` (a missing or unusable value keeps what `settings` holds;
 // non-finite values are never taken). ok = false when the file could not be opened.
 ParameterFileResult LoadParameters(const std::filesystem::path& file, Settings& settings);
+
+// The reading rules of LoadParameters applied to the file's text.
+void ParseParameters(std::string_view text, Settings& settings);
 
 // Writes all 40 values to a temporary file beside `file` and renames it over `file`, creating
 // the folder when needed. A failed save leaves the old file as it was.

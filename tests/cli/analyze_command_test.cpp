@@ -156,3 +156,30 @@ TEST(AnalyzeCli, TextModePrintsTheResultsText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every malformed file ends in a row and, when unusable, a named reason; never in a crash.
+TEST(AnalyzeCli, BadCorpusGivesReasonsNeverCrashes) {
+    marvek::testing::TempDir dir;
+    std::vector<std::string> names;
+    std::string files;
+    for (const auto& e : std::filesystem::directory_iterator(MARVEK_TEST_DATA "/bad")) {
+        if (e.path().extension() != ".csv") continue;
+        names.push_back(e.path().filename().string());
+        files += " " + e.path().string();
+    }
+    const CliRun run = RunCli("analyze --json --defaults" + files, dir);
+    EXPECT_EQ(run.status, 1);  // some files are unusable, and none of them crashed the run
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), names.size());
+    for (const std::string& line : lines) {
+        const auto j = nlohmann::json::parse(line);
+        if (j["ok"] == false) {
+            const std::string file = j["file"];
+            EXPECT_NE(run.err.find(file), std::string::npos) << file;
+        }
+    }
+}
+
+}  // namespace

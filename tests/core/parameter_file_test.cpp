@@ -1,7 +1,10 @@
 #include "core/parameter_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <fstream>
@@ -114,6 +117,28 @@ TEST(ParameterFile, FailedSaveKeepsTheOldFile) {
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("marvek.par"), std::string::npos);
     EXPECT_EQ(Slurp(file), before);
+}
+
+// A program killed in the middle of saving leaves one whole file, old or new, never a cut one.
+TEST(ParameterFile, KilledSaveLeavesAWholeFile) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "marvek.par";
+    Settings a, b;
+    b.areaFunction.m_dApCoef = {24.123456789, 1.5, -2.25, 3, 4, 5, 6, 7, 8};
+    b.m_fPoisson = 0.2f;
+    ASSERT_TRUE(SaveParameters(file, a).ok);
+    for (int round = 0; round < 5; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int k = 0;; ++k) SaveParameters(file, k % 2 ? a : b);
+        }
+        ::usleep(20000 + 7000 * round);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string text = Slurp(file);
+        EXPECT_TRUE(text == FormatParameters(a) || text == FormatParameters(b)) << text;
+    }
 }
 
 TEST(ParameterFile, SaveIntoAFileInPlaceOfTheFolderFails) {
