@@ -6,6 +6,8 @@
 #include "analyze_command.h"
 #include "graph_command.h"
 #include "calibrate_command.h"
+#include "export_command.h"
+#include "split_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Marvek: nanoindentation curve analysis from the command line"};
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
     marvek::cli::AddAnalyzeCommand(app, exitStatus);
     marvek::cli::AddGraphCommand(app, exitStatus);
     marvek::cli::AddCalibrateCommand(app, exitStatus);
+    marvek::cli::AddSplitCommand(app, exitStatus);
+    marvek::cli::AddExportCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,0 +1,68 @@
+#include "export_command.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "analysis_options.h"
+#include "core/curve_analysis.h"
+#include "core/results_text.h"
+#include "core/save_curves.h"
+
+namespace marvek::cli {
+
+namespace {
+
+struct ExportOptions {
+    AnalysisOptions analysis;
+    std::string file;
+    std::string output;
+};
+
+int Run(const ExportOptions& o) {
+    Settings settings;
+    std::string error;
+    if (!ResolveSettings(o.analysis, settings, error)) {
+        std::cerr << "marvek-cli export: " << error << '\n';
+        return 2;
+    }
+    const StrategySettings& st = settings.strategy;
+    auto analyzer = std::make_unique<CCurveAnalyzer>();
+    analyzer->m_bZeroPointCorrection = st.m_bZeroPointCorrection;
+    analyzer->m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
+    analyzer->m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    analyzer->SetFiles({o.file});
+
+    CurveDisplay display;
+    const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
+    if (!outcome.ok()) {
+        std::cerr << "marvek-cli export: "
+                  << (outcome.read == ReadStatus::UnknownLayout
+                          ? o.file + ": " + kFileFormatCaption
+                          : outcome.error)
+                  << '\n';
+        return 1;
+    }
+    const std::string results = BuildResultsText(*analyzer, display, st.m_nMethod);
+    const std::string failure =
+        WriteSaveCurvesFile(o.output, BuildSaveCurvesText(results, display));
+    if (!failure.empty()) {
+        std::cerr << "marvek-cli export: " << failure << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void AddExportCommand(CLI::App& app, int& exitStatus) {
+    auto options = std::make_shared<ExportOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "export", "Write one curve with its fit, extrapolation and results text as CSV");
+    AddAnalysisOptions(*cmd, options->analysis);
+    cmd->add_option("FILE", options->file, "Curve file (.csv)")->required();
+    cmd->add_option("-o,--output", options->output, "Output file (.csv)")->required();
+    cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
+}
+
+}  // namespace marvek::cli
