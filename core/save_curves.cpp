@@ -39,7 +39,12 @@ std::string BuildSaveCurvesText(const std::string& resultsText, const CurveDispl
 std::string WriteSaveCurvesFile(const std::filesystem::path& file, const std::string& content) {
     const std::string reason = WriteOutputFile(file, content);
     if (reason.empty()) return {};
-    return "The curves could not be saved to " + file.string() + ": " + reason + ".";
+    std::string message = "The curves could not be saved to ";
+    message += file.string();
+    message += ": ";
+    message += reason;
+    message += '.';
+    return message;
 }
 
 }  // namespace marvek
