@@ -172,7 +172,9 @@ std::filesystem::path SplitBaseName(const std::filesystem::path& input) {
 std::filesystem::path SplitFileName(const std::filesystem::path& input, SplitKind kind,
                                     int number) {
     std::filesystem::path name = SplitBaseName(input);
-    name += "_" + FormatInt(number) + (kind == SplitKind::Unload ? "u.csv" : "r.csv");
+    name += "_";
+    name += FormatInt(number);
+    name += kind == SplitKind::Unload ? "u.csv" : "r.csv";
     return name;
 }
 
