@@ -1,0 +1,48 @@
+#include "app/indent_app.h"
+
+#include <QApplication>
+#include <QPixmap>
+
+#include "app/main_window.h"
+#include "ui/services.h"
+
+std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& args,
+                                                std::string& error) {
+    LaunchOptions options;
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!onlyFiles && a == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && a == "--screenshot") {
+            if (i + 1 >= args.size()) {
+                error = "--screenshot needs the name of the PNG file to write";
+                return std::nullopt;
+            }
+            options.screenshot = args[++i];
+        } else if (!onlyFiles && (a == "--help" || a == "-h")) {
+            options.help = true;
+        } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return std::nullopt;
+        } else {
+            options.files.emplace_back(a);
+        }
+    }
+    return options;
+}
+
+int CIndentApp::InitInstance(const LaunchOptions& options) {
+    CIndentMainDlg dlg;
+    dlg.Create();
+    if (!options.files.empty()) dlg.SelectFiles(options.files);
+    if (options.screenshot) {
+        dlg.show();
+        QApplication::processEvents();
+        const QPixmap picture = dlg.grab();
+        if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) return 1;
+        return 0;
+    }
+    dlg.DoModal();
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The application: runs the main window until it closes.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct LaunchOptions {
+    std::vector<std::filesystem::path> files;      // selected at start, as if chosen
+    std::optional<std::filesystem::path> screenshot;  // write the window as PNG and exit
+    bool help = false;
+};
+
+// Reads `marvek [--screenshot OUT.png] [FILE...]`; nullopt and `error` set when malformed.
+std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& args,
+                                                std::string& error);
+
+class CIndentApp {
+public:
+    // Shows the main window modally; returns the process exit code.
+    int InitInstance(const LaunchOptions& options);
+};

@@ -1,0 +1,35 @@
+// marvek: the desktop program.
+#include <QApplication>
+#include <QIcon>
+#include <QLocale>
+#include <clocale>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/indent_app.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const auto options = ParseLaunchOptions(args, error);
+    if (!options) {
+        std::cerr << "marvek: " << error << "\n";
+        return 2;
+    }
+    if (options->help) {
+        std::cout << "Usage: marvek [--screenshot OUT.png] [FILE.csv...]\n"
+                     "Opens the main window with the given curve files selected.\n"
+                     "--screenshot  analyse the first file, write the window as PNG and exit\n";
+        return 0;
+    }
+    // A screenshot needs no display.
+    if (options->screenshot) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("Marvek");
+    QApplication::setWindowIcon(QIcon(":/res/marvek.png"));
+    // The desktop locale must not change how numbers are read or shown.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
+    CIndentApp app;
+    return app.InitInstance(*options);
+}

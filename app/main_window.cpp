@@ -1,0 +1,147 @@
+#include "app/main_window.h"
+
+#include "app/curve_plot.h"
+#include "app/resource_ids.h"
+#include "core/parameter_file.h"
+#include "core/results_text.h"
+#include "settings/area_function_dialog.h"
+#include "settings/compliance_dialog.h"
+#include "settings/settings_objects.h"
+#include "settings/strategy_dialog.h"
+#include "ui/data_exchange.h"
+#include "ui/services.h"
+
+using namespace marvek;
+using namespace marvek::ui;
+using namespace resource;
+
+CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterFile)
+    : Dialog(MainTemplate(), parent),
+      m_parameterFile(parameterFile.empty() ? DefaultParameterFilePath()
+                                            : std::move(parameterFile)) {
+    const std::pair<int, void (CIndentMainDlg::*)()> handlers[] = {
+        {ID_SELECT_CURVE_FILES, &CIndentMainDlg::OnSelectCurveFiles},
+        {ID_SEPARATE_UNLOAD, &CIndentMainDlg::OnSeparateUnload},
+        {ID_SEPARATE_RELOAD, &CIndentMainDlg::OnSeparateReload},
+        {ID_SAVE_CURVES, &CIndentMainDlg::OnSaveCurves},
+        {ID_EXIT, &CIndentMainDlg::OnExit},
+        {ID_MODULUS_LOAD, &CIndentMainDlg::OnModulusLoad},
+        {ID_MODULUS_DEPTH, &CIndentMainDlg::OnModulusDepth},
+        {ID_MODULUS_CURVE, &CIndentMainDlg::OnModulusCurve},
+        {ID_HM_LOAD, &CIndentMainDlg::OnHMLoad},
+        {ID_HM_DEPTH, &CIndentMainDlg::OnHMDepth},
+        {ID_HM_CURVE, &CIndentMainDlg::OnHMCurve},
+        {ID_HIT_LOAD, &CIndentMainDlg::OnHITLoad},
+        {ID_HIT_DEPTH, &CIndentMainDlg::OnHITDepth},
+        {ID_HOP_LOAD, &CIndentMainDlg::OnHOPLoad},
+        {ID_HOP_DEPTH, &CIndentMainDlg::OnHOPDepth},
+        {ID_HV_LOAD, &CIndentMainDlg::OnHVLoad},
+        {ID_HV_DEPTH, &CIndentMainDlg::OnHVDepth},
+        {ID_PERCENT_SERIES, &CIndentMainDlg::OnPercentSeries},
+        {ID_UNLOAD_SECTIONS, &CIndentMainDlg::OnUnloadSections},
+        {ID_LOAD_ALPHA, &CIndentMainDlg::OnLoadAlpha},
+        {ID_LOAD_M, &CIndentMainDlg::OnLoadM},
+        {ID_LOAD_R, &CIndentMainDlg::OnLoadR},
+        {ID_PERCENT_M, &CIndentMainDlg::OnPercentM},
+        {ID_SECTION_M, &CIndentMainDlg::OnSectionM},
+        {ID_PERCENT_R, &CIndentMainDlg::OnPercentR},
+        {ID_SECTION_R, &CIndentMainDlg::OnSectionR},
+        {ID_GRAININESS_LOAD, &CIndentMainDlg::OnGraininessLoad},
+        {ID_GRAININESS_UNLOAD, &CIndentMainDlg::OnGraininessUnload},
+        {ID_GRAININESS2_LOAD, &CIndentMainDlg::OnGraininess2Load},
+        {ID_GRAININESS2_UNLOAD, &CIndentMainDlg::OnGraininess2Unload},
+        {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
+        {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},
+        {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},
+        {ID_HELP_HELP, &CIndentMainDlg::OnHelp},
+        {ID_HELP_ABOUT, &CIndentMainDlg::OnAbout},
+    };
+    for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
+    OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
+    SetAcceptFiles(true);
+}
+
+CIndentMainDlg::~CIndentMainDlg() = default;
+
+Settings CIndentMainDlg::CurrentSettings() const { return CollectSettings(m_fPoisson); }
+
+bool CIndentMainDlg::OnInitDialog() {
+    Dialog::OnInitDialog();
+    m_nCurrentCurve = -1;
+    ClearDisplay();
+    Settings settings = CurrentSettings();
+    if (LoadParameters(m_parameterFile, settings).ok) {
+        StoreSettings(settings);
+        m_fPoisson = settings.m_fPoisson;
+        UpdateData(false);
+    }
+    CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
+    CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
+    m_analyzer.m_bZeroPointCorrection = g_dlgStrategy.m_bZeroPointCorrection;
+    m_analyzer.m_dZeroFitMinPercent = g_dlgStrategy.m_fZeroFitMinPercent;
+    m_analyzer.m_dZeroFitMaxPercent = g_dlgStrategy.m_fZeroFitMaxPercent;
+    GotoDlgCtrl(IDC_POISSON);
+    return true;
+}
+
+void CIndentMainDlg::DoDataExchange(DataExchange& dx) {
+    dx.Control(IDC_CURVE_SCROLL, m_ctlCurveScroll);
+    dx.Text(IDC_RESULTS, m_strResults);
+    dx.Text(IDC_POISSON, m_fPoisson);
+    dx.Text(IDC_FILE_NAME, m_strFileName);
+}
+
+void CIndentMainDlg::OnOK() {
+    if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
+}
+
+void CIndentMainDlg::OnExit() { OnCancel(); }
+
+void CIndentMainDlg::OnDestroy() {
+    const ParameterFileResult saved = SaveParameters(m_parameterFile, CurrentSettings());
+    if (!saved.ok)
+        ShowMessage(this, "The settings could not be saved to " + m_parameterFile.string() +
+                              ":\n" + saved.error,
+                    kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+}
+
+void CIndentMainDlg::OnPaint(DrawingSurface& dc) {
+    DrawCurvePlot(dc, *this, m_analyzer.m_nFileCount);
+}
+
+void CIndentMainDlg::ClearDisplay() {
+    static_cast<CurveDisplay&>(*this) = CurveDisplay{};
+}
+
+AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
+    UpdateData(true);
+    m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurrentSettings(), *this);
+    if (!m_lastOutcome.ok()) {
+        ClearDisplay();
+        if (showFailure) {
+            if (m_lastOutcome.read == ReadStatus::UnknownLayout)
+                ShowMessage(this, kFileFormatMessage, kFileFormatCaption);
+            else
+                ShowMessage(this, m_lastOutcome.error, kApplicationName, MessageButtons::Ok,
+                            MessageIcon::Warning);
+        }
+    }
+    Invalidate();
+    return m_lastOutcome;
+}
+
+void CIndentMainDlg::UpdateResultsText() {
+    if (m_lastOutcome.ok())
+        m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
+    else
+        m_strResults = m_lastOutcome.error;
+    UpdateData(false);
+}
+
+void CIndentMainDlg::DisplayCurve(int curve) {
+    AnalyzeCurve(curve);
+    m_strFileName = curve >= 0 && curve < m_analyzer.m_nFileCount
+                        ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
+                        : std::string();
+    UpdateResultsText();
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The main window: browses the selected curves, shows the results text and the curve plot,
+// and carries the menu that reaches every other function. Its data members are public so the
+// command handlers of every subsystem can reach them.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/curve_analysis.h"
+#include "core/curve_analyzer.h"
+#include "core/settings.h"
+#include "ui/dialog.h"
+#include "ui/scroll_bar.h"
+
+// The results of the displayed curve and its three plot series come from CurveDisplay
+// (m_dEIT ... m_dHM, m_pCurveDepth/m_pCurveLoad, m_pFitCurveDepth/m_pFitCurveLoad,
+// m_pExtrapDepth/m_pExtrapLoad).
+class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
+public:
+    // `parameterFile` is where the settings are read at start and written at exit.
+    explicit CIndentMainDlg(QWidget* parent = nullptr,
+                            std::filesystem::path parameterFile = {});
+    ~CIndentMainDlg() override;
+
+    // The main window's template (dialog 102 with menu 129).
+    static marvek::ui::DialogTemplate MainTemplate();
+
+    marvek::CCurveAnalyzer m_analyzer;
+    float m_fLastPoisson = -1.0f;  // Poisson ratio of the last re-analysis from the edit
+    int m_nCurrentCurve = -1;      // displayed curve, -1 = none yet
+    marvek::ui::ScrollBarControl m_ctlCurveScroll;
+    std::string m_strResults;
+    float m_fPoisson = 0.3f;  // sample Poisson ratio
+    std::string m_strFileName;
+    std::filesystem::path m_parameterFile;
+    // How the last analysis went; a failed one leaves no results of another curve on show.
+    marvek::AnalysisOutcome m_lastOutcome;
+
+    int CurvePointCount() const { return static_cast<int>(m_pCurveDepth.size()); }
+    // The global settings objects with this window's Poisson ratio.
+    marvek::Settings CurrentSettings() const;
+
+    // Takes the controls' values into the members, analyses curve `curve` and repaints. A file
+    // that cannot be read is reported (when `showFailure`) and clears the displayed results.
+    marvek::AnalysisOutcome AnalyzeCurve(int curve, bool showFailure = true);
+    // Rebuilds the results text from the last analysis and shows the members in the controls.
+    void UpdateResultsText();
+    // Analysis, path and results text of curve `curve`.
+    void DisplayCurve(int curve);
+    // Replaces the file list (keeping the first 2000) and shows curve 0; false if `files` is
+    // empty.
+    bool SelectFiles(const std::vector<std::filesystem::path>& files);
+
+    // Menu handlers.
+    void OnSelectCurveFiles();
+    void OnSeparateUnload();
+    void OnSeparateReload();
+    void OnSaveCurves();
+    void OnExit();
+    void OnModulusLoad();
+    void OnModulusDepth();
+    void OnModulusCurve();
+    void OnHMLoad();
+    void OnHMDepth();
+    void OnHMCurve();
+    void OnHITLoad();
+    void OnHITDepth();
+    void OnHOPLoad();
+    void OnHOPDepth();
+    void OnHVLoad();
+    void OnHVDepth();
+    void OnPercentSeries();
+    void OnUnloadSections();
+    void OnLoadAlpha();
+    void OnLoadM();
+    void OnLoadR();
+    void OnPercentM();
+    void OnSectionM();
+    void OnPercentR();
+    void OnSectionR();
+    void OnGraininessLoad();
+    void OnGraininessUnload();
+    void OnGraininess2Load();
+    void OnGraininess2Unload();
+    void OnStrategy();
+    void OnAreaFunction();
+    void OnCompliance();
+    void OnHelp();
+    void OnAbout();
+    // Control notifications.
+    void OnKillfocusPoisson();
+
+    // Framework overridables (public so tests drive them as the window system would).
+    bool OnInitDialog() override;
+    void DoDataExchange(marvek::ui::DataExchange& dx) override;
+    void OnOK() override;
+    void OnDestroy() override;
+    void OnPaint(marvek::ui::DrawingSurface& dc) override;
+    void OnHScroll(int code, int pos, marvek::ui::ScrollBarControl* bar) override;
+    void OnDropFiles(const std::vector<std::filesystem::path>& files) override;
+
+private:
+    void ClearDisplay();
+    void ShowFirstCurve();
+};

@@ -1,0 +1,71 @@
+// Layout of the main window and its menu.
+#include "app/main_window.h"
+#include "app/resource_ids.h"
+
+using namespace marvek::ui;
+using namespace resource;
+
+DialogTemplate CIndentMainDlg::MainTemplate() {
+    DialogTemplate t;
+    t.id = IDD_MAIN;
+    t.caption = "Marvek - Depth Sensing Indentation Measurement Software ";
+    t.width = 473;
+    t.height = 330;
+    t.controls = {
+        {ControlKind::Edit, IDC_POISSON, "", 84, 11, 40, 12},
+        {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 291},
+        {ControlKind::Static, IDC_RESULTS, "", 13, 33, 108, 277, kSunken | kNoWrap},
+        {ControlKind::HScrollBar, IDC_CURVE_SCROLL, "", 147, 303, 317, 12},
+        {ControlKind::Static, kNoId, "Sample Poisson's (Vs) :", 7, 13, 74, 10, kAlignRight},
+        {ControlKind::Edit, IDC_FILE_NAME, "", 146, 288, 317, 13, kReadOnly | kAlignCenter},
+        {ControlKind::Static, kNoId,
+         "Use this slide bar to change indentation load-unload file on displayed above.", 204,
+         317, 219, 9},
+    };
+    t.menu = {
+        {"File",
+         {{"Select Curve Files", ID_SELECT_CURVE_FILES},
+          MenuItem::Separator(),
+          {"Separate Multi to Unload Only", ID_SEPARATE_UNLOAD},
+          {"Separate Multi to Reload Only", ID_SEPARATE_RELOAD},
+          MenuItem::Separator(),
+          {"Save Curves", ID_SAVE_CURVES},
+          MenuItem::Separator(),
+          {"Exit", ID_EXIT}}},
+        {"Graphic Comparison of Multiple Indentation Tests",
+         {{"Modulus - Load", ID_MODULUS_LOAD},
+          {"Modulus - Depth", ID_MODULUS_DEPTH},
+          {"Modulus-Curve", ID_MODULUS_CURVE},
+          MenuItem::Separator(),
+          {"HM - Load", ID_HM_LOAD},
+          {"HM - Depth", ID_HM_DEPTH},
+          {"HM-Curve", ID_HM_CURVE},
+          {"H(IT) Load", ID_HIT_LOAD},
+          {"H(IT) - Depth", ID_HIT_DEPTH},
+          {"H(OP) - Load", ID_HOP_LOAD},
+          {"H(OP) - Depth", ID_HOP_DEPTH},
+          {"HV - Load", ID_HV_LOAD},
+          {"HV - Depth", ID_HV_DEPTH},
+          MenuItem::Separator(),
+          {"Percent Series", ID_PERCENT_SERIES},
+          {"Unload Sections", ID_UNLOAD_SECTIONS},
+          {"Load- Alpha", ID_LOAD_ALPHA},
+          {"Load - m", ID_LOAD_M},
+          {"Load - R", ID_LOAD_R},
+          {"Percent - m", ID_PERCENT_M},
+          {"Section - m", ID_SECTION_M},
+          {"Percent - R", ID_PERCENT_R},
+          {"Section - R", ID_SECTION_R},
+          MenuItem::Separator(),
+          {"Graininess Load", ID_GRAININESS_LOAD},
+          {"Graininess Unload", ID_GRAININESS_UNLOAD},
+          {"Graininess2 Load", ID_GRAININESS2_LOAD},
+          {"Graininess2 Unload", ID_GRAININESS2_UNLOAD}}},
+        {"Analysis Setup",
+         {{"Elastic Modulus Calculation Strategy", ID_STRATEGY},
+          {"Indenter Area Function and Modulus ", ID_AREA_FUNCTION},
+          {"Compliance of the Testing Machine ", ID_COMPLIANCE}}},
+        {"Help", {{"Help", ID_HELP_HELP}, {"About", ID_HELP_ABOUT}}, true},
+    };
+    return t;
+}

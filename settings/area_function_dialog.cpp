@@ -1,0 +1,3 @@
+#include "settings/area_function_dialog.h"
+
+CAreaFunctionDlg g_dlgAreaFunction;

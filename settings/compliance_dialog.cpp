@@ -1,0 +1,3 @@
+#include "settings/compliance_dialog.h"
+
+CComplianceDlg g_dlgCompliance;

@@ -1,0 +1,20 @@
+#include "settings/settings_objects.h"
+
+#include "settings/area_function_dialog.h"
+#include "settings/compliance_dialog.h"
+#include "settings/strategy_dialog.h"
+
+marvek::Settings CollectSettings(float fPoisson) {
+    marvek::Settings s;
+    s.strategy = g_dlgStrategy;
+    s.compliance = g_dlgCompliance;
+    s.areaFunction = g_dlgAreaFunction;
+    s.m_fPoisson = fPoisson;
+    return s;
+}
+
+void StoreSettings(const marvek::Settings& settings) {
+    static_cast<marvek::StrategySettings&>(g_dlgStrategy) = settings.strategy;
+    static_cast<marvek::ComplianceSettings&>(g_dlgCompliance) = settings.compliance;
+    static_cast<marvek::AreaFunctionSettings&>(g_dlgAreaFunction) = settings.areaFunction;
+}

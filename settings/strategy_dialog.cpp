@@ -1,0 +1,3 @@
+#include "settings/strategy_dialog.h"
+
+CStrategyDlg g_dlgStrategy;

@@ -1,0 +1,111 @@
+#include "ui/services.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+
+#include "ui/dialog.h"
+#include "ui/dialog_template.h"
+
+namespace marvek::ui {
+
+namespace {
+Services* g_services = nullptr;
+
+QWidget* OwnerWidget(const Dialog* owner) { return const_cast<Dialog*>(owner); }
+
+// "CSV Files (*.CSV)" also matches lower-case names: file names are case-sensitive here.
+QString CaseInsensitiveFilter(const std::string& filter) {
+    QString f = QString::fromStdString(filter);
+    const qsizetype open = f.indexOf('(');
+    const qsizetype close = f.lastIndexOf(')');
+    if (open < 0 || close < open) return f;
+    QStringList patterns = f.mid(open + 1, close - open - 1).split(' ', Qt::SkipEmptyParts);
+    QStringList all = patterns;
+    for (const QString& p : patterns) {
+        if (!all.contains(p.toLower())) all << p.toLower();
+        if (!all.contains(p.toUpper())) all << p.toUpper();
+    }
+    return f.left(open + 1) + all.join(' ') + f.mid(close);
+}
+}  // namespace
+
+std::filesystem::path PathFromQString(const QString& s) {
+    return std::filesystem::path(QFile::encodeName(s).toStdString());
+}
+
+QString QStringFromPath(const std::filesystem::path& p) {
+    return QFile::decodeName(QByteArray::fromStdString(p.string()));
+}
+
+Services& GetServices() {
+    static QtServices qt;
+    return g_services ? *g_services : qt;
+}
+
+ScopedServices::ScopedServices(Services& services) : previous_(g_services) {
+    g_services = &services;
+}
+
+ScopedServices::~ScopedServices() { g_services = previous_; }
+
+int ShowMessage(const Dialog* owner, const std::string& text, const std::string& caption,
+                MessageButtons buttons, MessageIcon icon) {
+    return GetServices().MessageBox({owner, text, caption, buttons, icon});
+}
+
+int QtServices::MessageBox(const MessageRequest& request) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (request.icon) {
+        case MessageIcon::None: break;
+        case MessageIcon::Information: icon = QMessageBox::Information; break;
+        case MessageIcon::Warning: icon = QMessageBox::Warning; break;
+        case MessageIcon::Error: icon = QMessageBox::Critical; break;
+    }
+    QMessageBox box(icon, QString::fromStdString(request.caption),
+                    QString::fromStdString(request.text),
+                    request.buttons == MessageButtons::Ok ? QMessageBox::Ok
+                                                          : QMessageBox::Ok | QMessageBox::Cancel,
+                    OwnerWidget(request.owner));
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+}
+
+std::optional<std::vector<std::filesystem::path>> QtServices::OpenFiles(
+    const OpenFilesRequest& request) {
+    QFileDialog dialog(OwnerWidget(request.owner));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    dialog.setNameFilter(CaseInsensitiveFilter(request.filter));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    dialog.setWindowTitle(QStringLiteral("Open"));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    std::vector<std::filesystem::path> files;
+    for (const QString& f : dialog.selectedFiles()) files.push_back(PathFromQString(f));
+    return files;
+}
+
+std::optional<std::filesystem::path> QtServices::SaveFile(const SaveFileRequest& request) {
+    QFileDialog dialog(OwnerWidget(request.owner));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(CaseInsensitiveFilter(request.filter));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    dialog.setWindowTitle(QStringLiteral("Save As"));
+    if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.initialName.empty())
+        dialog.selectFile(QString::fromStdString(request.initialName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return PathFromQString(dialog.selectedFiles().front());
+}
+
+int QtServices::RunModal(Dialog& dialog) {
+    dialog.Create();
+    if (!dialog.IsEnded()) dialog.exec();
+    return dialog.Result();
+}
+
+}  // namespace marvek::ui
