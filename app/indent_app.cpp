@@ -26,7 +26,10 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             error = "unknown option " + a;
             return std::nullopt;
         } else {
-            options.files.emplace_back(a);
+            // Shown and re-read later, so keep it independent of the working folder.
+            std::error_code ec;
+            std::filesystem::path p = std::filesystem::absolute(a, ec);
+            options.files.push_back(ec ? std::filesystem::path(a) : p);
         }
     }
     return options;

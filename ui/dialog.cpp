@@ -162,7 +162,6 @@ QWidget* Dialog::CreateControl(const ControlTemplate& c) {
             label->setTextFormat(Qt::PlainText);
             if (c.style & kSunken) {
                 label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-                label->setMargin(2);
             }
             return label;
         }

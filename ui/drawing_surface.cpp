@@ -51,14 +51,13 @@ void PainterSurface::TextOut(int x, int y, std::string_view text) {
     painter_.setPen(ToQColor(text_));
     const QFontMetrics fm = painter_.fontMetrics();
     const QRect box(x, y, fm.horizontalAdvance(s) + 1, fm.height());
-    if (!transparent_) painter_.fillRect(box, Qt::white);
     painter_.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, s);
     painter_.restore();
 }
 
 void PainterSurface::SetTextColor(Rgb colour) { text_ = colour; }
 
-void PainterSurface::SetTransparentBackground() { transparent_ = true; }
+void PainterSurface::SetTransparentBackground() { painter_.setBackgroundMode(Qt::TransparentMode); }
 
 void PainterSurface::DrawLine(Point from, Point to) {
     painter_.save();

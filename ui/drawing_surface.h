@@ -66,7 +66,6 @@ private:
     Rect client_;
     Rgb pen_ = kBlack;
     Rgb text_ = kBlack;
-    bool transparent_ = false;
 };
 
 }  // namespace marvek::ui

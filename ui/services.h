@@ -9,6 +9,7 @@
 #include <vector>
 
 class QWidget;
+class QString;
 
 namespace marvek::ui {
 
@@ -85,7 +86,7 @@ public:
 };
 
 // Converts between file names and Qt strings without losing non-UTF-8 bytes.
-std::filesystem::path PathFromQString(const class QString& s);
-class QString QStringFromPath(const std::filesystem::path& p);
+std::filesystem::path PathFromQString(const QString& s);
+QString QStringFromPath(const std::filesystem::path& p);
 
 }  // namespace marvek::ui
