@@ -13,7 +13,9 @@ void EnsureTestApplication() {
     static int argc = 1;
     static char name[] = "marvek-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: Qt's own globals may be gone by the time statics are torn down.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
 }
 
 int FakeServices::MessageBox(const MessageRequest& request) {
