@@ -233,6 +233,40 @@ TEST(SplitScan, ShortCurvesAndSingleCycles) {
     }
 }
 
+// File counts worked out by hand from the crossing rules: both inequalities are strict and the
+// level is 0.33 of the running maximum.
+TEST(SplitScan, CrossingRules) {
+    struct Case {
+        const char* name;
+        std::vector<double> load;
+        std::size_t unloadFiles, reloadFiles;
+    } cases[] = {
+        {"falling exactly to 0.33 of the peak is no crossing",
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 1, 0.33, 0.33, 0.5, 1.5, 1.5, 0.2, 0.2},
+         1, 0},
+        {"falling to 0.332 of the peak is no crossing (0.33, not one third)",
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 0.332, 0.332, 0.5, 1.5, 1.5, 0.2, 0.2},
+         1, 0},
+        {"a jump to over three times the force after point 10 ends a cycle",
+         {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07, 0.08, 0.09, 0.1, 0.11, 0.12, 1, 1.1, 1.2, 1.3},
+         2, 0},
+        {"a valley in the first eleven points writes no reload file",
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 1, 0.2, 0.2, 1.5, 1.5, 0.2, 0.2},
+         2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> depth, time;
+        for (std::size_t i = 0; i < c.load.size(); ++i) {
+            depth.push_back(100.0 + static_cast<double>(i));
+            time.push_back(static_cast<double>(i));
+        }
+        const CurvePoints points{depth, c.load, time};
+        EXPECT_EQ(PlanSplit(points, SplitKind::Unload, kDefaultBand).files.size(), c.unloadFiles);
+        EXPECT_EQ(PlanSplit(points, SplitKind::Reload, kDefaultBand).files.size(), c.reloadFiles);
+    }
+}
+
 // The envelope used to live in 8000 fixed slots; a loading with more new maxima overran them.
 TEST(SplitScan, EnvelopeHoldsMoreThanEightThousandNewMaxima) {
     const MultiCycleCurve curve = MakeMultiCycleCurve({10000.0}, 1.0, 9000);
