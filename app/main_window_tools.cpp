@@ -1,6 +1,60 @@
 // The curve file tools of the main window's "File" menu.
-#include "app/main_window.h"
+#include <memory>
 
-void CIndentMainDlg::OnSeparateUnload() {}
-void CIndentMainDlg::OnSeparateReload() {}
-void CIndentMainDlg::OnSaveCurves() {}
+#include "app/main_window.h"
+#include "core/multi_cycle_split.h"
+#include "core/save_curves.h"
+#include "settings/strategy_dialog.h"
+#include "ui/services.h"
+
+using namespace marvek;
+using namespace marvek::ui;
+
+namespace {
+
+// Splits every selected file, one message per file; Cancel stops. The files are read by an
+// analyzer of the split's own with the main one's zero-point settings, so the displayed curve,
+// its results and the main analyzer's points stay exactly as they were.
+void SeparateSelectedFiles(CIndentMainDlg& window, SplitKind kind) {
+    const CCurveAnalyzer& main = window.m_analyzer;
+    if (main.m_nFileCount <= 0) return;
+    auto reader = std::make_unique<CCurveAnalyzer>();
+    reader->m_bZeroPointCorrection = main.m_bZeroPointCorrection;
+    reader->m_dZeroFitMinPercent = main.m_dZeroFitMinPercent;
+    reader->m_dZeroFitMaxPercent = main.m_dZeroFitMaxPercent;
+    const double band = HoldBand(g_dlgStrategy.m_fForceAccuracy, main.m_dHoldBandFactor);
+    for (int f = 0; f < main.m_nFileCount; ++f) {
+        const SplitFileReport report = SplitCurveFile(*reader, main.m_strFiles[f], kind, band);
+        if (report.read == ReadStatus::UnknownLayout)
+            ShowMessage(&window, kFileFormatMessage, kFileFormatCaption);
+        if (ShowMessage(&window, SplitMessage(kind, report), kApplicationName,
+                        MessageButtons::OkCancel) != IDOK)
+            return;
+    }
+}
+
+}  // namespace
+
+void CIndentMainDlg::OnSeparateUnload() { SeparateSelectedFiles(*this, SplitKind::Unload); }
+
+void CIndentMainDlg::OnSeparateReload() { SeparateSelectedFiles(*this, SplitKind::Reload); }
+
+void CIndentMainDlg::OnSaveCurves() {
+    if (m_analyzer.m_nFileCount < 1) return;
+    if (!m_lastOutcome.ok()) {
+        // The display was cleared; a file of the error text would pass for saved curves.
+        ShowMessage(this, "There are no curves to save: " + m_lastOutcome.error, kApplicationName,
+                    MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
+    SaveFileRequest request;
+    request.owner = this;
+    request.filter = "Text Files (*.CSV)";
+    request.defaultExtension = "csv";
+    request.promptOverwrite = true;
+    const std::optional<std::filesystem::path> file = GetServices().SaveFile(request);
+    if (!file) return;
+    const std::string error = WriteSaveCurvesFile(*file, BuildSaveCurvesText(m_strResults, *this));
+    if (!error.empty())
+        ShowMessage(this, error, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+}

@@ -37,9 +37,8 @@ int Run(const ExportOptions& o) {
     const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
     if (!outcome.ok()) {
         std::cerr << "marvek-cli export: "
-                  << (outcome.read == ReadStatus::UnknownLayout
-                          ? o.file + ": " + kFileFormatCaption
-                          : outcome.error)
+                  << (outcome.read == ReadStatus::UnknownLayout ? o.file + ": " + kFileFormatCaption
+                                                                : outcome.error)
                   << '\n';
         return 1;
     }

@@ -26,8 +26,8 @@ int Run(const SplitOptions& o) {
         return 2;
     }
     const SplitKind kind = o.mode == "reload" ? SplitKind::Reload : SplitKind::Unload;
-    const char* created =
-        kind == SplitKind::Unload ? " unload curve files created\n" : " reload curves files created\n";
+    const char* created = kind == SplitKind::Unload ? " unload curve files created\n"
+                                                    : " reload curves files created\n";
     // The split reads the raw curves: no zero-point correction, as with the built-in settings.
     auto reader = std::make_unique<CCurveAnalyzer>();
     const double band = HoldBand(o.forceAccuracy, reader->m_dHoldBandFactor);

@@ -65,10 +65,10 @@ const char* CreatedText(SplitKind kind) {
 }  // namespace
 
 CurvePoints LoadedPoints(const CCurveAnalyzer& analyzer) {
-    const std::size_t n = static_cast<std::size_t>(std::clamp(
-        analyzer.m_nPoints, 0,
-        static_cast<int>(std::min({analyzer.m_pDepth.size(), analyzer.m_pLoad.size(),
-                                   analyzer.m_pTime.size()}))));
+    const std::size_t n = static_cast<std::size_t>(
+        std::clamp(analyzer.m_nPoints, 0,
+                   static_cast<int>(std::min({analyzer.m_pDepth.size(), analyzer.m_pLoad.size(),
+                                              analyzer.m_pTime.size()}))));
     return CurvePoints{std::span<const double>(analyzer.m_pDepth.data(), n),
                        std::span<const double>(analyzer.m_pLoad.data(), n),
                        std::span<const double>(analyzer.m_pTime.data(), n)};
@@ -191,8 +191,8 @@ std::string RenderSplitFile(const CurvePoints& points, const SplitPlan& plan,
     for (int e = 0; e < envelopeCount; ++e) {
         const int i = plan.envelope[e];
         if (!inRange(i)) continue;
-        const bool below = plan.kind == SplitKind::Unload ? f[i] <= file.forceLimit
-                                                          : f[i] < file.forceLimit;
+        const bool below =
+            plan.kind == SplitKind::Unload ? f[i] <= file.forceLimit : f[i] < file.forceLimit;
         if (below) AppendLine(out, points, i, "LOAD");
     }
     for (int i = std::max(file.topHoldBegin, 0); i < std::min(file.topHoldEnd, n); ++i)
@@ -213,8 +213,8 @@ std::vector<SplitOutput> BuildSplitFiles(const CurvePoints& points, SplitKind ki
     std::vector<SplitOutput> outputs;
     outputs.reserve(plan.files.size());
     for (const SplitFilePlan& file : plan.files)
-        outputs.push_back({SplitFileName(input, kind, file.number),
-                           RenderSplitFile(points, plan, file)});
+        outputs.push_back(
+            {SplitFileName(input, kind, file.number), RenderSplitFile(points, plan, file)});
     return outputs;
 }
 
@@ -250,8 +250,8 @@ SplitFileReport SplitCurveFile(CCurveAnalyzer& reader, const std::filesystem::pa
 }
 
 std::string SplitMessage(SplitKind kind, const SplitFileReport& report) {
-    std::string text = report.input.string() + "\n\n     " + FormatInt(report.CreatedCount()) +
-                       CreatedText(kind);
+    std::string text =
+        report.input.string() + "\n\n     " + FormatInt(report.CreatedCount()) + CreatedText(kind);
     if (!report.readError.empty()) text += "\n     Skipped: " + report.readError + "\n";
     if (!report.failed.empty()) {
         text += "\n     Could not be written:\n";

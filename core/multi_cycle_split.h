@@ -67,8 +67,7 @@ SplitPlan PlanSplit(const CurvePoints& points, SplitKind kind, double band);
 // The input's path with its extension removed ("a/steel.csv" -> "a/steel"; "a/steel" stays).
 std::filesystem::path SplitBaseName(const std::filesystem::path& input);
 // "<base>_<k>u.csv" or "<base>_<k>r.csv".
-std::filesystem::path SplitFileName(const std::filesystem::path& input, SplitKind kind,
-                                    int number);
+std::filesystem::path SplitFileName(const std::filesystem::path& input, SplitKind kind, int number);
 
 // The full text of one output file: the header "Depth,Force,Time,Segment", then one line per
 // point with depth in micrometres, force in mN and time in s, 7 significant digits each.

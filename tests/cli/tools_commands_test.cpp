@@ -10,10 +10,10 @@
 #include <string>
 
 #include "core/curve_analysis.h"
+#include "core/multi_cycle_curve.h"
 #include "core/multi_cycle_split.h"
 #include "core/results_text.h"
 #include "core/save_curves.h"
-#include "core/multi_cycle_curve.h"
 
 namespace marvek {
 namespace {
@@ -47,7 +47,7 @@ std::string ReadWhole(const fs::path& file) {
 }
 
 class ToolsCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("marvek_cli_" +
@@ -68,12 +68,12 @@ TEST_F(ToolsCommands, SplitWritesTheCoreFilesAndOneCountLinePerInput) {
     for (SplitKind kind : {SplitKind::Unload, SplitKind::Reload}) {
         const bool unload = kind == SplitKind::Unload;
         const CliRun run = RunCli(std::string("split ") + (unload ? "unload " : "reload ") +
-                               Quote(input) + " " + Quote(missing));
+                                  Quote(input) + " " + Quote(missing));
         EXPECT_EQ(run.status, 1) << "a skipped input is a failure";
-        const std::string count = unload ? " unload curve files created\n"
-                                         : " reload curves files created\n";
-        EXPECT_EQ(run.out, input.string() + ": " + (unload ? "3" : "2") + count +
-                               missing.string() + ": 0" + count);
+        const std::string count =
+            unload ? " unload curve files created\n" : " reload curves files created\n";
+        EXPECT_EQ(run.out, input.string() + ": " + (unload ? "3" : "2") + count + missing.string() +
+                               ": 0" + count);
 
         CCurveAnalyzer reader;
         ASSERT_EQ(reader.ReadCurveFile(input), ReadStatus::Ok);
@@ -88,7 +88,8 @@ TEST_F(ToolsCommands, SplitWithoutForceAccuracyWritesNoHolds) {
     const fs::path input = dir_ / "three.csv";
     testing::WriteCurveFile(testing::MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3), input);
     for (const char* mode : {"unload", "reload"}) {
-        const CliRun run = RunCli(std::string("split ") + mode + " --force-accuracy 0 " + Quote(input));
+        const CliRun run =
+            RunCli(std::string("split ") + mode + " --force-accuracy 0 " + Quote(input));
         EXPECT_EQ(run.status, 0) << mode;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             if (entry.path() == input) continue;
@@ -119,7 +120,7 @@ TEST_F(ToolsCommands, ExportWritesResultsAndThreeSeries) {
 TEST_F(ToolsCommands, ExportToAMissingFolderFails) {
     const fs::path input = fs::path(MARVEK_TEST_DATA) / "real" / "agilent_nial_t001.csv";
     const CliRun run = RunCli("export --defaults " + Quote(input) + " -o " +
-                           Quote(dir_ / "nowhere" / "curves.csv"));
+                              Quote(dir_ / "nowhere" / "curves.csv"));
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
 }

@@ -72,8 +72,7 @@ std::vector<Line> ExpectedUnloadFile(const MultiCycleCurve& curve, std::size_t c
         AddRange(lines, cycle.peak - 1, cycle.firstUnload, "TOP_HOLD");
         AddRange(lines, cycle.firstUnload, cycle.valley - 1, "UNLOAD");
         // The hold walk stops on the last point, which is then left out.
-        AddRange(lines, cycle.valley - 1, last ? curve.size() - 1 : cycle.holdEnd,
-                 "BOTTOM_HOLD");
+        AddRange(lines, cycle.valley - 1, last ? curve.size() - 1 : cycle.holdEnd, "BOTTOM_HOLD");
     } else {
         AddRange(lines, cycle.peak, cycle.valley, "UNLOAD");
     }
@@ -114,29 +113,27 @@ TEST_P(ThreeCycleSplit, EveryFileHoldsItsCycleBlockByBlock) {
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         SCOPED_TRACE("file " + outputs[f].path.string());
         const std::string number = std::to_string(f + 1);
-        EXPECT_EQ(outputs[f].path, fs::path("/data/steel_" + number + (unload ? "u" : "r") +
-                                            ".csv"));
-        const auto expected = unload ? ExpectedUnloadFile(curve, f, holds)
-                                     : ExpectedReloadFile(curve, f + 1, holds);
+        EXPECT_EQ(outputs[f].path,
+                  fs::path("/data/steel_" + number + (unload ? "u" : "r") + ".csv"));
+        const auto expected =
+            unload ? ExpectedUnloadFile(curve, f, holds) : ExpectedReloadFile(curve, f + 1, holds);
         EXPECT_EQ(ParseLines(outputs[f].content), expected);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothSplits, ThreeCycleSplit,
-    ::testing::Values(SplitCase{"Unload", SplitKind::Unload, kDefaultBand},
-                      SplitCase{"Reload", SplitKind::Reload, kDefaultBand},
-                      SplitCase{"UnloadNoBand", SplitKind::Unload, 0.0},
-                      SplitCase{"ReloadNoBand", SplitKind::Reload, 0.0}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(BothSplits, ThreeCycleSplit,
+                         ::testing::Values(SplitCase{"Unload", SplitKind::Unload, kDefaultBand},
+                                           SplitCase{"Reload", SplitKind::Reload, kDefaultBand},
+                                           SplitCase{"UnloadNoBand", SplitKind::Unload, 0.0},
+                                           SplitCase{"ReloadNoBand", SplitKind::Reload, 0.0}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 class SplitFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("marvek_split_" + std::string(::testing::UnitTest::GetInstance()
-                                                  ->current_test_info()
-                                                  ->name()));
+               ("marvek_split_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -177,8 +174,8 @@ TEST_F(SplitFolder, WrittenFilesReadBackWithTheirSegments) {
 // Twelve points, one cycle; written out by hand from the scan's rules: depth in micrometres.
 TEST(SplitText, SingleCycleFileIsWrittenInMicrometresWithSevenDigits) {
     const std::vector<double> load = {0.5, 1, 1.5, 2, 2.5, 3, 2.4, 1.8, 1.2, 0.6, 0.3, 0.35};
-    const std::vector<double> depth = {12.5,   100,    1234.5678, 2000,  2500,  3000.25,
-                                       2990,   2900,   2800,      2700,  2650,  2651};
+    const std::vector<double> depth = {12.5, 100,  1234.5678, 2000, 2500, 3000.25,
+                                       2990, 2900, 2800,      2700, 2650, 2651};
     std::vector<double> time;
     for (int i = 0; i < 12; ++i) time.push_back(0.1 * i);
     const CurvePoints points{depth, load, time};
@@ -242,17 +239,22 @@ TEST(SplitScan, CrossingRules) {
         std::size_t unloadFiles, reloadFiles;
     } cases[] = {
         {"falling exactly to 0.33 of the peak is no crossing",
-         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 1, 0.33, 0.33, 0.5, 1.5, 1.5, 0.2, 0.2},
-         1, 0},
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 1, 0.33, 0.33, 0.5, 1.5, 1.5, 0.2,
+          0.2},
+         1,
+         0},
         {"falling to 0.332 of the peak is no crossing (0.33, not one third)",
          {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 0.332, 0.332, 0.5, 1.5, 1.5, 0.2, 0.2},
-         1, 0},
+         1,
+         0},
         {"a jump to over three times the force after point 10 ends a cycle",
          {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07, 0.08, 0.09, 0.1, 0.11, 0.12, 1, 1.1, 1.2, 1.3},
-         2, 0},
+         2,
+         0},
         {"a valley in the first eleven points writes no reload file",
          {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1, 1, 1, 0.2, 0.2, 1.5, 1.5, 0.2, 0.2},
-         2, 1},
+         2,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

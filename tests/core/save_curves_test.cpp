@@ -47,7 +47,7 @@ TEST(SaveCurvesText, NoFitLeavesResultsHeaderAndMeasuredCurve) {
 }
 
 class SaveCurvesFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / "marvek_save_curves_test";
         fs::remove_all(dir_);
