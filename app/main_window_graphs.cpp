@@ -1,28 +1,41 @@
-// The "Graphic Comparison of Multiple Indentation Tests" commands of the main window.
+// The "Graphic Comparison of Multiple Indentation Tests" commands of the main window: each runs
+// its series in core and shows the graph window; the window then shows the last analysis run.
 #include "app/main_window.h"
+#include "graphs/graph_command_runner.h"
 
-void CIndentMainDlg::OnModulusLoad() {}
-void CIndentMainDlg::OnModulusDepth() {}
-void CIndentMainDlg::OnModulusCurve() {}
-void CIndentMainDlg::OnHMLoad() {}
-void CIndentMainDlg::OnHMDepth() {}
-void CIndentMainDlg::OnHMCurve() {}
-void CIndentMainDlg::OnHITLoad() {}
-void CIndentMainDlg::OnHITDepth() {}
-void CIndentMainDlg::OnHOPLoad() {}
-void CIndentMainDlg::OnHOPDepth() {}
-void CIndentMainDlg::OnHVLoad() {}
-void CIndentMainDlg::OnHVDepth() {}
-void CIndentMainDlg::OnPercentSeries() {}
-void CIndentMainDlg::OnUnloadSections() {}
-void CIndentMainDlg::OnLoadAlpha() {}
-void CIndentMainDlg::OnLoadM() {}
-void CIndentMainDlg::OnLoadR() {}
-void CIndentMainDlg::OnPercentM() {}
-void CIndentMainDlg::OnSectionM() {}
-void CIndentMainDlg::OnPercentR() {}
-void CIndentMainDlg::OnSectionR() {}
-void CIndentMainDlg::OnGraininessLoad() {}
-void CIndentMainDlg::OnGraininessUnload() {}
-void CIndentMainDlg::OnGraininess2Load() {}
-void CIndentMainDlg::OnGraininess2Unload() {}
+namespace {
+
+void RunGraph(CIndentMainDlg& w, marvek::GraphCommand command) {
+    if (w.m_analyzer.m_nFileCount < 1 || !w.UpdateData(true)) return;
+    if (marvek::graphs::ShowGraphCommand(w, command, w.m_analyzer, w, w.CurrentSettings(),
+                                         w.m_nCurrentCurve))
+        w.Invalidate();
+}
+
+}  // namespace
+
+void CIndentMainDlg::OnModulusLoad() { RunGraph(*this, marvek::GraphCommand::ModulusLoad); }
+void CIndentMainDlg::OnModulusDepth() { RunGraph(*this, marvek::GraphCommand::ModulusDepth); }
+void CIndentMainDlg::OnModulusCurve() { RunGraph(*this, marvek::GraphCommand::ModulusCurve); }
+void CIndentMainDlg::OnHMLoad() { RunGraph(*this, marvek::GraphCommand::HMLoad); }
+void CIndentMainDlg::OnHMDepth() { RunGraph(*this, marvek::GraphCommand::HMDepth); }
+void CIndentMainDlg::OnHMCurve() { RunGraph(*this, marvek::GraphCommand::HMCurve); }
+void CIndentMainDlg::OnHITLoad() { RunGraph(*this, marvek::GraphCommand::HITLoad); }
+void CIndentMainDlg::OnHITDepth() { RunGraph(*this, marvek::GraphCommand::HITDepth); }
+void CIndentMainDlg::OnHOPLoad() { RunGraph(*this, marvek::GraphCommand::HOPLoad); }
+void CIndentMainDlg::OnHOPDepth() { RunGraph(*this, marvek::GraphCommand::HOPDepth); }
+void CIndentMainDlg::OnHVLoad() { RunGraph(*this, marvek::GraphCommand::HVLoad); }
+void CIndentMainDlg::OnHVDepth() { RunGraph(*this, marvek::GraphCommand::HVDepth); }
+void CIndentMainDlg::OnPercentSeries() { RunGraph(*this, marvek::GraphCommand::PercentSeries); }
+void CIndentMainDlg::OnUnloadSections() { RunGraph(*this, marvek::GraphCommand::UnloadSections); }
+void CIndentMainDlg::OnLoadAlpha() { RunGraph(*this, marvek::GraphCommand::LoadAlpha); }
+void CIndentMainDlg::OnLoadM() { RunGraph(*this, marvek::GraphCommand::LoadM); }
+void CIndentMainDlg::OnLoadR() { RunGraph(*this, marvek::GraphCommand::LoadR); }
+void CIndentMainDlg::OnPercentM() { RunGraph(*this, marvek::GraphCommand::PercentM); }
+void CIndentMainDlg::OnSectionM() { RunGraph(*this, marvek::GraphCommand::SectionM); }
+void CIndentMainDlg::OnPercentR() { RunGraph(*this, marvek::GraphCommand::PercentR); }
+void CIndentMainDlg::OnSectionR() { RunGraph(*this, marvek::GraphCommand::SectionR); }
+void CIndentMainDlg::OnGraininessLoad() { RunGraph(*this, marvek::GraphCommand::GraininessLoad); }
+void CIndentMainDlg::OnGraininessUnload() { RunGraph(*this, marvek::GraphCommand::GraininessUnload); }
+void CIndentMainDlg::OnGraininess2Load() { RunGraph(*this, marvek::GraphCommand::Graininess2Load); }
+void CIndentMainDlg::OnGraininess2Unload() { RunGraph(*this, marvek::GraphCommand::Graininess2Unload); }
