@@ -31,7 +31,7 @@ bench: deps
 	cmake --build --preset bench -j$(JOBS) --target marvek_bench
 	./build/bench/bench/marvek_bench
 
-FUZZ_TARGETS = curve_reader_fuzz parameter_file_fuzz
+FUZZ_TARGETS = curve_reader_fuzz parameter_file_fuzz multi_cycle_fuzz
 
 # Runs each libFuzzer target for $(SECONDS) s from its seed corpus (clang, ASan, UBSan).
 fuzz: deps
