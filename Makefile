@@ -21,8 +21,14 @@ test-asan: deps
 
 test: test-release test-asan
 
+# Opens the window on the bundled curves; without a display, analyses them with the cli instead.
 run: build
-	./build/release/cli/marvek-cli analyze examples/*.csv
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x ./build/release/app/marvek ]; then \
+	  ./build/release/app/marvek examples/*.csv; \
+	else \
+	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY unset); analysing the examples with marvek-cli instead"; \
+	  ./build/release/cli/marvek-cli analyze examples/*.csv; \
+	fi
 
 # Release build of the benchmarks; prints Google Benchmark's table, then the summary with the
 # speed-ups and targets.

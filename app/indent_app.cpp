@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <memory>
 
 #include "app/main_window.h"
+#include "help/about_dialog.h"
+#include "help/help_dialog.h"
 #include "ui/services.h"
 
 std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& args,
@@ -20,6 +23,13 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.screenshot = args[++i];
+        } else if (!onlyFiles && a == "--window") {
+            if (i + 1 >= args.size() ||
+                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about")) {
+                error = "--window takes main, help or about";
+                return std::nullopt;
+            }
+            options.window = args[++i];
         } else if (!onlyFiles && (a == "--help" || a == "-h")) {
             options.help = true;
         } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
@@ -40,9 +50,14 @@ int CIndentApp::InitInstance(const LaunchOptions& options) {
     dlg.Create();
     if (!options.files.empty()) dlg.SelectFiles(options.files);
     if (options.screenshot) {
-        dlg.show();
+        std::unique_ptr<marvek::ui::Dialog> other;
+        if (options.window == "help") other = std::make_unique<CHelpDlg>();
+        if (options.window == "about") other = std::make_unique<CAboutDlg>();
+        marvek::ui::Dialog& shown = other ? *other : dlg;
+        shown.Create();
+        shown.show();
         QApplication::processEvents();
-        const QPixmap picture = dlg.grab();
+        const QPixmap picture = shown.grab();
         if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) return 1;
         return 0;
     }

@@ -9,6 +9,7 @@
 struct LaunchOptions {
     std::vector<std::filesystem::path> files;      // selected at start, as if chosen
     std::optional<std::filesystem::path> screenshot;  // write the window as PNG and exit
+    std::string window = "main";  // which window the screenshot shows: main, help or about
     bool help = false;
 };
 

@@ -17,9 +17,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options->help) {
-        std::cout << "Usage: marvek [--screenshot OUT.png] [FILE.csv...]\n"
+        std::cout << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
                      "Opens the main window with the given curve files selected.\n"
-                     "--screenshot  analyse the first file, write the window as PNG and exit\n";
+                     "--screenshot  analyse the first file, write the window as PNG and exit\n"
+                     "--window      with --screenshot: main (default), help or about\n";
         return 0;
     }
     // A screenshot needs no display.

@@ -13,7 +13,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
     t.height = 330;
     t.controls = {
         {ControlKind::Edit, IDC_POISSON, "", 84, 11, 40, 12},
-        {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 291},
+        {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 291, kTitleAbove},
         {ControlKind::Static, IDC_RESULTS, "", 13, 33, 108, 277, kSunken | kNoWrap},
         {ControlKind::HScrollBar, IDC_CURVE_SCROLL, "", 147, 303, 317, 12},
         {ControlKind::Static, kNoId, "Sample Poisson's (Vs) :", 7, 13, 74, 10, kAlignRight},

@@ -133,8 +133,31 @@ void Dialog::BuildControls() {
     QButtonGroup* radioGroup = nullptr;
     for (const ControlTemplate& c : template_.controls) {
         QWidget* w = CreateControl(c);
-        w->setGeometry(DluToPixelsX(c.x), DluToPixelsY(c.y), DluToPixelsX(c.width),
-                       DluToPixelsY(c.height));
+        QRect box(DluToPixelsX(c.x), DluToPixelsY(c.y), DluToPixelsX(c.width),
+                  DluToPixelsY(c.height));
+        if (c.kind == ControlKind::GroupBox && (c.style & kTitleAbove)) {
+            const int title = QFontMetrics(font()).height();
+            box.adjust(0, -title, 0, 0);
+            w->setStyleSheet(QStringLiteral("QGroupBox { margin-top: %1px; border: 1px solid "
+                                            "palette(mid); } QGroupBox::title { "
+                                            "subcontrol-origin: margin; left: 6px; }")
+                                 .arg(title));
+        }
+        // A one-line label whose text is wider in this font than in its template keeps its
+        // whole text rather than losing the end.
+        if (auto* label = qobject_cast<QLabel*>(w);
+            label && c.kind == ControlKind::Static && !(c.style & kSunken)) {
+            const QFontMetrics fm(label->font());
+            const int needed = fm.horizontalAdvance(label->text()) + 2;
+            if (box.height() < 2 * fm.height() && needed > box.width()) {
+                label->setWordWrap(false);
+                const int extra = needed - box.width();
+                if (c.style & kAlignRight) box.adjust(-extra, 0, 0, 0);
+                else if (c.style & kAlignCenter) box.adjust(-extra / 2, 0, extra - extra / 2, 0);
+                else box.adjust(0, 0, extra, 0);
+            }
+        }
+        w->setGeometry(box);
         if (c.kind == ControlKind::RadioButton) {
             if (!radioGroup || (c.style & kGroupStart)) radioGroup = new QButtonGroup(this);
             radioGroup->addButton(static_cast<QRadioButton*>(w));

@@ -36,6 +36,7 @@ enum ControlStyle : unsigned {
     kDefault = 1u << 7,     // the default push button
     kGroupStart = 1u << 8,  // radio buttons: first of a group
     kVScroll = 1u << 9,     // multi-line edits: vertical scroll bar
+    kTitleAbove = 1u << 10, // group boxes: title above the frame, for controls that fill it
 };
 
 struct ControlTemplate {

@@ -112,3 +112,8 @@ void RecordingSurface::DrawLine(Point from, Point to) {
 }
 
 }  // namespace marvek::ui
+
+// The font library keeps a cache for the life of the process; under the leak checker of the
+// sanitizer builds that is not a leak of ours.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
