@@ -1,5 +1,6 @@
 // Runs the built marvek-cli graph sub-command.
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -63,7 +64,8 @@ TEST(GraphCli, EveryNameWritesItsTitlesAndPoints) {
 
 TEST(GraphCli, OutputFileHoldsTheSameTextAsStdout) {
     const std::filesystem::path file =
-        std::filesystem::path(::testing::TempDir()) / "marvek graph cli out.csv";
+        std::filesystem::path(::testing::TempDir()) /
+        ("marvek graph cli out " + std::to_string(::getpid()) + ".csv");
     std::filesystem::remove(file);
     const Output toStdout = RunCli("graph section-r --curve 1 " + Examples());
     const Output toFile = RunCli("graph section-r --curve 1 -o '" + file.string() + "' " + Examples());

@@ -1,5 +1,6 @@
 // The split and export sub-commands, run as the built binary.
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -51,7 +52,8 @@ class ToolsCommands : public ::testing::Test {
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("marvek_cli_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+                std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

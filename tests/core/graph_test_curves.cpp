@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "graph_test_curves.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +36,8 @@ std::filesystem::path FreshFolder() {
     for (char& ch : name)
         if (ch == '/') ch = '_';
     const std::filesystem::path folder =
-        std::filesystem::path(::testing::TempDir()) / ("marvek_graphs_" + name);
+        std::filesystem::path(::testing::TempDir()) /
+        ("marvek_graphs_" + name + "_" + std::to_string(::getpid()));  // runs may overlap
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "core/multi_cycle_split.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +135,8 @@ class SplitFolder : public ::testing::Test {
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("marvek_split_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+                std::to_string(::getpid()));  // runs may overlap
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -1,5 +1,6 @@
 #include "core/save_curves.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -49,7 +50,8 @@ TEST(SaveCurvesText, NoFitLeavesResultsHeaderAndMeasuredCurve) {
 class SaveCurvesFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "marvek_save_curves_test";
+        dir_ = fs::temp_directory_path() /
+               ("marvek_save_curves_test_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

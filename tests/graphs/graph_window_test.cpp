@@ -1,5 +1,6 @@
 #include "graphs/graph_window.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -105,7 +106,8 @@ protected:
     std::filesystem::path Folder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         const auto folder =
-            std::filesystem::path(::testing::TempDir()) / ("marvek_graph_window_" + std::string(info->name()));
+            std::filesystem::path(::testing::TempDir()) / ("marvek_graph_window_" + std::string(info->name()) + "_" +
+                                                      std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         return folder;
