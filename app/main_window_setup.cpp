@@ -1,6 +1,43 @@
 // The "Analysis Setup" commands of the main window.
 #include "app/main_window.h"
+#include "core/calibration_curves.h"
+#include "settings/area_function_dialog.h"
+#include "settings/compliance_dialog.h"
+#include "settings/strategy_dialog.h"
+#include "ui/dialog_template.h"
 
-void CIndentMainDlg::OnStrategy() {}
-void CIndentMainDlg::OnAreaFunction() {}
-void CIndentMainDlg::OnCompliance() {}
+using namespace marvek;
+
+void CIndentMainDlg::OnStrategy() {
+    if (g_dlgStrategy.DoModal() != ui::IDOK) return;
+    CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
+    m_analyzer.m_bZeroPointCorrection = g_dlgStrategy.m_bZeroPointCorrection;
+    m_analyzer.m_dZeroFitMinPercent = g_dlgStrategy.m_fZeroFitMinPercent;
+    m_analyzer.m_dZeroFitMaxPercent = g_dlgStrategy.m_fZeroFitMaxPercent;
+    if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
+}
+
+void CIndentMainDlg::OnAreaFunction() {
+    CAreaFunctionDlg& dlg = g_dlgAreaFunction;
+    PrepareAreaFunctionAnalyzer(dlg.m_analyzer, g_dlgStrategy);
+    dlg.m_fCompliance = g_dlgCompliance.m_fCompliance;
+    dlg.m_fFrameCompliance = g_dlgCompliance.m_fCompliance;
+    dlg.m_fEpsilon = g_dlgStrategy.m_fEpsilon;
+    if (dlg.DoModal() != ui::IDOK || m_nCurrentCurve == -1) return;
+    // The compliance goes back before the re-analysis, so the results shown use it.
+    g_dlgCompliance.m_fCompliance = dlg.m_fCompliance;
+    DisplayCurve(m_nCurrentCurve);
+}
+
+void CIndentMainDlg::OnCompliance() {
+    CComplianceDlg& dlg = g_dlgCompliance;
+    dlg.m_fOPMaxPercent = g_dlgStrategy.m_fOPMaxPercent;
+    dlg.m_fOPMinPercent = g_dlgStrategy.m_fOPMinPercent;
+    dlg.m_fDNMaxPercent = g_dlgStrategy.m_fDNMaxPercent;
+    dlg.m_fDNMinPercent = g_dlgStrategy.m_fDNMinPercent;
+    dlg.m_fEpsilon = g_dlgStrategy.m_fEpsilon;
+    dlg.m_nMethod = g_dlgStrategy.m_nMethod;
+    dlg.m_dApCoef = g_dlgAreaFunction.m_dApCoef;
+    PrepareComplianceAnalyzer(dlg.m_analyzer, g_dlgStrategy);
+    if (dlg.DoModal() != ui::IDOK) dlg.m_fCompliance = dlg.m_fSavedCompliance;
+}

@@ -1,3 +1,161 @@
 #include "settings/area_function_dialog.h"
 
+#include <string>
+
+#include "core/area_function_calibration.h"
+#include "settings/calibration_graph.h"
+#include "ui/curve_files.h"
+#include "ui/data_exchange.h"
+#include "ui/dialog.h"
+#include "ui/services.h"
+
+using namespace marvek;
+using namespace marvek::ui;
+
+namespace {
+
+enum : int {
+    IDC_INDENTER_POISSON = 1002,
+    IDC_INDENTER_MODULUS = 1003,
+    IDC_SAMPLE_MODULUS = 1004,
+    IDC_AP_FIRST = 1005,  // 1005 ... 1013
+    IDC_SAMPLE_POISSON = 1014,
+    IDC_TERMS = 1015,
+    IDC_R_SQUARED = 1016,
+    IDC_AS_FIRST = 1017,  // 1017 ... 1025
+    IDC_CALCULATE = 1028,
+    IDC_SELECT_FILES = 1029,
+    IDC_FIX_LEADING = 1034,
+    IDC_FRAME_COMPLIANCE = 1047,
+};
+
+// The window edits a copy and stores it whenever every field has passed (Calculate and OK), so a
+// value refused half-way leaves the settings as they were.
+class CAreaFunctionWindow : public Dialog {
+public:
+    explicit CAreaFunctionWindow(CAreaFunctionDlg& data)
+        : Dialog(CAreaFunctionDlg::AreaFunctionTemplate()), m_data(data), m_values(data) {
+        OnCommand(IDC_SELECT_FILES, [this] { SelectCurveFiles(m_data.m_analyzer); });
+        OnCommand(IDC_CALCULATE, [this] { OnCalculate(); });
+    }
+
+protected:
+    void DoDataExchange(DataExchange& dx) override {
+        AreaFunctionSettings& v = m_values;
+        for (int k = 0; k < 9; ++k) dx.Text(IDC_AP_FIRST + k, v.m_dApCoef[static_cast<std::size_t>(k)]);
+        for (int k = 0; k < 9; ++k) dx.Text(IDC_AS_FIRST + k, v.m_dAsCoef[static_cast<std::size_t>(k)]);
+        dx.Text(IDC_INDENTER_MODULUS, v.m_fIndenterModulus);
+        dx.Text(IDC_INDENTER_POISSON, v.m_fIndenterPoisson);
+        dx.Text(IDC_SAMPLE_MODULUS, v.m_fSampleModulus);
+        dx.Text(IDC_SAMPLE_POISSON, v.m_fSamplePoisson);
+        dx.Text(IDC_TERMS, v.m_nFunctionTerms);
+        dx.MinMax(v.m_nFunctionTerms, 1, 9);
+        dx.Text(IDC_R_SQUARED, v.m_dFitRSquared);
+        dx.Check(IDC_FIX_LEADING, v.m_bFixLeadingTerm);
+        dx.Text(IDC_FRAME_COMPLIANCE, v.m_fFrameCompliance);
+    }
+
+    void OnOK() override {
+        if (!UpdateData(true)) return;
+        Store();
+        EndDialog(IDOK);
+    }
+
+private:
+    void Store() { static_cast<AreaFunctionSettings&>(m_data) = m_values; }
+
+    void OnCalculate() {
+        if (m_data.m_analyzer.m_nFileCount < 1) return;
+        if (!UpdateData(true)) return;
+        m_values.m_fCompliance = m_values.m_fFrameCompliance;
+        Store();
+        const AreaFunctionCalibrationResult r = CalibrateAreaFunction(m_data.m_analyzer, m_values);
+        if (!r.ok) {
+            std::string text = "The area function could not be calibrated; the coefficients "
+                               "stay as they were.\n\n" + r.error;
+            if (!r.note.empty()) text += "\n\n" + r.note;
+            ShowMessage(this, text, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+            return;
+        }
+        m_values.m_dApCoef = r.apCoef;
+        m_values.m_dFitRSquared = r.rSquared;
+        Store();
+        UpdateData(false);
+        if (!r.note.empty()) {
+            ShowMessage(this, r.note, kApplicationName, MessageButtons::Ok,
+                        MessageIcon::Information);
+        }
+        ShowCalibrationGraph(kAreaFunctionGraphXTitle, kAreaFunctionGraphYTitle, r.hc, r.ap);
+    }
+
+    CAreaFunctionDlg& m_data;
+    AreaFunctionSettings m_values;
+};
+
+}  // namespace
+
+int CAreaFunctionDlg::DoModal() {
+    CAreaFunctionWindow window(*this);
+    return GetServices().RunModal(window);
+}
+
+DialogTemplate CAreaFunctionDlg::AreaFunctionTemplate() {
+    DialogTemplate t;
+    t.id = 135;
+    t.caption = "Marvek - Indenter area function and elastic modulus";
+    t.width = 309;
+    t.height = 359;
+    using K = ControlKind;
+    t.controls = {
+        {K::PushButton, IDOK, "OK", 252, 7, 50, 14, kDefault},
+        {K::PushButton, IDCANCEL, "Cancel", 252, 25, 50, 14},
+
+        {K::GroupBox, kNoId, "Indenter Properties", 7, 9, 158, 47},
+        {K::Static, kNoId, "Elastic Modulus Indenter :", 12, 23, 90, 8, kAlignRight},
+        {K::Edit, IDC_INDENTER_MODULUS, "", 105, 21, 40, 12},
+        {K::Static, kNoId, "GPa", 148, 23, 14, 8},
+        {K::Static, kNoId, "Poisson's Ratio Indenter :", 12, 39, 90, 8, kAlignRight},
+        {K::Edit, IDC_INDENTER_POISSON, "", 105, 37, 40, 12},
+
+        {K::GroupBox, kNoId, "Indenter Area Functions (nm) ", 7, 65, 295, 165},
+        {K::Static, kNoId, "Ap (h) =", 12, 85, 30, 8},
+        {K::Static, kNoId, "As (h) =", 155, 85, 30, 8},
+        {K::CheckBox, IDC_FIX_LEADING, "", 135, 86, 10, 10},
+        {K::Static, kNoId, "R^2 :", 20, 217, 20, 8},
+        {K::Edit, IDC_R_SQUARED, "", 43, 215, 54, 12},
+
+        {K::GroupBox, kNoId, "Calculated Projected Area Function", 67, 236, 183, 116},
+        {K::Static, kNoId, "Sample Modulus (Eit) : ", 72, 250, 90, 8, kAlignRight},
+        {K::Edit, IDC_SAMPLE_MODULUS, "", 165, 248, 40, 12},
+        {K::Static, kNoId, "GPa", 208, 250, 20, 8},
+        {K::Static, kNoId, "Sample Poisson's (Vs) : ", 72, 265, 90, 8, kAlignRight},
+        {K::Edit, IDC_SAMPLE_POISSON, "", 165, 263, 40, 12},
+        {K::Static, kNoId, "Function Terms :", 72, 280, 90, 8, kAlignRight},
+        {K::Edit, IDC_TERMS, "", 165, 278, 40, 12},
+        {K::Static, kNoId, "Frame Compliance :", 72, 295, 90, 8, kAlignRight},
+        {K::Edit, IDC_FRAME_COMPLIANCE, "", 165, 293, 40, 12},
+        {K::Static, kNoId, "nm/mN", 208, 295, 24, 8},
+        {K::Static, kNoId,
+         "This requires several indentation files for a material with a constant elastic "
+         "modulus to calculate the area function.",
+         72, 308, 173, 16},
+        {K::PushButton, IDC_SELECT_FILES, "Select Files", 84, 325, 65, 13},
+        {K::PushButton, IDC_CALCULATE, "Calculate", 166, 325, 65, 13},
+        {K::Static, kNoId, "Select files first then click the calculate.", 84, 341, 160, 8},
+    };
+    const int rows[9] = {83, 98, 113, 128, 143, 158, 173, 188, 202};
+    const char* exponents[9] = {"2", "1", "1/2", "1/4", "1/8", "1/16", "1/32", "1/64", "1/128"};
+    for (int k = 0; k < 9; ++k) {
+        const int y = rows[k];
+        t.controls.push_back({K::Edit, IDC_AP_FIRST + k, "", 43, y, 71, 12});
+        t.controls.push_back({K::Static, kNoId, "h", 116, y + 2, 6, 8});
+        // The h^2 row leaves room for the check box beside it.
+        t.controls.push_back({K::Static, kNoId, exponents[k], 122, y - 1, k == 0 ? 10 : 20, 8});
+        t.controls.push_back({K::Edit, IDC_AS_FIRST + k, "", 187, y, 71, 12});
+        t.controls.push_back({K::Static, kNoId, "h", 260, y + 2, 6, 8});
+        t.controls.push_back({K::Static, kNoId, exponents[k], 266, y - 1, 20, 8});
+    }
+    return t;
+}
+
 CAreaFunctionDlg g_dlgAreaFunction;

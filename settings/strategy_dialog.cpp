@@ -1,3 +1,130 @@
 #include "settings/strategy_dialog.h"
 
+#include <QWidget>
+
+#include "ui/data_exchange.h"
+#include "ui/dialog.h"
+#include "ui/services.h"
+
+using namespace marvek;
+using namespace marvek::ui;
+
+namespace {
+
+enum : int {
+    IDC_EPSILON = 1002,
+    IDC_OP_MAX = 1014,
+    IDC_ZERO_MAX = 1015,
+    IDC_OP_MIN = 1016,
+    IDC_ZERO_MIN = 1017,
+    IDC_DN_MIN = 1018,
+    IDC_DN_MAX = 1019,
+    IDC_SECTION_SIZE = 1020,
+    IDC_ZERO_POINT = 1030,
+    IDC_OLIVER_PHARR = 1031,
+    IDC_DOERNER_NIX = 1032,
+    IDC_DRIFT = 1036,
+    IDC_FORCE_ACCURACY = 1037,
+    IDC_DISPLACEMENT_ACCURACY = 1038,
+};
+
+// The window edits a copy, so a value refused half-way through OK leaves the settings as they
+// were when the user then cancels.
+class CStrategyWindow : public Dialog {
+public:
+    explicit CStrategyWindow(const StrategySettings& values)
+        : Dialog(CStrategyDlg::StrategyTemplate()), m_values(values) {}
+
+    StrategySettings m_values;
+
+protected:
+    bool OnInitDialog() override {
+        Dialog::OnInitDialog();
+        if (QWidget* edit = GetDlgItem(IDC_DISPLACEMENT_ACCURACY)) edit->setEnabled(false);
+        return true;
+    }
+
+    void DoDataExchange(DataExchange& dx) override {
+        StrategySettings& v = m_values;
+        dx.Text(IDC_EPSILON, v.m_fEpsilon);
+        dx.Text(IDC_OP_MAX, v.m_fOPMaxPercent);
+        dx.MinMax(v.m_fOPMaxPercent, 0.f, 100.f);
+        dx.Text(IDC_OP_MIN, v.m_fOPMinPercent);
+        dx.MinMax(v.m_fOPMinPercent, 0.f, 100.f);
+        dx.Text(IDC_DN_MAX, v.m_fDNMaxPercent);
+        dx.MinMax(v.m_fDNMaxPercent, 0.f, 100.f);
+        dx.Text(IDC_DN_MIN, v.m_fDNMinPercent);
+        dx.MinMax(v.m_fDNMinPercent, 0.f, 100.f);
+        dx.Text(IDC_SECTION_SIZE, v.m_fSectionSizePercent);
+        dx.Check(IDC_ZERO_POINT, v.m_bZeroPointCorrection);
+        dx.Text(IDC_ZERO_MIN, v.m_fZeroFitMinPercent);
+        dx.MinMax(v.m_fZeroFitMinPercent, 0.f, 100.f);
+        dx.Text(IDC_ZERO_MAX, v.m_fZeroFitMaxPercent);
+        dx.MinMax(v.m_fZeroFitMaxPercent, 0.f, 100.f);
+        dx.Radio(IDC_OLIVER_PHARR, v.m_nMethod);
+        dx.Check(IDC_DRIFT, v.m_bDriftCorrection);
+        dx.Text(IDC_DISPLACEMENT_ACCURACY, v.m_fDisplacementAccuracy);
+        dx.Text(IDC_FORCE_ACCURACY, v.m_fForceAccuracy);
+    }
+};
+
+}  // namespace
+
+int CStrategyDlg::DoModal() {
+    CStrategyWindow window(*this);
+    const int result = GetServices().RunModal(window);
+    if (result == IDOK) static_cast<StrategySettings&>(*this) = window.m_values;
+    return result;
+}
+
+DialogTemplate CStrategyDlg::StrategyTemplate() {
+    DialogTemplate t;
+    t.id = 139;
+    t.caption = "Marvek - Strategy for calculating the elastic modulus";
+    t.width = 307;
+    t.height = 222;
+    using K = ControlKind;
+    t.controls = {
+        {K::PushButton, IDOK, "OK", 250, 7, 50, 14, kDefault},
+        {K::PushButton, IDCANCEL, "Cancel", 250, 25, 50, 14},
+
+        {K::GroupBox, kNoId, "Strategy", 7, 7, 236, 90},
+        {K::Static, kNoId, "Sneddon's Material Epsilon :", 14, 21, 100, 8, kAlignRight},
+        {K::Edit, IDC_EPSILON, "", 118, 19, 40, 12},
+        {K::Static, kNoId, "Curve Force Range :", 14, 39, 80, 8},
+        {K::Static, kNoId, "Minimum", 100, 39, 40, 8, kAlignCenter},
+        {K::Static, kNoId, "Maximum", 160, 39, 40, 8, kAlignCenter},
+        {K::RadioButton, IDC_OLIVER_PHARR, "Oliver-Pharr", 14, 54, 75, 10, kGroupStart},
+        {K::Edit, IDC_OP_MIN, "", 100, 53, 40, 12},
+        {K::Static, kNoId, "% to", 143, 55, 16, 8},
+        {K::Edit, IDC_OP_MAX, "", 160, 53, 40, 12},
+        {K::Static, kNoId, "%", 203, 55, 10, 8},
+        {K::RadioButton, IDC_DOERNER_NIX, "Doerner-Nix", 14, 74, 75, 10},
+        {K::Edit, IDC_DN_MIN, "", 100, 73, 40, 12},
+        {K::Static, kNoId, "% to", 143, 75, 16, 8},
+        {K::Edit, IDC_DN_MAX, "", 160, 73, 40, 12},
+        {K::Static, kNoId, "%", 203, 75, 10, 8},
+
+        {K::GroupBox, kNoId, "Other", 7, 103, 236, 48},
+        {K::CheckBox, IDC_ZERO_POINT, "Zero Point Correction", 14, 117, 84, 10},
+        {K::Edit, IDC_ZERO_MIN, "", 100, 116, 40, 12},
+        {K::Static, kNoId, "% to", 143, 118, 16, 8},
+        {K::Edit, IDC_ZERO_MAX, "", 160, 116, 40, 12},
+        {K::Static, kNoId, "%", 203, 118, 10, 8},
+        {K::CheckBox, IDC_DRIFT, "Thermal Drift Correction (Use a hold time of 60s or more)", 14,
+         134, 220, 10},
+
+        {K::GroupBox, kNoId, "System Settings", 7, 157, 236, 58},
+        {K::Static, kNoId, "Tool Displacement Accuracy", 14, 171, 100, 8, kAlignRight},
+        {K::Edit, IDC_DISPLACEMENT_ACCURACY, "", 118, 169, 40, 12},
+        {K::Static, kNoId, "+/- nm", 162, 171, 30, 8},
+        {K::Static, kNoId, "Tool Force Accuracy", 14, 186, 100, 8, kAlignRight},
+        {K::Edit, IDC_FORCE_ACCURACY, "", 118, 184, 40, 12},
+        {K::Static, kNoId, "+/- mN", 162, 186, 30, 8},
+        {K::Static, kNoId, "Section Size %", 14, 201, 100, 8, kAlignRight},
+        {K::Edit, IDC_SECTION_SIZE, "", 118, 199, 40, 12},
+    };
+    return t;
+}
+
 CStrategyDlg g_dlgStrategy;

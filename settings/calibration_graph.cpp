@@ -1,0 +1,4 @@
+#include "settings/calibration_graph.h"
+
+void ShowCalibrationGraph(const char*, const char*, const std::vector<double>&,
+                          const std::vector<double>&) {}
