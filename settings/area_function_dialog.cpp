@@ -33,8 +33,8 @@ enum : int {
 // value refused half-way leaves the settings as they were.
 class CAreaFunctionWindow : public Dialog {
 public:
-    explicit CAreaFunctionWindow(CAreaFunctionDlg& data)
-        : Dialog(CAreaFunctionDlg::AreaFunctionTemplate()), m_data(data), m_values(data) {
+    explicit CAreaFunctionWindow(CAreaFunctionDlg& settings)
+        : Dialog(CAreaFunctionDlg::AreaFunctionTemplate()), m_data(settings), m_values(settings) {
         OnCommand(IDC_SELECT_FILES, [this] { SelectCurveFiles(m_data.m_analyzer); });
         OnCommand(IDC_CALCULATE, [this] { OnCalculate(); });
     }
@@ -125,20 +125,20 @@ DialogTemplate CAreaFunctionDlg::AreaFunctionTemplate() {
         {K::Edit, IDC_R_SQUARED, "", 43, 215, 54, 12},
 
         {K::GroupBox, kNoId, "Calculated Projected Area Function", 67, 236, 183, 116},
-        {K::Static, kNoId, "Sample Modulus (Eit) : ", 72, 250, 90, 8, kAlignRight},
-        {K::Edit, IDC_SAMPLE_MODULUS, "", 165, 248, 40, 12},
-        {K::Static, kNoId, "GPa", 208, 250, 20, 8},
-        {K::Static, kNoId, "Sample Poisson's (Vs) : ", 72, 265, 90, 8, kAlignRight},
-        {K::Edit, IDC_SAMPLE_POISSON, "", 165, 263, 40, 12},
-        {K::Static, kNoId, "Function Terms :", 72, 280, 90, 8, kAlignRight},
-        {K::Edit, IDC_TERMS, "", 165, 278, 40, 12},
-        {K::Static, kNoId, "Frame Compliance :", 72, 295, 90, 8, kAlignRight},
-        {K::Edit, IDC_FRAME_COMPLIANCE, "", 165, 293, 40, 12},
-        {K::Static, kNoId, "nm/mN", 208, 295, 24, 8},
+        {K::Static, kNoId, "Sample Modulus (Eit) : ", 72, 248, 90, 8, kAlignRight},
+        {K::Edit, IDC_SAMPLE_MODULUS, "", 165, 246, 40, 12},
+        {K::Static, kNoId, "GPa", 208, 248, 20, 8},
+        {K::Static, kNoId, "Sample Poisson's (Vs) : ", 72, 261, 90, 8, kAlignRight},
+        {K::Edit, IDC_SAMPLE_POISSON, "", 165, 259, 40, 12},
+        {K::Static, kNoId, "Function Terms :", 72, 274, 90, 8, kAlignRight},
+        {K::Edit, IDC_TERMS, "", 165, 272, 40, 12},
+        {K::Static, kNoId, "Frame Compliance :", 72, 287, 90, 8, kAlignRight},
+        {K::Edit, IDC_FRAME_COMPLIANCE, "", 165, 285, 40, 12},
+        {K::Static, kNoId, "nm/mN", 208, 287, 24, 8},
         {K::Static, kNoId,
          "This requires several indentation files for a material with a constant elastic "
          "modulus to calculate the area function.",
-         72, 308, 173, 16},
+         72, 298, 175, 26},
         {K::PushButton, IDC_SELECT_FILES, "Select Files", 84, 325, 65, 13},
         {K::PushButton, IDC_CALCULATE, "Calculate", 166, 325, 65, 13},
         {K::Static, kNoId, "Select files first then click the calculate.", 84, 341, 160, 8},

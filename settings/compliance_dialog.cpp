@@ -21,8 +21,8 @@ enum : int {
 
 class CComplianceWindow : public Dialog {
 public:
-    explicit CComplianceWindow(CComplianceDlg& data)
-        : Dialog(CComplianceDlg::ComplianceTemplate()), m_data(data) {
+    explicit CComplianceWindow(CComplianceDlg& settings)
+        : Dialog(CComplianceDlg::ComplianceTemplate()), m_data(settings) {
         OnCommand(IDC_SELECT_FILES, [this] { SelectCurveFiles(m_data.m_analyzer); });
         OnCommand(IDC_CALCULATE, [this] { OnCalculate(); });
     }

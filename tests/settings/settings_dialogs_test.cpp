@@ -250,7 +250,7 @@ TEST_F(SettingsDialogTest, ComplianceCancelOrCloseBoxUndoesCalculateAndTypedValu
         services.modalScripts.push_back([&](Dialog& d) {
             d.SendCommand(kCalculateCompliance);
             EXPECT_NE(d.GetDlgItemText(1001), "0.125");
-            if (closeBox) d.reject(); else d.SendCommand(IDCANCEL);
+            if (closeBox) d.close(); else d.SendCommand(IDCANCEL);
         });
         w.OnCompliance();
         EXPECT_EQ(g_dlgCompliance.m_fCompliance, 0.125f);
