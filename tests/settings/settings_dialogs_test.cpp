@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "core/indent_series.h"
 #include "core/number_format.h"
+#include "graphs/graph_window.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
@@ -227,7 +228,17 @@ TEST_F(SettingsDialogTest, ComplianceCalculateShowsEveryFitAndOkKeepsTheResult) 
         shown = d.GetDlgItemText(1001);
         d.SendCommand(IDOK);
     });
+    std::vector<double> graphX;
+    services.modalScripts.push_back([&](Dialog& d) {
+        auto* graph = dynamic_cast<CGraphDlg*>(&d);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_EQ(graph->m_strXLabel, "1/Ap(nm)^0.5");
+        EXPECT_EQ(graph->m_strYLabel, "Ct (nm/mN)");
+        graphX.assign(graph->m_adX.begin(), graph->m_adX.begin() + graph->m_nCount);
+        d.SendCommand(IDOK);
+    });
     w.OnCompliance();
+    EXPECT_EQ(graphX.size(), 8u);
 
     const std::vector<std::string> tests = MessagesWithCaption("Test");
     ASSERT_GE(tests.size(), 2u);
@@ -362,7 +373,17 @@ TEST_F(SettingsDialogTest, AreaFunctionCalculateStoresTheFitAndCancelKeepsIt) {
         d.SetDlgItemText(1003, "999");  // typed after Calculate: dropped by Cancel
         d.SendCommand(IDCANCEL);
     });
+    int graphCount = 0;
+    services.modalScripts.push_back([&](Dialog& d) {
+        auto* graph = dynamic_cast<CGraphDlg*>(&d);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_EQ(graph->m_strXLabel, "hc (nm)");
+        EXPECT_EQ(graph->m_strYLabel, "Ap (nm^2)");
+        graphCount = graph->m_nCount;
+        d.SendCommand(IDOK);
+    });
     w.OnAreaFunction();
+    EXPECT_EQ(graphCount, 8);
 
     const AreaFunctionSettings& af = g_dlgAreaFunction;
     EXPECT_NEAR(af.m_dApCoef[0], 24.5, 0.02 * 24.5);
