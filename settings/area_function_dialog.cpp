@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/area_function_calibration.h"
-#include "settings/calibration_graph.h"
+#include "settings/calibration_support.h"
 #include "ui/curve_files.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
@@ -35,7 +35,9 @@ class CAreaFunctionWindow : public Dialog {
 public:
     explicit CAreaFunctionWindow(CAreaFunctionDlg& settings)
         : Dialog(CAreaFunctionDlg::AreaFunctionTemplate()), m_data(settings), m_values(settings) {
-        OnCommand(IDC_SELECT_FILES, [this] { SelectCurveFiles(m_data.m_analyzer); });
+        OnCommand(IDC_SELECT_FILES, [this] {
+            if (!m_running) SelectCurveFiles(m_data.m_analyzer);
+        });
         OnCommand(IDC_CALCULATE, [this] { OnCalculate(); });
     }
 
@@ -56,20 +58,29 @@ protected:
     }
 
     void OnOK() override {
-        if (!UpdateData(true)) return;
+        if (m_running || !UpdateData(true)) return;
         Store();
         EndDialog(IDOK);
+    }
+
+    void OnCancel() override {
+        if (!m_running) Dialog::OnCancel();
     }
 
 private:
     void Store() { static_cast<AreaFunctionSettings&>(m_data) = m_values; }
 
     void OnCalculate() {
-        if (m_data.m_analyzer.m_nFileCount < 1) return;
+        if (m_running || m_data.m_analyzer.m_nFileCount < 1) return;
         if (!UpdateData(true)) return;
         m_values.m_fCompliance = m_values.m_fFrameCompliance;
         Store();
-        const AreaFunctionCalibrationResult r = CalibrateAreaFunction(m_data.m_analyzer, m_values);
+        AreaFunctionCalibrationResult r;
+        m_running = true;
+        RunCalibrationWithProgress(this, [&](const CalibrationProgress& progress) {
+            r = CalibrateAreaFunction(m_data.m_analyzer, m_values, progress);
+        });
+        m_running = false;
         if (!r.ok) {
             std::string text = "The area function could not be calibrated; the coefficients "
                                "stay as they were.\n\n" + r.error;
@@ -90,6 +101,7 @@ private:
 
     CAreaFunctionDlg& m_data;
     AreaFunctionSettings m_values;
+    bool m_running = false;  // the analyses run; the window takes no other command meanwhile
 };
 
 }  // namespace

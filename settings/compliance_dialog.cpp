@@ -2,7 +2,7 @@
 
 #include "core/compliance_calibration.h"
 #include "core/number_format.h"
-#include "settings/calibration_graph.h"
+#include "settings/calibration_support.h"
 #include "ui/curve_files.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
@@ -23,7 +23,9 @@ class CComplianceWindow : public Dialog {
 public:
     explicit CComplianceWindow(CComplianceDlg& settings)
         : Dialog(CComplianceDlg::ComplianceTemplate()), m_data(settings) {
-        OnCommand(IDC_SELECT_FILES, [this] { SelectCurveFiles(m_data.m_analyzer); });
+        OnCommand(IDC_SELECT_FILES, [this] {
+            if (!m_running) SelectCurveFiles(m_data.m_analyzer);
+        });
         OnCommand(IDC_CALCULATE, [this] { OnCalculate(); });
     }
 
@@ -36,7 +38,12 @@ protected:
 
     void DoDataExchange(DataExchange& dx) override { dx.Text(IDC_COMPLIANCE, m_data.m_fCompliance); }
 
+    void OnOK() override {
+        if (!m_running) Dialog::OnOK();
+    }
+
     void OnCancel() override {
+        if (m_running) return;
         m_data.m_fCompliance = m_data.m_fSavedCompliance;
         UpdateData(false);
         Dialog::OnCancel();
@@ -44,7 +51,7 @@ protected:
 
 private:
     void OnCalculate() {
-        if (m_data.m_analyzer.m_nFileCount == 0) return;
+        if (m_running || m_data.m_analyzer.m_nFileCount == 0) return;
         if (!UpdateData(true)) return;
         StrategySettings strategy;
         strategy.m_nMethod = m_data.m_nMethod;
@@ -53,8 +60,14 @@ private:
         strategy.m_fOPMinPercent = m_data.m_fOPMinPercent;
         strategy.m_fDNMaxPercent = m_data.m_fDNMaxPercent;
         strategy.m_fDNMinPercent = m_data.m_fDNMinPercent;
-        const ComplianceCalibrationResult r = CalibrateCompliance(
-            m_data.m_analyzer, MakeComplianceCalibrationSettings(strategy, m_data.m_dApCoef));
+        const ComplianceCalibrationSettings settings =
+            MakeComplianceCalibrationSettings(strategy, m_data.m_dApCoef);
+        ComplianceCalibrationResult r;
+        m_running = true;
+        RunCalibrationWithProgress(this, [&](const CalibrationProgress& progress) {
+            r = CalibrateCompliance(m_data.m_analyzer, settings, progress);
+        });
+        m_running = false;
         for (const ComplianceFit& fit : r.fits) ShowMessage(nullptr, fit.text, "Test");
         if (!r.ok) {
             std::string text = "The frame compliance could not be calibrated and stays " +
@@ -74,6 +87,7 @@ private:
     }
 
     CComplianceDlg& m_data;
+    bool m_running = false;  // the analyses run; the window takes no other command meanwhile
 };
 
 }  // namespace
