@@ -9,7 +9,7 @@
 namespace marvek {
 namespace {
 
-using testing::CurveSpec;
+using testing::CurveShape;
 using testing::GenerateCurve;
 using testing::WriteOptions;
 
@@ -24,14 +24,14 @@ std::string Codes(const CCurveAnalyzer& a) {
 
 // A single cycle without keywords: loading, top hold, unloading and a final hold are found.
 TEST(DetectSegments, LabelsSingleCycleWithHolds) {
-    CurveSpec spec;
-    spec.loadPoints = 50;
-    spec.topHoldPoints = 10;
-    spec.unloadPoints = 40;
-    spec.unloadToFraction = 0.1;
-    spec.bottomHoldPoints = 20;
+    CurveShape shape;
+    shape.loadPoints = 50;
+    shape.topHoldPoints = 10;
+    shape.unloadPoints = 40;
+    shape.unloadToFraction = 0.1;
+    shape.bottomHoldPoints = 20;
     CCurveAnalyzer a;
-    Load(a, testing::CurveText(GenerateCurve(spec), WriteOptions{}));
+    Load(a, testing::CurveText(GenerateCurve(shape), WriteOptions{}));
     ASSERT_EQ(a.m_nPoints, 120);
     const std::string codes = Codes(a);
     // The band is 10 +- 0.3 mN. The hold starts on the last loading point outside it
@@ -65,14 +65,14 @@ TEST(DetectSegments, CurveThatNeverUnloadsGetsBottomHoldAtItsMinimum) {
 }
 
 TEST(ZeroPoint, ShiftsEveryDepthByTheFittedContactOffset) {
-    CurveSpec spec;
-    spec.loadPoints = 100;
-    spec.unloadPoints = 50;
+    CurveShape shape;
+    shape.loadPoints = 100;
+    shape.unloadPoints = 50;
     CCurveAnalyzer a;
     a.m_bZeroPointCorrection = 1;
     a.m_dZeroFitMinPercent = 10;
     a.m_dZeroFitMaxPercent = 90;
-    auto points = GenerateCurve(spec);
+    auto points = GenerateCurve(shape);
     for (auto& p : points) p.depth += 25;  // the surface was met 25 nm late
     Load(a, testing::CurveText(points, WriteOptions{}));
     // Loading is F = 10*(h/100)^2 after the shift: a power law with offset 25 nm.
@@ -90,14 +90,14 @@ TEST(ZeroPoint, EmptyWindowLeavesDepthsAlone) {
     EXPECT_EQ(a.m_pDepth[2], 3);
 }
 
-CurveSpec DriftingCurve() {
-    CurveSpec spec;
-    spec.topHoldPoints = 10;
-    spec.unloadToFraction = 0.1;
-    spec.bottomHoldPoints = 100;
-    spec.driftRate = 0.05;
-    spec.dt = 0.5;
-    return spec;
+CurveShape DriftingCurve() {
+    CurveShape shape;
+    shape.topHoldPoints = 10;
+    shape.unloadToFraction = 0.1;
+    shape.bottomHoldPoints = 100;
+    shape.driftRate = 0.05;
+    shape.dt = 0.5;
+    return shape;
 }
 
 TEST(DriftRate, RecoversGeneratedDriftFromLabelledHold) {

@@ -9,7 +9,7 @@
 namespace marvek {
 namespace {
 
-using testing::CurveSpec;
+using testing::CurveShape;
 
 TEST(AreaFunction, NineTermsWithHalvingExponents) {
     AreaCoefficients c{};
@@ -24,10 +24,10 @@ TEST(AreaFunction, NineTermsWithHalvingExponents) {
 
 class Driver : public ::testing::Test {
 protected:
-    void Analyse(const CurveSpec& spec, int method) {
+    void Analyse(const CurveShape& shape, int method) {
         WriteOptions options;
         options.keywords = true;
-        file = dir.Write("c.csv", testing::CurveText(testing::GenerateCurve(spec), options));
+        file = dir.Write("c.csv", testing::CurveText(testing::GenerateCurve(shape), options));
         analyzer.SetFiles({file});
         settings.strategy.m_nMethod = method;
         outcome = AnalyzeCurve(analyzer, 0, settings, display);
@@ -43,13 +43,13 @@ protected:
 
 // Derived numbers follow from the unload results with the default settings.
 TEST_F(Driver, DerivesModulusAndHardnessFromTheUnloadResults) {
-    CurveSpec spec;
-    spec.fMax = 10;
-    spec.hMax = 500;
-    spec.hf = 300;
-    spec.topHoldPoints = 10;
-    spec.unloadToFraction = 0.05;
-    Analyse(spec, 0);
+    CurveShape shape;
+    shape.fMax = 10;
+    shape.hMax = 500;
+    shape.hf = 300;
+    shape.topHoldPoints = 10;
+    shape.unloadToFraction = 0.05;
+    Analyse(shape, 0);
     ASSERT_TRUE(outcome.ok());
     const CCurveAnalyzer& a = analyzer;
     const double ap = 24.5 * a.m_dHc * a.m_dHc;
@@ -80,9 +80,9 @@ TEST(ModulusFormula, KnownReducedModulus) {
 }
 
 TEST_F(Driver, DoernerNixSeriesIsTheLine) {
-    CurveSpec spec;
-    spec.unloadToFraction = 0.05;
-    Analyse(spec, 1);
+    CurveShape shape;
+    shape.unloadToFraction = 0.05;
+    Analyse(shape, 1);
     ASSERT_TRUE(outcome.ok());
     ASSERT_FALSE(display.m_pExtrapDepth.empty());
     const double d = display.m_pExtrapDepth.back();
@@ -106,11 +106,11 @@ TEST_F(Driver, NoFilesAndFailedReadsChangeNothingShown) {
 TEST_F(Driver, CopiesDriftSettingsIntoTheAnalyzer) {
     settings.strategy.m_bDriftCorrection = 1;
     settings.strategy.m_fForceAccuracy = 0.5f;
-    CurveSpec spec;
-    spec.unloadToFraction = 0.1;
-    spec.bottomHoldPoints = 30;
-    spec.driftRate = 0.1;
-    Analyse(spec, 0);
+    CurveShape shape;
+    shape.unloadToFraction = 0.1;
+    shape.bottomHoldPoints = 30;
+    shape.driftRate = 0.1;
+    Analyse(shape, 0);
     EXPECT_EQ(analyzer.m_bDriftCorrection, 1);
     EXPECT_EQ(analyzer.m_dForceAccuracy, 0.5);
     EXPECT_NEAR(analyzer.m_dDriftRate, 0.1, 1e-9);

@@ -8,7 +8,7 @@
 
 namespace marvek::testing {
 
-std::vector<GeneratedPoint> GenerateCurve(const CurveSpec& s) {
+std::vector<GeneratedPoint> GenerateCurve(const CurveShape& s) {
     std::vector<GeneratedPoint> raw;
     for (int i = 1; i <= s.loadPoints; ++i) {
         const double h = s.hMax * i / s.loadPoints;

@@ -14,7 +14,7 @@ struct GeneratedPoint {
     char segment;  // 'L' 'T' 'U' 'B' 'R'
 };
 
-struct CurveSpec {
+struct CurveShape {
     double fMax = 10;            // mN
     double hMax = 100;           // nm, of the specimen (before compliance and drift)
     double hf = 40;              // nm, unloading power-law offset
@@ -34,7 +34,7 @@ struct CurveSpec {
 
 // Loading F = fMax*(h/hMax)^2, an optional hold at fMax, unloading
 // F = fMax*((h - hf)/(hMax - hf))^m down to unloadToFraction*fMax, an optional hold there.
-std::vector<GeneratedPoint> GenerateCurve(const CurveSpec& spec);
+std::vector<GeneratedPoint> GenerateCurve(const CurveShape& shape);
 
 struct WriteOptions {
     bool time = true;

@@ -108,38 +108,38 @@ TEST(PowerLawSearch, MatchesPlainSearchOnLoadingBranches) {
 
 struct GeneratedCase {
     const char* name;
-    testing::CurveSpec spec;
+    testing::CurveShape shape;
 };
 
 // Noise-free laws make the errors of neighbouring candidates nearly equal, so many decisions
 // need the exact evaluation; noise, offsets and loads at or below zero test the rest.
 TEST(PowerLawSearch, MatchesPlainSearchOnGeneratedCurves) {
-    auto spec = [](auto change) {
-        testing::CurveSpec s;
+    auto shape = [](auto change) {
+        testing::CurveShape s;
         change(s);
         return s;
     };
     const GeneratedCase cases[] = {
-        {"exact law", spec([](auto&) {})},
-        {"exact law, m = 1", spec([](auto& s) { s.m = 1.0; })},
-        {"exact law, m = 2.5", spec([](auto& s) { s.m = 2.5; })},
-        {"exact law, hf = 0", spec([](auto& s) { s.hf = 0; })},
-        {"noisy", spec([](auto& s) {
+        {"exact law", shape([](auto&) {})},
+        {"exact law, m = 1", shape([](auto& s) { s.m = 1.0; })},
+        {"exact law, m = 2.5", shape([](auto& s) { s.m = 2.5; })},
+        {"exact law, hf = 0", shape([](auto& s) { s.hf = 0; })},
+        {"noisy", shape([](auto& s) {
              s.noiseDepth = 0.05;
              s.noiseLoad = 0.002;
          })},
-        {"noisy, many points", spec([](auto& s) {
+        {"noisy, many points", shape([](auto& s) {
              s.unloadPoints = 3000;
              s.noiseDepth = 0.2;
              s.noiseLoad = 0.01;
              s.seed = 7;
          })},
-        {"unloading to zero with noise", spec([](auto& s) {
+        {"unloading to zero with noise", shape([](auto& s) {
              s.unloadToFraction = 0;
              s.noiseLoad = 0.05;
              s.seed = 3;
          })},
-        {"compliance and drift", spec([](auto& s) {
+        {"compliance and drift", shape([](auto& s) {
              s.compliance = 1.5;
              s.driftRate = 0.05;
              s.topHoldPoints = 50;
@@ -147,13 +147,13 @@ TEST(PowerLawSearch, MatchesPlainSearchOnGeneratedCurves) {
              s.unloadToFraction = 0.1;
              s.noiseLoad = 0.001;
          })},
-        {"few points", spec([](auto& s) {
+        {"few points", shape([](auto& s) {
              s.unloadPoints = 4;
              s.noiseLoad = 0.01;
          })},
     };
     for (const GeneratedCase& c : cases) {
-        const auto points = testing::GenerateCurve(c.spec);
+        const auto points = testing::GenerateCurve(c.shape);
         CCurveAnalyzer analyzer;
         analyzer.m_nPoints = static_cast<int>(points.size());
         for (std::size_t i = 0; i < points.size(); ++i) {

@@ -10,7 +10,7 @@
 namespace marvek {
 namespace {
 
-using testing::CurveSpec;
+using testing::CurveShape;
 
 // Loads linearly to 10 mN at 100 nm and unloads along F = 10*((h - 40)/60)^1.5.
 std::string TextbookCurve() {
@@ -120,14 +120,14 @@ TEST(PowerLawReference, AnalyzerMatchesLiteralSearch) {
         if (e.path().extension() == ".csv") files.push_back(e.path());
     testing::TempDir dir;
     for (unsigned seed = 1; seed <= 4; ++seed) {
-        CurveSpec spec;
-        spec.seed = seed;
-        spec.noiseDepth = 0.2;
-        spec.noiseLoad = 0.01;
-        spec.topHoldPoints = 20;
-        spec.unloadToFraction = 0.1;
+        CurveShape shape;
+        shape.seed = seed;
+        shape.noiseDepth = 0.2;
+        shape.noiseLoad = 0.01;
+        shape.topHoldPoints = 20;
+        shape.unloadToFraction = 0.1;
         files.push_back(dir.Write("gen" + std::to_string(seed) + ".csv",
-                                  testing::CurveText(testing::GenerateCurve(spec), {})));
+                                  testing::CurveText(testing::GenerateCurve(shape), {})));
     }
     for (const auto& file : files) {
         CCurveAnalyzer a;

@@ -19,17 +19,17 @@ long ResidentKiB(int pid) {
 TEST(Soak, TwentyThousandFilesInOneProcessWithFlatMemory) {
     constexpr int kFiles = 20000;
     marvek::testing::TempDir dir;
-    marvek::testing::CurveSpec spec;
-    spec.loadPoints = 150;
-    spec.topHoldPoints = 10;
-    spec.unloadPoints = 100;
-    spec.unloadToFraction = 0.1;
-    spec.noiseLoad = 0.002;
+    marvek::testing::CurveShape shape;
+    shape.loadPoints = 150;
+    shape.topHoldPoints = 10;
+    shape.unloadPoints = 100;
+    shape.unloadToFraction = 0.1;
+    shape.noiseLoad = 0.002;
     std::ofstream list(dir.path() / "files.txt");
     for (int k = 0; k < kFiles; ++k) {
-        spec.seed = static_cast<unsigned>(k + 1);
+        shape.seed = static_cast<unsigned>(k + 1);
         const auto file = dir.Write("c" + std::to_string(k) + ".csv",
-                                    marvek::testing::CurveText(marvek::testing::GenerateCurve(spec), {}));
+                                    marvek::testing::CurveText(marvek::testing::GenerateCurve(shape), {}));
         list << file.string() << '\n';
     }
     list.close();
