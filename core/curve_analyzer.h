@@ -3,6 +3,7 @@
 // unload fit. Units: depth nm, load mN, time s.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
     // Reading (the reader labels unlabelled curves and applies the zero-point correction).
     ReadStatus ReadCurveFile(const std::filesystem::path& file);
     ReadStatus ReadCurveStream(std::istream& in);
+
+    // Work that analyses one curve many times (the sweeps) reads its file once: while held,
+    // reads of that file copy the points as first read instead of parsing the file again.
+    // Copies of the analyzer share the held points. Holding changes nothing else in the
+    // analyzer; it returns the status of the read, and nothing is held unless it is Ok.
+    ReadStatus HoldCurveFile(const std::filesystem::path& file);
+    void ReleaseHeldCurve();
 
     // Corrections.
     void DetectSegments(double tolerance);
@@ -95,7 +103,12 @@ public:
     int m_nPoints = 0;
 
 private:
+    struct HeldCurve;
+
+    void FinishRead();
     ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
+
+    std::shared_ptr<const HeldCurve> m_held;
 };
 
 }  // namespace marvek

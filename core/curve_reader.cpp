@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <istream>
@@ -164,13 +165,21 @@ bool ParseMarkerLayoutLine(std::string_view line, Point& p) {
     return Usable(p);
 }
 
-}  // namespace
+// Where a parse stores its points; each array holds at least kMaxPoints.
+struct PointArrays {
+    double* depth;
+    double* load;
+    double* time;
+    char* segment;
+};
 
-ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
+// The points as the file holds them, before segment detection and corrections.
+ReadStatus ParsePoints(std::istream& in, const PointArrays& out, int& count) {
     enum class Layout { None, Header, Marker } layout = Layout::None;
     LineReader reader(in);
     std::string line;
     double depthFactor = 1000;
+    count = 0;
     while (reader.Next(line)) {
         if (line.rfind("Depth", 0) == 0 || line.rfind("Disp", 0) == 0) {
             layout = Layout::Header;
@@ -182,34 +191,92 @@ ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
             break;
         }
     }
-    if (layout == Layout::None) {
-        m_nPoints = 0;
-        return ReadStatus::UnknownLayout;
-    }
-    const int capacity = layout == Layout::Header ? kMaxPoints : kMaxPointsMarkerLayout;
+    if (layout == Layout::None) return ReadStatus::UnknownLayout;
+    const int capacity = layout == Layout::Header ? CCurveAnalyzer::kMaxPoints
+                                                  : CCurveAnalyzer::kMaxPointsMarkerLayout;
     int n = 0;
     Point p;
     while (n < capacity && reader.Next(line)) {
         const bool stored = layout == Layout::Header ? ParseHeaderLayoutLine(line, depthFactor, p)
                                                      : ParseMarkerLayoutLine(line, p);
         if (!stored) continue;
-        m_pDepth[n] = p.depth;
-        m_pLoad[n] = p.load;
-        m_pTime[n] = p.time;
-        m_pSegment[n] = p.code;
+        out.depth[n] = p.depth;
+        out.load[n] = p.load;
+        out.time[n] = p.time;
+        out.segment[n] = p.code;
         ++n;
     }
-    m_nPoints = n;
-    if (m_pSegment[0] == 'X') DetectSegments(0.1);
-    if (m_bZeroPointCorrection == 1) CorrectZeroPoint(m_dZeroFitMinPercent, m_dZeroFitMaxPercent);
+    count = n;
     return ReadStatus::Ok;
 }
 
-ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
+bool OpenCurveFile(const std::filesystem::path& file, std::ifstream& in) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) return ReadStatus::CannotOpen;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return ReadStatus::CannotOpen;
+    if (!std::filesystem::is_regular_file(file, ec)) return false;
+    in.open(file, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
+}  // namespace
+
+struct CCurveAnalyzer::HeldCurve {
+    std::filesystem::path file;
+    std::vector<double> depth, load, time;
+    std::vector<char> segment;
+};
+
+ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
+    int n = 0;
+    const ReadStatus status =
+        ParsePoints(in, {m_pDepth.data(), m_pLoad.data(), m_pTime.data(), m_pSegment.data()}, n);
+    m_nPoints = n;
+    if (status == ReadStatus::Ok) FinishRead();
+    return status;
+}
+
+void CCurveAnalyzer::FinishRead() {
+    if (m_pSegment[0] == 'X') DetectSegments(0.1);
+    if (m_bZeroPointCorrection == 1) CorrectZeroPoint(m_dZeroFitMinPercent, m_dZeroFitMaxPercent);
+}
+
+ReadStatus CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {
+    m_held.reset();
+    std::ifstream in;
+    if (!OpenCurveFile(file, in)) return ReadStatus::CannotOpen;
+    auto held = std::make_shared<HeldCurve>();
+    held->file = file;
+    held->depth.resize(kMaxPoints);
+    held->load.resize(kMaxPoints);
+    held->time.resize(kMaxPoints);
+    held->segment.resize(kMaxPoints);
+    int n = 0;
+    const ReadStatus status = ParsePoints(
+        in, {held->depth.data(), held->load.data(), held->time.data(), held->segment.data()}, n);
+    if (status != ReadStatus::Ok) return status;
+    const auto count = static_cast<std::size_t>(n);
+    held->depth.resize(count);
+    held->load.resize(count);
+    held->time.resize(count);
+    held->segment.resize(count);
+    m_held = std::move(held);
+    return status;
+}
+
+void CCurveAnalyzer::ReleaseHeldCurve() { m_held.reset(); }
+
+ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
+    if (m_held && m_held->file == file) {
+        const HeldCurve& h = *m_held;
+        std::copy(h.depth.begin(), h.depth.end(), m_pDepth.begin());
+        std::copy(h.load.begin(), h.load.end(), m_pLoad.begin());
+        std::copy(h.time.begin(), h.time.end(), m_pTime.begin());
+        std::copy(h.segment.begin(), h.segment.end(), m_pSegment.begin());
+        m_nPoints = static_cast<int>(h.depth.size());
+        FinishRead();
+        return ReadStatus::Ok;
+    }
+    std::ifstream in;
+    if (!OpenCurveFile(file, in)) return ReadStatus::CannotOpen;
     return ReadCurveStream(in);
 }
 

@@ -426,7 +426,15 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
         }
         const StepRunner runner(command, steps, sweep, pair, settings);
         std::vector<StepOutcome> outcomes;
-        if (!RunSteps(runner, steps.size(), analyzer, display, settings, options, outcomes)) {
+        // A sweep analyses one curve up to kMaxSweepPoints times: its file is parsed once.
+        const bool hold = sweep && !steps.empty() && currentCurve >= 0 &&
+                          currentCurve < analyzer.m_nFileCount;
+        if (hold)
+            analyzer.HoldCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)]);
+        const bool finished =
+            RunSteps(runner, steps.size(), analyzer, display, settings, options, outcomes);
+        if (hold) analyzer.ReleaseHeldCurve();
+        if (!finished) {
             result.cancelled = true;
             result.note.clear();
             return result;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,6 +120,63 @@ TEST(Reader, ShorterCurveAfterLongerOneAndUnopenableFileKeepsCurve) {
     EXPECT_EQ(analyzer.ReadCurveFile(dir.path()), ReadStatus::CannotOpen);  // a folder
     EXPECT_EQ(analyzer.m_nPoints, 1);
     EXPECT_EQ(analyzer.m_pDepth[0], 9);
+}
+
+bool SamePoints(const CCurveAnalyzer& a, const CCurveAnalyzer& b) {
+    if (a.m_nPoints != b.m_nPoints) return false;
+    for (int i = 0; i < a.m_nPoints; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (a.m_pDepth[k] != b.m_pDepth[k] || a.m_pLoad[k] != b.m_pLoad[k] ||
+            a.m_pTime[k] != b.m_pTime[k] || a.m_pSegment[k] != b.m_pSegment[k])
+            return false;
+    }
+    return a.m_dZeroPointOffset == b.m_dZeroPointOffset;
+}
+
+// A held curve must read exactly as the file does, segments and zero point included, and must
+// never stand in for another file or outlive its release.
+TEST(Reader, HeldCurveReadsAsItsFileAndOnlyForThatFile) {
+    const std::filesystem::path real = MARVEK_TEST_DATA "/real";
+    testing::TempDir dir;
+    for (const char* name : {"agilent_nial_t001.csv", "hysitron_steel_0000.csv",
+                             "micromaterials_300nm_1.csv", "fischerscope_15mN_n1_t01.csv"}) {
+        SCOPED_TRACE(name);
+        CCurveAnalyzer plain, held;
+        for (CCurveAnalyzer* a : {&plain, &held}) {
+            a->m_bZeroPointCorrection = 1;
+            a->m_dZeroFitMinPercent = 10;
+            a->m_dZeroFitMaxPercent = 90;
+        }
+        const std::filesystem::path copy = dir.path() / name;
+        std::filesystem::copy_file(real / name, copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        ASSERT_EQ(held.HoldCurveFile(copy), ReadStatus::Ok);
+        EXPECT_EQ(held.m_nPoints, 0);  // holding loads nothing into the analyzer
+        ASSERT_EQ(plain.ReadCurveFile(copy), ReadStatus::Ok);
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_EQ(held.ReadCurveFile(copy), ReadStatus::Ok);
+            EXPECT_TRUE(SamePoints(plain, held));
+            held.m_pDepth[0] = -1;  // a correction applied in place must not reach the hold
+        }
+        // Another file comes from the disk; so does the held one once released.
+        ASSERT_EQ(held.ReadCurveFile(dir.Write("other.csv", "Depth (nm),F\n5,1\n")),
+                  ReadStatus::Ok);
+        EXPECT_EQ(held.m_nPoints, 1);
+        std::filesystem::resize_file(copy, 0);
+        const CCurveAnalyzer copyOfHeld = held;  // copies share the hold
+        CCurveAnalyzer sharing = copyOfHeld;
+        ASSERT_EQ(sharing.ReadCurveFile(copy), ReadStatus::Ok);
+        EXPECT_TRUE(SamePoints(plain, sharing));
+        held.ReleaseHeldCurve();
+        EXPECT_EQ(held.ReadCurveFile(copy), ReadStatus::UnknownLayout);
+    }
+    CCurveAnalyzer analyzer;
+    EXPECT_EQ(analyzer.HoldCurveFile(dir.path() / "missing.csv"), ReadStatus::CannotOpen);
+    const std::filesystem::path junk = dir.Write("junk.csv", "no curve here\n");
+    EXPECT_EQ(analyzer.HoldCurveFile(junk), ReadStatus::UnknownLayout);
+    dir.Write("junk.csv", "Depth (nm),F\n7,2\n");
+    ASSERT_EQ(analyzer.ReadCurveFile(junk), ReadStatus::Ok);  // a failed hold holds nothing
+    EXPECT_EQ(analyzer.m_pDepth[0], 7);
 }
 
 TEST(Reader, FailureMessagesNameTheFile) {

@@ -379,6 +379,34 @@ TEST_F(GraphSeriesTest, ParallelRunEqualsOneThreadRun) {
     }
 }
 
+// A sweep parses its curve once; every range must still get the analysis a fresh read of the
+// file gives, with the corrections that rewrite the points in place switched on.
+TEST_F(GraphSeriesTest, SweepEqualsAnalysingEachRangeFromTheFile) {
+    const std::filesystem::path file = MARVEK_TEST_DATA "/real/agilent_nial_t001.csv";
+    analyzer_.SetFiles({file});
+    settings_.strategy.m_bZeroPointCorrection = 1;
+    settings_.strategy.m_bDriftCorrection = 1;
+    settings_.compliance.m_fCompliance = 0.3f;
+    for (int method : {0, 1}) {
+        settings_.strategy.m_nMethod = method;
+        const GraphResult r = Run(GraphCommand::PercentSeries, 0, 1);
+        ASSERT_EQ(r.series.y.size(), 198u);
+        for (std::size_t i = 0; i < r.series.y.size(); ++i) {
+            CCurveAnalyzer fresh;
+            fresh.SetFiles({file});
+            CurveDisplay display;
+            Settings s = settings_;
+            float& minimum = method == 0 ? s.strategy.m_fOPMinPercent : s.strategy.m_fDNMinPercent;
+            float& maximum = method == 0 ? s.strategy.m_fOPMaxPercent : s.strategy.m_fDNMaxPercent;
+            minimum = static_cast<float>(r.series.x[i]);
+            maximum = 100;
+            ASSERT_TRUE(AnalyzeCurve(fresh, 0, s, display).ok());
+            ASSERT_EQ(std::memcmp(&display.m_dEIT, &r.series.y[i], sizeof(double)), 0)
+                << method << " " << r.series.x[i];
+        }
+    }
+}
+
 TEST_F(GraphSeriesTest, CancelEndsWithoutGraphAndLeavesTheWindowAsItWas) {
     MakeCurves(ThreeCurves());
     ASSERT_TRUE(AnalyzeCurve(analyzer_, 0, settings_, display_).ok());
