@@ -81,6 +81,9 @@ const std::vector<Row>& Rows() {
         {"B6 \"Graininess Load\", whole command (power-law fit and windows)",
          "B6_graininess_load/fast", "B6_graininess_load/literal", 0},
         {"B7 marvek-cli analyze, 1000 files of 2000 points", "B7_cli_analyze/1000/2000", "", 0},
+        {"B7 marvek-cli analyze, 200 files of 10000 points", "B7_cli_analyze/200/10000", "", 0},
+        {"B7 marvek-cli analyze, one 10000-point file", "B7_cli_analyze/1/10000", "", 0},
+        {"B7 marvek-cli analyze, one 40000-point file", "B7_cli_analyze/1/40000", "", 0},
     };
     return rows;
 }

@@ -1,11 +1,15 @@
-// B7: `marvek-cli analyze` over 1000 files of 2000 points, as a whole process (start-up, reading,
-// analysis on all cores, output).
+// B7: `marvek-cli analyze` as a whole process (start-up, reading, analysis on all cores, output):
+// 1000 files of 2000 points, a 200-curve batch of 10000 points, and single 10000- and
+// 40000-point curves, the cases researchers time against their scripts.
 
 #include <spawn.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -22,7 +26,10 @@ struct FileSet {
 };
 
 const FileSet& Files(int count, int points) {
-    static FileSet set;
+    static std::map<std::pair<int, int>, std::unique_ptr<FileSet>> sets;
+    std::unique_ptr<FileSet>& slot = sets[{count, points}];
+    if (!slot) slot = std::make_unique<FileSet>();
+    FileSet& set = *slot;
     if (set.files.empty()) {
         for (int i = 0; i < count; ++i) {
             const auto file = set.dir.path() / ("curve_" + FormatInt(i) + ".csv");
@@ -62,6 +69,12 @@ void CliAnalyze(benchmark::State& state) {
 
 BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1000, 2000})->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Iterations(3);
+BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({200, 10000})->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(5);
+BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1, 10000})->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(20);
+BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1, 40000})->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(20);
 
 }  // namespace
 }  // namespace marvek::bench

@@ -5,12 +5,12 @@
 namespace marvek {
 
 CCurveAnalyzer::CCurveAnalyzer()
-    : m_pLoad(kMaxPoints, 0.0),
-      m_pDepth(kMaxPoints, 0.0),
-      m_pFitDepth(kMaxPoints, 0.0),
-      m_pFitLoad(kMaxPoints, 0.0),
-      m_pSegment(kMaxPoints, '\0'),
-      m_pTime(kMaxPoints, 0.0) {}
+    : m_pLoad(kMaxPoints),
+      m_pDepth(kMaxPoints),
+      m_pFitDepth(kMaxPoints),
+      m_pFitLoad(kMaxPoints),
+      m_pSegment(kMaxPoints),
+      m_pTime(kMaxPoints) {}
 
 CCurveAnalyzer::~CCurveAnalyzer() = default;
 

@@ -82,23 +82,106 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
     }
 }
 
-const char* TargetNameImpl() { return hwy::TargetName(HWY_TARGET); }
-
 }  // namespace marvek::detail::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace marvek::detail {
+#include <atomic>
+#include <cstring>
 
-HWY_EXPORT(EvaluateCandidatesImpl);
-HWY_EXPORT(TargetNameImpl);
+namespace marvek::detail {
+namespace {
+
+// Highway's own dispatcher lives in its shared library, whose load-time timer calibration costs
+// every process about 5 ms, more than a whole analysis of a 10000-point curve. The kernels are
+// header-only code, so the choice is made here from the processor's feature flags, each target
+// asking for what the library compiles it with.
+using Kernel = void (*)(const PowerLawData&, const double*, std::size_t, CandidateSums*, double*);
+
+struct Target {
+    const char* name;
+    Kernel kernel;
+    bool (*runs)();
+};
+
+bool RunsSsse3() { return __builtin_cpu_supports("sse3") && __builtin_cpu_supports("ssse3"); }
+bool RunsSse4() {
+    return RunsSsse3() && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
+           __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes");
+}
+bool RunsAvx2() {
+    return RunsSse4() && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+           __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c") &&
+           __builtin_cpu_supports("lzcnt");
+}
+bool RunsAvx3() {
+    return RunsAvx2() && __builtin_cpu_supports("avx512f") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512bw");
+}
+bool RunsAlways() { return true; }
+
+// Widest first; the last is the build's baseline.
+const std::vector<Target>& CompiledTargets() {
+    static const std::vector<Target> targets = [] {
+        std::vector<Target> t;
+#if HWY_TARGETS & HWY_AVX3
+        t.push_back({"AVX3", &N_AVX3::EvaluateCandidatesImpl, &RunsAvx3});
+#endif
+#if HWY_TARGETS & HWY_AVX2
+        t.push_back({"AVX2", &N_AVX2::EvaluateCandidatesImpl, &RunsAvx2});
+#endif
+#if HWY_TARGETS & HWY_SSE4
+        t.push_back({"SSE4", &N_SSE4::EvaluateCandidatesImpl, &RunsSse4});
+#endif
+#if HWY_TARGETS & HWY_SSSE3
+        t.push_back({"SSSE3", &N_SSSE3::EvaluateCandidatesImpl, &RunsSsse3});
+#endif
+        t.push_back({hwy::TargetName(HWY_STATIC_TARGET),
+                     &HWY_STATIC_DISPATCH(EvaluateCandidatesImpl), &RunsAlways});
+        return t;
+    }();
+    return targets;
+}
+
+const Target* Widest() {
+    __builtin_cpu_init();
+    for (const Target& t : CompiledTargets())
+        if (t.runs()) return &t;
+    return &CompiledTargets().back();
+}
+
+std::atomic<const Target*>& Chosen() {
+    static std::atomic<const Target*> chosen{Widest()};
+    return chosen;
+}
+
+}  // namespace
 
 void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
                                 CandidateSums* out, double* scratch) {
-    HWY_DYNAMIC_DISPATCH(EvaluateCandidatesImpl)(data, h, count, out, scratch);
+    Chosen().load(std::memory_order_relaxed)->kernel(data, h, count, out, scratch);
 }
 
-const char* PowerLawVectorTarget() { return HWY_DYNAMIC_DISPATCH(TargetNameImpl)(); }
+const char* PowerLawVectorTarget() { return Chosen().load()->name; }
+
+std::vector<std::string> PowerLawVectorTargets() {
+    std::vector<std::string> names;
+    for (const Target& t : CompiledTargets())
+        if (t.runs()) names.emplace_back(t.name);
+    return names;
+}
+
+bool UsePowerLawVectorTarget(const std::string& name) {
+    for (const Target& t : CompiledTargets()) {
+        if (name == t.name && t.runs()) {
+            Chosen().store(&t);
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace marvek::detail
 #endif

@@ -5,6 +5,8 @@
 // to, not equal to, those of the scalar library functions; the search bounds the difference.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace marvek::detail {
 
@@ -39,7 +41,15 @@ struct CandidateSums {
 void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
                                 CandidateSums* out, double* scratch);
 
-// The instruction set the kernels run on here ("AVX3", "AVX2", ...).
+// The instruction set the kernels run on ("AVX3", "AVX2", ...): the widest this processor has,
+// unless UsePowerLawVectorTarget chose another.
 const char* PowerLawVectorTarget();
+
+// Every compiled instruction set this processor runs, widest first.
+std::vector<std::string> PowerLawVectorTargets();
+
+// Runs the kernels on the named instruction set from now on (for tests and measurements); false,
+// changing nothing, when it is not compiled or this processor lacks it.
+bool UsePowerLawVectorTarget(const std::string& name);
 
 }  // namespace marvek::detail

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 
 #include "bench/synthetic_curve.h"
 #include "core/curve_analyzer.h"
+#include "core/power_law_kernels.h"
 #include "core/power_law_search.h"
 #include "curve_generator.h"
 #include "literal_power_law.h"
@@ -231,6 +233,55 @@ TEST(PowerLawSearch, SettlesNearTiesWithTheExactEvaluation) {
     EXPECT_NEAR(fast.hf, 0, 1e-6);
     EXPECT_NEAR(fast.m, 1.5, 1e-6);
     EXPECT_NEAR(fast.alpha, 2, 1e-5);
+}
+
+// Each instruction set has its own vector logarithm and exponential, with their own last-bit
+// differences; the bounds must hold for all of them, not only for the one this machine picks.
+TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
+    const std::vector<std::string> targets = detail::PowerLawVectorTargets();
+    ASSERT_FALSE(targets.empty());
+    EXPECT_EQ(targets.front(), detail::PowerLawVectorTarget());
+    EXPECT_FALSE(detail::UsePowerLawVectorTarget("no such unit"));
+    std::vector<std::vector<double>> xs, ys;
+    std::vector<double> depths;
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(2000 + 3000 * static_cast<int>(seed), seed);
+        xs.emplace_back();
+        ys.emplace_back();
+        for (std::size_t i = 0; i < curve.depth.size(); ++i) {
+            if (curve.segment[i] != 'U') continue;
+            xs.back().push_back(curve.depth[i]);
+            ys.back().push_back(curve.load[i]);
+        }
+        depths.push_back(*std::max_element(curve.depth.begin(), curve.depth.end()));
+    }
+    std::vector<double> x, y;
+    for (int i = 1; i <= 200; ++i) {  // an exact law: near ties everywhere
+        x.push_back(0.5 * i);
+        y.push_back(2 * std::pow(0.5 * i, 1.5));
+    }
+    xs.push_back(x);
+    ys.push_back(y);
+    depths.push_back(100);
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        ASSERT_TRUE(detail::UsePowerLawVectorTarget(target));
+        EXPECT_EQ(target, detail::PowerLawVectorTarget());
+        for (std::size_t k = 0; k < xs.size(); ++k)
+            ExpectSameOn(xs[k], ys[k], depths[k], "curve " + std::to_string(k));
+        std::mt19937_64 rng(7);
+        std::uniform_real_distribution<double> unit(0, 1);
+        for (int trial = 0; trial < 100; ++trial) {
+            const int n = 1 + static_cast<int>(rng() % 40);
+            std::vector<double> rx(static_cast<std::size_t>(n)), ry(rx.size());
+            for (int i = 0; i < n; ++i) {
+                rx[i] = 1 + 99 * unit(rng);
+                ry[i] = unit(rng) < 0.1 ? -unit(rng) : 10 * unit(rng) * unit(rng);
+            }
+            ExpectSameOn(rx, ry, 50 + 100 * unit(rng), "random case " + std::to_string(trial));
+        }
+    }
+    ASSERT_TRUE(detail::UsePowerLawVectorTarget(targets.front()));
 }
 
 TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
