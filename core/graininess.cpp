@@ -64,7 +64,7 @@ public:
     void Slide(const double* depth, const double* load, int begin, int end) {
         const int k = end - begin;
         // Start afresh now and then: the shift point should stay near the window.
-        if (!valid_ || begin >= end_ || updates_ > std::max(k, 64)) {
+        if (!valid_ || begin >= end_ || updates_ > std::max(4 * k, 64)) {
             Reset(depth, load, begin, end);
             return;
         }
