@@ -113,19 +113,32 @@ TEST(AnalyzeCli, BadOptionsGiveUsageAndStatusTwo) {
               2);
 }
 
-// Workers on all cores give the same bytes in the same order as one thread.
-TEST(AnalyzeCli, ParallelOutputEqualsOneThread) {
+// Workers on all cores give the same bytes in the same order as one thread, and a worker that
+// analyses many files in turn gives each the result it has alone: nothing carries over.
+TEST(AnalyzeCli, ParallelOutputEqualsOneThreadAndEachFileAlone) {
     marvek::testing::TempDir dir;
+    const std::vector<std::string> names = {"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
+                                            "hysitron_steel_0000.csv",
+                                            "fischerscope_esp8cycle_fs1_b01.csv"};
+    const std::string options = "analyze --json --defaults --zero-point 10 90 --drift";
     std::string files;
-    for (int k = 0; k < 16; ++k)
-        for (const char* name : {"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv"})
-            files += " " + kExamples + name;
-    const CliRun parallel = RunCli("analyze --json --defaults --zero-point 10 90 --drift" + files, dir);
-    const CliRun single =
-        RunCli("analyze --json --defaults --zero-point 10 90 --drift --threads 1" + files, dir);
-    ASSERT_EQ(parallel.status, 0);
-    EXPECT_EQ(Lines(parallel.out).size(), 32u);
+    for (int k = 0; k < 8; ++k)
+        for (const std::string& name : names) files += " " + kExamples + name;
+    const std::string bad = dir.Write("bad.csv", "no curve\n").string();
+    files += " " + bad;
+    const CliRun parallel = RunCli(options + files, dir);
+    const CliRun single = RunCli(options + " --threads 1" + files, dir);
+    EXPECT_EQ(parallel.status, 1);
+    const std::vector<std::string> lines = Lines(single.out);
+    ASSERT_EQ(lines.size(), 33u);
     EXPECT_EQ(parallel.out, single.out);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const CliRun alone = RunCli(options + " " + kExamples + names[i], dir);
+        ASSERT_EQ(alone.status, 0) << alone.err;
+        for (std::size_t k = i; k < 32; k += names.size())
+            EXPECT_EQ(lines[k] + "\n", alone.out) << names[i] << " in line " << k;
+    }
+    EXPECT_EQ(lines.back() + "\n", RunCli(options + " " + bad, dir).out);
 }
 
 TEST(AnalyzeCli, SettingsComeFromTheParameterFileUnlessDefaults) {
