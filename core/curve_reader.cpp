@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <istream>
 #include <string>
@@ -30,37 +31,57 @@ std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& 
 
 namespace {
 
-// Splits a stream into lines at LF, CR LF or a lone CR; lines may be of any length.
+// Splits a stream into lines at LF, CR LF or a lone CR; lines may be of any length. A line that
+// lies whole in the buffer is handed out in place; only one that straddles a refill is copied.
 class LineReader {
 public:
     explicit LineReader(std::istream& in) : in_(in) {}
 
-    bool Next(std::string& line) {
-        line.clear();
-        bool gotText = false;
-        for (;;) {
-            if (pos_ == end_ && !Fill()) return gotText;
-            gotText = true;
-            std::size_t i = pos_;
-            while (i < end_ && buffer_[i] != '\n' && buffer_[i] != '\r') ++i;
-            line.append(buffer_ + pos_, i - pos_);
-            if (i == end_) {
-                pos_ = end_;
-                continue;
-            }
-            pos_ = i + 1;
-            if (buffer_[i] == '\r') {
-                if (pos_ < end_) {
-                    if (buffer_[pos_] == '\n') ++pos_;
-                } else {
-                    skipLf_ = true;
-                }
-            }
+    bool Next(std::string_view& line) {
+        if (pos_ == end_ && !Fill()) return false;
+        std::size_t i = LineEnd(pos_);
+        if (i < end_) {
+            line = std::string_view(buffer_ + pos_, i - pos_);
+            Consume(i);
             return true;
         }
+        long_.assign(buffer_ + pos_, end_ - pos_);
+        pos_ = end_;
+        while (Fill()) {
+            i = LineEnd(pos_);
+            long_.append(buffer_ + pos_, i - pos_);
+            if (i < end_) {
+                Consume(i);
+                break;
+            }
+            pos_ = end_;
+        }
+        line = long_;
+        return true;
     }
 
 private:
+    // The first LF or CR at or after `from`, or end_.
+    std::size_t LineEnd(std::size_t from) const {
+        const char* begin = buffer_ + from;
+        const char* lf = static_cast<const char*>(std::memchr(begin, '\n', end_ - from));
+        const std::size_t limit = lf ? static_cast<std::size_t>(lf - begin) : end_ - from;
+        const char* cr = static_cast<const char*>(std::memchr(begin, '\r', limit));
+        return from + (cr ? static_cast<std::size_t>(cr - begin) : limit);
+    }
+
+    // Steps past the line break at i (a CR LF split by a refill included).
+    void Consume(std::size_t i) {
+        pos_ = i + 1;
+        if (buffer_[i] == '\r') {
+            if (pos_ < end_) {
+                if (buffer_[pos_] == '\n') ++pos_;
+            } else {
+                skipLf_ = true;
+            }
+        }
+    }
+
     bool Fill() {
         in_.read(buffer_, sizeof buffer_);
         end_ = static_cast<std::size_t>(in_.gcount());
@@ -84,6 +105,7 @@ private:
     std::size_t pos_ = 0, end_ = 0;
     bool skipLf_ = false;
     bool firstFill_ = true;
+    std::string long_;
 };
 
 bool Contains(std::string_view text, std::string_view what) {
@@ -92,19 +114,37 @@ bool Contains(std::string_view text, std::string_view what) {
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// "nm" in a line sets nanometres, "um" micrometres (which wins when both appear). One scan for
+// the 'm's: a data line usually has none.
 void UpdateDepthFactor(std::string_view line, double& factor) {
-    if (Contains(line, "nm")) factor = 1;
-    if (Contains(line, "um")) factor = 1000;
+    bool nm = false, um = false;
+    for (std::size_t at = line.find('m', 1); at != std::string_view::npos;
+         at = line.find('m', at + 1)) {
+        nm = nm || line[at - 1] == 'n';
+        um = um || line[at - 1] == 'u';
+    }
+    if (nm) factor = 1;
+    if (um) factor = 1000;
 }
 
+// The segment a data line's keyword names; the later keyword of this list wins when a line
+// holds several: LOAD, TOP_HOLD, UNLOAD, BOTTOM_HOLD, RELOAD. `tail` starts at a comma.
 char SegmentKeyword(std::string_view tail) {
-    char code = 'X';
-    if (Contains(tail, ",LOAD")) code = 'L';
-    if (Contains(tail, ",TOP_HOLD")) code = 'T';
-    if (Contains(tail, ",UNLOAD")) code = 'U';
-    if (Contains(tail, ",BOTTOM_HOLD")) code = 'B';
-    if (Contains(tail, ",RELOAD")) code = 'R';
-    return code;
+    bool load = false, top = false, unload = false, bottom = false, reload = false;
+    for (std::size_t at = tail.find(','); at != std::string_view::npos;
+         at = tail.find(',', at + 1)) {
+        const std::string_view word = tail.substr(at + 1);
+        if (word.empty()) break;
+        switch (word[0]) {
+            case 'L': load = load || word.starts_with("LOAD"); break;
+            case 'T': top = top || word.starts_with("TOP_HOLD"); break;
+            case 'U': unload = unload || word.starts_with("UNLOAD"); break;
+            case 'B': bottom = bottom || word.starts_with("BOTTOM_HOLD"); break;
+            case 'R': reload = reload || word.starts_with("RELOAD"); break;
+            default: break;
+        }
+    }
+    return reload ? 'R' : bottom ? 'B' : unload ? 'U' : top ? 'T' : load ? 'L' : 'X';
 }
 
 // Position just after the k-th comma (k >= 1) at or after `from`, or npos.
@@ -123,20 +163,22 @@ bool Usable(const Point& p) {
     return p.depth > 0 && std::isfinite(p.depth) && std::isfinite(p.load) && std::isfinite(p.time);
 }
 
-// One data line of the header layout; false when the line holds no point.
-bool ParseHeaderLayoutLine(std::string& line, double& depthFactor, Point& p) {
+// One data line of the header layout; false when the line holds no point. `scratch` holds the
+// rewritten line of a semicolon-separated file.
+bool ParseHeaderLayoutLine(std::string_view line, double& depthFactor, Point& p,
+                           std::string& scratch) {
     UpdateDepthFactor(line, depthFactor);
     if (line.empty() || IsLetter(line[0])) return false;
+    std::string_view text = line;
     if (Contains(line, ";")) {
         // Semicolon-separated files use decimal commas.
-        for (char& c : line) {
+        scratch.assign(line);
+        for (char& c : scratch) {
             if (c == ',') c = '.';
+            else if (c == ';') c = ',';
         }
-        for (char& c : line) {
-            if (c == ';') c = ',';
-        }
+        text = scratch;
     }
-    const std::string_view text(line);
     p = Point{};
     p.depth = ParseDouble(text) * depthFactor;
     const std::size_t loadAt = AfterComma(text, 0);
@@ -177,11 +219,12 @@ struct PointArrays {
 ReadStatus ParsePoints(std::istream& in, const PointArrays& out, int& count) {
     enum class Layout { None, Header, Marker } layout = Layout::None;
     LineReader reader(in);
-    std::string line;
+    std::string_view line;
+    std::string scratch;
     double depthFactor = 1000;
     count = 0;
     while (reader.Next(line)) {
-        if (line.rfind("Depth", 0) == 0 || line.rfind("Disp", 0) == 0) {
+        if (line.substr(0, 5) == "Depth" || line.substr(0, 4) == "Disp") {
             layout = Layout::Header;
             UpdateDepthFactor(line, depthFactor);
             break;
@@ -197,8 +240,9 @@ ReadStatus ParsePoints(std::istream& in, const PointArrays& out, int& count) {
     int n = 0;
     Point p;
     while (n < capacity && reader.Next(line)) {
-        const bool stored = layout == Layout::Header ? ParseHeaderLayoutLine(line, depthFactor, p)
-                                                     : ParseMarkerLayoutLine(line, p);
+        const bool stored = layout == Layout::Header
+                                ? ParseHeaderLayoutLine(line, depthFactor, p, scratch)
+                                : ParseMarkerLayoutLine(line, p);
         if (!stored) continue;
         out.depth[n] = p.depth;
         out.load[n] = p.load;

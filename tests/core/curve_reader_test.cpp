@@ -89,6 +89,35 @@ INSTANTIATE_TEST_SUITE_P(
                  {5}, {1}}),
     [](const ::testing::TestParamInfo<ReadCase>& p) { return std::string(p.param.name); });
 
+// The reader refills a 64 KiB buffer: a line break, a CR LF pair or a long line that falls across
+// a refill must read as it does anywhere else.
+TEST(Reader, LinesAcrossBufferRefillsReadWhole) {
+    for (std::size_t shift = 0; shift < 6; ++shift) {
+        std::string text = "Depth (nm),F\r\n";
+        std::vector<double> expected;
+        int k = 1;
+        // Fill up to just before the first refill, so the CR LF at its end splits variously.
+        while (text.size() + 20 < (1u << 16) - shift) {
+            text += std::to_string(k) + ",1\r\n";
+            expected.push_back(k++);
+        }
+        text += std::string((1u << 16) - shift - text.size() - 4, '0') + "9,1\r\n";
+        expected.push_back(9);
+        text += "7," + std::string(150000, '0') + "2,3\r";  // spans two refills
+        expected.push_back(7);
+        text += "8,1\n";
+        expected.push_back(8);
+        std::istringstream in(text);
+        CCurveAnalyzer analyzer;
+        ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+        ASSERT_EQ(analyzer.m_nPoints, static_cast<int>(expected.size())) << shift;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(analyzer.m_pDepth[i], expected[i]) << shift << " " << i;
+        EXPECT_EQ(analyzer.m_pLoad[expected.size() - 2], 2);
+        EXPECT_EQ(analyzer.m_pTime[expected.size() - 2], 3);
+    }
+}
+
 TEST(Reader, HeaderLayoutStopsAt40000Points) {
     std::string text = "Depth (nm),F\n";
     for (int i = 1; i <= 40001; ++i) text += std::to_string(i) + ",1\n";
