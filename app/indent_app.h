@@ -7,7 +7,7 @@
 #include <vector>
 
 struct LaunchOptions {
-    std::vector<std::filesystem::path> files;      // selected at start, as if chosen
+    std::vector<std::filesystem::path> files;         // selected at start, as if chosen
     std::optional<std::filesystem::path> screenshot;  // write the window as PNG and exit
     std::string window = "main";  // which window the screenshot shows: main, help or about
     bool help = false;

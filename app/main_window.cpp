@@ -100,18 +100,17 @@ void CIndentMainDlg::OnExit() { OnCancel(); }
 void CIndentMainDlg::OnDestroy() {
     const ParameterFileResult saved = SaveParameters(m_parameterFile, CurrentSettings());
     if (!saved.ok)
-        ShowMessage(this, "The settings could not be saved to " + m_parameterFile.string() +
-                              ":\n" + saved.error,
-                    kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+        ShowMessage(
+            this,
+            "The settings could not be saved to " + m_parameterFile.string() + ":\n" + saved.error,
+            kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void CIndentMainDlg::OnPaint(DrawingSurface& dc) {
     DrawCurvePlot(dc, *this, m_analyzer.m_nFileCount);
 }
 
-void CIndentMainDlg::ClearDisplay() {
-    static_cast<CurveDisplay&>(*this) = CurveDisplay{};
-}
+void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveDisplay{}; }
 
 AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     UpdateData(true);

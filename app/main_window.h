@@ -19,8 +19,7 @@
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:
     // `parameterFile` is where the settings are read at start and written at exit.
-    explicit CIndentMainDlg(QWidget* parent = nullptr,
-                            std::filesystem::path parameterFile = {});
+    explicit CIndentMainDlg(QWidget* parent = nullptr, std::filesystem::path parameterFile = {});
     ~CIndentMainDlg() override;
 
     // The main window's template (dialog 102 with menu 129).

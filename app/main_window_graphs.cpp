@@ -36,6 +36,10 @@ void CIndentMainDlg::OnSectionM() { RunGraph(*this, marvek::GraphCommand::Sectio
 void CIndentMainDlg::OnPercentR() { RunGraph(*this, marvek::GraphCommand::PercentR); }
 void CIndentMainDlg::OnSectionR() { RunGraph(*this, marvek::GraphCommand::SectionR); }
 void CIndentMainDlg::OnGraininessLoad() { RunGraph(*this, marvek::GraphCommand::GraininessLoad); }
-void CIndentMainDlg::OnGraininessUnload() { RunGraph(*this, marvek::GraphCommand::GraininessUnload); }
+void CIndentMainDlg::OnGraininessUnload() {
+    RunGraph(*this, marvek::GraphCommand::GraininessUnload);
+}
 void CIndentMainDlg::OnGraininess2Load() { RunGraph(*this, marvek::GraphCommand::Graininess2Load); }
-void CIndentMainDlg::OnGraininess2Unload() { RunGraph(*this, marvek::GraphCommand::Graininess2Unload); }
+void CIndentMainDlg::OnGraininess2Unload() {
+    RunGraph(*this, marvek::GraphCommand::Graininess2Unload);
+}

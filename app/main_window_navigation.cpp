@@ -34,13 +34,13 @@ void CIndentMainDlg::ShowFirstCurve() {
 
 void CIndentMainDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
     std::vector<std::filesystem::path> curves;
-    std::copy_if(files.begin(), files.end(), std::back_inserter(curves),
-                 [](const std::filesystem::path& f) {
-                     std::string ext = f.extension().string();
-                     std::transform(ext.begin(), ext.end(), ext.begin(),
-                                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                     return ext == ".csv";
-                 });
+    std::copy_if(
+        files.begin(), files.end(), std::back_inserter(curves), [](const std::filesystem::path& f) {
+            std::string ext = f.extension().string();
+            std::transform(ext.begin(), ext.end(), ext.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            return ext == ".csv";
+        });
     SelectFiles(curves);
 }
 

@@ -19,8 +19,8 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
         {ControlKind::Static, kNoId, "Sample Poisson's (Vs) :", 7, 13, 74, 10, kAlignRight},
         {ControlKind::Edit, IDC_FILE_NAME, "", 146, 288, 317, 13, kReadOnly | kAlignCenter},
         {ControlKind::Static, kNoId,
-         "Use this slide bar to change indentation load-unload file on displayed above.", 204,
-         317, 219, 9},
+         "Use this slide bar to change indentation load-unload file on displayed above.", 204, 317,
+         219, 9},
     };
     t.menu = {
         {"File",

@@ -37,10 +37,18 @@ void FastAnalysis(benchmark::State& state) {
 
 void LiteralAnalysis(benchmark::State& state) { Analysis(state, LiteralAnalyzeCurve); }
 
-BENCHMARK(FastAnalysis)->Name("B3_analysis/fast")->Arg(40000)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->MinTime(1.0);
-BENCHMARK(LiteralAnalysis)->Name("B3_analysis/literal")->Arg(40000)
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(FastAnalysis)
+    ->Name("B3_analysis/fast")
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(LiteralAnalysis)
+    ->Name("B3_analysis/literal")
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
 
 }  // namespace
 }  // namespace marvek::bench

@@ -49,9 +49,9 @@ std::string Duration(double seconds) {
 
 struct Row {
     std::string what;
-    std::string fast;       // benchmark measured
-    std::string reference;  // benchmark it is compared with ("" for none)
-    double target = 0;      // least speed-up, 0 for none
+    std::string fast;        // benchmark measured
+    std::string reference;   // benchmark it is compared with ("" for none)
+    double target = 0;       // least speed-up, 0 for none
     bool oneThread = false;  // both sides on one thread: processor time compares them too
 };
 
@@ -110,8 +110,7 @@ std::string LoadAverage() {
 void PrintSummary(const std::map<std::string, Measured>& measured) {
     std::cout << "\nMarvek benchmarks on " << CpuName() << ", "
               << FormatInt(std::thread::hardware_concurrency()) << " cores, vector unit "
-              << detail::PowerLawVectorTarget()
-              << ", load average " << LoadAverage()
+              << detail::PowerLawVectorTarget() << ", load average " << LoadAverage()
               << " (wall-clock time per operation; the reference is the plain search, one "
                  "thread)\n\n";
     std::cout << "| Benchmark | Marvek | Reference | Speed-up | Target | Speed-up in processor "
@@ -150,7 +149,8 @@ void PrintSummary(const std::map<std::string, Measured>& measured) {
             if (row.target > 0) {
                 const bool met = ratio >= row.target;
                 allMet = allMet && met;
-                std::cout << ">= " << FormatFixed(row.target, 0) << "x " << (met ? "met" : "MISSED");
+                std::cout << ">= " << FormatFixed(row.target, 0) << "x "
+                          << (met ? "met" : "MISSED");
             }
         } else {
             std::cout << " | | ";
@@ -177,7 +177,8 @@ void PrintSummary(const std::map<std::string, Measured>& measured) {
         std::cout << "  " << check.what << ": " << FormatSignificant(check.difference, 3)
                   << (same ? " (same)" : " (DIFFERENT)") << "\n";
     }
-    std::cout << "\n" << (allMet ? "All targets met." : "Some targets missed.")
+    std::cout << "\n"
+              << (allMet ? "All targets met." : "Some targets missed.")
               << (allSame ? "" : " Some results differ from the plain search.") << "\n";
 }
 

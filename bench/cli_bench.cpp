@@ -2,9 +2,9 @@
 // 1000 files of 2000 points, a 200-curve batch of 10000 points, and single 10000- and
 // 40000-point curves, the cases researchers time against their scripts.
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 
 #include <map>
 #include <memory>
@@ -67,14 +67,30 @@ void CliAnalyze(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1000, 2000})->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(3);
-BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({200, 10000})->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(5);
-BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1, 10000})->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(20);
-BENCHMARK(CliAnalyze)->Name("B7_cli_analyze")->Args({1, 40000})->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(20);
+BENCHMARK(CliAnalyze)
+    ->Name("B7_cli_analyze")
+    ->Args({1000, 2000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(CliAnalyze)
+    ->Name("B7_cli_analyze")
+    ->Args({200, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(CliAnalyze)
+    ->Name("B7_cli_analyze")
+    ->Args({1, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+BENCHMARK(CliAnalyze)
+    ->Name("B7_cli_analyze")
+    ->Args({1, 40000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 
 }  // namespace
 }  // namespace marvek::bench

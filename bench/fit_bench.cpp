@@ -9,8 +9,8 @@
 #include "bench_support.h"
 #include "core/curve_analyzer.h"
 #include "core/literal_power_law.h"
-#include "core/power_law_search.h"
 #include "core/number_format.h"
+#include "core/power_law_search.h"
 #include "literal_analysis.h"
 
 namespace marvek::bench {
@@ -30,7 +30,8 @@ const Section& UnloadSection(int points) {
     LoadCurve(analyzer, curve.depth, curve.load, curve.time, curve.segment);
     analyzer.SelectUnloadSection(20, 82);
     Section s;
-    s.depth.assign(analyzer.m_pFitDepth.begin(), analyzer.m_pFitDepth.begin() + analyzer.m_nFitPoints);
+    s.depth.assign(analyzer.m_pFitDepth.begin(),
+                   analyzer.m_pFitDepth.begin() + analyzer.m_nFitPoints);
     s.load.assign(analyzer.m_pFitLoad.begin(), analyzer.m_pFitLoad.begin() + analyzer.m_nFitPoints);
     s.maxDepth = analyzer.GetMaxDepth();
     cache.emplace_back(points, std::move(s));
@@ -70,16 +71,16 @@ void FastFit(benchmark::State& state, int threads) {
     const Fit plain = Literal(s);
     Fit fast;
     WithThreads(threads, [&] { fast = Fast(s); });
-    RecordCheck("FitPowerLaw on the benchmark sections",
-                std::max({RelativeDifference(plain.alpha, fast.alpha),
-                          RelativeDifference(plain.m, fast.m), RelativeDifference(plain.hf, fast.hf),
-                          RelativeDifference(plain.r2, fast.r2)}));
+    RecordCheck(
+        "FitPowerLaw on the benchmark sections",
+        std::max({RelativeDifference(plain.alpha, fast.alpha), RelativeDifference(plain.m, fast.m),
+                  RelativeDifference(plain.hf, fast.hf), RelativeDifference(plain.r2, fast.r2)}));
     PowerLawSearchStats stats;
     for (auto _ : state) {
         WithThreads(threads, [&] {
-            benchmark::DoNotOptimize(FitPowerLawSearch(
-                fast.alpha, fast.m, fast.hf, s.depth.data(), s.load.data(),
-                static_cast<int>(s.depth.size()), s.maxDepth, &stats));
+            benchmark::DoNotOptimize(
+                FitPowerLawSearch(fast.alpha, fast.m, fast.hf, s.depth.data(), s.load.data(),
+                                  static_cast<int>(s.depth.size()), s.maxDepth, &stats));
         });
     }
     state.counters["candidates"] = stats.candidates;
@@ -89,12 +90,30 @@ void FastFit(benchmark::State& state, int threads) {
 
 const int kThreads = static_cast<int>(tbb::info::default_concurrency());
 
-BENCHMARK(LiteralFit)->Name("B2_fit/literal")->Arg(2000)->Arg(10000)->Arg(40000)
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-BENCHMARK_CAPTURE(FastFit, one_thread, 1)->Name("B2_fit/fast_1thread")->Arg(2000)->Arg(10000)
-    ->Arg(40000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-BENCHMARK_CAPTURE(FastFit, all_cores, kThreads)->Name("B2_fit/fast")->Arg(2000)->Arg(10000)
-    ->Arg(40000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(LiteralFit)
+    ->Name("B2_fit/literal")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(FastFit, one_thread, 1)
+    ->Name("B2_fit/fast_1thread")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(FastFit, all_cores, kThreads)
+    ->Name("B2_fit/fast")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
 
 }  // namespace
 }  // namespace marvek::bench

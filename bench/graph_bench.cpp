@@ -237,22 +237,46 @@ void GraininessLoad(benchmark::State& state, bool literal) {
     }
 }
 
-BENCHMARK_CAPTURE(PercentSeries, literal, true)->Name("B4_percent_series/literal")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(PercentSeries, fast, false)->Name("B4_percent_series/fast")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK_CAPTURE(CurveList, literal, true)->Name("B5_curve_list/literal")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(CurveList, fast, false)->Name("B5_curve_list/fast")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK_CAPTURE(GraininessWindows, slid, false)->Name("B6_graininess_windows/fast")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
-BENCHMARK_CAPTURE(GraininessWindows, from_scratch, true)->Name("B6_graininess_windows/literal")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(0.5);
-BENCHMARK_CAPTURE(GraininessLoad, fast, false)->Name("B6_graininess_load/fast")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-BENCHMARK_CAPTURE(GraininessLoad, literal, true)->Name("B6_graininess_load/literal")
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(PercentSeries, literal, true)
+    ->Name("B4_percent_series/literal")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(PercentSeries, fast, false)
+    ->Name("B4_percent_series/fast")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK_CAPTURE(CurveList, literal, true)
+    ->Name("B5_curve_list/literal")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(CurveList, fast, false)
+    ->Name("B5_curve_list/fast")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK_CAPTURE(GraininessWindows, slid, false)
+    ->Name("B6_graininess_windows/fast")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
+BENCHMARK_CAPTURE(GraininessWindows, from_scratch, true)
+    ->Name("B6_graininess_windows/literal")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
+BENCHMARK_CAPTURE(GraininessLoad, fast, false)
+    ->Name("B6_graininess_load/fast")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(GraininessLoad, literal, true)
+    ->Name("B6_graininess_load/literal")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
 
 }  // namespace
 }  // namespace marvek::bench

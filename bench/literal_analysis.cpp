@@ -33,9 +33,8 @@ ReadStatus OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double e
     const ReadStatus status = Prologue(a, curve, compliance, minPercent, maxPercent);
     if (status != ReadStatus::Ok) return status;
     double alpha = 0, m = 0, hf = 0;
-    a.m_dRSquared = testing::LiteralFitPowerLaw(alpha, m, hf, a.m_pFitDepth.data(),
-                                                a.m_pFitLoad.data(), a.m_nFitPoints,
-                                                a.GetMaxDepth());
+    a.m_dRSquared = testing::LiteralFitPowerLaw(
+        alpha, m, hf, a.m_pFitDepth.data(), a.m_pFitLoad.data(), a.m_nFitPoints, a.GetMaxDepth());
     double fMax = -9e99, hMax = -9e99;
     for (int i = 0; i < a.m_nPoints; ++i) {
         if (a.m_pLoad[i] > fMax) fMax = a.m_pLoad[i];
@@ -70,11 +69,11 @@ AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const S
     const double epsilon = strategy.m_fEpsilon;
     if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
         const bool op = strategy.m_nMethod == 0;
-        outcome.read = op ? OliverPharr(analyzer, curve, compliance, epsilon,
-                                        strategy.m_fOPMinPercent, strategy.m_fOPMaxPercent)
-                          : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon,
-                                                       strategy.m_fDNMinPercent,
-                                                       strategy.m_fDNMaxPercent);
+        outcome.read =
+            op ? OliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
+                             strategy.m_fOPMaxPercent)
+               : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
+                                            strategy.m_fDNMaxPercent);
         if (outcome.read != ReadStatus::Ok) {
             outcome.status = AnalysisStatus::ReadFailed;
             return outcome;
@@ -130,13 +129,22 @@ double RelativeDifference(double a, double b) {
 
 double LargestDifference(const CCurveAnalyzer& a, const CurveDisplay& da, const CCurveAnalyzer& b,
                          const CurveDisplay& db) {
-    const double pairs[][2] = {
-        {a.m_dHf, b.m_dHf}, {a.m_dM, b.m_dM}, {a.m_dAlpha, b.m_dAlpha},
-        {a.m_dRSquared, b.m_dRSquared}, {a.m_dStiffness, b.m_dStiffness}, {a.m_dHc, b.m_dHc},
-        {a.m_dHr, b.m_dHr}, {a.m_dHmax, b.m_dHmax}, {a.m_dFmax, b.m_dFmax},
-        {da.m_dEIT, db.m_dEIT}, {da.m_dHIT, db.m_dHIT}, {da.m_dHOP, db.m_dHOP},
-        {da.m_dHV, db.m_dHV}, {da.m_dHM, db.m_dHM}, {da.m_dProjectedArea, db.m_dProjectedArea},
-        {da.m_dSurfaceArea, db.m_dSurfaceArea}};
+    const double pairs[][2] = {{a.m_dHf, b.m_dHf},
+                               {a.m_dM, b.m_dM},
+                               {a.m_dAlpha, b.m_dAlpha},
+                               {a.m_dRSquared, b.m_dRSquared},
+                               {a.m_dStiffness, b.m_dStiffness},
+                               {a.m_dHc, b.m_dHc},
+                               {a.m_dHr, b.m_dHr},
+                               {a.m_dHmax, b.m_dHmax},
+                               {a.m_dFmax, b.m_dFmax},
+                               {da.m_dEIT, db.m_dEIT},
+                               {da.m_dHIT, db.m_dHIT},
+                               {da.m_dHOP, db.m_dHOP},
+                               {da.m_dHV, db.m_dHV},
+                               {da.m_dHM, db.m_dHM},
+                               {da.m_dProjectedArea, db.m_dProjectedArea},
+                               {da.m_dSurfaceArea, db.m_dSurfaceArea}};
     double largest = 0;
     for (const auto& p : pairs) largest = std::max(largest, RelativeDifference(p[0], p[1]));
     return largest;

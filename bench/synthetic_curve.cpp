@@ -46,14 +46,14 @@ const char* Keyword(char code) {
 SyntheticCurve MakeSyntheticCurve(int points, std::uint64_t seed) {
     if (points < 16) throw std::invalid_argument("a synthetic curve needs at least 16 points");
     Noise noise(seed);
-    const double hmax = noise.Between(400, 1600);          // nm
-    const double fmax = noise.Between(5, 40);              // mN
+    const double hmax = noise.Between(400, 1600);  // nm
+    const double fmax = noise.Between(5, 40);      // mN
     const double m = noise.Between(1.3, 1.6);
-    const double hf = hmax * noise.Between(0.45, 0.75);    // nm
-    const double creep = hmax * noise.Between(0.01, 0.02); // depth gained during the top hold
-    const double drift = noise.Between(-0.08, 0.08);       // nm/s during the bottom hold
-    const double loadNoise = fmax * 2e-4;                  // mN
-    const double depthNoise = 0.3;                         // nm
+    const double hf = hmax * noise.Between(0.45, 0.75);     // nm
+    const double creep = hmax * noise.Between(0.01, 0.02);  // depth gained during the top hold
+    const double drift = noise.Between(-0.08, 0.08);        // nm/s during the bottom hold
+    const double loadNoise = fmax * 2e-4;                   // mN
+    const double depthNoise = 0.3;                          // nm
     const double alpha = fmax / std::pow(hmax - hf, m);
     const double hLoaded = hmax - creep;
     const double fBottom = 0.1 * fmax;
@@ -124,8 +124,7 @@ void WriteLayoutA(const SyntheticCurve& curve, const std::filesystem::path& file
 ScratchDir::ScratchDir(const std::string& tag) {
     static std::atomic<int> counter{0};
     m_path = std::filesystem::temp_directory_path() /
-             ("marvek-bench-" + tag + "-" + FormatInt(::getpid()) + "-" +
-              FormatInt(counter++));
+             ("marvek-bench-" + tag + "-" + FormatInt(::getpid()) + "-" + FormatInt(counter++));
     std::filesystem::create_directories(m_path);
 }
 

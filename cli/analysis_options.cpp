@@ -11,7 +11,8 @@ namespace marvek::cli {
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& o) {
     command.add_option("--params", o.params, "Read the settings from this parameter file");
     command.add_flag("--defaults", o.defaults, "Ignore the parameter file; use built-in defaults");
-    command.add_option("--method", o.method, "Unload method: op (Oliver-Pharr) or dn (Doerner-Nix)")
+    command
+        .add_option("--method", o.method, "Unload method: op (Oliver-Pharr) or dn (Doerner-Nix)")
         ->check(CLI::IsMember({"op", "dn"}));
     o.epsilon = command.add_option("--epsilon", o.epsilonValue, "Sneddon's epsilon");
     command.add_option("--op-range", o.opRange, "Oliver-Pharr force range MIN MAX, %")
@@ -20,8 +21,9 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& o) {
     command.add_option("--dn-range", o.dnRange, "Doerner-Nix force range MIN MAX, %")
         ->expected(2)
         ->allow_extra_args(false);
-    command.add_option("--zero-point", o.zeroPoint,
-                       "Zero-point correction on, fit window MIN MAX, % of the maximum load")
+    command
+        .add_option("--zero-point", o.zeroPoint,
+                    "Zero-point correction on, fit window MIN MAX, % of the maximum load")
         ->expected(2)
         ->allow_extra_args(false);
     command.add_flag("--drift", o.drift, "Thermal-drift correction on");
@@ -49,8 +51,8 @@ bool ParseCoefficients(const std::string& text, const char* name, AreaCoefficien
         std::size_t used = 0;
         const double value = ParseDouble(item, &used);
         if (used == 0 || used != item.size() || !std::isfinite(value) || count == parsed.size()) {
-            error = std::string(name) + ": expected up to nine numbers separated by commas, got \"" +
-                    text + "\"";
+            error = std::string(name) +
+                    ": expected up to nine numbers separated by commas, got \"" + text + "\"";
             return false;
         }
         parsed[count++] = value;

@@ -11,11 +11,11 @@
 namespace marvek::cli {
 
 struct AnalysisOptions {
-    std::string params;       // --params PATH
-    bool defaults = false;    // --defaults
-    std::string method;       // op | dn
+    std::string params;     // --params PATH
+    bool defaults = false;  // --defaults
+    std::string method;     // op | dn
     std::vector<float> opRange, dnRange, zeroPoint;
-    std::string ap, as;       // comma-separated coefficients
+    std::string ap, as;  // comma-separated coefficients
     bool drift = false;
     CLI::Option* epsilon = nullptr;
     CLI::Option* forceAccuracy = nullptr;

@@ -1,7 +1,7 @@
 #include "analyze_command.h"
 
-#include <tbb/global_control.h>
 #include <tbb/enumerable_thread_specific.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <unistd.h>
 
@@ -244,8 +244,8 @@ int Run(AnalyzeOptions& o) {
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
     std::unique_ptr<tbb::global_control> limit;
     if (o.threads > 0)
-        limit = std::make_unique<tbb::global_control>(
-            tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(o.threads));
+        limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
+                                                      static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
     if (!o.json && !o.text) PrintCsvHeader(std::cout);
 

@@ -93,9 +93,8 @@ int RunCompliance(const CalibrateOptions& o) {
     const float compliance = static_cast<float>(r.compliance);
     std::cout << "Frame compliance: " << FormatFixed(compliance, 6) << " nm/mN\n";
     if (!WritePoints(o.points, kComplianceGraphXTitle, kComplianceGraphYTitle, r.x, r.y)) return 1;
-    if (o.save && !SaveResult(o.analysis, [&](Settings& s) {
-            s.compliance.m_fCompliance = compliance;
-        })) {
+    if (o.save &&
+        !SaveResult(o.analysis, [&](Settings& s) { s.compliance.m_fCompliance = compliance; })) {
         return 1;
     }
     return 0;
@@ -161,8 +160,9 @@ void AddCalibrateCommand(CLI::App& app, int& exitStatus) {
 
     auto compliance = std::make_shared<CalibrateOptions>();
     CLI::App* cmd = calibrate->add_subcommand(
-        "compliance", "Frame compliance from indents of different maximum force; prints every "
-                      "fit of the iteration");
+        "compliance",
+        "Frame compliance from indents of different maximum force; prints every "
+        "fit of the iteration");
     AddCommonOptions(*cmd, *compliance);
     cmd->callback([compliance, &exitStatus] { exitStatus = RunCompliance(*compliance); });
 

@@ -87,7 +87,8 @@ int Run(const GraphOptionsCli& o) {
 void AddGraphCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<GraphOptionsCli>();
     std::string names;
-    for (const GraphCommandInfo& c : GraphCommands()) names += std::string(names.empty() ? "" : ", ") + c.name;
+    for (const GraphCommandInfo& c : GraphCommands())
+        names += std::string(names.empty() ? "" : ", ") + c.name;
     CLI::App* cmd = app.add_subcommand(
         "graph", "Write the series of one graph as CSV (as the graph window saves it)");
     cmd->add_option("NAME", options->name, "The graph: " + names)->required();

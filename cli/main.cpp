@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "analyze_command.h"
-#include "graph_command.h"
 #include "calibrate_command.h"
 #include "export_command.h"
+#include "graph_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {

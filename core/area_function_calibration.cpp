@@ -28,7 +28,8 @@ std::array<double, 9> SolveNaturalOrder(std::array<Row, 9>& rows, int size) {
             Row& row = rows[static_cast<std::size_t>(i)];
             const double factor = row[static_cast<std::size_t>(k)];
             for (int col = k; col <= size; ++col) {
-                row[static_cast<std::size_t>(col)] -= factor * pivotRow[static_cast<std::size_t>(col)];
+                row[static_cast<std::size_t>(col)] -=
+                    factor * pivotRow[static_cast<std::size_t>(col)];
             }
         }
     }
@@ -83,12 +84,13 @@ double FitAreaFunction(AreaCoefficients& c, const double* x, const double* y, in
         row[static_cast<std::size_t>(m + 1)] = rhs;
     }
     const std::array<double, 9> solution = SolveNaturalOrder(rows, m + 1);
-    for (int j = 0; j <= m; ++j) c[static_cast<std::size_t>(j)] = solution[static_cast<std::size_t>(j)];
+    for (int j = 0; j <= m; ++j)
+        c[static_cast<std::size_t>(j)] = solution[static_cast<std::size_t>(j)];
     return AreaFitQuality(c, x, y, n, m);
 }
 
-double FitAreaFunctionFixedLead(AreaCoefficients& c, const double* x, const double* y, int n,
-                                int m, double c0) {
+double FitAreaFunctionFixedLead(AreaCoefficients& c, const double* x, const double* y, int n, int m,
+                                double c0) {
     // Unknowns c_1..c_m sit in columns 0..m-1.
     std::array<Row, 9> rows{};
     for (int l = 1; l <= m; ++l) {
@@ -145,7 +147,8 @@ AreaFunctionCalibrationResult FitAreaFunctionPoints(std::vector<double> hc, std:
     if (DistinctCount(r.hc) < unknowns) {
         r.error = "The equations of the area-function fit are singular: the curves have only " +
                   FormatInt(DistinctCount(r.hc)) + " different contact depths for " +
-                  FormatInt(unknowns) + " free terms. Use indents of different maximum force "
+                  FormatInt(unknowns) +
+                  " free terms. Use indents of different maximum force "
                   "or fewer function terms.";
         return r;
     }
@@ -163,9 +166,10 @@ AreaFunctionCalibrationResult FitAreaFunctionPoints(std::vector<double> hc, std:
         }
     }
     if (!std::isfinite(quality)) {
-        r.error = "The fitted area function describes the contact areas worse than their mean "
-                  "does, so the fit quality is undefined. Use more curves, a wider range of "
-                  "depths or fewer function terms.";
+        r.error =
+            "The fitted area function describes the contact areas worse than their mean "
+            "does, so the fit quality is undefined. Use more curves, a wider range of "
+            "depths or fewer function terms.";
         return r;
     }
     r.apCoef = c;
@@ -188,8 +192,9 @@ AreaFunctionCalibrationResult CalibrateAreaFunction(CCurveAnalyzer& analyzer,
         CalibrationReducedModulus(settings.m_fSampleModulus, settings.m_fSamplePoisson,
                                   settings.m_fIndenterModulus, settings.m_fIndenterPoisson);
     if (!(r.reducedModulus > 0) || !std::isfinite(r.reducedModulus)) {
-        r.error = "The sample and indenter constants give no positive reduced modulus; check "
-                  "the moduli and Poisson's ratios.";
+        r.error =
+            "The sample and indenter constants give no positive reduced modulus; check "
+            "the moduli and Poisson's ratios.";
         return r;
     }
 
@@ -197,10 +202,10 @@ AreaFunctionCalibrationResult CalibrateAreaFunction(CCurveAnalyzer& analyzer,
     method.method = settings.m_nMethod;
     method.compliance = settings.m_fFrameCompliance;
     method.epsilon = settings.m_fEpsilon;
-    method.minPercent = settings.m_nMethod == 1 ? settings.m_fDNMinPercent
-                                                : settings.m_fOPMinPercent;
-    method.maxPercent = settings.m_nMethod == 1 ? settings.m_fDNMaxPercent
-                                                : settings.m_fOPMaxPercent;
+    method.minPercent =
+        settings.m_nMethod == 1 ? settings.m_fDNMinPercent : settings.m_fOPMinPercent;
+    method.maxPercent =
+        settings.m_nMethod == 1 ? settings.m_fDNMaxPercent : settings.m_fOPMaxPercent;
     CalibrationCurves analysed = AnalyzeCalibrationCurves(analyzer, method, progress);
     if (analysed.cancelled) {
         r.error = "The calibration was cancelled; the area function is unchanged.";

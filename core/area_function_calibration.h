@@ -23,8 +23,8 @@ inline constexpr const char* kAreaFunctionGraphYTitle = "Ap (nm^2)";
 double FitAreaFunction(AreaCoefficients& c, const double* x, const double* y, int n, int m);
 
 // As FitAreaFunction with c_0 held at c0 and terms 1..m fitted by ordinary least squares.
-double FitAreaFunctionFixedLead(AreaCoefficients& c, const double* x, const double* y, int n,
-                                int m, double c0);
+double FitAreaFunctionFixedLead(AreaCoefficients& c, const double* x, const double* y, int n, int m,
+                                double c0);
 
 // sqrt((SStot - SSres)/SStot) of terms 0..m; the square root of R^2, not R^2 itself.
 double AreaFitQuality(const AreaCoefficients& c, const double* x, const double* y, int n, int m);
@@ -40,9 +40,9 @@ struct AreaFunctionCalibrationResult {
     std::string note;   // curves left out, shown beside a success too
     std::vector<LeftOutCurve> leftOut;
     std::vector<CalibrationCurve> curves;  // used curves in file order
-    std::vector<double> hc;  // graph x, nm
-    std::vector<double> ap;  // graph y, nm^2
-    double reducedModulus = 0;  // Er', mN/nm^2
+    std::vector<double> hc;                // graph x, nm
+    std::vector<double> ap;                // graph y, nm^2
+    double reducedModulus = 0;             // Er', mN/nm^2
     // Only meaningful when ok: the new Ap coefficients (terms above the fitted ones 0) and the
     // fit quality.
     AreaCoefficients apCoef{};

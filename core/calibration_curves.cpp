@@ -25,7 +25,7 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
         const std::filesystem::path& file = analyzer.m_strFiles[static_cast<std::size_t>(i)];
         if (method.method != 0 && method.method != 1) {
             out.leftOut.push_back({file, file.string() + ": the analysis method is neither "
-                                                       "Oliver-Pharr nor Doerner-Nix"});
+                                                         "Oliver-Pharr nor Doerner-Nix"});
         } else {
             const ReadStatus status =
                 method.method == 0
@@ -38,10 +38,9 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
             } else if (!(analyzer.m_dStiffness > 0) || !std::isfinite(analyzer.m_dStiffness) ||
                        !std::isfinite(analyzer.m_dHc) || !std::isfinite(analyzer.m_dFmax)) {
                 // A curve without a usable unloading branch: its 1/S or area would be noise.
-                out.leftOut.push_back({file, file.string() +
-                                                 ": no usable unload fit (contact stiffness " +
-                                                 FormatSignificant(analyzer.m_dStiffness, 7) +
-                                                 " mN/nm)"});
+                out.leftOut.push_back(
+                    {file, file.string() + ": no usable unload fit (contact stiffness " +
+                               FormatSignificant(analyzer.m_dStiffness, 7) + " mN/nm)"});
             } else {
                 out.curves.push_back(
                     {i, file, analyzer.m_dFmax, analyzer.m_dHc, analyzer.m_dStiffness});
@@ -67,13 +66,13 @@ std::string DescribeLeftOut(const std::vector<LeftOutCurve>& leftOut) {
 
 std::string CheckCalibrationFileCount(int fileCount) {
     if (fileCount < 2) {
-        return "A calibration needs at least two indentation curves; " +
-               FormatInt(fileCount) + (fileCount == 1 ? " is" : " are") + " selected.";
+        return "A calibration needs at least two indentation curves; " + FormatInt(fileCount) +
+               (fileCount == 1 ? " is" : " are") + " selected.";
     }
     if (fileCount > kMaxCalibrationCurves) {
         return FormatInt(fileCount) + " curves are selected, but a calibration holds at most " +
-               FormatInt(kMaxCalibrationCurves) + ". Select " +
-               FormatInt(kMaxCalibrationCurves) + " curves or fewer.";
+               FormatInt(kMaxCalibrationCurves) + ". Select " + FormatInt(kMaxCalibrationCurves) +
+               " curves or fewer.";
     }
     return "";
 }

@@ -21,7 +21,7 @@ using CalibrationProgress = std::function<bool(int done, int total)>;
 
 // The unload method and its force range as the calibrations pass them on.
 struct UnloadMethod {
-    int method = 0;  // 0 Oliver-Pharr, 1 Doerner-Nix
+    int method = 0;         // 0 Oliver-Pharr, 1 Doerner-Nix
     double compliance = 0;  // nm/mN
     double epsilon = 0.75;
     float minPercent = 20;

@@ -33,8 +33,8 @@ bool IsStorable(double compliance) {
 
 }  // namespace
 
-ComplianceCalibrationSettings MakeComplianceCalibrationSettings(
-    const StrategySettings& strategy, const AreaCoefficients& apCoef) {
+ComplianceCalibrationSettings MakeComplianceCalibrationSettings(const StrategySettings& strategy,
+                                                                const AreaCoefficients& apCoef) {
     ComplianceCalibrationSettings s;
     s.m_nMethod = strategy.m_nMethod;
     s.m_fEpsilon = strategy.m_fEpsilon;
@@ -65,8 +65,8 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
         const double x = InverseRootArea(settings.m_dApCoef, c.hc);
         if (!std::isfinite(x)) {
             r.leftOut.push_back({c.file, c.file.string() + ": contact depth " +
-                                         FormatSignificant(c.hc, 7) +
-                                         " nm gives no positive contact area"});
+                                             FormatSignificant(c.hc, 7) +
+                                             " nm gives no positive contact area"});
             continue;
         }
         r.curves.push_back(c);
@@ -75,8 +75,10 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
     }
     const int n = static_cast<int>(r.curves.size());
     if (n < 2) {
-        r.error = "The calibration needs at least two usable curves of different maximum "
-                  "force; " + FormatInt(n) + (n == 1 ? " is" : " are") + " usable.";
+        r.error =
+            "The calibration needs at least two usable curves of different maximum "
+            "force; " +
+            FormatInt(n) + (n == 1 ? " is" : " are") + " usable.";
         return r;
     }
 
@@ -102,8 +104,8 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
                 const double x = InverseRootArea(settings.m_dApCoef, h);
                 if (!std::isfinite(x)) {
                     r.error = "At a frame compliance of " + FormatFixed(cf, 6) +
-                              " nm/mN the corrected contact depth of " +
-                              c.file.string() + " is " + FormatSignificant(h, 7) +
+                              " nm/mN the corrected contact depth of " + c.file.string() + " is " +
+                              FormatSignificant(h, 7) +
                               " nm, which gives no contact area. The curves do not fit a "
                               "frame compliance; check the files and the area function.";
                     return r;
@@ -132,10 +134,10 @@ ComplianceCalibrationResult CalibrateCompliance(CCurveAnalyzer& analyzer,
     method.method = settings.m_nMethod;
     method.compliance = 0;
     method.epsilon = settings.m_fEpsilon;
-    method.minPercent = settings.m_nMethod == 1 ? settings.m_fDNMinPercent
-                                                : settings.m_fOPMinPercent;
-    method.maxPercent = settings.m_nMethod == 1 ? settings.m_fDNMaxPercent
-                                                : settings.m_fOPMaxPercent;
+    method.minPercent =
+        settings.m_nMethod == 1 ? settings.m_fDNMinPercent : settings.m_fOPMinPercent;
+    method.maxPercent =
+        settings.m_nMethod == 1 ? settings.m_fDNMaxPercent : settings.m_fOPMaxPercent;
     CalibrationCurves analysed = AnalyzeCalibrationCurves(analyzer, method, progress);
     if (analysed.cancelled) {
         ComplianceCalibrationResult r;

@@ -26,8 +26,8 @@ struct ComplianceCalibrationSettings {
     AreaCoefficients m_dApCoef = {24.5, 0, 0, 0, 0, 0, 0, 0, 0};
 };
 
-ComplianceCalibrationSettings MakeComplianceCalibrationSettings(
-    const StrategySettings& strategy, const AreaCoefficients& apCoef);
+ComplianceCalibrationSettings MakeComplianceCalibrationSettings(const StrategySettings& strategy,
+                                                                const AreaCoefficients& apCoef);
 
 // Axis titles of the calibration graph.
 inline constexpr const char* kComplianceGraphXTitle = "1/Ap(nm)^0.5";
@@ -51,8 +51,8 @@ struct ComplianceCalibrationResult {
     // Per used curve, in file order: the values of the analysis at compliance 0 and the graph
     // point (x = 1/sqrt(Ap) of the last corrected depth, y = 1/S).
     std::vector<CalibrationCurve> curves;
-    std::vector<double> x;  // 1/nm
-    std::vector<double> y;  // nm/mN
+    std::vector<double> x;            // 1/nm
+    std::vector<double> y;            // nm/mN
     std::vector<ComplianceFit> fits;  // every fit made, in order
     double compliance = 0;            // the last intercept, nm/mN; only meaningful when ok
 };

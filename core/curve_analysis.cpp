@@ -32,12 +32,11 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
 
     if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
         const bool op = strategy.m_nMethod == 0;
-        outcome.read = op ? analyzer.AnalyzeOliverPharr(curve, compliance, epsilon,
-                                                        strategy.m_fOPMinPercent,
-                                                        strategy.m_fOPMaxPercent)
-                          : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon,
-                                                       strategy.m_fDNMinPercent,
-                                                       strategy.m_fDNMaxPercent);
+        outcome.read =
+            op ? analyzer.AnalyzeOliverPharr(curve, compliance, epsilon, strategy.m_fOPMinPercent,
+                                             strategy.m_fOPMaxPercent)
+               : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
+                                            strategy.m_fDNMaxPercent);
         if (outcome.read != ReadStatus::Ok) {
             outcome.status = AnalysisStatus::ReadFailed;
             const bool known = curve >= 0 && curve < analyzer.m_nFileCount;

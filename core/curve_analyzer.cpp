@@ -48,8 +48,8 @@ double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
     double work = 0;
     for (int i = 1; i < a.m_nPoints; ++i) {
         if (a.m_pSegment[i] != code) continue;
-        const double dh = reversed ? a.m_pDepth[i - 1] - a.m_pDepth[i]
-                                   : a.m_pDepth[i] - a.m_pDepth[i - 1];
+        const double dh =
+            reversed ? a.m_pDepth[i - 1] - a.m_pDepth[i] : a.m_pDepth[i] - a.m_pDepth[i - 1];
         work += dh * a.m_pLoad[i] * 1e-6;
     }
     return work;

@@ -16,9 +16,9 @@ namespace marvek {
 
 // What a read of a curve file came to; the caller decides how to tell the user.
 enum class ReadStatus {
-    Ok,              // opened, layout recognised (the curve may still hold 0 points)
-    CannotOpen,      // missing, unreadable or not a regular file; the arrays are untouched
-    UnknownLayout,   // opened, no header or marker line found; m_nPoints = 0
+    Ok,             // opened, layout recognised (the curve may still hold 0 points)
+    CannotOpen,     // missing, unreadable or not a regular file; the arrays are untouched
+    UnknownLayout,  // opened, no header or marker line found; m_nPoints = 0
 };
 
 // Caption and text of the message shown for a file of unrecognised layout.
@@ -110,17 +110,17 @@ public:
 
     double m_dHoldBandFactor = 6.0;
     double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,
-           m_dReloadTime = 0;                  // s
-    double m_dForceAccuracy = 0;               // +- mN
-    int m_bDriftCorrection = 0;                // exactly 1 = on
-    double m_dDriftRate = 0;                   // nm/s
-    double m_dIntercept = 0;                   // Doerner-Nix line intercept, mN
-    double m_dZeroFitMaxPercent = 0;           // % of the maximum load
-    double m_dZeroFitMinPercent = 0;           // % of the maximum load
-    int m_bZeroPointCorrection = 0;            // exactly 1 = on
-    double m_dZeroPointOffset = 0;             // nm, already subtracted from the depths
-    double m_dRSquared = 0, m_dM = 0, m_dAlpha = 0, m_dHr = 0, m_dHmax = 0, m_dHc = 0,
-           m_dHf = 0, m_dFmax = 0, m_dStiffness = 0;
+           m_dReloadTime = 0;         // s
+    double m_dForceAccuracy = 0;      // +- mN
+    int m_bDriftCorrection = 0;       // exactly 1 = on
+    double m_dDriftRate = 0;          // nm/s
+    double m_dIntercept = 0;          // Doerner-Nix line intercept, mN
+    double m_dZeroFitMaxPercent = 0;  // % of the maximum load
+    double m_dZeroFitMinPercent = 0;  // % of the maximum load
+    int m_bZeroPointCorrection = 0;   // exactly 1 = on
+    double m_dZeroPointOffset = 0;    // nm, already subtracted from the depths
+    double m_dRSquared = 0, m_dM = 0, m_dAlpha = 0, m_dHr = 0, m_dHmax = 0, m_dHc = 0, m_dHf = 0,
+           m_dFmax = 0, m_dStiffness = 0;
     int m_nFileCount = 0;
     std::vector<std::filesystem::path> m_strFiles;  // m_nFileCount entries in use
     int m_nFitPoints = 0;

@@ -23,8 +23,9 @@ std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& 
         case ReadStatus::Ok: return "";
         case ReadStatus::CannotOpen: return file.string() + ": cannot be opened";
         case ReadStatus::UnknownLayout:
-            return file.string() + ": not a recognised curve file (no \"Depth\"/\"Disp\" header "
-                                   "line and no \",1, \" marker line)";
+            return file.string() +
+                   ": not a recognised curve file (no \"Depth\"/\"Disp\" header "
+                   "line and no \",1, \" marker line)";
     }
     return file.string() + ": unknown read failure";
 }
@@ -174,8 +175,10 @@ bool ParseHeaderLayoutLine(std::string_view line, double& depthFactor, Point& p,
         // Semicolon-separated files use decimal commas.
         scratch.assign(line);
         for (char& c : scratch) {
-            if (c == ',') c = '.';
-            else if (c == ';') c = ',';
+            if (c == ',')
+                c = '.';
+            else if (c == ';')
+                c = ',';
         }
         text = scratch;
     }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-
 namespace marvek {
 
 namespace {
@@ -110,8 +109,8 @@ std::vector<WindowFit> FitSlidingWindows(const double* depth, const double* load
     const double width = n * s / 100;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     if (bound > plan.firstStart)
-        windows.reserve(std::min(maxWindows, static_cast<std::size_t>(
-                                                 std::min(bound - plan.firstStart + 1, 1e9))));
+        windows.reserve(std::min(
+            maxWindows, static_cast<std::size_t>(std::min(bound - plan.firstStart + 1, 1e9))));
     WindowSums sums;
     for (int j = plan.firstStart; j < bound; ++j) {
         if (windows.size() == maxWindows) {

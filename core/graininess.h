@@ -14,8 +14,8 @@ struct WindowFit {
 };
 
 struct SlidingWindowPlan {
-    int firstStart = 0;  // index of the first window's first point
-    int endTrim = 0;     // points cut from the end of every window
+    int firstStart = 0;             // index of the first window's first point
+    int endTrim = 0;                // points cut from the end of every window
     float sectionSizePercent = 10;  // window length, % of the branch's point count
 };
 

@@ -24,30 +24,27 @@ using C = GraphCommand;
 using K = GraphKind;
 
 const std::vector<GraphCommandInfo> kCommands = {
-    {C::ModulusDepth, K::CurveList, "modulus-depth", "Modulus - Depth", 32781,
-     "Maximum Depth (nm)", " [GPa]"},
+    {C::ModulusDepth, K::CurveList, "modulus-depth", "Modulus - Depth", 32781, "Maximum Depth (nm)",
+     " [GPa]"},
     {C::ModulusLoad, K::CurveList, "modulus-load", "Modulus - Load", 32782, "Maximum Force (mN)",
      " [GPa]"},
     {C::ModulusCurve, K::CurveList, "modulus-curve", "Modulus-Curve", 32826, "Curve Number",
      "E (GPa)"},
-    {C::HMDepth, K::CurveList, "hm-depth", "HM - Depth", 32785, "Maximum Depth (nm)",
-     "HM (MPa)"},
+    {C::HMDepth, K::CurveList, "hm-depth", "HM - Depth", 32785, "Maximum Depth (nm)", "HM (MPa)"},
     {C::HMLoad, K::CurveList, "hm-load", "HM - Load", 32786, "Maximum Force (mN)", "HM (MPa)"},
     {C::HMCurve, K::CurveList, "hm-curve", "HM-Curve", 32827, "Curve Number", "HM (MPa)"},
     {C::HITDepth, K::CurveList, "hit-depth", "H(IT) - Depth", 32799, "Maximum Depth (nm)",
      "H(IH) (MPa)"},
     {C::HITLoad, K::CurveList, "hit-load", "H(IT) Load", 32800, "Maximum Force (mN)",
      "H(IT) (MPa)"},
-    {C::HOPDepth, K::CurveList, "hop-depth", "H(OP) - Depth", 32829, "Depth (nm)",
-     "H(OP) (MPa)"},
+    {C::HOPDepth, K::CurveList, "hop-depth", "H(OP) - Depth", 32829, "Depth (nm)", "H(OP) (MPa)"},
     {C::HOPLoad, K::CurveList, "hop-load", "H(OP) - Load", 32828, "Force (mN)", "H(OP) (MPa)"},
-    {C::HVDepth, K::CurveList, "hv-depth", "HV - Depth", 32783, "Maximum Depth (nm)",
-     "HV (MPa)"},
+    {C::HVDepth, K::CurveList, "hv-depth", "HV - Depth", 32783, "Maximum Depth (nm)", "HV (MPa)"},
     {C::HVLoad, K::CurveList, "hv-load", "HV - Load", 32784, "Maximum Force (mN)", "HV (MPa)"},
     {C::PercentSeries, K::PercentSweep, "percent-series", "Percent Series", 32796,
      "Percentage of Curve", " [GPa]"},
-    {C::UnloadSections, K::SectionSweep, "unload-sections", "Unload Sections", 32801,
-     "Force (mN)", " [GPa]"},
+    {C::UnloadSections, K::SectionSweep, "unload-sections", "Unload Sections", 32801, "Force (mN)",
+     " [GPa]"},
     {C::PercentM, K::PercentSweep, "percent-m", "Percent - m", 32802, "Percentage of Curve", "m"},
     {C::SectionM, K::SectionSweep, "section-m", "Section - m", 32803, "h", "m"},
     {C::PercentR, K::PercentSweep, "percent-r", "Percent - R", 32804, "Percentage of Curve",
@@ -62,8 +59,8 @@ const std::vector<GraphCommandInfo> kCommands = {
      "Loading (dy/dx - dy/dx(Power))"},
     {C::GraininessUnload, K::Graininess, "graininess-unload", "Graininess Unload", 32830,
      "Depth (nm)", "Unloading (dy/dx - dy/dx(Power))"},
-    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess2 Load", 32832,
-     "Depth (nm)", "Loading d2y/dx2"},
+    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess2 Load", 32832, "Depth (nm)",
+     "Loading d2y/dx2"},
     {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess2 Unload", 32833,
      "Depth (nm)", "Unloading d2y/dx2"},
 };
@@ -210,8 +207,9 @@ bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analy
     };
     // Each worker starts from the window's state, so members an analysis does not write (the
     // power-law parameters under Doerner-Nix) read as they would in the one-thread run.
-    tbb::enumerable_thread_specific<Worker> workers(
-        [&] { return Worker{analyzer, display, settings}; });
+    tbb::enumerable_thread_specific<Worker> workers([&] {
+        return Worker{analyzer, display, settings};
+    });
     std::atomic<bool> stopped{false};
     tbb::task_arena arena(threads);
     arena.execute([&] {
@@ -293,8 +291,7 @@ std::vector<Step> PlanSweep(GraphCommand command, GraphKind kind, const Strategy
 std::string FormatSix(double v) { return FormatFixed(v, 6); }
 
 GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveDisplay& display,
-                          const Settings& settings, int currentCurve,
-                          const GraphOptions& options) {
+                          const Settings& settings, int currentCurve, const GraphOptions& options) {
     GraphResult result;
     result.ran = true;
     const bool loading = command == C::GraininessLoad || command == C::Graininess2Load;
@@ -379,9 +376,10 @@ GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveD
         }
     }
     if (capped)
-        result.note = "The section size asks for more windows than the graph can hold; it shows "
-                      "the first " +
-                      FormatInt(static_cast<long long>(kMaxGraininessPoints)) + ".";
+        result.note =
+            "The section size asks for more windows than the graph can hold; it shows "
+            "the first " +
+            FormatInt(static_cast<long long>(kMaxGraininessPoints)) + ".";
     return result;
 }
 
@@ -427,8 +425,8 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
         const StepRunner runner(command, steps, sweep, pair, settings);
         std::vector<StepOutcome> outcomes;
         // A sweep analyses one curve up to kMaxSweepPoints times: its file is parsed once.
-        const bool hold = sweep && !steps.empty() && currentCurve >= 0 &&
-                          currentCurve < analyzer.m_nFileCount;
+        const bool hold =
+            sweep && !steps.empty() && currentCurve >= 0 && currentCurve < analyzer.m_nFileCount;
         if (hold)
             analyzer.HoldCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)]);
         const bool finished =
@@ -456,8 +454,8 @@ std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures) {
     for (std::size_t i = 0; i < failures.size() && i < kListed; ++i)
         text += "\n" + failures[i].message;
     if (failures.size() > kListed)
-        text += "\n... and " + FormatInt(static_cast<long long>(failures.size() - kListed)) +
-                " more.";
+        text +=
+            "\n... and " + FormatInt(static_cast<long long>(failures.size() - kListed)) + " more.";
     return text;
 }
 

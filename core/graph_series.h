@@ -47,10 +47,10 @@ enum class GraphCommand {
 };
 
 enum class GraphKind {
-    CurveList,      // one analysis per selected curve, in list order
-    PercentSweep,   // the current curve, raising the lower bound of the force range
-    SectionSweep,   // the current curve, a window of fixed width sliding along the unloading
-    Graininess,     // sliding line fits along one branch of the current curve
+    CurveList,     // one analysis per selected curve, in list order
+    PercentSweep,  // the current curve, raising the lower bound of the force range
+    SectionSweep,  // the current curve, a window of fixed width sliding along the unloading
+    Graininess,    // sliding line fits along one branch of the current curve
 };
 
 struct GraphCommandInfo {

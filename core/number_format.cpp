@@ -1,12 +1,12 @@
 #include "number_format.h"
 
+#include <locale.h>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace marvek {
 

@@ -33,18 +33,22 @@ Entry S(double& v) { return {Entry::Double, nullptr, nullptr, &v}; }
 std::vector<Entry> Layout(Settings& s) {
     StrategySettings& st = s.strategy;
     AreaFunctionSettings& af = s.areaFunction;
-    std::vector<Entry> e = {F(s.compliance.m_fCompliance), F(st.m_fEpsilon), F(st.m_fOPMaxPercent),
-                            F(st.m_fDNMaxPercent),         F(st.m_fOPMinPercent),
-                            F(st.m_fDNMinPercent),         D(st.m_nMethod),
+    std::vector<Entry> e = {F(s.compliance.m_fCompliance),
+                            F(st.m_fEpsilon),
+                            F(st.m_fOPMaxPercent),
+                            F(st.m_fDNMaxPercent),
+                            F(st.m_fOPMinPercent),
+                            F(st.m_fDNMinPercent),
+                            D(st.m_nMethod),
                             D(af.m_bFixLeadingTerm)};
     for (double& c : af.m_dApCoef) e.push_back(S(c));
     for (double& c : af.m_dAsCoef) e.push_back(S(c));
-    for (Entry x : {F(af.m_fIndenterModulus), F(af.m_fIndenterPoisson), F(s.m_fPoisson),
-                    S(af.m_dFitRSquared), F(af.m_fSampleModulus), F(af.m_fEpsilon),
-                    D(af.m_nFunctionTerms), F(st.m_fSectionSizePercent),
-                    D(st.m_bZeroPointCorrection), D(st.m_bDriftCorrection),
-                    F(st.m_fZeroFitMinPercent), F(st.m_fZeroFitMaxPercent),
-                    F(st.m_fForceAccuracy), F(st.m_fDisplacementAccuracy)})
+    for (Entry x :
+         {F(af.m_fIndenterModulus), F(af.m_fIndenterPoisson), F(s.m_fPoisson), S(af.m_dFitRSquared),
+          F(af.m_fSampleModulus), F(af.m_fEpsilon), D(af.m_nFunctionTerms),
+          F(st.m_fSectionSizePercent), D(st.m_bZeroPointCorrection), D(st.m_bDriftCorrection),
+          F(st.m_fZeroFitMinPercent), F(st.m_fZeroFitMaxPercent), F(st.m_fForceAccuracy),
+          F(st.m_fDisplacementAccuracy)})
         e.push_back(x);
     return e;
 }
@@ -82,8 +86,7 @@ bool Take(const Entry& entry, std::string_view token) {
 
 std::string Format(const Entry& entry, const Entry& fallback) {
     switch (entry.kind) {
-        case Entry::Float:
-            return FormatFixed(std::isfinite(*entry.f) ? *entry.f : *fallback.f, 6);
+        case Entry::Float: return FormatFixed(std::isfinite(*entry.f) ? *entry.f : *fallback.f, 6);
         case Entry::Int: return FormatInt(*entry.i);
         case Entry::Double:
             return FormatSignificant(std::isfinite(*entry.d) ? *entry.d : *fallback.d, 20);

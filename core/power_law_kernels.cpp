@@ -116,9 +116,8 @@ bool RunsAvx2() {
            __builtin_cpu_supports("lzcnt");
 }
 bool RunsAvx3() {
-    return RunsAvx2() && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-           __builtin_cpu_supports("avx512bw");
+    return RunsAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
 }
 bool RunsAlways() { return true; }
 

@@ -73,8 +73,7 @@ private:
     double m_sumY2 = 0;
 };
 
-Search::Search(const double* x, const double* y, int n, double maxDepth,
-               PowerLawSearchStats* stats)
+Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats)
     : m_x(x), m_y(y), m_n(std::max(n, 0)), m_maxDepth(maxDepth), m_stats(stats) {
     const auto count = static_cast<std::size_t>(m_n);
     for (std::size_t i = 0; i < count; ++i) {
@@ -197,9 +196,8 @@ void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
     // the scalar evaluation and the vector exponential works inside its range; a fit far
     // outside (a steep law through few points, say) is settled exactly.
     constexpr double kLargestExponent = 300;
-    const double tExtreme =
-        std::max({std::fabs(s.c), std::fabs(s.m * lLo), std::fabs(s.m * lHi),
-                  std::fabs(s.c + s.m * lLo), std::fabs(s.c + s.m * lHi)});
+    const double tExtreme = std::max({std::fabs(s.c), std::fabs(s.m * lLo), std::fabs(s.m * lHi),
+                                      std::fabs(s.c + s.m * lLo), std::fabs(s.c + s.m * lHi)});
     if (!(tExtreme < kLargestExponent)) return;
     const double z = kLn10 * tMax;
     if (!(z < 1e-3)) return;
@@ -211,7 +209,8 @@ void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
                       2 * gn * (lAbs + std::fabs(xMean)) * p0;
     const double firstOrder = kLn10 * (shift * g1 + tilt * (g2 + (eta + dMean) * p0) + wobble * p0);
     const double remainder = (z * z + 20 * kUnit + eps * z) * p0 * (1 + eps);
-    const double squaresOfChange = eps * eps * (1 + eps) * (1 + eps) * (2 * s.squares + 2 * m_sumY2);
+    const double squaresOfChange =
+        eps * eps * (1 + eps) * (1 + eps) * (2 * s.squares + 2 * m_sumY2);
     const double rounding = (2 * gn + 6 * kUnit) * s.squares * 1.01;
     const double dS = 2 * (firstOrder + remainder) + squaresOfChange + rounding;
     double dErr = std::sqrt(dS / n);

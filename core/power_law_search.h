@@ -6,8 +6,8 @@ namespace marvek {
 // What one search did; for benchmarks and tests.
 struct PowerLawSearchStats {
     int sweeps = 0;
-    int candidates = 0;         // candidates evaluated
-    int exactEvaluations = 0;   // of them, evaluated again with the scalar library functions
+    int candidates = 0;        // candidates evaluated
+    int exactEvaluations = 0;  // of them, evaluated again with the scalar library functions
 };
 
 // Fits y = alpha*(x - hf)^m to x[0..n-1], y[0..n-1] by searching hf on a grid that halves around

@@ -9,16 +9,16 @@ namespace marvek {
 using AreaCoefficients = std::array<double, 9>;
 
 struct StrategySettings {
-    float m_fEpsilon = 0.75f;       // Sneddon's material epsilon
-    float m_fOPMaxPercent = 82;     // Oliver-Pharr force range, % of the load drop
+    float m_fEpsilon = 0.75f;    // Sneddon's material epsilon
+    float m_fOPMaxPercent = 82;  // Oliver-Pharr force range, % of the load drop
     float m_fOPMinPercent = 20;
-    float m_fDNMaxPercent = 100;    // Doerner-Nix force range, % of the load drop
+    float m_fDNMaxPercent = 100;  // Doerner-Nix force range, % of the load drop
     float m_fDNMinPercent = 82;
     float m_fSectionSizePercent = 10;  // width of one unload section, %
     int m_bZeroPointCorrection = 0;
-    float m_fZeroFitMinPercent = 10;   // zero-point window, % of the maximum load
+    float m_fZeroFitMinPercent = 10;  // zero-point window, % of the maximum load
     float m_fZeroFitMaxPercent = 90;
-    int m_nMethod = 0;                 // 0 Oliver-Pharr, 1 Doerner-Nix
+    int m_nMethod = 0;  // 0 Oliver-Pharr, 1 Doerner-Nix
     int m_bDriftCorrection = 0;
     float m_fDisplacementAccuracy = 0.02f;  // +- nm, stored and shown only
     float m_fForceAccuracy = 0.02f;         // +- mN, load band of hold searches
@@ -36,17 +36,17 @@ struct AreaFunctionSettings {
     float m_fOPMinPercent = 0;
     float m_fDNMaxPercent = 0;
     float m_fDNMinPercent = 0;
-    float m_fCompliance = 0;  // nm/mN
+    float m_fCompliance = 0;                                       // nm/mN
     AreaCoefficients m_dApCoef = {24.5, 0, 0, 0, 0, 0, 0, 0, 0};   // projected area, nm^2
     AreaCoefficients m_dAsCoef = {26.44, 0, 0, 0, 0, 0, 0, 0, 0};  // surface area, nm^2
-    float m_fIndenterModulus = 1141;  // GPa
+    float m_fIndenterModulus = 1141;                               // GPa
     float m_fIndenterPoisson = 0.07f;
-    float m_fSampleModulus = 72;      // calibration sample, GPa
+    float m_fSampleModulus = 72;  // calibration sample, GPa
     float m_fSamplePoisson = 0.17f;
-    int m_nFunctionTerms = 2;         // 1..9
+    int m_nFunctionTerms = 2;  // 1..9
     double m_dFitRSquared = 0;
     int m_bFixLeadingTerm = 0;
-    float m_fFrameCompliance = 0;     // nm/mN, shown in the area-function dialog
+    float m_fFrameCompliance = 0;  // nm/mN, shown in the area-function dialog
 };
 
 // Everything the parameter file holds: the three settings objects and the sample's Poisson
@@ -64,7 +64,6 @@ double EvaluateAreaFunction(const AreaCoefficients& coef, double h);
 // Start-up copy rule: the area-function calibration's copies of the six strategy values and of
 // the frame compliance.
 void CopyStrategyToAreaFunction(const StrategySettings& strategy, AreaFunctionSettings& area);
-void CopyComplianceToAreaFunction(const ComplianceSettings& compliance,
-                                  AreaFunctionSettings& area);
+void CopyComplianceToAreaFunction(const ComplianceSettings& compliance, AreaFunctionSettings& area);
 
 }  // namespace marvek

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte picks the force accuracy, 0 (no holds) included.
     const float accuracy = size > 0 ? static_cast<float>(data[0] % 8) * 0.01f : 0.02f;
     for (marvek::SplitKind kind : {marvek::SplitKind::Unload, marvek::SplitKind::Reload}) {
-        const auto outputs = marvek::BuildSplitFiles(points, kind, marvek::HoldBand(accuracy),
-                                                     "fuzz/input.csv");
+        const auto outputs =
+            marvek::BuildSplitFiles(points, kind, marvek::HoldBand(accuracy), "fuzz/input.csv");
         for (const auto& output : outputs) {
             std::istringstream back(output.content);
             static marvek::CCurveAnalyzer reread;

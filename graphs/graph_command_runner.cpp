@@ -13,8 +13,7 @@ bool ShowGraphCommand(ui::Dialog& owner, GraphCommand command, CCurveAnalyzer& a
     CCurveAnalyzer workAnalyzer = analyzer;
     CurveDisplay workDisplay = display;
     const GraphResult result = RunWithProgress(&owner, [&](const GraphOptions& options) {
-        return RunGraphCommand(command, workAnalyzer, workDisplay, settings, currentCurve,
-                               options);
+        return RunGraphCommand(command, workAnalyzer, workDisplay, settings, currentCurve, options);
     });
     if (!result.ran || result.cancelled) return false;
     analyzer = std::move(workAnalyzer);

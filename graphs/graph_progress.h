@@ -12,6 +12,7 @@ namespace marvek::graphs {
 
 // `work` runs on a worker thread with options carrying the progress and cancel hooks; it must
 // not touch the windows. Returns what `work` returned (cancelled when the user pressed Cancel).
-GraphResult RunWithProgress(QWidget* owner, const std::function<GraphResult(const GraphOptions&)>& work);
+GraphResult RunWithProgress(QWidget* owner,
+                            const std::function<GraphResult(const GraphOptions&)>& work);
 
 }  // namespace marvek::graphs

@@ -27,8 +27,8 @@ std::optional<int> ToPixel(double v) {
 }
 
 struct Axis {
-    double lo, hi;      // value range
-    int from, to;       // pixel of lo, pixel of hi
+    double lo, hi;  // value range
+    int from, to;   // pixel of lo, pixel of hi
     std::optional<int> Pixel(double v) const {
         if (!(hi > lo)) return (from + to) / 2;  // no spread: the middle of the frame
         return ToPixel(from + (to - from) * ((v - lo) / (hi - lo)));

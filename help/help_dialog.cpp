@@ -67,8 +67,8 @@ DialogTemplate CHelpDlg::HelpTemplate() {
     t.width = 662;
     t.height = 463;
     t.controls = {
-        {ControlKind::Static, kNoId, "Basic Indentation Load Unload Curve Analysis Procedure",
-         203, 6, 198, 15},
+        {ControlKind::Static, kNoId, "Basic Indentation Load Unload Curve Analysis Procedure", 203,
+         6, 198, 15},
         {ControlKind::Edit, IDC_FILE_FORMAT_HELP, "", 7, 21, 648, 31, kHelpEdit},
         {ControlKind::Picture, kNoId, ":/res/help_file_format.png", 7, 57, 253, 167},
         {ControlKind::Edit, IDC_SELECTION_HELP, "", 263, 59, 392, 46, kHelpEdit},

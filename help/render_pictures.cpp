@@ -168,8 +168,10 @@ bool RenderIcon(const std::filesystem::path& curve, const std::filesystem::path&
     for (std::size_t i = 0; i < s.depth.size(); ++i) {
         const QPointF pt(plot.left() + plot.width() * std::max(0.0, s.depth[i]) / (1.08 * dMax),
                          plot.bottom() - plot.height() * std::max(0.0, s.load[i]) / (1.08 * fMax));
-        if (i == 0) path.moveTo(pt);
-        else path.lineTo(pt);
+        if (i == 0)
+            path.moveTo(pt);
+        else
+            path.lineTo(pt);
     }
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(0, 150, 0), 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -190,7 +192,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path examples = argv[1];
     const std::filesystem::path res = argv[2];
     bool ok = RenderFileFormat(examples / "agilent_nial_t001.csv", res / "help_file_format.png");
-    ok = RenderMultiCycle(examples / "agilent_fq_5cycle_t001.csv", res / "help_multi_cycle.png") && ok;
+    ok = RenderMultiCycle(examples / "agilent_fq_5cycle_t001.csv", res / "help_multi_cycle.png") &&
+         ok;
     ok = RenderIcon(examples / "agilent_nial_t001.csv", res / "marvek.png") && ok;
     if (!ok) std::cerr << "marvek-render-pictures: a picture could not be rendered\n";
     return ok ? 0 : 1;

@@ -44,8 +44,10 @@ public:
 protected:
     void DoDataExchange(DataExchange& dx) override {
         AreaFunctionSettings& v = m_values;
-        for (int k = 0; k < 9; ++k) dx.Text(IDC_AP_FIRST + k, v.m_dApCoef[static_cast<std::size_t>(k)]);
-        for (int k = 0; k < 9; ++k) dx.Text(IDC_AS_FIRST + k, v.m_dAsCoef[static_cast<std::size_t>(k)]);
+        for (int k = 0; k < 9; ++k)
+            dx.Text(IDC_AP_FIRST + k, v.m_dApCoef[static_cast<std::size_t>(k)]);
+        for (int k = 0; k < 9; ++k)
+            dx.Text(IDC_AS_FIRST + k, v.m_dAsCoef[static_cast<std::size_t>(k)]);
         dx.Text(IDC_INDENTER_MODULUS, v.m_fIndenterModulus);
         dx.Text(IDC_INDENTER_POISSON, v.m_fIndenterPoisson);
         dx.Text(IDC_SAMPLE_MODULUS, v.m_fSampleModulus);
@@ -82,8 +84,10 @@ private:
         });
         m_running = false;
         if (!r.ok) {
-            std::string text = "The area function could not be calibrated; the coefficients "
-                               "stay as they were.\n\n" + r.error;
+            std::string text =
+                "The area function could not be calibrated; the coefficients "
+                "stay as they were.\n\n" +
+                r.error;
             if (!r.note.empty()) text += "\n\n" + r.note;
             ShowMessage(this, text, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
             return;

@@ -36,7 +36,9 @@ protected:
         return true;
     }
 
-    void DoDataExchange(DataExchange& dx) override { dx.Text(IDC_COMPLIANCE, m_data.m_fCompliance); }
+    void DoDataExchange(DataExchange& dx) override {
+        dx.Text(IDC_COMPLIANCE, m_data.m_fCompliance);
+    }
 
     void OnOK() override {
         if (!m_running) Dialog::OnOK();
@@ -71,8 +73,7 @@ private:
         for (const ComplianceFit& fit : r.fits) ShowMessage(nullptr, fit.text, "Test");
         if (!r.ok) {
             std::string text = "The frame compliance could not be calibrated and stays " +
-                               FormatSignificant(m_data.m_fCompliance, 6) + " nm/mN.\n\n" +
-                               r.error;
+                               FormatSignificant(m_data.m_fCompliance, 6) + " nm/mN.\n\n" + r.error;
             if (!r.note.empty()) text += "\n\n" + r.note;
             ShowMessage(this, text, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
             return;
@@ -108,8 +109,8 @@ DialogTemplate CComplianceDlg::ComplianceTemplate() {
         {K::Edit, IDC_COMPLIANCE, "", 122, 9, 40, 12},
         {K::Static, kNoId, "Current Frame Compliance :", 22, 10, 93, 9, kAlignRight},
         {K::Static, kNoId, "nm/mN", 166, 12, 24, 9},
-        {K::Static, kNoId, "Requires several indent test files between 1 mN to 300 mN force", 6,
-         24, 199, 9},
+        {K::Static, kNoId, "Requires several indent test files between 1 mN to 300 mN force", 6, 24,
+         199, 9},
         {K::PushButton, IDC_SELECT_FILES, "Select Files", 6, 36, 50, 14},
         {K::PushButton, IDC_CALCULATE, "Calculate", 59, 36, 50, 14},
         {K::PushButton, IDOK, "OK", 112, 36, 50, 14, kDefault},

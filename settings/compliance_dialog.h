@@ -19,7 +19,7 @@ public:
     float m_fDNMinPercent = 0;
     float m_fEpsilon = 0;
     int m_nMethod = 0;
-    float m_fSavedCompliance = 0;  // the compliance the window opened with, nm/mN
+    float m_fSavedCompliance = 0;          // the compliance the window opened with, nm/mN
     marvek::AreaCoefficients m_dApCoef{};  // copy of the projected-area function
 
     // Shows dialog 134. OK keeps what the compliance edit shows (a calculated value or the

@@ -152,9 +152,12 @@ void Dialog::BuildControls() {
             if (box.height() < 2 * fm.height() && needed > box.width()) {
                 label->setWordWrap(false);
                 const int extra = needed - box.width();
-                if (c.style & kAlignRight) box.adjust(-extra, 0, 0, 0);
-                else if (c.style & kAlignCenter) box.adjust(-extra / 2, 0, extra - extra / 2, 0);
-                else box.adjust(0, 0, extra, 0);
+                if (c.style & kAlignRight)
+                    box.adjust(-extra, 0, 0, 0);
+                else if (c.style & kAlignCenter)
+                    box.adjust(-extra / 2, 0, extra - extra / 2, 0);
+                else
+                    box.adjust(0, 0, extra, 0);
             }
         }
         w->setGeometry(box);
@@ -176,8 +179,7 @@ QWidget* Dialog::CreateControl(const ControlTemplate& c) {
     if (c.style & kAlignRight) align = Qt::AlignRight;
     if (c.style & kAlignCenter) align = Qt::AlignHCenter;
     switch (c.kind) {
-        case ControlKind::GroupBox:
-            return new QGroupBox(text, client_);
+        case ControlKind::GroupBox: return new QGroupBox(text, client_);
         case ControlKind::Static: {
             auto* label = new QLabel(text, client_);
             label->setAlignment(align | Qt::AlignTop);
@@ -379,7 +381,9 @@ void Dialog::GotoDlgCtrl(int id) {
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
 }
 
-QScrollBar* Dialog::ScrollBarWidget(int id) const { return qobject_cast<QScrollBar*>(GetDlgItem(id)); }
+QScrollBar* Dialog::ScrollBarWidget(int id) const {
+    return qobject_cast<QScrollBar*>(GetDlgItem(id));
+}
 
 ScrollBarControl& Dialog::ScrollControl(int id) {
     if (auto it = boundScrollBars_.find(id); it != boundScrollBars_.end()) return *it->second;
@@ -438,11 +442,8 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
             SendCommand(IDOK);
             return;
         }
-        case Qt::Key_Escape:
-            SendCommand(IDCANCEL);
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+        case Qt::Key_Escape: SendCommand(IDCANCEL); return;
+        default: QDialog::keyPressEvent(event);
     }
 }
 

@@ -14,7 +14,7 @@ inline constexpr int kNoId = -1;
 
 enum class ControlKind {
     GroupBox,
-    Static,       // a label or a text block
+    Static,  // a label or a text block
     Edit,
     HScrollBar,
     PushButton,
@@ -28,15 +28,15 @@ enum ControlStyle : unsigned {
     kStyleNone = 0,
     kAlignRight = 1u << 0,
     kAlignCenter = 1u << 1,
-    kSunken = 1u << 2,      // sunken edge and border
-    kNoWrap = 1u << 3,      // statics: no word wrap
-    kReadOnly = 1u << 4,    // edits
-    kMultiLine = 1u << 5,   // edits
-    kNoBorder = 1u << 6,    // edits
-    kDefault = 1u << 7,     // the default push button
-    kGroupStart = 1u << 8,  // radio buttons: first of a group
-    kVScroll = 1u << 9,     // multi-line edits: vertical scroll bar
-    kTitleAbove = 1u << 10, // group boxes: title above the frame, for controls that fill it
+    kSunken = 1u << 2,       // sunken edge and border
+    kNoWrap = 1u << 3,       // statics: no word wrap
+    kReadOnly = 1u << 4,     // edits
+    kMultiLine = 1u << 5,    // edits
+    kNoBorder = 1u << 6,     // edits
+    kDefault = 1u << 7,      // the default push button
+    kGroupStart = 1u << 8,   // radio buttons: first of a group
+    kVScroll = 1u << 9,      // multi-line edits: vertical scroll bar
+    kTitleAbove = 1u << 10,  // group boxes: title above the frame, for controls that fill it
 };
 
 struct ControlTemplate {

@@ -19,7 +19,8 @@ namespace {
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 }  // namespace
 
-PainterSurface::PainterSurface(QPainter& painter, Rect client) : painter_(painter), client_(client) {
+PainterSurface::PainterSurface(QPainter& painter, Rect client)
+    : painter_(painter), client_(client) {
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setBackgroundMode(Qt::OpaqueMode);
     painter_.setBackground(Qt::white);

@@ -97,8 +97,7 @@ std::optional<std::filesystem::path> QtServices::SaveFile(const SaveFileRequest&
     if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialName.empty())
         dialog.selectFile(QString::fromStdString(request.initialName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return PathFromQString(dialog.selectedFiles().front());
 }
 

@@ -72,8 +72,7 @@ private:
 
 // Shorthands for the common calls.
 int ShowMessage(const Dialog* owner, const std::string& text, const std::string& caption,
-                MessageButtons buttons = MessageButtons::Ok,
-                MessageIcon icon = MessageIcon::None);
+                MessageButtons buttons = MessageButtons::Ok, MessageIcon icon = MessageIcon::None);
 
 // The real desktop dialogs.
 class QtServices : public Services {

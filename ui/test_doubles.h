@@ -44,8 +44,17 @@ public:
 };
 
 struct DrawCall {
-    enum Kind { Rectangle, SelectPen, SelectDefaultPen, MoveTo, LineTo, SetPixel, TextOut,
-                SetTextColor, SetTransparentBackground };
+    enum Kind {
+        Rectangle,
+        SelectPen,
+        SelectDefaultPen,
+        MoveTo,
+        LineTo,
+        SetPixel,
+        TextOut,
+        SetTextColor,
+        SetTransparentBackground
+    };
     Kind kind;
     int x = 0, y = 0;    // point, or left/top of a rectangle, or line start
     int x2 = 0, y2 = 0;  // right/bottom of a rectangle, or line end

@@ -1,6 +1,6 @@
 // Help and About windows, and the program's command line.
-#include <QLabel>
 #include <gtest/gtest.h>
+#include <QLabel>
 
 #include "app/indent_app.h"
 #include "help/about_dialog.h"
@@ -20,10 +20,11 @@ TEST_F(HelpAboutTest, HelpShowsItsTextsInTheirEdits) {
     CHelpDlg dlg;
     dlg.Create();
     EXPECT_EQ(dlg.windowTitle().toStdString(), "Marvek Indentation Help");
-    const std::pair<int, const std::string*> edits[] = {
-        {1053, &dlg.m_strFileFormatHelp}, {1054, &dlg.m_strSelectionHelp},
-        {1056, &dlg.m_strMultiCycleHelp}, {1055, &dlg.m_strComparisonHelp},
-        {1057, &dlg.m_strCalibrationHelp}};
+    const std::pair<int, const std::string*> edits[] = {{1053, &dlg.m_strFileFormatHelp},
+                                                        {1054, &dlg.m_strSelectionHelp},
+                                                        {1056, &dlg.m_strMultiCycleHelp},
+                                                        {1055, &dlg.m_strComparisonHelp},
+                                                        {1057, &dlg.m_strCalibrationHelp}};
     for (const auto& [id, text] : edits) {
         EXPECT_FALSE(text->empty()) << id;
         EXPECT_EQ(dlg.GetDlgItemText(id), *text) << id;

@@ -47,18 +47,27 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
     };
     const std::vector<Popup> expected = {
         {"File",
-         {{"Select Curve Files", 32773}, {"", 0}, {"Separate Multi to Unload Only", 32822},
-          {"Separate Multi to Reload Only", 32823}, {"", 0}, {"Save Curves", 32821}, {"", 0},
+         {{"Select Curve Files", 32773},
+          {"", 0},
+          {"Separate Multi to Unload Only", 32822},
+          {"Separate Multi to Reload Only", 32823},
+          {"", 0},
+          {"Save Curves", 32821},
+          {"", 0},
           {"Exit", 32774}}},
         {"Graphic Comparison of Multiple Indentation Tests",
-         {{"Modulus - Load", 32782},   {"Modulus - Depth", 32781}, {"Modulus-Curve", 32826},
-          {"", 0},                     {"HM - Load", 32786},       {"HM - Depth", 32785},
-          {"HM-Curve", 32827},         {"H(IT) Load", 32800},      {"H(IT) - Depth", 32799},
-          {"H(OP) - Load", 32828},     {"H(OP) - Depth", 32829},   {"HV - Load", 32784},
-          {"HV - Depth", 32783},       {"", 0},                    {"Percent Series", 32796},
-          {"Unload Sections", 32801},  {"Load- Alpha", 32808},     {"Load - m", 32809},
-          {"Load - R", 32806},         {"Percent - m", 32802},     {"Section - m", 32803},
-          {"Percent - R", 32804},      {"Section - R", 32805},     {"", 0},
+         {{"Modulus - Load", 32782},   {"Modulus - Depth", 32781},
+          {"Modulus-Curve", 32826},    {"", 0},
+          {"HM - Load", 32786},        {"HM - Depth", 32785},
+          {"HM-Curve", 32827},         {"H(IT) Load", 32800},
+          {"H(IT) - Depth", 32799},    {"H(OP) - Load", 32828},
+          {"H(OP) - Depth", 32829},    {"HV - Load", 32784},
+          {"HV - Depth", 32783},       {"", 0},
+          {"Percent Series", 32796},   {"Unload Sections", 32801},
+          {"Load- Alpha", 32808},      {"Load - m", 32809},
+          {"Load - R", 32806},         {"Percent - m", 32802},
+          {"Section - m", 32803},      {"Percent - R", 32804},
+          {"Section - R", 32805},      {"", 0},
           {"Graininess Load", 32831},  {"Graininess Unload", 32830},
           {"Graininess2 Load", 32832}, {"Graininess2 Unload", 32833}}},
         {"Analysis Setup",
@@ -146,8 +155,8 @@ TEST_F(MainWindowTest, EnterReanalysesTheCurrentCurveWithTheEditedPoisson) {
 
 TEST_F(MainWindowTest, SelectingCurvesSetsTheScrollBarAndShowsTheFirst) {
     CIndentMainDlg& w = Open();
-    const auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                               "hysitron_steel_0000.csv"});
+    const auto files =
+        Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv"});
     services.openAnswers.push_back(files);
     ASSERT_TRUE(w.TriggerMenuCommand(ID_SELECT_CURVE_FILES));
     ASSERT_EQ(services.openRequests.size(), 1u);
@@ -216,8 +225,8 @@ TEST_F(MainWindowTest, EveryScrollCodeMovesAsTheCurveSelectorShould) {
         {"far right", 1, SB_RIGHT, 0, 1, false},
     };
     CIndentMainDlg& w = Open();
-    const auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                               "hysitron_steel_0000.csv"});
+    const auto files =
+        Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv"});
     ASSERT_TRUE(w.SelectFiles(files));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -237,8 +246,8 @@ TEST_F(MainWindowTest, EveryScrollCodeMovesAsTheCurveSelectorShould) {
 
 TEST_F(MainWindowTest, DraggingTheThumbAnalysesEveryPositionPassed) {
     CIndentMainDlg& w = Open();
-    const auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                               "hysitron_steel_0000.csv"});
+    const auto files =
+        Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv"});
     ASSERT_TRUE(w.SelectFiles(files));
     QScrollBar* bar = w.ScrollBarWidget(IDC_CURVE_SCROLL);
     bar->setSliderDown(true);
@@ -275,10 +284,10 @@ TEST_F(MainWindowTest, LeavingThePoissonEditReanalysesOnlyForANewValue) {
         bool reanalysed;
     };
     const Step steps[] = {
-        {"0.3", true},    // the first occasion re-analyses
-        {"0.3", false},   // same value again
-        {"0.25", true},   // changed
-        {"0.250", false}, // same value written differently
+        {"0.3", true},     // the first occasion re-analyses
+        {"0.3", false},    // same value again
+        {"0.25", true},    // changed
+        {"0.250", false},  // same value written differently
         {"0.3", true},
     };
     for (const Step& s : steps) {
@@ -349,8 +358,7 @@ TEST_F(MainWindowTest, AFileThatCannotBeOpenedIsNamedAndNoOldResultsStay) {
     EXPECT_EQ(w.m_dEIT, 0);
     EXPECT_TRUE(w.m_pCurveDepth.empty());
     EXPECT_EQ(w.m_strResults.find("E(IT)"), std::string::npos);
-    EXPECT_NE(w.GetDlgItemText(IDC_RESULTS).find(files[1].filename().string()),
-              std::string::npos);
+    EXPECT_NE(w.GetDlgItemText(IDC_RESULTS).find(files[1].filename().string()), std::string::npos);
 }
 
 TEST_F(MainWindowTest, AnUnrecognisedLayoutShowsTheReadersMessage) {

@@ -22,7 +22,7 @@ std::string ReadWhole(const fs::path& file) {
 }
 
 class MainWindowToolsTest : public MainWindowTest {
-  protected:
+protected:
     // A three-cycle curve and a recorded single-cycle curve, selected in the window.
     std::vector<fs::path> SelectCycleFiles(CIndentMainDlg& w) {
         const fs::path three = dir / "three.csv";

@@ -26,7 +26,8 @@ CliRun RunCli(const std::string& args, const marvek::testing::TempDir& dir) {
     FILE* pipe = ::popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
     std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        run.out.append(buffer.data(), n);
     const int raw = ::pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     std::ifstream in(errFile);
@@ -47,9 +48,9 @@ const std::string kExamples = std::string(MARVEK_EXAMPLES) + "/";
 
 TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
     marvek::testing::TempDir dir;
-    const CliRun run = RunCli("analyze --defaults " + kExamples + "agilent_nial_t001.csv " + kExamples +
-                               "hysitron_steel_0000.csv",
-                           dir);
+    const CliRun run = RunCli("analyze --defaults " + kExamples + "agilent_nial_t001.csv " +
+                                  kExamples + "hysitron_steel_0000.csv",
+                              dir);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 3u);
@@ -59,16 +60,45 @@ TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
 
 TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
     marvek::testing::TempDir dir;
-    const CliRun run = RunCli("analyze --json --defaults --method dn --dn-range 80 100 " + kExamples +
-                               "agilent_nial_t001.csv",
-                           dir);
+    const CliRun run = RunCli("analyze --json --defaults --method dn --dn-range 80 100 " +
+                                  kExamples + "agilent_nial_t001.csv",
+                              dir);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(Lines(run.out).at(0));
-    const std::vector<std::string> keys = {
-        "file", "ok", "error", "method", "Fmax", "hmax", "hc", "hr", "hf", "S", "r2", "alpha", "m",
-        "intercept", "driftRate", "zeroPointOffset", "nPoints", "nFitPoints", "EIT", "HIT", "HM",
-        "HOP", "HV", "Ap", "As", "loadTime", "topHoldTime", "unloadTime", "bottomHoldTime",
-        "reloadTime", "energyLoading", "energyUnloading", "energyReloading", "resultsText"};
+    const std::vector<std::string> keys = {"file",
+                                           "ok",
+                                           "error",
+                                           "method",
+                                           "Fmax",
+                                           "hmax",
+                                           "hc",
+                                           "hr",
+                                           "hf",
+                                           "S",
+                                           "r2",
+                                           "alpha",
+                                           "m",
+                                           "intercept",
+                                           "driftRate",
+                                           "zeroPointOffset",
+                                           "nPoints",
+                                           "nFitPoints",
+                                           "EIT",
+                                           "HIT",
+                                           "HM",
+                                           "HOP",
+                                           "HV",
+                                           "Ap",
+                                           "As",
+                                           "loadTime",
+                                           "topHoldTime",
+                                           "unloadTime",
+                                           "bottomHoldTime",
+                                           "reloadTime",
+                                           "energyLoading",
+                                           "energyUnloading",
+                                           "energyReloading",
+                                           "resultsText"};
     std::vector<std::string> got;
     for (auto it = j.begin(); it != j.end(); ++it) got.push_back(it.key());
     std::sort(got.begin(), got.end());
@@ -77,7 +107,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
     EXPECT_EQ(got, want);
     EXPECT_EQ(j["method"], "dn");
     EXPECT_EQ(j["hf"], 0.0);
-    EXPECT_EQ(j["resultsText"].template get<std::string>().rfind("Method :\n Doerner-Nix\n", 0), 0u);
+    EXPECT_EQ(j["resultsText"].template get<std::string>().rfind("Method :\n Doerner-Nix\n", 0),
+              0u);
     EXPECT_TRUE(j["error"].is_null());
 }
 
@@ -87,14 +118,15 @@ TEST(AnalyzeCli, BadFilesAreNamedAndTheRestAnalysed) {
     const auto bad = dir.Write("bad.csv", "Time,Depth,Load\n0.1,10,0.5\n");
     const auto binary = dir.Write("noise.csv", std::string("\x00\xff\x10,1\n\x01", 7));
     const CliRun run = RunCli("analyze --json --defaults " + bad.string() + " " +
-                               (dir.path() / "missing.csv").string() + " " + binary.string() + " " +
-                               kExamples + "agilent_nial_t001.csv",
-                           dir);
+                                  (dir.path() / "missing.csv").string() + " " + binary.string() +
+                                  " " + kExamples + "agilent_nial_t001.csv",
+                              dir);
     EXPECT_EQ(run.status, 1);
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(nlohmann::json::parse(lines[0])["ok"], false);
-    EXPECT_NE(nlohmann::json::parse(lines[0])["error"].template get<std::string>().find("Try\n\nFile format"),
+    EXPECT_NE(nlohmann::json::parse(lines[0])["error"].template get<std::string>().find(
+                  "Try\n\nFile format"),
               std::string::npos);
     EXPECT_EQ(nlohmann::json::parse(lines[1])["ok"], false);
     EXPECT_EQ(nlohmann::json::parse(lines[3])["ok"], true);
@@ -107,10 +139,10 @@ TEST(AnalyzeCli, BadOptionsGiveUsageAndStatusTwo) {
     EXPECT_EQ(RunCli("analyze --method xyz " + kExamples + "agilent_nial_t001.csv", dir).status, 2);
     EXPECT_EQ(RunCli("analyze --ap 1,x " + kExamples + "agilent_nial_t001.csv", dir).status, 2);
     EXPECT_EQ(RunCli("analyze", dir).status, 2);
-    EXPECT_EQ(RunCli("analyze --params /nonexistent/p.par " + kExamples + "agilent_nial_t001.csv",
-                     dir)
-                  .status,
-              2);
+    EXPECT_EQ(
+        RunCli("analyze --params /nonexistent/p.par " + kExamples + "agilent_nial_t001.csv", dir)
+            .status,
+        2);
 }
 
 // Workers on all cores give the same bytes in the same order as one thread, and a worker that
@@ -154,7 +186,8 @@ TEST(AnalyzeCli, SettingsComeFromTheParameterFileUnlessDefaults) {
     std::filesystem::copy_file(params, dir.path() / "marvek" / "marvek.par");
     const std::string env = "env " + home + MARVEK_CLI;
     const std::string errFile = (dir.path() / "e.txt").string();
-    FILE* pipe = ::popen((env + " analyze --json --defaults " + file + " 2>" + errFile).c_str(), "r");
+    FILE* pipe =
+        ::popen((env + " analyze --json --defaults " + file + " 2>" + errFile).c_str(), "r");
     char buffer[8192] = {};
     const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe);
     ::pclose(pipe);
@@ -163,7 +196,8 @@ TEST(AnalyzeCli, SettingsComeFromTheParameterFileUnlessDefaults) {
 
 TEST(AnalyzeCli, TextModePrintsTheResultsText) {
     marvek::testing::TempDir dir;
-    const CliRun run = RunCli("analyze --text --defaults " + kExamples + "agilent_nial_t001.csv", dir);
+    const CliRun run =
+        RunCli("analyze --text --defaults " + kExamples + "agilent_nial_t001.csv", dir);
     ASSERT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Main Results :\n E(IT) = "), std::string::npos);
 }

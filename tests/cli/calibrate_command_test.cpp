@@ -67,8 +67,8 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     TempFolder folder;
     IndentModel model;
     model.frameCompliance = 0.6;
-    const auto files = test::WriteIndentSeries(folder.path(), model,
-                                               test::LogSpacedForces(1, 300, 8));
+    const auto files =
+        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 8));
     const auto params = folder.path() / "marvek.par";
     Settings before;
     before.strategy.m_fSectionSizePercent = 7;
@@ -76,9 +76,10 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     ASSERT_TRUE(SaveParameters(params, before).ok);
     const auto points = folder.path() / "points.csv";
 
-    const CliRun r = RunCli(folder, WithFiles({"calibrate", "compliance", "--params", params.string(),
-                                            "--save", "--points", points.string()},
-                                           files));
+    const CliRun r =
+        RunCli(folder, WithFiles({"calibrate", "compliance", "--params", params.string(), "--save",
+                                  "--points", points.string()},
+                                 files));
 
     ASSERT_EQ(r.status, 0) << r.err;
     const std::regex fitLine(R"(y = (-?\d+\.\d{6}) x \+ (-?\d+\.\d{6})  R\^2 = (\d\.\d{6}))");
@@ -120,9 +121,9 @@ TEST(CalibrateComplianceCommand, FailureLeavesTheParameterFileAlone) {
     ASSERT_TRUE(SaveParameters(params, before).ok);
     const std::string text = Slurp(params);
 
-    const CliRun r = RunCli(folder, WithFiles({"calibrate", "compliance", "--params",
-                                            params.string(), "--save"},
-                                           {files[0], folder.path() / "missing.csv"}));
+    const CliRun r =
+        RunCli(folder, WithFiles({"calibrate", "compliance", "--params", params.string(), "--save"},
+                                 {files[0], folder.path() / "missing.csv"}));
 
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.csv"), std::string::npos) << r.err;
@@ -135,15 +136,15 @@ TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
     IndentModel model;
     model.apCoef = {24.5, 700, 0, 0, 0, 0, 0, 0, 0};
     model.reducedModulus = 1.0 / ((1 - 0.2 * 0.2) / 80.0 + (1 - 0.07 * 0.07) / 1141.0);
-    const auto files = test::WriteIndentSeries(folder.path(), model,
-                                               test::LogSpacedForces(1, 300, 10));
+    const auto files =
+        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 10));
     const auto params = folder.path() / "marvek.par";
     ASSERT_TRUE(SaveParameters(params, Settings{}).ok);
 
-    const CliRun r = RunCli(folder, WithFiles({"calibrate", "area", "--params", params.string(),
-                                            "--terms", "2", "--sample-modulus", "80",
-                                            "--sample-poisson", "0.2", "--save"},
-                                           files));
+    const CliRun r =
+        RunCli(folder, WithFiles({"calibrate", "area", "--params", params.string(), "--terms", "2",
+                                  "--sample-modulus", "80", "--sample-poisson", "0.2", "--save"},
+                                 files));
 
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);

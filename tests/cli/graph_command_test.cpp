@@ -1,15 +1,15 @@
 // Runs the built marvek-cli graph sub-command.
 
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 
 #include "core/graph_series.h"
 
@@ -68,7 +68,8 @@ TEST(GraphCli, OutputFileHoldsTheSameTextAsStdout) {
         ("marvek graph cli out " + std::to_string(::getpid()) + ".csv");
     std::filesystem::remove(file);
     const Output toStdout = RunCli("graph section-r --curve 1 " + Examples());
-    const Output toFile = RunCli("graph section-r --curve 1 -o '" + file.string() + "' " + Examples());
+    const Output toFile =
+        RunCli("graph section-r --curve 1 -o '" + file.string() + "' " + Examples());
     EXPECT_EQ(toFile.status, 0);
     EXPECT_TRUE(toFile.out.empty());
     std::ifstream in(file, std::ios::binary);

@@ -1,8 +1,8 @@
 // The split and export sub-commands, run as the built binary.
 
-#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -48,7 +48,7 @@ std::string ReadWhole(const fs::path& file) {
 }
 
 class ToolsCommands : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("marvek_cli_" +

@@ -53,9 +53,8 @@ TEST_P(ExactAreaData, FixedLeadFitRecoversTheOtherCoefficients) {
     std::vector<double> ap;
     for (double d : h) ap.push_back(EvaluateAreaFunction(c.truth, d));
     AreaCoefficients fitted{};
-    const double quality = FitAreaFunctionFixedLead(fitted, h.data(), ap.data(),
-                                                    static_cast<int>(h.size()), c.terms - 1,
-                                                    c.truth[0]);
+    const double quality = FitAreaFunctionFixedLead(
+        fitted, h.data(), ap.data(), static_cast<int>(h.size()), c.terms - 1, c.truth[0]);
     EXPECT_EQ(fitted[0], c.truth[0]);
     for (int k = 1; k < c.terms; ++k) {
         const double scale = std::max(std::fabs(c.truth[static_cast<std::size_t>(k)]), 1.0);
@@ -93,7 +92,7 @@ TEST(FitAreaFunction, OneTermUsesItsOwnWeighting) {
 
 TEST(FitAreaFunction, QualityIsTheRootOfTheCoefficientOfDetermination) {
     const std::vector<double> x = {1, 2, 3, 4};
-    const std::vector<double> y = {1.5, 3.5, 9.5, 15.5};  // mean 7.5, SStot 120
+    const std::vector<double> y = {1.5, 3.5, 9.5, 15.5};     // mean 7.5, SStot 120
     const AreaCoefficients c = {1, 0, 0, 0, 0, 0, 0, 0, 0};  // model x^2: residuals .5 -.5 .5 -.5
     EXPECT_NEAR(AreaFitQuality(c, x.data(), y.data(), 4, 0), std::sqrt((120.0 - 1.0) / 120.0),
                 1e-12);
@@ -105,8 +104,8 @@ TEST(FitAreaFunctionFixedLead, OneTermKeepsTheLeadAndOnlyRatesIt) {
     for (double d : h) ap.push_back(24.5 * d * d + 900 * d);
     AreaCoefficients c{};
     c.fill(7);
-    const double quality = FitAreaFunctionFixedLead(c, h.data(), ap.data(),
-                                                    static_cast<int>(h.size()), 0, 24.5);
+    const double quality =
+        FitAreaFunctionFixedLead(c, h.data(), ap.data(), static_cast<int>(h.size()), 0, 24.5);
     EXPECT_EQ(c[0], 24.5);
     EXPECT_GT(quality, 0.9);
     EXPECT_LT(quality, 1.0);

@@ -117,7 +117,8 @@ TEST(BadInput, FoldersUnreadableAndVanishedFilesAreNamedFailures) {
 
 TEST(Limits, FileListKeepsTheFirst2000) {
     std::vector<std::filesystem::path> files;
-    for (int i = 0; i < 2001; ++i) files.emplace_back(std::string("f").append(std::to_string(i)) + ".csv");
+    for (int i = 0; i < 2001; ++i)
+        files.emplace_back(std::string("f").append(std::to_string(i)) + ".csv");
     CCurveAnalyzer a;
     a.SetFiles(files);
     EXPECT_EQ(a.m_nFileCount, 2000);

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Compliances, GeneratedSeries,
                                            SeriesCase{0.4, 1}),
                          [](const auto& param_info) {
                              return std::string(param_info.param.method == 0 ? "OliverPharr"
-                                                                        : "DoernerNix") +
+                                                                             : "DoernerNix") +
                                     "_" + FormatInt(std::lround(param_info.param.compliance * 10));
                          });
 
@@ -140,8 +140,7 @@ TEST(ComplianceIteration, FirstInterceptNearZeroEndsAfterOneFit) {
 TEST(ComplianceIteration, FitTextHasTheFixedLayout) {
     EXPECT_EQ(FormatComplianceFit({0.25, 1234.5, 0.999}),
               "y = 1234.500000 x + 0.250000  R^2 = 0.999000");
-    EXPECT_EQ(FormatComplianceFit({-0.0625, -3, 1}),
-              "y = -3.000000 x + -0.062500  R^2 = 1.000000");
+    EXPECT_EQ(FormatComplianceFit({-0.0625, -3, 1}), "y = -3.000000 x + -0.062500  R^2 = 1.000000");
 }
 
 TEST(ComplianceIteration, GraphPointsAreTheLastCorrectedDepthsAndUnchangedCompliances) {
@@ -201,8 +200,8 @@ TEST(ComplianceCalibrationFailures, TooFewOrTooManyFilesChangeNothing) {
         EXPECT_NE(r.error.find("at least two"), std::string::npos) << r.error;
     }
     {
-        CCurveAnalyzer analyzer = AnalyzerFor(std::vector<std::filesystem::path>(
-            kMaxCalibrationCurves + 1, files.front()));
+        CCurveAnalyzer analyzer = AnalyzerFor(
+            std::vector<std::filesystem::path>(kMaxCalibrationCurves + 1, files.front()));
         const ComplianceCalibrationResult r = CalibrateCompliance(analyzer, settings);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.error.find("at most 500"), std::string::npos) << r.error;

@@ -48,8 +48,8 @@ TEST(DetectSegments, ElevenPointsOrFewerStayUnlabelled) {
     std::string text = "Depth (nm),F,T\n";
     const double loads[] = {1, 2, 3, 4, 5, 6, 5, 4, 1, 0.5, 0.5};
     for (int i = 0; i < 11; ++i)
-        text += std::to_string(i + 1) + "," + std::to_string(loads[i]) + "," + std::to_string(i) +
-                "\n";
+        text +=
+            std::to_string(i + 1) + "," + std::to_string(loads[i]) + "," + std::to_string(i) + "\n";
     CCurveAnalyzer a;
     Load(a, text);
     EXPECT_EQ(Codes(a), std::string(11, 'X'));

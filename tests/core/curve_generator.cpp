@@ -1,10 +1,10 @@
 #include "curve_generator.h"
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <unistd.h>
 
 namespace marvek::testing {
 

@@ -15,20 +15,20 @@ struct GeneratedPoint {
 };
 
 struct CurveShape {
-    double fMax = 10;            // mN
-    double hMax = 100;           // nm, of the specimen (before compliance and drift)
-    double hf = 40;              // nm, unloading power-law offset
-    double m = 1.5;              // unloading exponent
+    double fMax = 10;   // mN
+    double hMax = 100;  // nm, of the specimen (before compliance and drift)
+    double hf = 40;     // nm, unloading power-law offset
+    double m = 1.5;     // unloading exponent
     int loadPoints = 200;
     int topHoldPoints = 0;
     int unloadPoints = 200;
     double unloadToFraction = 0;  // unloading ends at this fraction of fMax
     int bottomHoldPoints = 0;
-    double compliance = 0;        // nm/mN added to every depth
-    double driftRate = 0;         // nm/s added to every depth
-    double dt = 0.1;              // s between points
-    double noiseDepth = 0;        // nm, standard deviation
-    double noiseLoad = 0;         // mN
+    double compliance = 0;  // nm/mN added to every depth
+    double driftRate = 0;   // nm/s added to every depth
+    double dt = 0.1;        // s between points
+    double noiseDepth = 0;  // nm, standard deviation
+    double noiseLoad = 0;   // mN
     unsigned seed = 1;
 };
 
@@ -39,7 +39,7 @@ std::vector<GeneratedPoint> GenerateCurve(const CurveShape& shape);
 struct WriteOptions {
     bool time = true;
     bool keywords = false;
-    bool micrometres = false;  // header says um, depths written in um
+    bool micrometres = false;   // header says um, depths written in um
     bool markerLayout = false;  // the ",1, " layout (depth in um, time in the sixth field)
 };
 

@@ -90,8 +90,7 @@ TEST_F(PowerLawFit, NonPositiveLoadsOnlyWeighInTheError) {
     SetMaxDepth(100);
     double alpha = 0, m = 0, hf = 0, a2 = 0, m2 = 0, hf2 = 0;
     const double r2 = analyzer.FitPowerLaw(alpha, m, hf, x.data(), y.data(), 91);
-    const double r2Literal =
-        testing::LiteralFitPowerLaw(a2, m2, hf2, x.data(), y.data(), 91, 100);
+    const double r2Literal = testing::LiteralFitPowerLaw(a2, m2, hf2, x.data(), y.data(), 91, 100);
     EXPECT_EQ(hf, hf2);
     EXPECT_EQ(r2, r2Literal);
     EXPECT_LT(hf, 10.5);

@@ -70,9 +70,9 @@ struct Branch {
 
 std::vector<Branch> RealBranches() {
     std::vector<Branch> branches;
-    for (const char* name : {"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                             "hysitron_steel_0000.csv", "micromaterials_2000nm_1.csv",
-                             "fischerscope_15mN_n1_t01.csv"}) {
+    for (const char* name :
+         {"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv",
+          "micromaterials_2000nm_1.csv", "fischerscope_15mN_n1_t01.csv"}) {
         CCurveAnalyzer a;
         a.SetFiles({std::filesystem::path(MARVEK_TEST_DATA) / "real" / name});
         Settings s;
@@ -149,8 +149,8 @@ TEST(SlidingWindows, CountsAndLengthsFollowTheWindowRule) {
         // Depth = index, load = 3 * index: every window's mean is its middle index, slope 3.
         std::vector<double> d(static_cast<std::size_t>(tc.n)), f(d.size());
         for (int i = 0; i < tc.n; ++i) d[i] = i, f[i] = 3.0 * i;
-        const auto w = FitSlidingWindows(d.data(), f.data(), tc.n, {tc.start, tc.trim, tc.size},
-                                         100000);
+        const auto w =
+            FitSlidingWindows(d.data(), f.data(), tc.n, {tc.start, tc.trim, tc.size}, 100000);
         ASSERT_EQ(w.size(), tc.windows);
         if (w.empty()) continue;
         if (tc.firstLength == 0) {
@@ -165,8 +165,8 @@ TEST(SlidingWindows, CountsAndLengthsFollowTheWindowRule) {
         } else {
             EXPECT_TRUE(std::isnan(w[0].slope));
         }
-        EXPECT_DOUBLE_EQ(w.back().meanDepth,
-                         static_cast<double>(tc.start + tc.windows - 1) + (tc.firstLength - 1) / 2.0);
+        EXPECT_DOUBLE_EQ(w.back().meanDepth, static_cast<double>(tc.start + tc.windows - 1) +
+                                                 (tc.firstLength - 1) / 2.0);
     }
 }
 

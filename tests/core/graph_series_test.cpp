@@ -121,14 +121,15 @@ TEST_F(GraphSeriesTest, CurveListGraphsGiveOnePointPerCurveFromItsOwnAnalysis) {
             CCurveAnalyzer single = analyzer_;
             CurveDisplay singleDisplay;
             ASSERT_TRUE(AnalyzeCurve(single, i, settings_, singleDisplay).ok());
-            const ExpectedResults got = {single.m_dStiffness, single.m_dHc, singleDisplay.m_dEIT,
-                                         singleDisplay.m_dHIT, singleDisplay.m_dHOP,
-                                         singleDisplay.m_dHV, singleDisplay.m_dHM, single.m_dAlpha};
+            const ExpectedResults got = {single.m_dStiffness,  single.m_dHc,
+                                         singleDisplay.m_dEIT, singleDisplay.m_dHIT,
+                                         singleDisplay.m_dHOP, singleDisplay.m_dHV,
+                                         singleDisplay.m_dHM,  single.m_dAlpha};
             PowerLawCurve fitted = c;
             fitted.m = single.m_dM;
-            EXPECT_EQ(r.series.y[static_cast<std::size_t>(i)],
-                      tc.command == GraphCommand::LoadR ? single.m_dRSquared
-                                                        : tc.y(fitted, got, i));
+            EXPECT_EQ(r.series.y[static_cast<std::size_t>(i)], tc.command == GraphCommand::LoadR
+                                                                   ? single.m_dRSquared
+                                                                   : tc.y(fitted, got, i));
             EXPECT_PRED3(Near, r.series.x[static_cast<std::size_t>(i)], tc.x(c, e, i), 1e-12)
                 << "curve " << i;
             EXPECT_PRED3(Near, r.series.y[static_cast<std::size_t>(i)], tc.y(c, e, i),
@@ -175,8 +176,7 @@ TEST_F(GraphSeriesTest, CurveListLeavesTheLastCurveAnalysed) {
     EXPECT_DOUBLE_EQ(analyzer_.m_dHmax, curves_[2].hMax);
     EXPECT_DOUBLE_EQ(analyzer_.m_dFmax, curves_[2].fMax);
     EXPECT_EQ(display_.m_pCurveDepth.size(), 400u);  // the point at depth 0 is not read
-    EXPECT_PRED3(Near, display_.m_dEIT, testing::ExpectOliverPharr(curves_[2]).eit,
-                 kFitTolerance);
+    EXPECT_PRED3(Near, display_.m_dEIT, testing::ExpectOliverPharr(curves_[2]).eit, kFitTolerance);
 }
 
 // ---- Sweeps of the current curve ----------------------------------------------------------
@@ -448,12 +448,31 @@ TEST_F(GraphSeriesTest, ProgressCountsEveryAnalysisOnce) {
 // ---- Command table and CSV ----------------------------------------------------------------
 
 TEST(GraphCommandTable, EveryCliNameFindsItsCommand) {
-    const char* names[] = {"modulus-depth", "modulus-load", "modulus-curve", "hm-depth",
-                           "hm-load", "hm-curve", "hit-depth", "hit-load", "hop-depth",
-                           "hop-load", "hv-depth", "hv-load", "percent-series",
-                           "unload-sections", "percent-m", "section-m", "percent-r",
-                           "section-r", "load-r", "load-alpha", "load-m", "graininess-load",
-                           "graininess-unload", "graininess2-load", "graininess2-unload"};
+    const char* names[] = {"modulus-depth",
+                           "modulus-load",
+                           "modulus-curve",
+                           "hm-depth",
+                           "hm-load",
+                           "hm-curve",
+                           "hit-depth",
+                           "hit-load",
+                           "hop-depth",
+                           "hop-load",
+                           "hv-depth",
+                           "hv-load",
+                           "percent-series",
+                           "unload-sections",
+                           "percent-m",
+                           "section-m",
+                           "percent-r",
+                           "section-r",
+                           "load-r",
+                           "load-alpha",
+                           "load-m",
+                           "graininess-load",
+                           "graininess-unload",
+                           "graininess2-load",
+                           "graininess2-unload"};
     EXPECT_EQ(GraphCommands().size(), std::size(names));
     for (const char* name : names) {
         const GraphCommandInfo* info = FindGraphCommand(name);
@@ -464,7 +483,8 @@ TEST(GraphCommandTable, EveryCliNameFindsItsCommand) {
 }
 
 TEST(GraphCsv, HeaderHasCommaSpaceAndRowsBareCommaWithSevenDigits) {
-    GraphSeries s{"Maximum Depth (nm)", " [GPa]", {1234.56789, 1e-10, -2.5, 0}, {0.1, 100, 123456789, -0.0}};
+    GraphSeries s{
+        "Maximum Depth (nm)", " [GPa]", {1234.56789, 1e-10, -2.5, 0}, {0.1, 100, 123456789, -0.0}};
     EXPECT_EQ(FormatGraphCsv(s),
               "Maximum Depth (nm),  [GPa]\n"
               "1234.568,0.1\n"

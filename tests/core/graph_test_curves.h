@@ -10,10 +10,10 @@
 namespace marvek::testing {
 
 struct PowerLawCurve {
-    double fMax = 10;      // mN
-    double hMax = 500;     // nm
-    double hf = 200;       // nm, where the unloading branch meets zero load
-    double m = 1.5;        // unloading exponent
+    double fMax = 10;           // mN
+    double hMax = 500;          // nm
+    double hf = 200;            // nm, where the unloading branch meets zero load
+    double m = 1.5;             // unloading exponent
     double loadExponent = 1.5;  // loading branch F = fMax*(h/hMax)^loadExponent
     int loadPoints = 200;
     int unloadPoints = 200;

@@ -10,14 +10,14 @@
 namespace marvek::test {
 
 struct IndentModel {
-    double fmax = 10;                // mN
-    double reducedModulus = 69.6;    // Er, GPa
-    double hardness = 9;             // Fmax/Ap(hc), GPa
+    double fmax = 10;              // mN
+    double reducedModulus = 69.6;  // Er, GPa
+    double hardness = 9;           // Fmax/Ap(hc), GPa
     AreaCoefficients apCoef = {24.5, 0, 0, 0, 0, 0, 0, 0, 0};
     double epsilon = 0.75;
-    double unloadExponent = 1.5;     // m of F = alpha*(h - hf)^m
-    double frameCompliance = 0;      // nm/mN, added to every depth as Cf*F
-    double depthNoise = 0;           // standard deviation of added depth noise, nm
+    double unloadExponent = 1.5;  // m of F = alpha*(h - hf)^m
+    double frameCompliance = 0;   // nm/mN, added to every depth as Cf*F
+    double depthNoise = 0;        // standard deviation of added depth noise, nm
     unsigned seed = 1;
     int loadPoints = 120;
     int unloadPoints = 120;

@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(BothSplits, ThreeCycleSplit,
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 class SplitFolder : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("marvek_split_" +

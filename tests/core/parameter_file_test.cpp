@@ -73,8 +73,7 @@ TEST(ParameterFile, DamagedFilesNeverGiveUnusableSettings) {
     const Case cases[] = {
         {"seven lines", "0.5\n0.7\n80\n100\n10\n80\n1\n", 0.5f, 0.7f, 1, 24.5},
         {"garbage token stops reading", "0.5\nabc\n80\n", 0.5f, 0.75f, 0, 24.5},
-        {"non-finite values keep defaults", "nan\ninf\n80 100 10 80 1 0 -inf\n", 0, 0.75f, 1,
-         24.5},
+        {"non-finite values keep defaults", "nan\ninf\n80 100 10 80 1 0 -inf\n", 0, 0.75f, 1, 24.5},
         {"blank-separated values", "0.5 0.7\n\n80 100 10 80 0 0 30.5", 0.5f, 0.7f, 0, 30.5},
         {"long token read whole", "0.5\n0.7\n80\n100\n10\n80\n0\n0\n" + std::string(1000000, '1'),
          0.5f, 0.7f, 0, 1.0 / 0.0},
@@ -154,7 +153,8 @@ TEST(ParameterFile, DefaultPathFollowsXdgConfigHome) {
     EXPECT_EQ(DefaultParameterFilePath(), std::filesystem::path("/tmp/cfg/marvek/marvek.par"));
     ::unsetenv("XDG_CONFIG_HOME");
     ::setenv("HOME", "/home/u", 1);
-    EXPECT_EQ(DefaultParameterFilePath(), std::filesystem::path("/home/u/.config/marvek/marvek.par"));
+    EXPECT_EQ(DefaultParameterFilePath(),
+              std::filesystem::path("/home/u/.config/marvek/marvek.par"));
 }
 
 }  // namespace

@@ -57,8 +57,7 @@ void ExpectSame(const Fit& fast, const Fit& plain, const std::string& what) {
 void ExpectSameOn(const std::vector<double>& x, const std::vector<double>& y, double maxDepth,
                   const std::string& what) {
     const int n = static_cast<int>(x.size());
-    ExpectSame(Fast(x.data(), y.data(), n, maxDepth), Plain(x.data(), y.data(), n, maxDepth),
-               what);
+    ExpectSame(Fast(x.data(), y.data(), n, maxDepth), Plain(x.data(), y.data(), n, maxDepth), what);
 }
 
 std::vector<std::filesystem::path> MeasuredCurves() {
@@ -245,7 +244,8 @@ TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
     std::vector<std::vector<double>> xs, ys;
     std::vector<double> depths;
     for (std::uint64_t seed = 1; seed <= 3; ++seed) {
-        const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(2000 + 3000 * static_cast<int>(seed), seed);
+        const bench::SyntheticCurve curve =
+            bench::MakeSyntheticCurve(2000 + 3000 * static_cast<int>(seed), seed);
         xs.emplace_back();
         ys.emplace_back();
         for (std::size_t i = 0; i < curve.depth.size(); ++i) {

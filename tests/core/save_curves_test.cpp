@@ -1,7 +1,7 @@
 #include "core/save_curves.h"
 
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -48,10 +48,10 @@ TEST(SaveCurvesText, NoFitLeavesResultsHeaderAndMeasuredCurve) {
 }
 
 class SaveCurvesFile : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("marvek_save_curves_test_" + std::to_string(::getpid()));
+        dir_ =
+            fs::temp_directory_path() / ("marvek_save_curves_test_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -15,8 +15,7 @@ using testing::CurveShape;
 // Loads linearly to 10 mN at 100 nm and unloads along F = 10*((h - 40)/60)^1.5.
 std::string TextbookCurve() {
     std::string text = "Depth (nm),Force (mN)\n";
-    for (int i = 1; i <= 100; ++i)
-        text += std::to_string(i) + "," + std::to_string(0.1 * i) + "\n";
+    for (int i = 1; i <= 100; ++i) text += std::to_string(i) + "," + std::to_string(0.1 * i) + "\n";
     for (int i = 1; i <= 100; ++i) {
         const double f = 10 - 0.1 * i;
         const double h = 40 + 60 * std::pow(f / 10, 1 / 1.5);
@@ -134,9 +133,9 @@ TEST(PowerLawReference, AnalyzerMatchesLiteralSearch) {
         a.SetFiles({file});
         ASSERT_EQ(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82), ReadStatus::Ok);
         double alpha = 0, m = 0, hf = 0;
-        const double r2 = testing::LiteralFitPowerLaw(alpha, m, hf, a.m_pFitDepth.data(),
-                                                      a.m_pFitLoad.data(), a.m_nFitPoints,
-                                                      a.GetMaxDepth());
+        const double r2 =
+            testing::LiteralFitPowerLaw(alpha, m, hf, a.m_pFitDepth.data(), a.m_pFitLoad.data(),
+                                        a.m_nFitPoints, a.GetMaxDepth());
         // Both NaN (no accepted candidate, as for a load-only curve) counts as equal.
         const auto same = [](double x, double y) {
             constexpr double kRelative = 1e-9;

@@ -1,7 +1,7 @@
 #include "graphs/graph_window.h"
 
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QMenu>
@@ -59,7 +59,7 @@ TEST(GraphDrawing, FramePointsAndLabelsSitWhereTheLayoutPutsThem) {
                             {422, 280, "3.00000"},             // xMax
                             {103, 280, "Maximum Depth (nm)"},  // centred on half the width
                             {1, 135, " [GPa]"},
-                            {44, 136, "5.00000"},              // mean, 9 above its height
+                            {44, 136, "5.00000"},  // mean, 9 above its height
                         }));
     ASSERT_FALSE(s.Calls(DrawCall::SetTransparentBackground).empty());
 }
@@ -77,7 +77,10 @@ TEST(GraphDrawing, PointsWithoutNumbersOrSpreadNeverBreakTheDrawing) {
     const std::vector<DegenerateCase> cases = {
         {"single point: middle of the frame", {5}, {5}, {{275, 145}}, true},
         {"one x for all", {2, 2}, {0, 1}, {{275, 280}, {275, 10}}, true},
-        {"a point without numbers is left out", {1, nan, 3}, {0, 4, 1}, {{100, 280}, {450, 10}},
+        {"a point without numbers is left out",
+         {1, nan, 3},
+         {0, 4, 1},
+         {{100, 280}, {450, 10}},
          true},
         {"an infinite value is left out", {1, 2, inf}, {0, 1, 1}, {{100, 280}, {450, 10}}, true},
         {"no points", {}, {}, {}, false},
@@ -106,8 +109,8 @@ protected:
     std::filesystem::path Folder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         const auto folder =
-            std::filesystem::path(::testing::TempDir()) / ("marvek_graph_window_" + std::string(info->name()) + "_" +
-                                                      std::to_string(::getpid()));
+            std::filesystem::path(::testing::TempDir()) /
+            ("marvek_graph_window_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         return folder;

@@ -125,9 +125,9 @@ TEST_F(SettingsDialogTest, StrategyRefusesOutOfRangeValuesAndStaysOpen) {
 // Fields read before the refused one used to stay changed when the user then cancelled.
 TEST_F(SettingsDialogTest, StrategyCancelAfterARefusedOkChangesNothing) {
     services.modalScripts.push_back([](Dialog& d) {
-        d.SetDlgItemText(1002, "0.5");   // epsilon, read first
-        d.SetDlgItemText(1014, "95");    // OP max, passes
-        d.SetDlgItemText(1015, "150");   // zero-point max, refused
+        d.SetDlgItemText(1002, "0.5");  // epsilon, read first
+        d.SetDlgItemText(1014, "95");   // OP max, passes
+        d.SetDlgItemText(1015, "150");  // zero-point max, refused
         d.SendCommand(IDOK);
         d.SendCommand(IDCANCEL);
     });
@@ -261,7 +261,10 @@ TEST_F(SettingsDialogTest, ComplianceCancelOrCloseBoxUndoesCalculateAndTypedValu
         services.modalScripts.push_back([&](Dialog& d) {
             d.SendCommand(kCalculateCompliance);
             EXPECT_NE(d.GetDlgItemText(1001), "0.125");
-            if (closeBox) d.close(); else d.SendCommand(IDCANCEL);
+            if (closeBox)
+                d.close();
+            else
+                d.SendCommand(IDCANCEL);
         });
         w.OnCompliance();
         EXPECT_EQ(g_dlgCompliance.m_fCompliance, 0.125f);

@@ -28,8 +28,9 @@ TEST(Soak, TwentyThousandFilesInOneProcessWithFlatMemory) {
     std::ofstream list(dir.path() / "files.txt");
     for (int k = 0; k < kFiles; ++k) {
         shape.seed = static_cast<unsigned>(k + 1);
-        const auto file = dir.Write("c" + std::to_string(k) + ".csv",
-                                    marvek::testing::CurveText(marvek::testing::GenerateCurve(shape), {}));
+        const auto file =
+            dir.Write("c" + std::to_string(k) + ".csv",
+                      marvek::testing::CurveText(marvek::testing::GenerateCurve(shape), {}));
         list << file.string() << '\n';
     }
     list.close();

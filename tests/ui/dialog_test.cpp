@@ -1,10 +1,10 @@
 // The windowing layer: layout in dialog units, data exchange with its refusals, command
 // routing, scroll codes and the recording surface.
+#include <gtest/gtest.h>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
@@ -194,9 +194,9 @@ TEST_F(DialogTest, ScrollBarActionsArriveAsScrollCodesAndOnlyTheWindowMovesTheTh
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
-    const std::vector<std::pair<int, int>> expected = {
-        {SB_LINELEFT, 1}, {SB_LINERIGHT, 3}, {SB_PAGELEFT, 2}, {SB_PAGERIGHT, 4},
-        {SB_LEFT, 0},     {SB_RIGHT, 4}};
+    const std::vector<std::pair<int, int>> expected = {{SB_LINELEFT, 1}, {SB_LINERIGHT, 3},
+                                                       {SB_PAGELEFT, 2}, {SB_PAGERIGHT, 4},
+                                                       {SB_LEFT, 0},     {SB_RIGHT, 4}};
     EXPECT_EQ(dlg.scrolls, expected);
     EXPECT_EQ(bar->value(), 3);
 }
