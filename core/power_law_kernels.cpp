@@ -18,14 +18,18 @@ namespace hn = hwy::HWY_NAMESPACE;
 constexpr double kSkipErrorBelowSlope = 0.999;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The error pass checks its cutoff every this many points.
+constexpr std::size_t kCutoffStride = 64;
+
 void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::size_t count,
-                            CandidateSums* out, double* logs) {
+                            CandidateSums* out, double* logs, const ErrorPassCutoff* cutoff) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
     const std::size_t full = data.n - data.n % lanes;
     const auto ln10 = hn::Set(d, 2.302585092994045684);
     for (std::size_t j = 0; j < count; ++j) {
         CandidateSums& r = out[j];
+        r.abandoned = false;
         const auto h = hn::Set(d, hs[j]);
         auto sx = hn::Zero(d), sxx = hn::Zero(d), sxy = hn::Zero(d);
         for (std::size_t i = 0; i < data.padded; i += lanes) {
@@ -62,6 +66,32 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
             rpl = hn::MulAdd(resPred, l, rpl);
         };
         std::size_t i = 0;
+        const double kappa = cutoff ? cutoff->margin(cutoff->context, hs[j], r) : kNaN;
+        if (kappa >= 0) {
+            // The same pass, with a lower bound of the plain search's squares alongside.
+            const auto margin = hn::Set(d, kappa);
+            auto least = hn::Zero(d);
+            std::size_t check = kCutoffStride;
+            for (; i < full; i += lanes) {
+                const auto l = hn::LoadU(d, logs + i);
+                const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+                const auto res = hn::Sub(pred, hn::LoadU(d, data.y + i));
+                accumulate(l, res, pred);
+                const auto t = hn::Max(hn::Zero(d), hn::NegMulAdd(margin, pred, hn::Abs(res)));
+                least = hn::MulAdd(t, t, least);
+                if (i + lanes >= check) {
+                    check += kCutoffStride;
+                    if (hn::GetLane(hn::SumOfLanes(d, least)) > cutoff->squaresAbove) {
+                        r.abandoned = true;
+                        break;
+                    }
+                }
+            }
+            if (r.abandoned) {
+                r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
+                continue;
+            }
+        }
         for (; i < full; i += lanes) {
             const auto l = hn::LoadU(d, logs + i);
             const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
@@ -96,7 +126,8 @@ namespace {
 // every process about 5 ms, more than a whole analysis of a 10000-point curve. The kernels are
 // header-only code, so the choice is made here from the processor's feature flags, each target
 // asking for what the library compiles it with.
-using Kernel = void (*)(const PowerLawData&, const double*, std::size_t, CandidateSums*, double*);
+using Kernel = void (*)(const PowerLawData&, const double*, std::size_t, CandidateSums*, double*,
+                        const ErrorPassCutoff*);
 
 struct Target {
     const char* name;
@@ -159,8 +190,9 @@ std::atomic<const Target*>& Chosen() {
 }  // namespace
 
 void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
-                                CandidateSums* out, double* scratch) {
-    Chosen().load(std::memory_order_relaxed)->kernel(data, h, count, out, scratch);
+                                CandidateSums* out, double* scratch,
+                                const ErrorPassCutoff* cutoff) {
+    Chosen().load(std::memory_order_relaxed)->kernel(data, h, count, out, scratch, cutoff);
 }
 
 const char* PowerLawVectorTarget() { return Chosen().load()->name; }

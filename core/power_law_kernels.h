@@ -27,6 +27,7 @@ struct PowerLawData {
 
 // One candidate. Sums over the regression points unless said otherwise.
 struct CandidateSums {
+    bool abandoned = false;  // the error pass stopped early: the candidate cannot win
     double sumL = 0, sumLL = 0, sumLLogY = 0;  // L = log10(x - h)
     double m = 0, c = 0;                       // slope and intercept of the log-log line
     double squares = 0;                        // sum over all points of (10^(c + m L) - y)^2
@@ -35,11 +36,24 @@ struct CandidateSums {
     double residualPredL = 0;                  // sum over all points of r * pred * L
 };
 
+// Lets the error pass stop once a candidate is certain to lose. After the line of candidate h
+// is known, `margin` gives kappa >= 0 such that each residual the plain search computes is at
+// least |vector residual| - kappa * vector prediction (or NaN: no early stop for it); the pass
+// stops, and marks the candidate abandoned, once the sum over the points so far of
+// max(0, that difference)^2 exceeds `squaresAbove`.
+struct ErrorPassCutoff {
+    double squaresAbove = 0;
+    double (*margin)(const void* context, double h, const CandidateSums& sums) = nullptr;
+    const void* context = nullptr;
+};
+
 // Evaluates the candidates h[0..count-1], all left of the smallest x. `scratch` holds
 // data.padded doubles. The error sums of a candidate whose slope is below 0.999 are not computed
-// (NaN): such a slope rejects it anyway.
+// (NaN): such a slope rejects it anyway; nor are those of a candidate abandoned by `cutoff`
+// (which may be null).
 void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
-                                CandidateSums* out, double* scratch);
+                                CandidateSums* out, double* scratch,
+                                const ErrorPassCutoff* cutoff = nullptr);
 
 // The instruction set the kernels run on ("AVX3", "AVX2", ...): the widest this processor has,
 // unless UsePowerLawVectorTarget chose another.

@@ -37,6 +37,17 @@ struct Candidate {
     double m = 0, mBound = kInf;      // slope of the log-log line and |m - exact m| bound
     double err = 0, errBound = kInf;  // RMS error and |err - exact err| bound
     bool exact = false;
+    bool abandoned = false;  // its error pass stopped once it was sure to lose
+};
+
+// What a candidate's log-log line alone says: the bound of its slope and, where the error bound
+// applies, the ingredients of that bound (see SetBounds).
+struct LineBounds {
+    double mBound = kInf;
+    bool predictions = false;  // the fields below hold
+    double eps = 0;            // relative difference of a predicted load from the plain search's
+    double z = 0, shift = 0, tilt = 0, wobble = 0;
+    double xMean = 0, lAbs = 0, eta = 0, dMean = 0, gn = 0;
 };
 
 struct ExactFit {
@@ -49,7 +60,11 @@ public:
     double Run(double& alpha, double& m, double& hf);
 
 private:
-    void Evaluate(std::vector<Candidate>& candidates);
+    void EvaluateSweep(std::vector<Candidate>& candidates, double previousBest);
+    void Evaluate(std::vector<Candidate>& candidates, const std::vector<std::size_t>& which,
+                  const detail::ErrorPassCutoff* cutoff);
+    LineBounds BoundLine(const detail::CandidateSums& s, double h) const;
+    static double CutoffMargin(const void* search, double h, const detail::CandidateSums& s);
     void SetBounds(const detail::CandidateSums& sums, Candidate& c) const;
     ExactFit EvaluateExactly(double h);
     void Refine(Candidate& c);
@@ -154,16 +169,14 @@ void Search::Refine(Score& s) {
 // most `tilt` per unit of (L - mean L) and wobbles by at most `wobble` per point; the first-order
 // change of the squared-residual sum is then bounded with the signed sums of r*pred, which noise
 // keeps far below their absolute value. Everything is doubled for safety.
-void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
+LineBounds Search::BoundLine(const detail::CandidateSums& s, double h) const {
+    LineBounds b;
     const double n = m_n;
     const double k = m_data.regressionCount;
-    c.m = s.m;
-    c.err = std::pow(s.squares / n, 0.5);
-    c.mBound = c.errBound = kInf;
-    if (!(k >= 2) || !std::isfinite(c.m) || !std::isfinite(s.c)) return;
+    if (!(k >= 2) || !std::isfinite(s.m) || !std::isfinite(s.c)) return b;
 
-    const double lLo = std::log10(m_xMin - c.h);
-    const double lHi = std::log10(m_xMax - c.h);
+    const double lLo = std::log10(m_xMin - h);
+    const double lHi = std::log10(m_xMax - h);
     const double lAbs = std::max(std::fabs(lLo), std::fabs(lHi));
     const double eta = 8 * kUnit * (lAbs + 1);  // |vector log10 - scalar log10|
     const double gk = 1.01 * (k + 2) * kUnit;
@@ -180,11 +193,10 @@ void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
                         4 * kUnit * (std::fabs(s.sumLLogY) + std::fabs(s.sumL * yMean));
     const double dDen =
         dSxx + dSx * (2 * std::fabs(xMean) + dSx / k) + 4 * kUnit * (s.sumLL + k * xMean * xMean);
-    if (!(dDen < 0.5 * std::fabs(den))) return;
+    if (!(dDen < 0.5 * std::fabs(den))) return b;
     const double dM = (dNum + absM * dDen) / (std::fabs(den) - dDen) + 4 * kUnit * absM;
-    if (!std::isfinite(dM)) return;
-    c.mBound = 2 * dM;
-    if (!std::isfinite(c.err)) return;
+    if (!std::isfinite(dM)) return b;
+    b.mBound = 2 * dM;
 
     const double dMean = dSx / k;
     const double spread = std::max(std::fabs(lHi - xMean), std::fabs(lLo - xMean)) + eta + dMean;
@@ -198,10 +210,28 @@ void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
     constexpr double kLargestExponent = 300;
     const double tExtreme = std::max({std::fabs(s.c), std::fabs(s.m * lLo), std::fabs(s.m * lHi),
                                       std::fabs(s.c + s.m * lLo), std::fabs(s.c + s.m * lHi)});
-    if (!(tExtreme < kLargestExponent)) return;
+    if (!(tExtreme < kLargestExponent)) return b;
     const double z = kLn10 * tMax;
-    if (!(z < 1e-3)) return;
-    const double eps = std::expm1(z) + 10 * kUnit;  // relative difference of a predicted load
+    if (!(z < 1e-3)) return b;
+    b.predictions = true;
+    b.eps = std::expm1(z) + 10 * kUnit;
+    b.z = z, b.shift = shift, b.tilt = tilt, b.wobble = wobble;
+    b.xMean = xMean, b.lAbs = lAbs, b.eta = eta, b.dMean = dMean, b.gn = gn;
+    return b;
+}
+
+void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
+    const double n = m_n;
+    c.m = s.m;
+    c.err = std::pow(s.squares / n, 0.5);
+    c.mBound = c.errBound = kInf;
+    c.abandoned = s.abandoned;
+    if (c.abandoned) return;
+    const LineBounds b = BoundLine(s, c.h);
+    c.mBound = b.mBound;
+    if (!b.predictions || !std::isfinite(c.err)) return;
+    const double z = b.z, eps = b.eps, shift = b.shift, tilt = b.tilt, wobble = b.wobble;
+    const double xMean = b.xMean, lAbs = b.lAbs, eta = b.eta, dMean = b.dMean, gn = b.gn;
 
     const double p0 = s.absResidualPred;
     const double g1 = std::fabs(s.residualPred) + gn * p0;
@@ -220,8 +250,68 @@ void Search::SetBounds(const detail::CandidateSums& s, Candidate& c) const {
     if (!std::isfinite(c.errBound)) c.errBound = kInf;
 }
 
-void Search::Evaluate(std::vector<Candidate>& candidates) {
+// The residual margin the kernel's early stop uses (see ErrorPassCutoff): a plain residual is
+// at least |vector residual| - eps * vector prediction, less roundings; eps is doubled as the
+// other bounds are.
+double Search::CutoffMargin(const void* search, double h, const detail::CandidateSums& s) {
+    const LineBounds b = static_cast<const Search*>(search)->BoundLine(s, h);
+    return b.predictions ? 2 * b.eps + 4 * kUnit : std::numeric_limits<double>::quiet_NaN();
+}
+
+// Only the sweep's winner matters, and it has the smallest error. So a few candidates are
+// evaluated in full first: the best of them that surely has m >= 1 bounds the winner's error from
+// above, and the error pass of every other candidate stops as soon as the squares it has summed
+// prove that the plain search would give it a larger error. Such a candidate cannot be the
+// winner, whichever comes first; the decisions on the others are unchanged.
+void Search::EvaluateSweep(std::vector<Candidate>& candidates, double previousBest) {
+    constexpr std::size_t kSample = 8;  // every 8th candidate is evaluated in full
     const std::size_t count = candidates.size();
+    std::vector<std::size_t> first, rest;
+    if (count < 4 * kSample) {
+        for (std::size_t j = 0; j < count; ++j) first.push_back(j);
+        Evaluate(candidates, first, nullptr);
+        return;
+    }
+    // The candidate nearest the previous sweep's best is likely this sweep's best too.
+    std::size_t nearest = count;
+    if (std::isfinite(previousBest)) {
+        double distance = kInf;
+        for (std::size_t j = 0; j < count; ++j) {
+            const double d = std::fabs(candidates[j].h - previousBest);
+            if (d < distance) distance = d, nearest = j;
+        }
+    }
+    for (std::size_t j = 0; j < count; ++j)
+        (j % kSample == kSample / 2 || j == nearest ? first : rest).push_back(j);
+    Evaluate(candidates, first, nullptr);
+
+    double bound = kInf;  // >= the plain search's error of some candidate it would accept
+    for (std::size_t j : first) {
+        const Candidate& c = candidates[j];
+        const bool surelyAccepted = c.m - 1.0 > c.mBound;
+        if (surelyAccepted && std::isfinite(c.err + c.errBound))
+            bound = std::min(bound, c.err + c.errBound);
+    }
+    if (!(bound < kInf)) {
+        Evaluate(candidates, rest, nullptr);
+        return;
+    }
+    // err = pow(sum / n, 0.5) of a plain sequential sum of plain squared residuals: its roundings
+    // and those of the kernel's own sum, with a wide margin, separate "certainly larger" from
+    // "about equal".
+    const double n = m_n;
+    const double gn = 1.01 * (n + 2) * kUnit;
+    const double roundings = 1 - 2.2 * gn - 16 * kUnit;
+    detail::ErrorPassCutoff cutoff;
+    cutoff.squaresAbove = n * bound * bound * (1 + 1e-6) / roundings;
+    cutoff.margin = &Search::CutoffMargin;
+    cutoff.context = this;
+    Evaluate(candidates, rest, &cutoff);
+}
+
+void Search::Evaluate(std::vector<Candidate>& candidates, const std::vector<std::size_t>& which,
+                      const detail::ErrorPassCutoff* cutoff) {
+    const std::size_t count = which.size();
     if (count == 0) return;
     if (m_stats) m_stats->candidates += static_cast<int>(count);
     auto block = [&](std::size_t begin, std::size_t end) {
@@ -231,21 +321,23 @@ void Search::Evaluate(std::vector<Candidate>& candidates) {
         if (scratch.size() < m_data.padded) scratch.resize(m_data.padded);
         hs.resize(end - begin);
         sums.resize(end - begin);
-        for (std::size_t j = begin; j < end; ++j) hs[j - begin] = candidates[j].h;
+        for (std::size_t j = begin; j < end; ++j) hs[j - begin] = candidates[which[j]].h;
         detail::EvaluatePowerLawCandidates(m_data, hs.data(), end - begin, sums.data(),
-                                           scratch.data());
-        for (std::size_t j = begin; j < end; ++j) SetBounds(sums[j - begin], candidates[j]);
+                                           scratch.data(), cutoff);
+        for (std::size_t j = begin; j < end; ++j) SetBounds(sums[j - begin], candidates[which[j]]);
     };
     if (static_cast<double>(count) * m_n < kParallelWork) {
         block(0, count);
-        return;
+    } else {
+        const std::size_t grain =
+            std::max<std::size_t>(1, kWorkPerTask / static_cast<std::size_t>(std::max(m_n, 1)));
+        tbb::parallel_for(
+            tbb::blocked_range<std::size_t>(0, count, grain),
+            [&](const tbb::blocked_range<std::size_t>& r) { block(r.begin(), r.end()); },
+            tbb::simple_partitioner());
     }
-    const std::size_t grain =
-        std::max<std::size_t>(1, kWorkPerTask / static_cast<std::size_t>(std::max(m_n, 1)));
-    tbb::parallel_for(
-        tbb::blocked_range<std::size_t>(0, count, grain),
-        [&](const tbb::blocked_range<std::size_t>& r) { block(r.begin(), r.end()); },
-        tbb::simple_partitioner());
+    if (m_stats)
+        for (std::size_t j : which) m_stats->abandoned += candidates[j].abandoned ? 1 : 0;
 }
 
 // a.err < b.err as the scalar functions would decide it.
@@ -296,10 +388,12 @@ double Search::Run(double& alpha, double& m, double& hf) {
             if (h >= m_xMin) break;
             candidates.push_back(Candidate{h});
         }
-        Evaluate(candidates);
+        EvaluateSweep(candidates, sweeps > 0 && accepted ? bestHf
+                                                      : std::numeric_limits<double>::quiet_NaN());
 
         bool found = false;
         for (Candidate& c : candidates) {
+            if (c.abandoned) continue;
             if (!(std::fabs(c.m - 1.0) > c.mBound)) Refine(c);
             if (!(c.m >= 1.0)) continue;
             Score s{c.err, c.exact ? 0 : c.errBound, c.h};
