@@ -292,7 +292,9 @@ void Search::EvaluateSweep(std::vector<Candidate>& candidates, double previousBe
         if (surelyAccepted && std::isfinite(c.err + c.errBound))
             bound = std::min(bound, c.err + c.errBound);
     }
-    if (!(bound < kInf)) {
+    // Far from 1 (zero included) the squares could leave the normal range, where the roundings
+    // below no longer hold.
+    if (!(bound > 1e-150 && bound < 1e150)) {
         Evaluate(candidates, rest, nullptr);
         return;
     }
