@@ -118,6 +118,9 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 #include <atomic>
 #include <cstring>
+#if HWY_ARCH_X86
+#include <cpuid.h>
+#endif
 
 namespace marvek::detail {
 namespace {
@@ -135,6 +138,17 @@ struct Target {
     bool (*runs)();
 };
 
+#if HWY_ARCH_X86
+// Not every compiler's __builtin_cpu_supports knows these two.
+bool HasF16c() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(1, &a, &b, &c, &d) != 0 && ((c >> 29) & 1) != 0;
+}
+bool HasLzcnt() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid(0x80000001u, &a, &b, &c, &d) != 0 && ((c >> 5) & 1) != 0;
+}
+
 bool RunsSsse3() { return __builtin_cpu_supports("sse3") && __builtin_cpu_supports("ssse3"); }
 bool RunsSse4() {
     return RunsSsse3() && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
@@ -143,13 +157,13 @@ bool RunsSse4() {
 bool RunsAvx2() {
     return RunsSse4() && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
            __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-           __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c") &&
-           __builtin_cpu_supports("lzcnt");
+           __builtin_cpu_supports("fma") && HasF16c() && HasLzcnt();
 }
 bool RunsAvx3() {
     return RunsAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
 }
+#endif
 bool RunsAlways() { return true; }
 
 // Widest first; the last is the build's baseline.
