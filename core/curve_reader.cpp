@@ -301,10 +301,12 @@ ReadStatus CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {
         in, {held->depth.data(), held->load.data(), held->time.data(), held->segment.data()}, n);
     if (status != ReadStatus::Ok) return status;
     const auto count = static_cast<std::size_t>(n);
-    held->depth.resize(count);
-    held->load.resize(count);
-    held->time.resize(count);
+    for (auto* v : {&held->depth, &held->load, &held->time}) {
+        v->resize(count);
+        v->shrink_to_fit();
+    }
     held->segment.resize(count);
+    held->segment.shrink_to_fit();
     m_held = std::move(held);
     return status;
 }
