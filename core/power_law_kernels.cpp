@@ -117,7 +117,6 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 #include <atomic>
-#include <cstring>
 #if HWY_ARCH_X86
 #include <cpuid.h>
 #endif

@@ -390,8 +390,8 @@ double Search::Run(double& alpha, double& m, double& hf) {
             if (h >= m_xMin) break;
             candidates.push_back(Candidate{h});
         }
-        EvaluateSweep(candidates, sweeps > 0 && accepted ? bestHf
-                                                      : std::numeric_limits<double>::quiet_NaN());
+        EvaluateSweep(candidates,
+                      sweeps > 0 && accepted ? bestHf : std::numeric_limits<double>::quiet_NaN());
 
         bool found = false;
         for (Candidate& c : candidates) {
