@@ -30,6 +30,8 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.window = args[++i];
+        } else if (!onlyFiles && a == "--version") {
+            options.version = true;
         } else if (!onlyFiles && (a == "--help" || a == "-h")) {
             options.help = true;
         } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {

@@ -11,6 +11,7 @@ struct LaunchOptions {
     std::optional<std::filesystem::path> screenshot;  // write the window as PNG and exit
     std::string window = "main";  // which window the screenshot shows: main, help or about
     bool help = false;
+    bool version = false;
 };
 
 // Reads `marvek [--screenshot OUT.png] [FILE...]`; nullopt and `error` set when malformed.

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/indent_app.h"
+#include "marvek_version.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -16,11 +17,16 @@ int main(int argc, char** argv) {
         std::cerr << "marvek: " << error << "\n";
         return 2;
     }
+    if (options->version) {
+        std::cout << "marvek " << MARVEK_VERSION << "\n";
+        return 0;
+    }
     if (options->help) {
         std::cout << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
                      "Opens the main window with the given curve files selected.\n"
                      "--screenshot  analyse the first file, write the window as PNG and exit\n"
-                     "--window      with --screenshot: main (default), help or about\n";
+                     "--window      with --screenshot: main (default), help or about\n"
+                     "--version     print the version and exit\n";
         return 0;
     }
     // A screenshot needs no display.

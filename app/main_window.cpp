@@ -70,16 +70,14 @@ bool CIndentMainDlg::OnInitDialog() {
     m_nCurrentCurve = -1;
     ClearDisplay();
     Settings settings = CurrentSettings();
-    if (LoadParameters(m_parameterFile, settings).ok) {
+    if (LoadParameters(m_parameterFile, settings).ok()) {
         StoreSettings(settings);
         m_fPoisson = settings.m_fPoisson;
         UpdateData(false);
     }
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
     CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
-    m_analyzer.m_bZeroPointCorrection = g_dlgStrategy.m_bZeroPointCorrection;
-    m_analyzer.m_dZeroFitMinPercent = g_dlgStrategy.m_fZeroFitMinPercent;
-    m_analyzer.m_dZeroFitMaxPercent = g_dlgStrategy.m_fZeroFitMaxPercent;
+    ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
     GotoDlgCtrl(IDC_POISSON);
     return true;
 }
@@ -98,12 +96,12 @@ void CIndentMainDlg::OnOK() {
 void CIndentMainDlg::OnExit() { OnCancel(); }
 
 void CIndentMainDlg::OnDestroy() {
-    const ParameterFileResult saved = SaveParameters(m_parameterFile, CurrentSettings());
-    if (!saved.ok)
-        ShowMessage(
-            this,
-            "The settings could not be saved to " + m_parameterFile.string() + ":\n" + saved.error,
-            kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+    const Status saved = SaveParameters(m_parameterFile, CurrentSettings());
+    if (!saved.ok())
+        ShowMessage(this,
+                    "The settings could not be saved to " + m_parameterFile.string() + ":\n" +
+                        saved.reason(),
+                    kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void CIndentMainDlg::OnPaint(DrawingSurface& dc) {

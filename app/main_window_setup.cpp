@@ -11,9 +11,7 @@ using namespace marvek;
 void CIndentMainDlg::OnStrategy() {
     if (g_dlgStrategy.DoModal() != ui::IDOK) return;
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
-    m_analyzer.m_bZeroPointCorrection = g_dlgStrategy.m_bZeroPointCorrection;
-    m_analyzer.m_dZeroFitMinPercent = g_dlgStrategy.m_fZeroFitMinPercent;
-    m_analyzer.m_dZeroFitMaxPercent = g_dlgStrategy.m_fZeroFitMaxPercent;
+    ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
     if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
 }
 

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "core/curve_analysis.h"
 #include "core/multi_cycle_split.h"
 #include "core/save_curves.h"
 #include "settings/strategy_dialog.h"
@@ -19,9 +20,7 @@ void SeparateSelectedFiles(CIndentMainDlg& window, SplitKind kind) {
     const CCurveAnalyzer& main = window.m_analyzer;
     if (main.m_nFileCount <= 0) return;
     auto reader = std::make_unique<CCurveAnalyzer>();
-    reader->m_bZeroPointCorrection = main.m_bZeroPointCorrection;
-    reader->m_dZeroFitMinPercent = main.m_dZeroFitMinPercent;
-    reader->m_dZeroFitMaxPercent = main.m_dZeroFitMaxPercent;
+    ConfigureAnalyzer(*reader, g_dlgStrategy);
     const double band = HoldBand(g_dlgStrategy.m_fForceAccuracy, main.m_dHoldBandFactor);
     for (int f = 0; f < main.m_nFileCount; ++f) {
         const SplitFileReport report = SplitCurveFile(*reader, main.m_strFiles[f], kind, band);

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 
 #include "core/number_format.h"
 #include "core/parameter_file.h"
+#include "core/settings_validation.h"
 
 namespace marvek::cli {
 
@@ -41,8 +43,7 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& o) {
 
 namespace {
 
-bool ParseCoefficients(const std::string& text, const char* name, AreaCoefficients& coef,
-                       std::string& error) {
+Status ParseCoefficients(const std::string& text, const char* name, AreaCoefficients& coef) {
     AreaCoefficients parsed{};
     std::size_t count = 0, pos = 0;
     for (;;) {
@@ -51,30 +52,30 @@ bool ParseCoefficients(const std::string& text, const char* name, AreaCoefficien
         std::size_t used = 0;
         const double value = ParseDouble(item, &used);
         if (used == 0 || used != item.size() || !std::isfinite(value) || count == parsed.size()) {
-            error = std::string(name) +
-                    ": expected up to nine numbers separated by commas, got \"" + text + "\"";
-            return false;
+            return Status::Error(std::string(name) +
+                                 ": expected up to nine numbers separated by commas, got \"" +
+                                 text + "\"");
         }
         parsed[count++] = value;
         if (comma == std::string::npos) break;
         pos = comma + 1;
     }
     coef = parsed;
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool ResolveSettings(const AnalysisOptions& o, Settings& s, std::string& error) {
+Status ResolveSettings(const AnalysisOptions& o, Settings& s) {
     s = Settings{};
     if (!o.defaults) {
         const std::filesystem::path file =
             o.params.empty() ? DefaultParameterFilePath() : std::filesystem::path(o.params);
         const ParameterFileResult loaded = LoadParameters(file, s);
-        if (!loaded.ok && !o.params.empty()) {
-            error = "--params: " + loaded.error;
-            return false;
-        }
+        if (!loaded.ok() && !o.params.empty())
+            return Status::Error("--params: " + loaded.status.message());
+        for (const std::string& warning : loaded.warnings)
+            std::cerr << "marvek-cli: " << warning << '\n';
     }
     StrategySettings& st = s.strategy;
     if (!o.method.empty()) st.m_nMethod = o.method == "dn" ? 1 : 0;
@@ -99,11 +100,26 @@ bool ResolveSettings(const AnalysisOptions& o, Settings& s, std::string& error) 
     AreaFunctionSettings& af = s.areaFunction;
     if (*o.indenterModulus) af.m_fIndenterModulus = o.indenterModulusValue;
     if (*o.indenterPoisson) af.m_fIndenterPoisson = o.indenterPoissonValue;
-    if (!o.ap.empty() && !ParseCoefficients(o.ap, "--ap", af.m_dApCoef, error)) return false;
-    if (!o.as.empty() && !ParseCoefficients(o.as, "--as", af.m_dAsCoef, error)) return false;
+    if (!o.ap.empty())
+        if (Status parsed = ParseCoefficients(o.ap, "--ap", af.m_dApCoef); !parsed.ok())
+            return parsed;
+    if (!o.as.empty())
+        if (Status parsed = ParseCoefficients(o.as, "--as", af.m_dAsCoef); !parsed.ok())
+            return parsed;
     CopyStrategyToAreaFunction(st, af);
     CopyComplianceToAreaFunction(s.compliance, af);
-    return true;
+    const std::vector<SettingsProblem> problems = Validate(s);
+    if (!problems.empty()) return Status::Error(DescribeProblems(problems));
+    return {};
+}
+
+std::optional<Settings> ResolveSettingsOrReport(const AnalysisOptions& options,
+                                                const std::string& program) {
+    Settings settings;
+    const Status resolved = ResolveSettings(options, settings);
+    if (resolved.ok()) return settings;
+    std::cerr << program << ": " << resolved.message() << '\n';
+    return std::nullopt;
 }
 
 }  // namespace marvek::cli

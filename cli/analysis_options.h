@@ -1,12 +1,14 @@
 #pragma once
 // The analysis options every sub-command shares: where the settings come from and overrides.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "core/settings.h"
+#include "core/status.h"
 
 namespace marvek::cli {
 
@@ -30,7 +32,13 @@ struct AnalysisOptions {
 void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 
 // The settings of the user's parameter file (or --params, or the defaults with --defaults)
-// with the overrides applied. False with a message when a file or a value is unusable.
-bool ResolveSettings(const AnalysisOptions& options, Settings& settings, std::string& error);
+// with the overrides applied. False with a message when a file or a value is unusable (every
+// problem Validate finds, one per line); values the parameter file held that Validate refuses
+// are replaced by their defaults with a warning on stderr.
+Status ResolveSettings(const AnalysisOptions& options, Settings& settings);
+
+// ResolveSettings for a sub-command: the settings, or nothing after "PROGRAM: message" on stderr.
+std::optional<Settings> ResolveSettingsOrReport(const AnalysisOptions& options,
+                                                const std::string& program);
 
 }  // namespace marvek::cli

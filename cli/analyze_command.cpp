@@ -11,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "analysis_options.h"
 #include "core/curve_analysis.h"
@@ -234,12 +235,10 @@ int Run(AnalyzeOptions& o) {
         std::cerr << "marvek-cli analyze: no curve files given\n";
         return 2;
     }
-    Settings settings;
-    std::string error;
-    if (!ResolveSettings(o.analysis, settings, error)) {
-        std::cerr << "marvek-cli analyze: " << error << '\n';
-        return 2;
-    }
+    const std::optional<Settings> resolved =
+        ResolveSettingsOrReport(o.analysis, "marvek-cli analyze");
+    if (!resolved) return 2;
+    Settings settings = *resolved;
     const StrategySettings& st = settings.strategy;
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
     std::unique_ptr<tbb::global_control> limit;
@@ -256,9 +255,7 @@ int Run(AnalyzeOptions& o) {
     tbb::enumerable_thread_specific<std::unique_ptr<Worker>> workers([&] {
         auto worker = std::make_unique<Worker>();
         CCurveAnalyzer& analyzer = worker->analyzer;
-        analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
-        analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
-        analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+        ConfigureAnalyzer(analyzer, st);
         return worker;
     });
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,8 @@ bool WritePoints(const std::string& file, const char* xTitle, const char* yTitle
                  const std::vector<double>& x, const std::vector<double>& y) {
     if (file.empty()) return true;
     GraphSeries series{xTitle, yTitle, x, y};
-    std::string error;
-    if (!WriteGraphCsv(series, file, error)) {
-        std::cerr << "marvek-cli: " << error << '\n';
+    if (const Status written = WriteGraphCsv(series, file); !written.ok()) {
+        std::cerr << "marvek-cli: " << written.message() << '\n';
         return false;
     }
     return true;
@@ -62,9 +62,9 @@ bool SaveResult(const AnalysisOptions& analysis, Apply apply) {
     Settings stored;
     LoadParameters(file, stored);  // a missing file starts from the defaults
     apply(stored);
-    const ParameterFileResult saved = SaveParameters(file, stored);
-    if (!saved.ok) {
-        std::cerr << "marvek-cli: " << saved.error << '\n';
+    const Status saved = SaveParameters(file, stored);
+    if (!saved.ok()) {
+        std::cerr << "marvek-cli: " << saved.message() << '\n';
         return false;
     }
     std::cout << "Saved to " << file.string() << '\n';
@@ -72,12 +72,9 @@ bool SaveResult(const AnalysisOptions& analysis, Apply apply) {
 }
 
 int RunCompliance(const CalibrateOptions& o) {
-    Settings settings;
-    std::string error;
-    if (!ResolveSettings(o.analysis, settings, error)) {
-        std::cerr << "marvek-cli: " << error << '\n';
-        return 2;
-    }
+    const std::optional<Settings> resolved = ResolveSettingsOrReport(o.analysis, "marvek-cli");
+    if (!resolved) return 2;
+    Settings settings = *resolved;
     CCurveAnalyzer analyzer;
     analyzer.SetFiles(Paths(o.files));
     PrepareComplianceAnalyzer(analyzer, settings.strategy);
@@ -101,12 +98,9 @@ int RunCompliance(const CalibrateOptions& o) {
 }
 
 int RunArea(const CalibrateOptions& o) {
-    Settings settings;
-    std::string error;
-    if (!ResolveSettings(o.analysis, settings, error)) {
-        std::cerr << "marvek-cli: " << error << '\n';
-        return 2;
-    }
+    const std::optional<Settings> resolved = ResolveSettingsOrReport(o.analysis, "marvek-cli");
+    if (!resolved) return 2;
+    Settings settings = *resolved;
     AreaFunctionSettings& af = settings.areaFunction;
     af.m_fFrameCompliance = settings.compliance.m_fCompliance;
     if (*o.terms) af.m_nFunctionTerms = o.termsValue;

@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis_options.h"
@@ -20,17 +21,13 @@ struct ExportOptions {
 };
 
 int Run(const ExportOptions& o) {
-    Settings settings;
-    std::string error;
-    if (!ResolveSettings(o.analysis, settings, error)) {
-        std::cerr << "marvek-cli export: " << error << '\n';
-        return 2;
-    }
+    const std::optional<Settings> resolved =
+        ResolveSettingsOrReport(o.analysis, "marvek-cli export");
+    if (!resolved) return 2;
+    Settings settings = *resolved;
     const StrategySettings& st = settings.strategy;
     auto analyzer = std::make_unique<CCurveAnalyzer>();
-    analyzer->m_bZeroPointCorrection = st.m_bZeroPointCorrection;
-    analyzer->m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
-    analyzer->m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    ConfigureAnalyzer(*analyzer, st);
     analyzer->SetFiles({o.file});
 
     CurveDisplay display;

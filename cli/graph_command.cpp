@@ -2,9 +2,12 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "analysis_options.h"
+#include "core/curve_analysis.h"
 #include "core/graph_series.h"
+#include "core/settings_validation.h"
 
 namespace marvek::cli {
 
@@ -29,14 +32,17 @@ int Run(const GraphOptionsCli& o) {
         std::cerr << '\n';
         return 2;
     }
-    Settings settings;
-    std::string error;
-    if (!ResolveSettings(o.analysis, settings, error)) {
-        std::cerr << "marvek-cli graph: " << error << '\n';
-        return 2;
-    }
-    if (o.sectionSize && *o.sectionSize)
+    const std::optional<Settings> resolved =
+        ResolveSettingsOrReport(o.analysis, "marvek-cli graph");
+    if (!resolved) return 2;
+    Settings settings = *resolved;
+    if (o.sectionSize && *o.sectionSize) {
         settings.strategy.m_fSectionSizePercent = o.sectionSizeValue;
+        if (const auto problems = Validate(settings); !problems.empty()) {
+            std::cerr << "marvek-cli graph: " << DescribeProblems(problems) << '\n';
+            return 2;
+        }
+    }
     if (o.curve < 0 || static_cast<std::size_t>(o.curve) >= o.files.size()) {
         std::cerr << "marvek-cli graph: --curve " << o.curve << " is not in the list of "
                   << o.files.size() << " files\n";
@@ -45,9 +51,7 @@ int Run(const GraphOptionsCli& o) {
 
     CCurveAnalyzer analyzer;
     const StrategySettings& st = settings.strategy;
-    analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
-    analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
-    analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    ConfigureAnalyzer(analyzer, st);
     std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
     analyzer.SetFiles(files);
     // The window analyses the current curve as soon as it is shown; the commands on the
@@ -75,8 +79,8 @@ int Run(const GraphOptionsCli& o) {
             std::cerr << "marvek-cli graph: could not write to standard output\n";
             return 1;
         }
-    } else if (!WriteGraphCsv(result.series, o.output, error)) {
-        std::cerr << "marvek-cli graph: " << error << '\n';
+    } else if (const Status written = WriteGraphCsv(result.series, o.output); !written.ok()) {
+        std::cerr << "marvek-cli graph: " << written.message() << '\n';
         return 1;
     }
     return result.failures.empty() ? 0 : 1;

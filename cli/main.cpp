@@ -7,10 +7,12 @@
 #include "calibrate_command.h"
 #include "export_command.h"
 #include "graph_command.h"
+#include "marvek_version.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Marvek: nanoindentation curve analysis from the command line"};
+    app.set_version_flag("--version", std::string("marvek-cli ") + MARVEK_VERSION);
     app.require_subcommand(1);
     int exitStatus = 0;
     marvek::cli::AddAnalyzeCommand(app, exitStatus);

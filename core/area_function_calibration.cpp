@@ -4,13 +4,12 @@
 #include <array>
 #include <cmath>
 
+#include "constants.h"
 #include "number_format.h"
 
 namespace marvek {
 
 namespace {
-
-constexpr double kPi = 3.141592654;
 
 // Exponent of term j: 2, 1, 1/2, ... 1/128.
 double TermExponent(int j) { return std::pow(0.5, j - 1); }
@@ -224,7 +223,7 @@ AreaFunctionCalibrationResult CalibrateAreaFunction(CCurveAnalyzer& analyzer,
         }
         used.push_back(c);
         hc.push_back(c.hc);
-        ap.push_back(kPi * c.stiffness * c.stiffness / (twoEr * twoEr));
+        ap.push_back(constants::kPiTenDigits * c.stiffness * c.stiffness / (twoEr * twoEr));
     }
     const double er = r.reducedModulus;
     r = FitAreaFunctionPoints(std::move(hc), std::move(ap), settings);

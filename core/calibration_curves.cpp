@@ -2,14 +2,13 @@
 
 #include <cmath>
 
+#include "curve_analysis.h"
 #include "number_format.h"
 
 namespace marvek {
 
 void PrepareAreaFunctionAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {
-    analyzer.m_bZeroPointCorrection = strategy.m_bZeroPointCorrection;
-    analyzer.m_dZeroFitMinPercent = strategy.m_fZeroFitMinPercent;
-    analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
+    ConfigureAnalyzer(analyzer, strategy);
 }
 
 void PrepareComplianceAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {

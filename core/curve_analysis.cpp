@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "constants.h"
+
 namespace marvek {
 
 namespace {
@@ -15,6 +17,38 @@ void BuildSeries(const CCurveAnalyzer& a, std::vector<double>& depth, std::vecto
 }
 
 }  // namespace
+
+DerivedQuantities ComputeDerivedQuantities(const UnloadResult& unload,
+                                           const AreaFunctionSettings& area, double samplePoisson) {
+    DerivedQuantities q;
+    const double hc = unload.hc;
+    const double fMax = unload.fmax;
+    const double ap = EvaluateAreaFunction(area.m_dApCoef, hc);
+    q.projectedArea = ap;
+    // Reduced modulus (Sneddon, Oliver-Pharr): Er = sqrt(pi)/2 * S / sqrt(Ap).
+    const double pi = constants::kPiTenDigits;
+    const double er =
+        (std::sqrt(pi) / 2) * unload.stiffness / std::pow(ap / constants::kNm2PerMm2, 0.5);
+    // Indentation modulus from 1/Er = (1 - vs^2)/EIT + (1 - vi^2)/Ei.
+    const double vs = samplePoisson;
+    const double vi = area.m_fIndenterPoisson;
+    const double ei = area.m_fIndenterModulus;
+    q.eit = (1 - vs * vs) / (1 / er - (1 - vi * vi) / ei);
+    // H(IT) = Fmax / Ap(hc); H(OP) and HV over the surface area at hc, HM over it at hmax.
+    q.hit = fMax / ap * constants::kMPaPerMNPerNm2;
+    const double asAtHc = EvaluateAreaFunction(area.m_dAsCoef, hc);
+    q.hop = fMax / asAtHc * constants::kMPaPerMNPerNm2;
+    q.hv = q.hit * ap / (constants::kStandardGravity * asAtHc);
+    q.surfaceArea = EvaluateAreaFunction(area.m_dAsCoef, unload.hmax);
+    q.hm = fMax / q.surfaceArea * constants::kMPaPerMNPerNm2;
+    return q;
+}
+
+void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {
+    analyzer.m_bZeroPointCorrection = strategy.m_bZeroPointCorrection;
+    analyzer.m_dZeroFitMinPercent = strategy.m_fZeroFitMinPercent;
+    analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
+}
 
 AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                              CurveDisplay& display) {
@@ -59,23 +93,22 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
     display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
     display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
 
-    const AreaFunctionSettings& area = settings.areaFunction;
-    const double hc = analyzer.m_dHc;
-    const double fMax = analyzer.m_dFmax;
-    const double ap = EvaluateAreaFunction(area.m_dApCoef, hc);
-    display.m_dProjectedArea = ap;
-    const double pi = 3.141592654;
-    const double er = (std::sqrt(pi) / 2) * analyzer.m_dStiffness / std::pow(ap / 1e12, 0.5);
-    const double vs = settings.m_fPoisson;
-    const double vi = area.m_fIndenterPoisson;
-    const double ei = area.m_fIndenterModulus;
-    display.m_dEIT = (1 - vs * vs) / (1 / er - (1 - vi * vi) / ei);
-    display.m_dHIT = fMax / ap * 1e9;
-    const double asAtHc = EvaluateAreaFunction(area.m_dAsCoef, hc);
-    display.m_dHOP = fMax / asAtHc * 1e9;
-    display.m_dHV = display.m_dHIT * ap / (9.80665 * asAtHc);
-    display.m_dSurfaceArea = EvaluateAreaFunction(area.m_dAsCoef, analyzer.m_dHmax);
-    display.m_dHM = fMax / display.m_dSurfaceArea * 1e9;
+    UnloadResult unload;
+    unload.stiffness = analyzer.m_dStiffness;
+    unload.hc = analyzer.m_dHc;
+    unload.hmax = analyzer.m_dHmax;
+    unload.fmax = analyzer.m_dFmax;
+    const DerivedQuantities q =
+        ComputeDerivedQuantities(unload, settings.areaFunction, settings.m_fPoisson);
+    display.m_dProjectedArea = q.projectedArea;
+    display.m_dSurfaceArea = q.surfaceArea;
+    display.m_dEIT = q.eit;
+    display.m_dHIT = q.hit;
+    display.m_dHOP = q.hop;
+    display.m_dHV = q.hv;
+    display.m_dHM = q.hm;
+    // Segment durations belong to the analysis, not to whoever formats them later.
+    analyzer.ComputeSegmentTimes();
     return outcome;
 }
 

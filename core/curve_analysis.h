@@ -27,6 +27,20 @@ struct CurveDisplay {
     std::vector<double> m_pExtrapDepth, m_pExtrapLoad;
 };
 
+// Modulus and hardness numbers of one unload result; see ComputeDerivedQuantities.
+struct DerivedQuantities {
+    double projectedArea = 0;         // Ap(hc), nm^2
+    double surfaceArea = 0;           // As(hmax), nm^2
+    double eit = 0;                   // GPa
+    double hit = 0, hop = 0, hm = 0;  // MPa
+    double hv = 0;                    // kg/mm^2
+};
+
+// E(IT), H(IT), H(OP), HV and HM from S, hc, hmax and Fmax of an unload analysis, the area
+// functions and indenter of `area` and the sample's Poisson ratio.
+DerivedQuantities ComputeDerivedQuantities(const UnloadResult& unload,
+                                           const AreaFunctionSettings& area, double samplePoisson);
+
 enum class AnalysisStatus { Ok, NoFiles, ReadFailed };
 
 struct AnalysisOutcome {
@@ -35,6 +49,10 @@ struct AnalysisOutcome {
     std::string error;  // names the file and the reason when status != Ok
     bool ok() const { return status == AnalysisStatus::Ok; }
 };
+
+// Sets the analyzer's zero-point correction (switch and fit window) from the strategy; the
+// reader applies it on every read. Drift and force accuracy are set by AnalyzeCurve itself.
+void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
 
 // Analyses curve `curve` of the analyzer's file list with `settings` (strategy, compliance,
 // area functions and the sample Poisson ratio m_fPoisson) and writes the results into

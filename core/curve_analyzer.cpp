@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "constants.h"
+
 namespace marvek {
 
 CCurveAnalyzer::CCurveAnalyzer()
@@ -43,14 +45,14 @@ void CCurveAnalyzer::ComputeSegmentTimes() {
 
 namespace {
 
-// Sum over points of one segment code of (h[i] - h[i-1]) * F[i], in nm*mN * 1e-6.
+// Sum over points of one segment code of (h[i] - h[i-1]) * F[i]: nm*mN * 1e-6 = uJ.
 double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
     double work = 0;
     for (int i = 1; i < a.m_nPoints; ++i) {
         if (a.m_pSegment[i] != code) continue;
         const double dh =
             reversed ? a.m_pDepth[i - 1] - a.m_pDepth[i] : a.m_pDepth[i] - a.m_pDepth[i - 1];
-        work += dh * a.m_pLoad[i] * 1e-6;
+        work += dh * a.m_pLoad[i] * constants::kMicroJoulePerNmMN;
     }
     return work;
 }

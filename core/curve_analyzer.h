@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fitting.h"
+#include "unload_analysis.h"
 
 namespace marvek {
 
@@ -137,6 +138,8 @@ public:
 private:
     struct HeldCurve;
 
+    UnloadInput LoadedUnloadInput() const;
+    void StoreUnloadResult(const UnloadResult& result);
     void FinishRead();
     ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
 

@@ -1,5 +1,7 @@
 #include "graph_series.h"
 
+#include "output_file.h"
+
 #include <tbb/blocked_range.h>
 #include <tbb/enumerable_thread_specific.h>
 #include <tbb/parallel_for.h>
@@ -472,23 +474,10 @@ std::string FormatGraphCsv(const GraphSeries& series) {
     return text;
 }
 
-bool WriteGraphCsv(const GraphSeries& series, const std::filesystem::path& file,
-                   std::string& error) {
-    const std::string text = FormatGraphCsv(series);
-    auto fail = [&](int code) {
-        error = "Could not write " + file.string() + ": " + std::strerror(code) + ".";
-        return false;
-    };
-    errno = 0;
-    std::FILE* f = std::fopen(file.c_str(), "w");
-    if (!f) return fail(errno ? errno : EIO);
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!written) return fail(writeErrno ? writeErrno : EIO);
-    if (!closed) return fail(errno ? errno : EIO);
-    error.clear();
-    return true;
+Status WriteGraphCsv(const GraphSeries& series, const std::filesystem::path& file) {
+    const Status status = WriteOutputFile(file, FormatGraphCsv(series));
+    if (status.ok()) return status;
+    return Status::Error("Could not write " + file.string() + ": " + status.reason() + ".");
 }
 
 }  // namespace marvek

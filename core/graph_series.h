@@ -15,6 +15,7 @@
 #include "curve_analysis.h"
 #include "curve_analyzer.h"
 #include "settings.h"
+#include "status.h"
 
 namespace marvek {
 
@@ -120,9 +121,8 @@ std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures);
 
 // The CSV text of a graph: "xTitle, yTitle" then one "x,y" row per point, 7 significant digits.
 std::string FormatGraphCsv(const GraphSeries& series);
-// Writes FormatGraphCsv to `file` (created or truncated). On failure returns false and sets
-// `error` to a sentence naming the file and the reason.
-bool WriteGraphCsv(const GraphSeries& series, const std::filesystem::path& file,
-                   std::string& error);
+// Writes FormatGraphCsv to `file` (replacing it whole). A failure's message is a sentence
+// naming the file and the reason.
+Status WriteGraphCsv(const GraphSeries& series, const std::filesystem::path& file);
 
 }  // namespace marvek

@@ -227,11 +227,11 @@ SplitFileReport WriteSplitFiles(const CurvePoints& points, SplitKind kind, doubl
     // file, which need not all be held at once.
     for (const SplitFilePlan& file : plan.files) {
         const std::filesystem::path name = SplitFileName(input, kind, file.number);
-        std::string reason = WriteOutputFile(name, RenderSplitFile(points, plan, file));
-        if (reason.empty())
+        const Status status = WriteOutputFile(name, RenderSplitFile(points, plan, file));
+        if (status.ok())
             report.written.push_back(name);
         else
-            report.failed.emplace_back(name, std::move(reason));
+            report.failed.emplace_back(name, status.reason());
     }
     return report;
 }

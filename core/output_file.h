@@ -1,15 +1,16 @@
 #pragma once
-// Writing a whole output file in one go, with the reason when it fails.
+// Every output file is written through here: whole, or not at all.
 
 #include <filesystem>
-#include <string>
 #include <string_view>
+
+#include "status.h"
 
 namespace marvek {
 
-// Creates or truncates `file` and writes `content` byte for byte. Returns an empty string on
-// success, otherwise the system's reason ("Permission denied", ...). A failure after the file
-// was opened (disk full) is reported too, so a partial file is never passed off as written.
-std::string WriteOutputFile(const std::filesystem::path& file, std::string_view content);
+// Writes `content` to a temporary file beside `file`, flushes it to disk and renames it over
+// `file`, so a reader never sees a half-written file and a failure (disk full, no permission)
+// leaves an existing file as it was. The status names the file and the system's reason.
+Status WriteOutputFile(const std::filesystem::path& file, std::string_view content);
 
 }  // namespace marvek

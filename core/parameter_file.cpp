@@ -1,8 +1,5 @@
 #include "parameter_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +10,8 @@
 #include <vector>
 
 #include "number_format.h"
+#include "output_file.h"
+#include "settings_validation.h"
 
 namespace marvek {
 
@@ -94,10 +93,6 @@ std::string Format(const Entry& entry, const Entry& fallback) {
     return "";
 }
 
-std::string ErrnoText(const std::string& what, const std::filesystem::path& file) {
-    return what + " " + file.string() + ": " + std::strerror(errno);
-}
-
 }  // namespace
 
 std::filesystem::path DefaultParameterFilePath() {
@@ -116,18 +111,21 @@ ParameterFileResult LoadParameters(const std::filesystem::path& file, Settings& 
     ParameterFileResult result;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        result.error = file.string() + ": no parameter file";
+        result.status = Status::FileError(file, "no parameter file");
         return result;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        result.error = ErrnoText("cannot open", file);
+        result.status =
+            Status::FileError(file, std::string("cannot open: ") + std::strerror(errno));
         return result;
     }
     std::ostringstream content;
     content << in.rdbuf();
     ParseParameters(content.str(), settings);
-    result.ok = true;
+    for (const SettingsProblem& problem : RestoreInvalidToDefaults(settings))
+        result.warnings.push_back(file.string() + ": " + problem.message +
+                                  " The default is used instead.");
     return result;
 }
 
@@ -154,42 +152,10 @@ std::string FormatParameters(const Settings& settings) {
     return text;
 }
 
-ParameterFileResult SaveParameters(const std::filesystem::path& file, const Settings& settings) {
-    ParameterFileResult result;
-    const std::string text = FormatParameters(settings);
+Status SaveParameters(const std::filesystem::path& file, const Settings& settings) {
     std::error_code ec;
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-    std::filesystem::path temp = file;
-    temp += ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        result.error = ErrnoText("cannot create", temp);
-        return result;
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    const bool complete = written == text.size() && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!complete) {
-        std::filesystem::remove(temp, ec);
-        errno = savedErrno;
-        result.error = ErrnoText("cannot write", temp);
-        return result;
-    }
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        result.error = "cannot replace " + file.string() + ": " + ec.message();
-        return result;
-    }
-    result.ok = true;
-    return result;
+    return WriteOutputFile(file, FormatParameters(settings));
 }
 
 }  // namespace marvek

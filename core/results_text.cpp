@@ -1,12 +1,12 @@
 #include "results_text.h"
 
+#include "constants.h"
 #include "number_format.h"
 
 namespace marvek {
 
-std::string BuildResultsText(CCurveAnalyzer& analyzer, const CurveDisplay& display, int method) {
+std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& display, int method) {
     const auto f = [](double v, int decimals) { return FormatFixed(v, decimals); };
-    const CCurveAnalyzer& a = analyzer;
     std::string t = "Method :\n";
     t += method == 0 ? " Oliver-Pharr\n\n" : method == 1 ? " Doerner-Nix\n\n" : " Experimental\n\n";
     t += "Main Results :\n";
@@ -15,7 +15,8 @@ std::string BuildResultsText(CCurveAnalyzer& analyzer, const CurveDisplay& displ
     t += " HM = " + f(display.m_dHM, 2) + " MPa\n";
     t += " H(OP) = " + f(display.m_dHOP, 2) + " MPa\n";
     t += " HV = " + f(display.m_dHV, 2) + " kg/mm^2\n";
-    t += " Brinell(500gf,10mm) = " + f((display.m_dHV + 5.60725) / 1.19007, 2) + "\n";
+    t += " Brinell(500gf,10mm) = " +
+         f((display.m_dHV + constants::kBrinellOffset) / constants::kBrinellSlope, 2) + "\n";
     t += "\nAdditional Results :\n";
     t += " Force max = " + f(a.m_dFmax, 2) + " mN\n";
     t += " hmax = " + f(a.m_dHmax, 2) + " nm\n";
@@ -33,7 +34,6 @@ std::string BuildResultsText(CCurveAnalyzer& analyzer, const CurveDisplay& displ
     t += "\nDrift Correction = " + f(a.m_dDriftRate, 5) + " nm/s\n";
     t += "Total Data Points = " + FormatInt(a.m_nPoints) + "\n";
     t += "Unload/Reload Points = " + FormatInt(a.m_nFitPoints) + "\n";
-    analyzer.ComputeSegmentTimes();
     t += "Load = " + f(a.m_dLoadTime, 2) + " s\n";
     t += "Top Hold = " + f(a.m_dTopHoldTime, 2) + " s\n";
     if (a.m_dUnloadTime >= a.m_dReloadTime)

@@ -8,8 +8,9 @@
 
 namespace marvek {
 
-// The text shown in the main window's results box. Recomputes the segment durations of the
-// analyzer (ComputeSegmentTimes) as part of the text, as the display does.
-std::string BuildResultsText(CCurveAnalyzer& analyzer, const CurveDisplay& display, int method);
+// The text shown in the main window's results box, from the analyzer and display that
+// AnalyzeCurve filled (segment durations included).
+std::string BuildResultsText(const CCurveAnalyzer& analyzer, const CurveDisplay& display,
+                             int method);
 
 }  // namespace marvek

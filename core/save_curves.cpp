@@ -37,8 +37,9 @@ std::string BuildSaveCurvesText(const std::string& resultsText, const CurveDispl
 }
 
 std::string WriteSaveCurvesFile(const std::filesystem::path& file, const std::string& content) {
-    const std::string reason = WriteOutputFile(file, content);
-    if (reason.empty()) return {};
+    const Status status = WriteOutputFile(file, content);
+    if (status.ok()) return {};
+    const std::string& reason = status.reason();
     std::string message = "The curves could not be saved to ";
     message += file.string();
     message += ": ";

@@ -146,9 +146,9 @@ void CGraphDlg::OnSaveAsCsv() {
     request.promptOverwrite = true;
     const std::optional<std::filesystem::path> file = marvek::ui::GetServices().SaveFile(request);
     if (!file) return;
-    std::string error;
-    if (!marvek::WriteGraphCsv(Series(), *file, error))
-        marvek::ui::ShowMessage(this, error, marvek::ui::kApplicationName,
+    const marvek::Status written = marvek::WriteGraphCsv(Series(), *file);
+    if (!written.ok())
+        marvek::ui::ShowMessage(this, written.message(), marvek::ui::kApplicationName,
                                 marvek::ui::MessageButtons::Ok, marvek::ui::MessageIcon::Error);
 }
 

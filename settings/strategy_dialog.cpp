@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "core/settings_validation.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"
@@ -65,6 +66,21 @@ protected:
         dx.Check(IDC_DRIFT, v.m_bDriftCorrection);
         dx.Text(IDC_DISPLACEMENT_ACCURACY, v.m_fDisplacementAccuracy);
         dx.Text(IDC_FORCE_ACCURACY, v.m_fForceAccuracy);
+    }
+
+    // Each field passed its own range check; the values must also make sense together (a force
+    // range whose minimum lies below its maximum), as the cli and the parameter file require.
+    void OnOK() override {
+        if (!UpdateData(true)) return;
+        Settings settings;
+        settings.strategy = m_values;
+        const std::vector<SettingsProblem> problems = Validate(settings);
+        if (!problems.empty()) {
+            ShowMessage(this, DescribeProblems(problems), kApplicationName, MessageButtons::Ok,
+                        MessageIcon::Warning);
+            return;
+        }
+        EndDialog(IDOK);
     }
 };
 

@@ -58,6 +58,18 @@ TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
     EXPECT_NE(lines[1].find("agilent_nial_t001.csv,true,,op,"), std::string::npos);
 }
 
+// Settings that cannot give a result are refused before any file is read, never ok=true with NaN.
+TEST(AnalyzeCli, InvalidSettingsAreRefusedWithEveryProblemNamed) {
+    marvek::testing::TempDir dir;
+    const CliRun run = RunCli("analyze --json --defaults --op-range 120 -5 --epsilon -3 " +
+                                  kExamples + "agilent_nial_t001.csv",
+                              dir);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("material epsilon -3 is outside (0, 1]"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Oliver-Pharr force range 120--5 %"), std::string::npos) << run.err;
+}
+
 TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
     marvek::testing::TempDir dir;
     const CliRun run = RunCli("analyze --json --defaults --method dn --dn-range 80 100 " +

@@ -73,7 +73,7 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     Settings before;
     before.strategy.m_fSectionSizePercent = 7;
     before.areaFunction.m_dApCoef = {24.5, 0, 0, 0, 0, 0, 0, 0, 0};
-    ASSERT_TRUE(SaveParameters(params, before).ok);
+    ASSERT_TRUE(SaveParameters(params, before).ok());
     const auto points = folder.path() / "points.csv";
 
     const CliRun r =
@@ -101,7 +101,7 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     EXPECT_NEAR(intercepts.back(), 0.6, 0.03 * 0.6);
 
     Settings after;
-    ASSERT_TRUE(LoadParameters(params, after).ok);
+    ASSERT_TRUE(LoadParameters(params, after).ok());
     EXPECT_NEAR(after.compliance.m_fCompliance, intercepts.back(), 1e-6);
     EXPECT_EQ(after.strategy.m_fSectionSizePercent, 7.0f);
 
@@ -118,7 +118,7 @@ TEST(CalibrateComplianceCommand, FailureLeavesTheParameterFileAlone) {
     const auto params = folder.path() / "marvek.par";
     Settings before;
     before.compliance.m_fCompliance = 0.25f;
-    ASSERT_TRUE(SaveParameters(params, before).ok);
+    ASSERT_TRUE(SaveParameters(params, before).ok());
     const std::string text = Slurp(params);
 
     const CliRun r =
@@ -139,7 +139,7 @@ TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
     const auto files =
         test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 10));
     const auto params = folder.path() / "marvek.par";
-    ASSERT_TRUE(SaveParameters(params, Settings{}).ok);
+    ASSERT_TRUE(SaveParameters(params, Settings{}).ok());
 
     const CliRun r =
         RunCli(folder, WithFiles({"calibrate", "area", "--params", params.string(), "--terms", "2",
@@ -168,7 +168,7 @@ TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
     EXPECT_GT(quality, 0.999);
 
     Settings after;
-    ASSERT_TRUE(LoadParameters(params, after).ok);
+    ASSERT_TRUE(LoadParameters(params, after).ok());
     for (std::size_t k = 0; k < 9; ++k) {
         EXPECT_NEAR(after.areaFunction.m_dApCoef[k], printed[k], 1e-9 * std::fabs(printed[k]));
     }

@@ -501,8 +501,8 @@ TEST(GraphCsv, WritesToTheFullChosenPath) {
     const std::filesystem::path file = folder / "graph.csv";
     std::ofstream(file) << "an older and much longer file that must be replaced entirely\n";
     GraphSeries s{"Force (mN)", "Correlation  R", {1, 2}, {0.5, 0.25}};
-    std::string error;
-    ASSERT_TRUE(WriteGraphCsv(s, file, error)) << error;
+    const Status written = WriteGraphCsv(s, file);
+    ASSERT_TRUE(written.ok()) << written.message();
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -514,12 +514,11 @@ TEST(GraphCsv, WritesToTheFullChosenPath) {
 TEST(GraphCsv, UnwritableFileIsReportedWithItsNameAndReason) {
     const std::filesystem::path folder = testing::FreshFolder();
     GraphSeries s{"x", "y", {1}, {2}};
-    std::string error;
-    EXPECT_FALSE(WriteGraphCsv(s, folder / "no-such-folder" / "graph.csv", error));
+    const std::string error = WriteGraphCsv(s, folder / "no-such-folder" / "graph.csv").message();
     EXPECT_NE(error.find("graph.csv"), std::string::npos) << error;
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-    EXPECT_FALSE(WriteGraphCsv(s, folder, error));  // a folder, not a file
-    EXPECT_NE(error.find(folder.string()), std::string::npos) << error;
+    const std::string folderError = WriteGraphCsv(s, folder).message();  // a folder, not a file
+    EXPECT_NE(folderError.find(folder.string()), std::string::npos) << folderError;
 }
 
 }  // namespace

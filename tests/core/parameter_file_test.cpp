@@ -48,9 +48,9 @@ TEST(ParameterFile, RoundTripKeepsEveryValue) {
     s.m_fPoisson = 0.25f;
     s.strategy.m_bDriftCorrection = 1;
     const auto file = dir.path() / "sub" / "marvek.par";
-    ASSERT_TRUE(SaveParameters(file, s).ok);
+    ASSERT_TRUE(SaveParameters(file, s).ok());
     Settings back;
-    ASSERT_TRUE(LoadParameters(file, back).ok);
+    ASSERT_TRUE(LoadParameters(file, back).ok());
     EXPECT_EQ(back.compliance.m_fCompliance, 0.41f);
     EXPECT_EQ(back.strategy.m_nMethod, 1);
     EXPECT_EQ(back.areaFunction.m_dApCoef, s.areaFunction.m_dApCoef);
@@ -81,7 +81,7 @@ TEST(ParameterFile, DamagedFilesNeverGiveUnusableSettings) {
     };
     for (const Case& c : cases) {
         Settings s;
-        ASSERT_TRUE(LoadParameters(dir.Write("p.par", c.text), s).ok) << c.name;
+        ASSERT_TRUE(LoadParameters(dir.Write("p.par", c.text), s).ok()) << c.name;
         EXPECT_EQ(s.compliance.m_fCompliance, c.compliance) << c.name;
         EXPECT_EQ(s.strategy.m_fEpsilon, c.epsilon) << c.name;
         EXPECT_EQ(s.strategy.m_nMethod, c.method) << c.name;
@@ -89,7 +89,7 @@ TEST(ParameterFile, DamagedFilesNeverGiveUnusableSettings) {
         EXPECT_EQ(s.areaFunction.m_dApCoef[0], std::isinf(c.ap0) ? 24.5 : c.ap0) << c.name;
     }
     Settings s;
-    EXPECT_FALSE(LoadParameters(dir.path() / "none.par", s).ok);
+    EXPECT_FALSE(LoadParameters(dir.path() / "none.par", s).ok());
 }
 
 TEST(ParameterFile, NonFiniteValuesAreNeverWritten) {
@@ -107,14 +107,14 @@ TEST(ParameterFile, NonFiniteValuesAreNeverWritten) {
 TEST(ParameterFile, FailedSaveKeepsTheOldFile) {
     testing::TempDir dir;
     const auto file = dir.path() / "marvek.par";
-    ASSERT_TRUE(SaveParameters(file, Settings{}).ok);
+    ASSERT_TRUE(SaveParameters(file, Settings{}).ok());
     const std::string before = Slurp(file);
     std::filesystem::create_directory(dir.path() / ("marvek.par.tmp" + std::to_string(::getpid())));
     Settings changed;
     changed.m_fPoisson = 0.4f;
-    const ParameterFileResult r = SaveParameters(file, changed);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("marvek.par"), std::string::npos);
+    const Status r = SaveParameters(file, changed);
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.message().find("marvek.par"), std::string::npos);
     EXPECT_EQ(Slurp(file), before);
 }
 
@@ -125,12 +125,12 @@ TEST(ParameterFile, KilledSaveLeavesAWholeFile) {
     Settings a, b;
     b.areaFunction.m_dApCoef = {24.123456789, 1.5, -2.25, 3, 4, 5, 6, 7, 8};
     b.m_fPoisson = 0.2f;
-    ASSERT_TRUE(SaveParameters(file, a).ok);
+    ASSERT_TRUE(SaveParameters(file, a).ok());
     for (int round = 0; round < 5; ++round) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (int k = 0;; ++k) SaveParameters(file, k % 2 ? a : b);
+            for (int k = 0;; ++k) (void)SaveParameters(file, k % 2 ? a : b);
         }
         ::usleep(20000 + 7000 * round);
         ::kill(child, SIGKILL);
@@ -143,9 +143,9 @@ TEST(ParameterFile, KilledSaveLeavesAWholeFile) {
 TEST(ParameterFile, SaveIntoAFileInPlaceOfTheFolderFails) {
     testing::TempDir dir;
     dir.Write("blocker", "x");
-    const ParameterFileResult r = SaveParameters(dir.path() / "blocker" / "marvek.par", Settings{});
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("blocker"), std::string::npos);
+    const Status r = SaveParameters(dir.path() / "blocker" / "marvek.par", Settings{});
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.message().find("blocker"), std::string::npos);
 }
 
 TEST(ParameterFile, DefaultPathFollowsXdgConfigHome) {

@@ -38,6 +38,7 @@ protected:
         d.m_dHOP = 8500.5;
         d.m_dHV = 866.8;
         d.m_dProjectedArea = 12403.125;
+        a.ComputeSegmentTimes();  // as AnalyzeCurve does
     }
     CCurveAnalyzer a;
     CurveDisplay d;
@@ -70,10 +71,12 @@ TEST_F(ResultsText, MethodDecidesFitLinesAndTitle) {
 // The longer of unloading and reloading is shown; a tie shows the unloading.
 TEST_F(ResultsText, ReloadShownWhenLongerThanUnload) {
     a.m_pTime[7] = 9;
+    a.ComputeSegmentTimes();
     const std::string text = BuildResultsText(a, d, 0);
     EXPECT_NE(text.find("Reload = 3.00 s\n"), std::string::npos);
     EXPECT_EQ(text.find("Unload = "), std::string::npos);
     for (int i = 0; i < 8; ++i) a.m_pSegment[i] = 'L';
+    a.ComputeSegmentTimes();
     EXPECT_NE(BuildResultsText(a, d, 0).find("Unload = 0.00 s\n"), std::string::npos);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "core/curve_analyzer.h"
@@ -142,6 +143,8 @@ TEST(PowerLawReference, AnalyzerMatchesLiteralSearch) {
             return (std::isnan(x) && std::isnan(y)) ||
                    std::fabs(x - y) <= kRelative * std::max(std::fabs(y), 1e-300);
         };
+        // An empty section has no hf: the literal search's start value 9e99 is not one.
+        if (a.m_nFitPoints == 0) hf = std::numeric_limits<double>::quiet_NaN();
         EXPECT_PRED2(same, a.m_dHf, hf) << file;
         EXPECT_PRED2(same, a.m_dM, m) << file;
         EXPECT_PRED2(same, a.m_dAlpha, alpha) << file;
