@@ -55,12 +55,12 @@ double CorrectedContactDepth(double hc, double fmax, double compliance, double e
     return hc - (1.0 - epsilon) * compliance * fmax;
 }
 
-ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curves,
-                                              const ComplianceCalibrationSettings& settings) {
-    ComplianceCalibrationResult r;
-    const double epsilon = settings.m_fEpsilon;
+namespace {
 
-    // Points at compliance 0; a curve whose contact depth gives no area cannot be placed.
+// The points at compliance 0; a curve whose contact depth gives no area cannot be placed.
+void PlaceAtZeroCompliance(const std::vector<CalibrationCurve>& curves,
+                           const ComplianceCalibrationSettings& settings,
+                           ComplianceCalibrationResult& r) {
     for (const CalibrationCurve& c : curves) {
         const double x = InverseRootArea(settings.m_dApCoef, c.hc);
         if (!std::isfinite(x)) {
@@ -73,6 +73,38 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
         r.x.push_back(x);
         r.y.push_back(1.0 / c.stiffness);
     }
+}
+
+// Moves every point to the contact depth corrected for compliance `cf`. False (with r.error)
+// when a corrected depth gives no contact area.
+bool MoveToCompliance(double cf, double epsilon, const ComplianceCalibrationSettings& settings,
+                      ComplianceCalibrationResult& r) {
+    for (std::size_t i = 0; i < r.curves.size(); ++i) {
+        const CalibrationCurve& c = r.curves[i];
+        const double h = CorrectedContactDepth(c.hc, c.fmax, cf, epsilon);
+        const double x = InverseRootArea(settings.m_dApCoef, h);
+        if (!std::isfinite(x)) {
+            r.error = "At a frame compliance of " + FormatFixed(cf, 6) +
+                      " nm/mN the corrected contact depth of " + c.file.string() + " is " +
+                      FormatSignificant(h, 7) +
+                      " nm, which gives no contact area. The curves do not fit a "
+                      "frame compliance; check the files and the area function.";
+            return false;
+        }
+        r.x[i] = x;
+    }
+    return true;
+}
+
+}  // namespace
+
+// The compliance is the intercept of 1/S against 1/sqrt(Ap(hc)): C_total = C_frame + sqrt(pi)/
+// (2 Er) / sqrt(Ap). Each fit's intercept corrects hc by (1 - epsilon)*C*Fmax until it settles.
+ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curves,
+                                              const ComplianceCalibrationSettings& settings) {
+    ComplianceCalibrationResult r;
+    const double epsilon = settings.m_fEpsilon;
+    PlaceAtZeroCompliance(curves, settings, r);
     const int n = static_cast<int>(r.curves.size());
     if (n < 2) {
         r.error =
@@ -97,22 +129,7 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
             return r;
         }
         const bool goOn = std::fabs(previous - cf) > kComplianceTolerance;
-        if (goOn && j < kMaxComplianceFits) {
-            for (int i = 0; i < n; ++i) {
-                const CalibrationCurve& c = r.curves[static_cast<std::size_t>(i)];
-                const double h = CorrectedContactDepth(c.hc, c.fmax, cf, epsilon);
-                const double x = InverseRootArea(settings.m_dApCoef, h);
-                if (!std::isfinite(x)) {
-                    r.error = "At a frame compliance of " + FormatFixed(cf, 6) +
-                              " nm/mN the corrected contact depth of " + c.file.string() + " is " +
-                              FormatSignificant(h, 7) +
-                              " nm, which gives no contact area. The curves do not fit a "
-                              "frame compliance; check the files and the area function.";
-                    return r;
-                }
-                r.x[static_cast<std::size_t>(i)] = x;
-            }
-        }
+        if (goOn && j < kMaxComplianceFits && !MoveToCompliance(cf, epsilon, settings, r)) return r;
         ++j;
         if (!(goOn && j < kMaxComplianceFits)) break;
     }

@@ -1,22 +1,20 @@
 #include "graph_series.h"
 
-#include "output_file.h"
-
 #include <tbb/blocked_range.h>
 #include <tbb/enumerable_thread_specific.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "graininess.h"
 #include "number_format.h"
+#include "output_file.h"
 
 namespace marvek {
 
@@ -171,44 +169,36 @@ int ResolveThreads(int requested) {
 
 bool Cancelled(const GraphOptions& o) { return o.cancel && o.cancel->load(); }
 
-// Runs every step and collects the points in step order. Returns false when cancelled, with
-// the caller's state untouched.
-bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
-              CurveDisplay& display, const Settings& settings, const GraphOptions& options,
-              std::vector<StepOutcome>& outcomes) {
-    outcomes.assign(count, {});
-    if (count == 0) return !Cancelled(options);
-    const int threads = ResolveThreads(options.threads);
-    std::mutex progressMutex;
-    std::size_t done = 0;
-    auto report = [&] {
-        if (!options.progress) return;
-        std::lock_guard<std::mutex> lock(progressMutex);
-        options.progress(++done, count);
-    };
-
-    if (threads <= 1 || count == 1) {
-        // The one-thread run: every analysis on one copy of the window's state, in order.
-        CCurveAnalyzer a = analyzer;
-        CurveDisplay d = display;
-        Settings s = settings;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (Cancelled(options)) return false;
-            runner.Run(i, a, d, s, outcomes[i]);
-            report();
-        }
-        analyzer = std::move(a);
-        display = std::move(d);
-        return true;
+// The one-thread run: every analysis on one copy of the window's state, in order. False when
+// cancelled, with the caller's state untouched.
+bool RunStepsInOrder(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
+                     CurveDisplay& display, const Settings& settings, const GraphOptions& options,
+                     std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
+    CCurveAnalyzer a = analyzer;
+    CurveDisplay d = display;
+    Settings s = settings;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (Cancelled(options)) return false;
+        runner.Run(i, a, d, s, outcomes[i]);
+        report();
     }
+    analyzer = std::move(a);
+    display = std::move(d);
+    return true;
+}
 
+// The steps on `threads` workers. Each worker starts from the window's state, so members an
+// analysis does not write (the power-law parameters under Doerner-Nix) read as they would in
+// the one-thread run. False when cancelled.
+bool RunStepsInParallel(const StepRunner& runner, std::size_t count, int threads,
+                        const CCurveAnalyzer& analyzer, const CurveDisplay& display,
+                        const Settings& settings, const GraphOptions& options,
+                        std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
     struct Worker {
         CCurveAnalyzer analyzer;
         CurveDisplay display;
         Settings settings;
     };
-    // Each worker starts from the window's state, so members an analysis does not write (the
-    // power-law parameters under Doerner-Nix) read as they would in the one-thread run.
     tbb::enumerable_thread_specific<Worker> workers([&] {
         return Worker{analyzer, display, settings};
     });
@@ -228,11 +218,15 @@ bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analy
                               }
                           });
     });
-    if (stopped.load() || Cancelled(options)) return false;
+    return !stopped.load() && !Cancelled(options);
+}
 
-    // Leave the window's state as the one-thread run would: an analysis depends only on its own
-    // step, so replaying the tail from the last analysis that changed the analyzer reproduces
-    // the final state.
+// Leaves the window's state as the one-thread run would: an analysis depends only on its own
+// step, so replaying the tail from the last analysis that changed the analyzer reproduces the
+// final state.
+void ReplayFinalState(const StepRunner& runner, const std::vector<StepOutcome>& outcomes,
+                      CCurveAnalyzer& analyzer, CurveDisplay& display, const Settings& settings) {
+    const std::size_t count = outcomes.size();
     std::size_t from = count - 1;
     for (std::size_t i = count; i-- > 0;) {
         if (outcomes[i].touched) {
@@ -245,6 +239,30 @@ bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analy
         StepOutcome replay;
         runner.Run(i, analyzer, display, s, replay);
     }
+}
+
+// Runs every step and collects the points in step order. Returns false when cancelled, with
+// the caller's state untouched.
+bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
+              CurveDisplay& display, const Settings& settings, const GraphOptions& options,
+              std::vector<StepOutcome>& outcomes) {
+    outcomes.assign(count, {});
+    if (count == 0) return !Cancelled(options);
+    const int threads = ResolveThreads(options.threads);
+    std::mutex progressMutex;
+    std::size_t done = 0;
+    const std::function<void()> report = [&] {
+        if (!options.progress) return;
+        std::lock_guard<std::mutex> lock(progressMutex);
+        options.progress(++done, count);
+    };
+    if (threads <= 1 || count == 1)
+        return RunStepsInOrder(runner, count, analyzer, display, settings, options, outcomes,
+                               report);
+    if (!RunStepsInParallel(runner, count, threads, analyzer, display, settings, options, outcomes,
+                            report))
+        return false;
+    ReplayFinalState(runner, outcomes, analyzer, display, settings);
     return true;
 }
 
@@ -292,92 +310,115 @@ std::vector<Step> PlanSweep(GraphCommand command, GraphKind kind, const Strategy
 
 std::string FormatSix(double v) { return FormatFixed(v, 6); }
 
+// The sliding-window fits of a graininess command and the power law they are compared with.
+struct GraininessFits {
+    std::vector<WindowFit> windows;
+    bool capped = false;
+    double alpha = 0, m = 0, hf = 0;
+};
+
+// The loading commands take the curve as the last analysis left it and change nothing.
+GraininessFits LoadingWindows(GraphCommand command, const CCurveAnalyzer& a, float size,
+                              GraphResult& result) {
+    GraininessFits fits;
+    int n = 0;
+    std::vector<double> depth, load;
+    for (int i = 0; i < a.m_nPoints; ++i) {
+        if (a.m_pSegment[static_cast<std::size_t>(i)] != 'L') continue;
+        ++n;
+        if (command == C::GraininessLoad) {
+            depth.push_back(a.m_pDepth[static_cast<std::size_t>(i)]);
+            load.push_back(a.m_pLoad[static_cast<std::size_t>(i)]);
+        }
+    }
+    if (command == C::GraininessLoad) {
+        a.FitPowerLaw(fits.alpha, fits.m, fits.hf, depth.data(), load.data(), n);
+        result.resultMessage =
+            "a " + FormatSix(fits.alpha) + "  m " + FormatSix(fits.m) + " hf " + FormatSix(fits.hf);
+    }
+    fits.windows = FitSlidingWindows(a.m_pDepth.data(), a.m_pLoad.data(), n, {0, 0, size},
+                                     kMaxGraininessPoints, &fits.capped);
+    return fits;
+}
+
+// The unloading commands fit the power law over 1-100 % of the load drop with Oliver-Pharr, on
+// copies of the settings, and leave the window showing that fit. Nothing when the analysis
+// failed or was cancelled (`result` says which).
+std::optional<GraininessFits> UnloadingWindows(CCurveAnalyzer& analyzer, CurveDisplay& display,
+                                               const Settings& settings, int currentCurve,
+                                               const GraphOptions& options, GraphResult& result) {
+    CCurveAnalyzer a = analyzer;
+    CurveDisplay d = display;
+    Settings forced = settings;
+    forced.strategy.m_fOPMaxPercent = 100;
+    forced.strategy.m_fOPMinPercent = 1;
+    forced.strategy.m_nMethod = 0;
+    const AnalysisOutcome outcome = AnalyzeCurve(a, currentCurve, forced, d);
+    if (options.progress) options.progress(1, 1);
+    if (Cancelled(options)) {
+        result.cancelled = true;
+        return std::nullopt;
+    }
+    if (!outcome.ok()) {
+        result.failures.push_back({currentCurve, outcome.error});
+        if (outcome.read == ReadStatus::UnknownLayout) analyzer = std::move(a);
+        return std::nullopt;
+    }
+    a.SelectUnloadSection(1, 100);
+    GraininessFits fits;
+    fits.alpha = a.m_dAlpha;
+    fits.m = a.m_dM;
+    fits.hf = a.m_dHf;
+    fits.windows = FitSlidingWindows(a.m_pFitDepth.data(), a.m_pFitLoad.data(), a.m_nFitPoints,
+                                     {1, 1, settings.strategy.m_fSectionSizePercent},
+                                     kMaxGraininessPoints, &fits.capped);
+    analyzer = std::move(a);
+    display = std::move(d);
+    return fits;
+}
+
+// Each window's slope less the power law's slope at its mean depth, or (second derivative) the
+// change of the window slopes over the change of their mean depths.
+void GraininessSeries(const GraininessFits& fits, bool secondDerivative, double shift,
+                      GraphSeries& s) {
+    const auto& windows = fits.windows;
+    if (!secondDerivative) {
+        s.x.reserve(windows.size());
+        s.y.reserve(windows.size());
+        for (const WindowFit& w : windows) {
+            s.x.push_back(w.meanDepth - shift);
+            s.y.push_back(w.slope -
+                          fits.alpha * fits.m * std::pow(w.meanDepth - fits.hf, fits.m - 1));
+        }
+        return;
+    }
+    for (std::size_t i = 1; i < windows.size(); ++i) {
+        const double x0 = windows[i - 1].meanDepth - shift;
+        const double x1 = windows[i].meanDepth - shift;
+        const double dx = x1 - x0;
+        // Windows with the same mean depth (or without points) give no point.
+        if (dx == 0 || std::isnan(dx)) continue;
+        s.x.push_back((x1 + x0) / 2);
+        s.y.push_back((windows[i].slope - windows[i - 1].slope) / dx);
+    }
+}
+
 GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveDisplay& display,
                           const Settings& settings, int currentCurve, const GraphOptions& options) {
     GraphResult result;
     result.ran = true;
     const bool loading = command == C::GraininessLoad || command == C::Graininess2Load;
     const bool secondDerivative = command == C::Graininess2Load || command == C::Graininess2Unload;
-    const float size = settings.strategy.m_fSectionSizePercent;
     if (Cancelled(options)) {
         result.cancelled = true;
         return result;
     }
-
-    std::vector<WindowFit> windows;
-    bool capped = false;
-    double alpha = 0, m = 0, hf = 0;
-    if (loading) {
-        // The loading commands take the curve as the last analysis left it and change nothing.
-        const CCurveAnalyzer& a = analyzer;
-        int n = 0;
-        std::vector<double> depth, load;
-        for (int i = 0; i < a.m_nPoints; ++i) {
-            if (a.m_pSegment[static_cast<std::size_t>(i)] != 'L') continue;
-            ++n;
-            if (command == C::GraininessLoad) {
-                depth.push_back(a.m_pDepth[static_cast<std::size_t>(i)]);
-                load.push_back(a.m_pLoad[static_cast<std::size_t>(i)]);
-            }
-        }
-        if (command == C::GraininessLoad) {
-            a.FitPowerLaw(alpha, m, hf, depth.data(), load.data(), n);
-            result.resultMessage =
-                "a " + FormatSix(alpha) + "  m " + FormatSix(m) + " hf " + FormatSix(hf);
-        }
-        windows = FitSlidingWindows(a.m_pDepth.data(), a.m_pLoad.data(), n, {0, 0, size},
-                                    kMaxGraininessPoints, &capped);
-    } else {
-        // The unloading commands fit the power law over 1-100 % of the load drop with
-        // Oliver-Pharr, on copies of the settings, and leave the window showing that fit.
-        CCurveAnalyzer a = analyzer;
-        CurveDisplay d = display;
-        Settings forced = settings;
-        forced.strategy.m_fOPMaxPercent = 100;
-        forced.strategy.m_fOPMinPercent = 1;
-        forced.strategy.m_nMethod = 0;
-        const AnalysisOutcome outcome = AnalyzeCurve(a, currentCurve, forced, d);
-        if (options.progress) options.progress(1, 1);
-        if (Cancelled(options)) {
-            result.cancelled = true;
-            return result;
-        }
-        if (!outcome.ok()) {
-            result.failures.push_back({currentCurve, outcome.error});
-            if (outcome.read == ReadStatus::UnknownLayout) analyzer = std::move(a);
-            return result;
-        }
-        a.SelectUnloadSection(1, 100);
-        alpha = a.m_dAlpha;
-        m = a.m_dM;
-        hf = a.m_dHf;
-        windows = FitSlidingWindows(a.m_pFitDepth.data(), a.m_pFitLoad.data(), a.m_nFitPoints,
-                                    {1, 1, size}, kMaxGraininessPoints, &capped);
-        analyzer = std::move(a);
-        display = std::move(d);
-    }
-
-    GraphSeries& s = result.series;
-    const double shift = loading ? 0.0 : hf;
-    if (!secondDerivative) {
-        s.x.reserve(windows.size());
-        s.y.reserve(windows.size());
-        for (const WindowFit& w : windows) {
-            s.x.push_back(w.meanDepth - shift);
-            s.y.push_back(w.slope - alpha * m * std::pow(w.meanDepth - hf, m - 1));
-        }
-    } else {
-        for (std::size_t i = 1; i < windows.size(); ++i) {
-            const double x0 = windows[i - 1].meanDepth - shift;
-            const double x1 = windows[i].meanDepth - shift;
-            const double dx = x1 - x0;
-            // Windows with the same mean depth (or without points) give no point.
-            if (dx == 0 || std::isnan(dx)) continue;
-            s.x.push_back((x1 + x0) / 2);
-            s.y.push_back((windows[i].slope - windows[i - 1].slope) / dx);
-        }
-    }
-    if (capped)
+    std::optional<GraininessFits> fits =
+        loading ? LoadingWindows(command, analyzer, settings.strategy.m_fSectionSizePercent, result)
+                : UnloadingWindows(analyzer, display, settings, currentCurve, options, result);
+    if (!fits) return result;
+    GraininessSeries(*fits, secondDerivative, loading ? 0.0 : fits->hf, result.series);
+    if (fits->capped)
         result.note =
             "The section size asks for more windows than the graph can hold; it shows "
             "the first " +

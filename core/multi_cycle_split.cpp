@@ -78,86 +78,98 @@ double HoldBand(float forceAccuracy, double holdBandFactor) {
     return static_cast<double>(forceAccuracy) * holdBandFactor;
 }
 
-SplitPlan PlanSplit(const CurvePoints& points, SplitKind kind, double band) {
-    SplitPlan plan;
-    plan.kind = kind;
-    const int n = PointCount(points);
-    const std::span<const double> f = points.load;
+namespace {
 
+// Where the force scan stands: the running maximum, the current cycle's top and the valley.
+struct ScanState {
     double runMax = kStartMax;
     double cycleMax = kStartMax;
     int cycleMaxIndex = 0;
     double prevCycleMax = kStartMax;
     double valleyMin = kStartMin;
     int valleyMinIndex = 0;
-    int k = 1;
+    int k = 1;  // number of the next file
+};
 
+// The file of one load-unload cycle: top hold, unloading and bottom hold around the cycle's
+// maximum and the valley after it.
+SplitFilePlan UnloadFilePlan(std::span<const double> f, int n, const ScanState& s,
+                             int envelopeCount, double band) {
+    SplitFilePlan file;
+    file.number = s.k;
+    file.envelopeCount = envelopeCount;
+    file.forceLimit = s.cycleMax;
+    file.topHoldBegin = TopHoldStart(f, s.cycleMaxIndex, s.cycleMax, band);
+    file.topHoldEnd = TopHoldEnd(f, n, s.cycleMaxIndex, s.cycleMax, band);
+    file.bottomHoldBegin = BottomHoldStart(f, s.valleyMinIndex, s.valleyMin, band);
+    file.bottomHoldEnd = BottomHoldEnd(f, n, s.valleyMinIndex, s.valleyMin, band);
+    file.unloadBegin = file.topHoldEnd;
+    file.unloadEnd = file.bottomHoldBegin;
+    return file;
+}
+
+// The file of one reloading: from the valley's bottom hold up to the previous cycle's top.
+SplitFilePlan ReloadFilePlan(std::span<const double> f, int n, const ScanState& s,
+                             int envelopeCount, double band) {
+    SplitFilePlan file;
+    file.number = s.k;
+    file.envelopeCount = envelopeCount;
+    file.forceLimit = s.prevCycleMax;
+    file.bottomHoldBegin = BottomHoldStart(f, s.valleyMinIndex, s.valleyMin, band);
+    file.bottomHoldEnd = BottomHoldEnd(f, n, s.valleyMinIndex, s.valleyMin, band);
+    file.reloadTop = s.cycleMaxIndex;
+    file.reloadBottom = file.bottomHoldEnd;
+    return file;
+}
+
+}  // namespace
+
+SplitPlan PlanSplit(const CurvePoints& points, SplitKind kind, double band) {
+    SplitPlan plan;
+    plan.kind = kind;
+    const int n = PointCount(points);
+    const std::span<const double> f = points.load;
+    ScanState s;
     for (int i = 0; i < n; ++i) {
-        if (f[i] > runMax) {
-            runMax = f[i];
+        if (f[i] > s.runMax) {
+            s.runMax = f[i];
             plan.envelope.push_back(i);
         }
-        if (f[i] > cycleMax) {
-            cycleMax = f[i];
-            cycleMaxIndex = i;
+        if (f[i] > s.cycleMax) {
+            s.cycleMax = f[i];
+            s.cycleMaxIndex = i;
         }
-        if (f[i] < valleyMin) {
-            valleyMin = f[i];
-            valleyMinIndex = i;
+        if (f[i] < s.valleyMin) {
+            s.valleyMin = f[i];
+            s.valleyMinIndex = i;
         }
         if (i < kFirstCrossingIndex) continue;
 
-        const double level = kCrossingFactor * runMax;
+        const double level = kCrossingFactor * s.runMax;
         const bool down = f[i - 1] > level && level > f[i];
         const bool up = f[i - 1] < level && level < f[i];
         const bool cycleEnds = up || i == n - 1;
-
-        if (kind == SplitKind::Unload) {
-            if (down) {
-                // The valley found from here on is the bottom of this unloading.
-                valleyMin = kStartMin;
-                valleyMinIndex = 0;
+        const int envelopeCount = static_cast<int>(plan.envelope.size());
+        if (down) {
+            // Unload: the valley found from here on is the bottom of this unloading. Reload: a
+            // valley within the first points is the start of the file, not a dwell before a
+            // reloading, so the first cycle writes nothing.
+            if (kind == SplitKind::Reload && s.valleyMinIndex >= kFirstCrossingIndex) {
+                plan.files.push_back(ReloadFilePlan(f, n, s, envelopeCount, band));
+                ++s.k;
             }
-            if (cycleEnds) {
-                SplitFilePlan file;
-                file.number = k;
-                file.envelopeCount = static_cast<int>(plan.envelope.size());
-                file.forceLimit = cycleMax;
-                file.topHoldBegin = TopHoldStart(f, cycleMaxIndex, cycleMax, band);
-                file.topHoldEnd = TopHoldEnd(f, n, cycleMaxIndex, cycleMax, band);
-                file.bottomHoldBegin = BottomHoldStart(f, valleyMinIndex, valleyMin, band);
-                file.bottomHoldEnd = BottomHoldEnd(f, n, valleyMinIndex, valleyMin, band);
-                file.unloadBegin = file.topHoldEnd;
-                file.unloadEnd = file.bottomHoldBegin;
-                plan.files.push_back(file);
-                ++k;
-                cycleMax = kStartMax;
-                cycleMaxIndex = 0;
+            s.valleyMin = kStartMin;
+            s.valleyMinIndex = 0;
+        }
+        if (cycleEnds) {
+            if (kind == SplitKind::Unload) {
+                plan.files.push_back(UnloadFilePlan(f, n, s, envelopeCount, band));
+                ++s.k;
+            } else {
+                s.prevCycleMax = s.cycleMax;
             }
-        } else {
-            if (down) {
-                // A valley within the first points is the start of the file, not a dwell
-                // before a reloading: the first cycle writes nothing.
-                if (valleyMinIndex >= kFirstCrossingIndex) {
-                    SplitFilePlan file;
-                    file.number = k;
-                    file.envelopeCount = static_cast<int>(plan.envelope.size());
-                    file.forceLimit = prevCycleMax;
-                    file.bottomHoldBegin = BottomHoldStart(f, valleyMinIndex, valleyMin, band);
-                    file.bottomHoldEnd = BottomHoldEnd(f, n, valleyMinIndex, valleyMin, band);
-                    file.reloadTop = cycleMaxIndex;
-                    file.reloadBottom = file.bottomHoldEnd;
-                    plan.files.push_back(file);
-                    ++k;
-                }
-                valleyMin = kStartMin;
-                valleyMinIndex = 0;
-            }
-            if (cycleEnds) {
-                prevCycleMax = cycleMax;
-                cycleMax = kStartMax;
-                cycleMaxIndex = 0;
-            }
+            s.cycleMax = kStartMax;
+            s.cycleMaxIndex = 0;
         }
     }
     return plan;
