@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 using marvek::ui::DrawingSurface;
 using marvek::ui::Rect;

@@ -1,7 +1,7 @@
 #pragma once
 // The load-displacement plot of the displayed curve in the main window's client area.
 
-#include "core/curve_analysis.h"
+#include "core/analysis/curve_analysis.h"
 #include "ui/drawing_surface.h"
 
 // Layout of the plot for a client rectangle: a square frame whose left edge lies at 38 % of

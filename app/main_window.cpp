@@ -2,8 +2,8 @@
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
-#include "core/parameter_file.h"
-#include "core/results_text.h"
+#include "core/io/parameter_file.h"
+#include "core/analysis/results_text.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/curve_analysis.h"
-#include "core/curve_analyzer.h"
-#include "core/settings.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/settings.h"
 #include "ui/dialog.h"
 #include "ui/scroll_bar.h"
 

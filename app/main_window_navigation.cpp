@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/resource_ids.h"
-#include "ui/curve_files.h"
+#include "settings/curve_files.h"
 #include "ui/scroll_bar.h"
 
 using namespace marvek;

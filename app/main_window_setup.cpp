@@ -1,6 +1,6 @@
 // The "Analysis Setup" commands of the main window.
 #include "app/main_window.h"
-#include "core/calibration_curves.h"
+#include "core/calibration/calibration_curves.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/strategy_dialog.h"

@@ -2,9 +2,9 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "core/curve_analysis.h"
-#include "core/multi_cycle_split.h"
-#include "core/save_curves.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/tools/multi_cycle_split.h"
+#include "core/tools/save_curves.h"
 #include "settings/strategy_dialog.h"
 #include "ui/services.h"
 

@@ -2,7 +2,7 @@
 // quantities.
 
 #include "bench_support.h"
-#include "core/curve_analysis.h"
+#include "core/analysis/curve_analysis.h"
 #include "literal_analysis.h"
 
 namespace marvek::bench {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/number_format.h"
-#include "core/power_law_kernels.h"
+#include "core/io/number_format.h"
+#include "core/analysis/power_law_kernels.h"
 
 namespace marvek::bench {
 namespace {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <utility>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 namespace marvek::bench {
 namespace {

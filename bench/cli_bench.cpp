@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 extern char** environ;
 

@@ -7,10 +7,10 @@
 #include <tbb/info.h>
 
 #include "bench_support.h"
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 #include "core/literal_power_law.h"
-#include "core/number_format.h"
-#include "core/power_law_search.h"
+#include "core/io/number_format.h"
+#include "core/analysis/power_law_search.h"
 #include "literal_analysis.h"
 
 namespace marvek::bench {

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/fitting.h"
-#include "core/graininess.h"
-#include "core/graph_series.h"
+#include "core/analysis/fitting.h"
+#include "core/series/graininess.h"
+#include "core/series/graph_series.h"
 #include "core/literal_power_law.h"
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "literal_analysis.h"
 #include "memory_tracker.h"
 

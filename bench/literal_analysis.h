@@ -2,7 +2,7 @@
 // The reference the benchmarks measure against: the per-curve analysis done the plain way, with
 // the one-candidate-at-a-time power-law search, one thread, re-reading the file every time.
 
-#include "core/curve_analysis.h"
+#include "core/analysis/curve_analysis.h"
 
 namespace marvek::bench {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "bench_support.h"
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 
 namespace marvek::bench {
 namespace {

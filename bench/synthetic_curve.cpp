@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 namespace marvek::bench {
 namespace {

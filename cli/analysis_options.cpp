@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "core/number_format.h"
-#include "core/parameter_file.h"
-#include "core/settings_validation.h"
+#include "core/io/number_format.h"
+#include "core/io/parameter_file.h"
+#include "core/io/settings_validation.h"
 
 namespace marvek::cli {
 

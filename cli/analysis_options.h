@@ -7,8 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/settings.h"
-#include "core/status.h"
+#include "core/io/settings.h"
+#include "core/io/status.h"
 
 namespace marvek::cli {
 

@@ -14,9 +14,9 @@
 #include <optional>
 
 #include "analysis_options.h"
-#include "core/curve_analysis.h"
-#include "core/number_format.h"
-#include "core/results_text.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/io/number_format.h"
+#include "core/analysis/results_text.h"
 
 namespace marvek::cli {
 

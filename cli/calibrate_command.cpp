@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "analysis_options.h"
-#include "core/area_function_calibration.h"
-#include "core/compliance_calibration.h"
-#include "core/graph_series.h"
-#include "core/number_format.h"
-#include "core/parameter_file.h"
+#include "core/calibration/area_function_calibration.h"
+#include "core/calibration/compliance_calibration.h"
+#include "core/series/graph_series.h"
+#include "core/io/number_format.h"
+#include "core/io/parameter_file.h"
 
 namespace marvek::cli {
 

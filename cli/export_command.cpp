@@ -6,9 +6,9 @@
 #include <string>
 
 #include "analysis_options.h"
-#include "core/curve_analysis.h"
-#include "core/results_text.h"
-#include "core/save_curves.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/analysis/results_text.h"
+#include "core/tools/save_curves.h"
 
 namespace marvek::cli {
 

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "analysis_options.h"
-#include "core/curve_analysis.h"
-#include "core/graph_series.h"
-#include "core/settings_validation.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/series/graph_series.h"
+#include "core/io/settings_validation.h"
 
 namespace marvek::cli {
 

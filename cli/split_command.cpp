@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/multi_cycle_split.h"
-#include "core/number_format.h"
-#include "core/settings.h"
+#include "core/tools/multi_cycle_split.h"
+#include "core/io/number_format.h"
+#include "core/io/settings.h"
 
 namespace marvek::cli {
 

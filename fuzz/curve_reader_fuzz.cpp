@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static marvek::CCurveAnalyzer analyzer;  // reused, as the windows reuse theirs

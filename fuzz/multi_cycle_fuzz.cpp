@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/curve_analyzer.h"
-#include "core/multi_cycle_split.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/tools/multi_cycle_split.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static marvek::CCurveAnalyzer analyzer;

@@ -2,10 +2,10 @@
 // What a window's graph menu command does: run the series in core with progress, say what
 // failed, show the graph window.
 
-#include "core/curve_analysis.h"
-#include "core/curve_analyzer.h"
-#include "core/graph_series.h"
-#include "core/settings.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/series/graph_series.h"
+#include "core/io/settings.h"
 #include "ui/dialog.h"
 
 namespace marvek::graphs {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 
 class QWidget;
 

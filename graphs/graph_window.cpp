@@ -7,7 +7,7 @@
 #include <cmath>
 #include <optional>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "ui/services.h"
 
 using marvek::ui::DrawingSurface;

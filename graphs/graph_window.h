@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 #include "ui/dialog.h"
 #include "ui/drawing_surface.h"
 

@@ -14,8 +14,8 @@
 #include <iostream>
 #include <vector>
 
-#include "core/curve_analyzer.h"
-#include "core/number_format.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/number_format.h"
 
 namespace {
 

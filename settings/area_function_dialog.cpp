@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "core/area_function_calibration.h"
+#include "core/calibration/area_function_calibration.h"
 #include "settings/calibration_support.h"
-#include "ui/curve_files.h"
+#include "settings/curve_files.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"

@@ -1,6 +1,6 @@
 #include "settings/calibration_support.h"
 
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 #include "graphs/graph_progress.h"
 #include "graphs/graph_window.h"
 #include "ui/services.h"

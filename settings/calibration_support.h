@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/calibration_curves.h"
+#include "core/calibration/calibration_curves.h"
 
 class QWidget;
 

@@ -1,9 +1,9 @@
 #include "settings/compliance_dialog.h"
 
-#include "core/compliance_calibration.h"
-#include "core/number_format.h"
+#include "core/calibration/compliance_calibration.h"
+#include "core/io/number_format.h"
 #include "settings/calibration_support.h"
-#include "ui/curve_files.h"
+#include "settings/curve_files.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"

@@ -4,8 +4,8 @@
 // the data (and the calibration's own file list) only; its window is a separate object created
 // when it is shown.
 
-#include "core/curve_analyzer.h"
-#include "core/settings.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/settings.h"
 #include "ui/dialog_template.h"
 
 class CComplianceDlg : public marvek::ComplianceSettings {

@@ -2,7 +2,7 @@
 // The three global settings objects together with the main window's Poisson ratio form the
 // Settings that core analyses take and the parameter file stores.
 
-#include "core/settings.h"
+#include "core/io/settings.h"
 
 // The globals' values with `fPoisson` as the sample Poisson ratio.
 marvek::Settings CollectSettings(float fPoisson);

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "core/settings_validation.h"
+#include "core/io/settings_validation.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"

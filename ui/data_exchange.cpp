@@ -9,7 +9,7 @@
 #include <climits>
 #include <cmath>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "ui/dialog.h"
 #include "ui/scroll_bar.h"
 #include "ui/services.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/curve_plot.h"
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "ui/test_doubles.h"
 
 using marvek::CurveDisplay;

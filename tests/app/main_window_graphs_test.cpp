@@ -1,5 +1,5 @@
 // The graph commands of the main window: the graph window they open, the state they leave.
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 #include "graphs/graph_window.h"
 #include "main_window_fixture.h"
 #include "settings/strategy_dialog.h"

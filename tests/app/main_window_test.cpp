@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "app/resource_ids.h"
-#include "core/curve_analyzer.h"
-#include "core/parameter_file.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/parameter_file.h"
 #include "main_window_fixture.h"
 #include "settings/strategy_dialog.h"
 #include "ui/data_exchange.h"

@@ -5,8 +5,8 @@
 
 #include "app/resource_ids.h"
 #include "core/multi_cycle_curve.h"
-#include "core/multi_cycle_split.h"
-#include "core/save_curves.h"
+#include "core/tools/multi_cycle_split.h"
+#include "core/tools/save_curves.h"
 #include "main_window_fixture.h"
 
 namespace {

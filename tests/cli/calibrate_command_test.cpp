@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "core/indent_series.h"
-#include "core/number_format.h"
-#include "core/parameter_file.h"
+#include "core/io/number_format.h"
+#include "core/io/parameter_file.h"
 
 namespace marvek {
 namespace {

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <iterator>
 #include <string>
 
-#include "core/curve_analysis.h"
+#include "core/analysis/curve_analysis.h"
 #include "core/multi_cycle_curve.h"
-#include "core/multi_cycle_split.h"
-#include "core/results_text.h"
-#include "core/save_curves.h"
+#include "core/tools/multi_cycle_split.h"
+#include "core/analysis/results_text.h"
+#include "core/tools/save_curves.h"
 
 namespace marvek {
 namespace {

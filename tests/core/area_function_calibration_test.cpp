@@ -1,10 +1,10 @@
-#include "core/area_function_calibration.h"
+#include "core/calibration/area_function_calibration.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "indent_series.h"
 
 namespace marvek {

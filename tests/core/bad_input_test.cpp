@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "core/curve_analysis.h"
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/analysis/curve_analyzer.h"
 #include "curve_generator.h"
 
 namespace marvek {

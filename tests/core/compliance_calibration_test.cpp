@@ -1,11 +1,11 @@
-#include "core/compliance_calibration.h"
+#include "core/calibration/compliance_calibration.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "indent_series.h"
 
 namespace marvek {

@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 #include "curve_generator.h"
 
 namespace marvek {

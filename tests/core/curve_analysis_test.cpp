@@ -1,4 +1,4 @@
-#include "core/curve_analysis.h"
+#include "core/analysis/curve_analysis.h"
 
 #include <gtest/gtest.h>
 

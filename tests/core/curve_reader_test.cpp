@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 #include "curve_generator.h"
 
 namespace marvek {

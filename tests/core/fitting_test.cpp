@@ -1,11 +1,11 @@
-#include "core/fitting.h"
+#include "core/analysis/fitting.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 #include "literal_power_law.h"
 
 namespace marvek {

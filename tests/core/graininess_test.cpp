@@ -1,4 +1,4 @@
-#include "core/graininess.h"
+#include "core/series/graininess.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "core/curve_analysis.h"
-#include "core/fitting.h"
-#include "core/graph_series.h"
-#include "core/number_format.h"
+#include "core/analysis/curve_analysis.h"
+#include "core/analysis/fitting.h"
+#include "core/series/graph_series.h"
+#include "core/io/number_format.h"
 #include "graph_test_curves.h"
 
 namespace marvek {

@@ -1,4 +1,4 @@
-#include "core/graph_series.h"
+#include "core/series/graph_series.h"
 
 #include <gtest/gtest.h>
 

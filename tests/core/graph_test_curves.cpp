@@ -7,7 +7,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 namespace marvek::testing {
 

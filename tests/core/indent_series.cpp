@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 namespace marvek::test {
 

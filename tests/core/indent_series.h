@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/settings.h"
+#include "core/io/settings.h"
 
 namespace marvek::test {
 

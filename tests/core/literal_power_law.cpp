@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/fitting.h"
+#include "core/analysis/fitting.h"
 
 namespace marvek::testing {
 

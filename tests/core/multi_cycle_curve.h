@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 namespace marvek::testing {
 

@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "core/multi_cycle_split.h"
+#include "core/tools/multi_cycle_split.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/curve_analyzer.h"
-#include "core/number_format.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/number_format.h"
 #include "multi_cycle_curve.h"
 
 namespace marvek {

@@ -1,4 +1,4 @@
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 
 #include <gtest/gtest.h>
 

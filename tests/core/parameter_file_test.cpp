@@ -1,4 +1,4 @@
-#include "core/parameter_file.h"
+#include "core/io/parameter_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -16,9 +16,9 @@
 #include <tbb/task_arena.h>
 
 #include "bench/synthetic_curve.h"
-#include "core/curve_analyzer.h"
-#include "core/power_law_kernels.h"
-#include "core/power_law_search.h"
+#include "core/analysis/curve_analyzer.h"
+#include "core/analysis/power_law_kernels.h"
+#include "core/analysis/power_law_search.h"
 #include "curve_generator.h"
 #include "literal_power_law.h"
 

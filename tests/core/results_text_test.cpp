@@ -1,4 +1,4 @@
-#include "core/results_text.h"
+#include "core/analysis/results_text.h"
 
 #include <gtest/gtest.h>
 

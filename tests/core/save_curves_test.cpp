@@ -1,4 +1,4 @@
-#include "core/save_curves.h"
+#include "core/tools/save_curves.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "core/settings_validation.h"
+#include "core/io/settings_validation.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "core/curve_generator.h"  // TempDir
-#include "core/parameter_file.h"
+#include "core/io/parameter_file.h"
 
 namespace marvek {
 namespace {

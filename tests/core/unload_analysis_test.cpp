@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "core/curve_analyzer.h"
+#include "core/analysis/curve_analyzer.h"
 #include "curve_generator.h"
 #include "literal_power_law.h"
 

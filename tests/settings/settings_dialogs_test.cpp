@@ -7,7 +7,7 @@
 
 #include "app/main_window.h"
 #include "core/indent_series.h"
-#include "core/number_format.h"
+#include "core/io/number_format.h"
 #include "graphs/graph_window.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"

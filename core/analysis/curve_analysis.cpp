@@ -1,0 +1,115 @@
+#include "core/analysis/curve_analysis.h"
+
+#include <cmath>
+
+#include "core/io/constants.h"
+
+namespace marvek {
+
+namespace {
+
+template <typename Model>
+void BuildSeries(const CCurveAnalyzer& a, std::vector<double>& depth, std::vector<double>& load,
+                 Model model) {
+    depth.assign(a.m_pFitDepth.begin(), a.m_pFitDepth.begin() + a.m_nFitPoints);
+    load.resize(depth.size());
+    for (std::size_t k = 0; k < depth.size(); ++k) load[k] = model(depth[k]);
+}
+
+}  // namespace
+
+DerivedQuantities ComputeDerivedQuantities(const UnloadResult& unload,
+                                           const AreaFunctionSettings& area, double samplePoisson) {
+    DerivedQuantities q;
+    const double hc = unload.hc;
+    const double fMax = unload.fmax;
+    const double ap = EvaluateAreaFunction(area.m_dApCoef, hc);
+    q.projectedArea = ap;
+    // Reduced modulus (Sneddon, Oliver-Pharr): Er = sqrt(pi)/2 * S / sqrt(Ap).
+    const double pi = constants::kPiTenDigits;
+    const double er =
+        (std::sqrt(pi) / 2) * unload.stiffness / std::pow(ap / constants::kNm2PerMm2, 0.5);
+    // Indentation modulus from 1/Er = (1 - vs^2)/EIT + (1 - vi^2)/Ei.
+    const double vs = samplePoisson;
+    const double vi = area.m_fIndenterPoisson;
+    const double ei = area.m_fIndenterModulus;
+    q.eit = (1 - vs * vs) / (1 / er - (1 - vi * vi) / ei);
+    // H(IT) = Fmax / Ap(hc); H(OP) and HV over the surface area at hc, HM over it at hmax.
+    q.hit = fMax / ap * constants::kMPaPerMNPerNm2;
+    const double asAtHc = EvaluateAreaFunction(area.m_dAsCoef, hc);
+    q.hop = fMax / asAtHc * constants::kMPaPerMNPerNm2;
+    q.hv = q.hit * ap / (constants::kStandardGravity * asAtHc);
+    q.surfaceArea = EvaluateAreaFunction(area.m_dAsCoef, unload.hmax);
+    q.hm = fMax / q.surfaceArea * constants::kMPaPerMNPerNm2;
+    return q;
+}
+
+void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy) {
+    analyzer.m_bZeroPointCorrection = strategy.m_bZeroPointCorrection;
+    analyzer.m_dZeroFitMinPercent = strategy.m_fZeroFitMinPercent;
+    analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
+}
+
+AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                             CurveDisplay& display) {
+    AnalysisOutcome outcome;
+    if (analyzer.m_nFileCount < 1) {
+        outcome.status = AnalysisStatus::NoFiles;
+        outcome.error = "no curve files selected";
+        return outcome;
+    }
+    const StrategySettings& strategy = settings.strategy;
+    analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
+    analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
+    const double compliance = settings.compliance.m_fCompliance;
+    const double epsilon = strategy.m_fEpsilon;
+
+    if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
+        const bool op = strategy.m_nMethod == 0;
+        outcome.read =
+            op ? analyzer.AnalyzeOliverPharr(curve, compliance, epsilon, strategy.m_fOPMinPercent,
+                                             strategy.m_fOPMaxPercent)
+               : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
+                                            strategy.m_fDNMaxPercent);
+        if (outcome.read != ReadStatus::Ok) {
+            outcome.status = AnalysisStatus::ReadFailed;
+            const bool known = curve >= 0 && curve < analyzer.m_nFileCount;
+            outcome.error = DescribeReadFailure(
+                outcome.read, known ? analyzer.m_strFiles[static_cast<std::size_t>(curve)]
+                                    : std::filesystem::path("curve " + std::to_string(curve)));
+            return outcome;
+        }
+        const CCurveAnalyzer& a = analyzer;
+        auto model = [&a, op](double d) {
+            return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
+                      : a.m_dStiffness * d + a.m_dIntercept;
+        };
+        BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model);
+        analyzer.SelectUnloadSection(0, 100);
+        BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);
+    }
+
+    const int n = analyzer.m_nPoints;
+    display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
+    display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
+
+    UnloadResult unload;
+    unload.stiffness = analyzer.m_dStiffness;
+    unload.hc = analyzer.m_dHc;
+    unload.hmax = analyzer.m_dHmax;
+    unload.fmax = analyzer.m_dFmax;
+    const DerivedQuantities q =
+        ComputeDerivedQuantities(unload, settings.areaFunction, settings.m_fPoisson);
+    display.m_dProjectedArea = q.projectedArea;
+    display.m_dSurfaceArea = q.surfaceArea;
+    display.m_dEIT = q.eit;
+    display.m_dHIT = q.hit;
+    display.m_dHOP = q.hop;
+    display.m_dHV = q.hv;
+    display.m_dHM = q.hm;
+    // Segment durations belong to the analysis, not to whoever formats them later.
+    analyzer.ComputeSegmentTimes();
+    return outcome;
+}
+
+}  // namespace marvek

@@ -1,0 +1,64 @@
+#pragma once
+// The per-curve analysis the main window runs: the chosen unload method, the three plot
+// series and the derived modulus and hardness numbers.
+
+#include <string>
+#include <vector>
+
+#include "core/analysis/curve_analyzer.h"
+#include "core/io/settings.h"
+
+namespace marvek {
+
+// What the main window stores of the displayed curve. Members keep their values when an
+// analysis does not write them (a method value other than 0 or 1 builds no new fit series).
+struct CurveDisplay {
+    double m_dProjectedArea = 0;  // Ap(hc), nm^2
+    double m_dSurfaceArea = 0;    // As(hmax) after the analysis, nm^2
+    double m_dEIT = 0;            // GPa
+    double m_dHIT = 0;            // MPa
+    double m_dHOP = 0;            // MPa
+    double m_dHV = 0;             // kg/mm^2
+    double m_dHM = 0;             // MPa
+    // Series in nm / mN: the measured curve, the fit over the method's force range, and the fit
+    // extrapolated over the whole unloading branch.
+    std::vector<double> m_pCurveDepth, m_pCurveLoad;
+    std::vector<double> m_pFitCurveDepth, m_pFitCurveLoad;
+    std::vector<double> m_pExtrapDepth, m_pExtrapLoad;
+};
+
+// Modulus and hardness numbers of one unload result; see ComputeDerivedQuantities.
+struct DerivedQuantities {
+    double projectedArea = 0;         // Ap(hc), nm^2
+    double surfaceArea = 0;           // As(hmax), nm^2
+    double eit = 0;                   // GPa
+    double hit = 0, hop = 0, hm = 0;  // MPa
+    double hv = 0;                    // kg/mm^2
+};
+
+// E(IT), H(IT), H(OP), HV and HM from S, hc, hmax and Fmax of an unload analysis, the area
+// functions and indenter of `area` and the sample's Poisson ratio.
+DerivedQuantities ComputeDerivedQuantities(const UnloadResult& unload,
+                                           const AreaFunctionSettings& area, double samplePoisson);
+
+enum class AnalysisStatus { Ok, NoFiles, ReadFailed };
+
+struct AnalysisOutcome {
+    AnalysisStatus status = AnalysisStatus::Ok;
+    ReadStatus read = ReadStatus::Ok;
+    std::string error;  // names the file and the reason when status != Ok
+    bool ok() const { return status == AnalysisStatus::Ok; }
+};
+
+// Sets the analyzer's zero-point correction (switch and fit window) from the strategy; the
+// reader applies it on every read. Drift and force accuracy are set by AnalyzeCurve itself.
+void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
+
+// Analyses curve `curve` of the analyzer's file list with `settings` (strategy, compliance,
+// area functions and the sample Poisson ratio m_fPoisson) and writes the results into
+// `display`. The analyzer receives the drift switch and force accuracy of the strategy first.
+// On a failed read `display` is left untouched and the outcome says why.
+AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                             CurveDisplay& display);
+
+}  // namespace marvek

@@ -1,0 +1,66 @@
+#include "core/analysis/curve_analyzer.h"
+
+#include <algorithm>
+
+#include "core/io/constants.h"
+
+namespace marvek {
+
+CCurveAnalyzer::CCurveAnalyzer()
+    : m_pLoad(kMaxPoints),
+      m_pDepth(kMaxPoints),
+      m_pFitDepth(kMaxPoints),
+      m_pFitLoad(kMaxPoints),
+      m_pSegment(kMaxPoints),
+      m_pTime(kMaxPoints) {}
+
+CCurveAnalyzer::~CCurveAnalyzer() = default;
+
+void CCurveAnalyzer::SetFiles(const std::vector<std::filesystem::path>& files) {
+    const std::size_t count = std::min<std::size_t>(files.size(), kMaxFiles);
+    m_strFiles.assign(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(count));
+    m_nFileCount = static_cast<int>(count);
+}
+
+void CCurveAnalyzer::ComputeSegmentTimes() {
+    m_dLoadTime = m_dTopHoldTime = m_dUnloadTime = m_dBottomHoldTime = m_dReloadTime = 0;
+    const double* t = m_pTime.data();
+    const char* c = m_pSegment.data();
+    for (int i = 1; i < m_nPoints; ++i) {
+        const double dt = t[i] - t[i - 1];
+        if (c[i - 1] != c[i]) continue;
+        switch (c[i]) {
+            case 'L':
+                // A loading interval three times longer than the one before it is a pause.
+                if (i == 1 || dt < 3 * (t[i - 1] - t[i - 2])) m_dLoadTime += dt;
+                break;
+            case 'T': m_dTopHoldTime += dt; break;
+            case 'U': m_dUnloadTime += dt; break;
+            case 'B': m_dBottomHoldTime += dt; break;
+            case 'R': m_dReloadTime += dt; break;
+            default: break;
+        }
+    }
+}
+
+namespace {
+
+// Sum over points of one segment code of (h[i] - h[i-1]) * F[i]: nm*mN * 1e-6 = uJ.
+double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
+    double work = 0;
+    for (int i = 1; i < a.m_nPoints; ++i) {
+        if (a.m_pSegment[i] != code) continue;
+        const double dh =
+            reversed ? a.m_pDepth[i - 1] - a.m_pDepth[i] : a.m_pDepth[i] - a.m_pDepth[i - 1];
+        work += dh * a.m_pLoad[i] * constants::kMicroJoulePerNmMN;
+    }
+    return work;
+}
+
+}  // namespace
+
+double CCurveAnalyzer::GetLoadingEnergy() const { return SegmentWork(*this, 'L', false); }
+double CCurveAnalyzer::GetUnloadingEnergy() const { return SegmentWork(*this, 'U', false); }
+double CCurveAnalyzer::GetReloadingEnergy() const { return SegmentWork(*this, 'R', true); }
+
+}  // namespace marvek

@@ -1,0 +1,149 @@
+#pragma once
+// The analysis object: the selected file list, one loaded curve and the results of its last
+// unload fit. Units: depth nm, load mN, time s.
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/analysis/fitting.h"
+#include "core/analysis/unload_analysis.h"
+
+namespace marvek {
+
+// What a read of a curve file came to; the caller decides how to tell the user.
+enum class ReadStatus {
+    Ok,             // opened, layout recognised (the curve may still hold 0 points)
+    CannotOpen,     // missing, unreadable or not a regular file; the arrays are untouched
+    UnknownLayout,  // opened, no header or marker line found; m_nPoints = 0
+};
+
+// Caption and text of the message shown for a file of unrecognised layout.
+extern const char* const kFileFormatCaption;
+extern const char* const kFileFormatMessage;
+
+// A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok).
+std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file);
+
+// Storage whose zeros come from the allocator (calloc) rather than a fill: a fresh analyzer's
+// 1.6 MB of arrays then costs only the pages a curve actually uses. Page faults on a filled
+// buffer took 4 ms, longer than reading and fitting a 10000-point curve.
+template <class T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <class U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (void* p = std::calloc(n, sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    // Value-initialisation leaves the allocator's zeros in place.
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
+
+template <class T>
+using PointArray = std::vector<T, ZeroedAllocator<T>>;
+
+class CCurveAnalyzer {
+public:
+    static constexpr int kMaxFiles = 2000;
+    static constexpr int kMaxPoints = 40000;
+    static constexpr int kMaxPointsMarkerLayout = 9000;
+
+    CCurveAnalyzer();
+    CCurveAnalyzer(const CCurveAnalyzer&) = default;
+    CCurveAnalyzer& operator=(const CCurveAnalyzer&) = default;
+    virtual ~CCurveAnalyzer();
+
+    // Reading (the reader labels unlabelled curves and applies the zero-point correction).
+    ReadStatus ReadCurveFile(const std::filesystem::path& file);
+    ReadStatus ReadCurveStream(std::istream& in);
+
+    // Work that analyses one curve many times (the sweeps) reads its file once: while held,
+    // reads of that file copy the points as first read instead of parsing the file again.
+    // Copies of the analyzer share the held points. Holding changes nothing else in the
+    // analyzer; it returns the status of the read, and nothing is held unless it is Ok.
+    ReadStatus HoldCurveFile(const std::filesystem::path& file);
+    void ReleaseHeldCurve();
+
+    // Corrections.
+    void DetectSegments(double tolerance);
+    void CorrectZeroPoint(double minPercent, double maxPercent);
+    double GetMaxLoad() const;
+    void ComputeDriftRate();
+
+    // Fitting numerics. FitPowerLaw fits y = alpha*(x - hf)^m and returns r^2 of the log-log
+    // line; its search window is set by the maximum depth of the loaded curve.
+    double GetMaxDepth() const;
+    double FitPowerLaw(double& alpha, double& m, double& hf, const double* x, const double* y,
+                       int n) const;
+
+    // Unload analysis. The analyses return the status of the read; on a failed read nothing
+    // else is touched, so no earlier curve's results can pass for this one.
+    void SelectUnloadSection(float minPercent, float maxPercent);
+    ReadStatus AnalyzeOliverPharr(int curve, double compliance, double epsilon, float minPercent,
+                                  float maxPercent);
+    ReadStatus AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
+                                 float maxPercent);
+
+    // Segment durations and work, from the loaded (corrected) curve.
+    void ComputeSegmentTimes();
+    double GetLoadingEnergy() const;
+    double GetUnloadingEnergy() const;
+    double GetReloadingEnergy() const;
+
+    // Replaces the file list; keeps the first kMaxFiles paths.
+    void SetFiles(const std::vector<std::filesystem::path>& files);
+
+    double m_dHoldBandFactor = 6.0;
+    double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,
+           m_dReloadTime = 0;         // s
+    double m_dForceAccuracy = 0;      // +- mN
+    int m_bDriftCorrection = 0;       // exactly 1 = on
+    double m_dDriftRate = 0;          // nm/s
+    double m_dIntercept = 0;          // Doerner-Nix line intercept, mN
+    double m_dZeroFitMaxPercent = 0;  // % of the maximum load
+    double m_dZeroFitMinPercent = 0;  // % of the maximum load
+    int m_bZeroPointCorrection = 0;   // exactly 1 = on
+    double m_dZeroPointOffset = 0;    // nm, already subtracted from the depths
+    double m_dRSquared = 0, m_dM = 0, m_dAlpha = 0, m_dHr = 0, m_dHmax = 0, m_dHc = 0, m_dHf = 0,
+           m_dFmax = 0, m_dStiffness = 0;
+    int m_nFileCount = 0;
+    std::vector<std::filesystem::path> m_strFiles;  // m_nFileCount entries in use
+    int m_nFitPoints = 0;
+    // Fixed-capacity point arrays (kMaxPoints each); only the first m_nPoints belong to the
+    // loaded curve, the first m_nFitPoints of the fit arrays to the unload section.
+    PointArray<double> m_pLoad;      // mN
+    PointArray<double> m_pDepth;     // nm
+    PointArray<double> m_pFitDepth;  // nm
+    PointArray<double> m_pFitLoad;   // mN
+    PointArray<char> m_pSegment;     // 'L' 'T' 'U' 'B' 'R' or 'X'
+    PointArray<double> m_pTime;      // s
+    int m_nPoints = 0;
+
+private:
+    struct HeldCurve;
+
+    UnloadInput LoadedUnloadInput() const;
+    void StoreUnloadResult(const UnloadResult& result);
+    void FinishRead();
+    ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
+
+    std::shared_ptr<const HeldCurve> m_held;
+};
+
+}  // namespace marvek

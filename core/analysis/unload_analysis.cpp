@@ -1,0 +1,160 @@
+#include "core/analysis/unload_analysis.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "core/analysis/curve_analyzer.h"
+
+namespace marvek {
+
+void CCurveAnalyzer::SelectUnloadSection(float minPercent, float maxPercent) {
+    m_nFitPoints = 0;
+    if (m_nPoints < 1) return;
+    // Peak: largest depth x load, the first of equal products.
+    int peak = 0;
+    double best = -9e9;
+    for (int i = 0; i < m_nPoints; ++i) {
+        const double product = m_pDepth[i] * m_pLoad[i];
+        if (product > best) {
+            best = product;
+            peak = i;
+        }
+    }
+    // Bottom: the first smallest load from the peak on.
+    int bottom = peak;
+    double fMin = 9e99;
+    for (int j = peak; j < m_nPoints; ++j) {
+        if (m_pLoad[j] < fMin) {
+            fMin = m_pLoad[j];
+            bottom = j;
+        }
+    }
+    const double fPeak = m_pLoad[peak];
+    const double lo = (fPeak - fMin) * minPercent / 100 + fMin;
+    const double hi = (fPeak - fMin) * maxPercent / 100 + fMin;
+    for (int j = peak; j < bottom; ++j) {
+        if (lo <= m_pLoad[j] && m_pLoad[j] <= hi) {
+            m_pFitDepth[m_nFitPoints] = m_pDepth[j];
+            m_pFitLoad[m_nFitPoints] = m_pLoad[j];
+            ++m_nFitPoints;
+        }
+    }
+}
+
+ReadStatus CCurveAnalyzer::RunPrologue(int curve, double compliance, float minPercent,
+                                       float maxPercent) {
+    if (curve < 0 || curve >= m_nFileCount) return ReadStatus::CannotOpen;
+    const ReadStatus status = ReadCurveFile(m_strFiles[static_cast<std::size_t>(curve)]);
+    if (status != ReadStatus::Ok) return status;
+    m_dDriftRate = 0;
+    if (m_bDriftCorrection == 1) ComputeDriftRate();
+    for (int i = 0; i < m_nPoints; ++i)
+        m_pDepth[i] = m_pDepth[i] - compliance * m_pLoad[i] - m_dDriftRate * m_pTime[i];
+    SelectUnloadSection(minPercent, maxPercent);
+    return ReadStatus::Ok;
+}
+
+namespace {
+
+// Largest load and depth over the points, starting from -9e99 and taking only strictly greater
+// values (the first of equal extremes); no points give NaN, not the start value.
+std::pair<double, double> MaxLoadAndDepth(std::span<const double> load,
+                                          std::span<const double> depth) {
+    double fMax = -9e99, hMax = -9e99;
+    for (std::size_t i = 0; i < load.size(); ++i) {
+        if (load[i] > fMax) fMax = load[i];
+        if (depth[i] > hMax) hMax = depth[i];
+    }
+    if (load.empty()) fMax = hMax = std::numeric_limits<double>::quiet_NaN();
+    return {fMax, hMax};
+}
+
+}  // namespace
+
+PowerLawFit FitPowerLaw(std::span<const double> depths, std::span<const double> loads,
+                        const PowerLawOptions& options) {
+    PowerLawFit fit;
+    fit.r2 = FitPowerLawSearch(fit.alpha, fit.m, fit.hf, depths.data(), loads.data(),
+                               static_cast<int>(depths.size()), options.maxDepth, &fit.stats);
+    fit.accepted = !std::isnan(fit.m);
+    if (depths.empty()) fit.hf = std::numeric_limits<double>::quiet_NaN();
+    return fit;
+}
+
+UnloadResult AnalyzeOliverPharrUnload(const UnloadInput& in, double epsilon) {
+    const auto [fMax, hMax] = MaxLoadAndDepth(in.load, in.depth);
+    const PowerLawFit fit = FitPowerLaw(in.fitDepth, in.fitLoad, {hMax});
+    UnloadResult r;
+    r.r2 = fit.r2;
+    r.alpha = fit.alpha;
+    r.m = fit.m;
+    r.hf = fit.hf;
+    r.fmax = fMax;
+    r.hmax = hMax;
+    // Contact stiffness: the slope of the power law at hmax, S = alpha*m*(hmax - hf)^(m-1).
+    r.stiffness = fit.alpha * fit.m * std::pow(hMax - fit.hf, fit.m - 1);
+    // Contact depth (Oliver-Pharr): hc = hmax - epsilon*Fmax/S; hr from the tangent at hmax.
+    r.hc = hMax - epsilon * fMax / r.stiffness;
+    r.hr = hMax - (hMax - r.hc) / epsilon;
+    return r;
+}
+
+UnloadResult AnalyzeDoernerNixUnload(const UnloadInput& in, double epsilon) {
+    const auto [fMax, hMax] = MaxLoadAndDepth(in.fitLoad, in.fitDepth);
+    const LineFit line =
+        FitLine(in.fitDepth.data(), in.fitLoad.data(), static_cast<int>(in.fitDepth.size()));
+    UnloadResult r;
+    // The line F = S*h + intercept meets F = 0 at hr; hc = hmax - epsilon*(hmax - hr).
+    r.stiffness = line.slope;
+    r.hr = -line.intercept / line.slope;
+    r.hc = hMax - (hMax - r.hr) * epsilon;
+    r.hf = 0;
+    r.hmax = hMax;
+    r.fmax = fMax;
+    r.r2 = line.rSquared;
+    r.intercept = line.intercept;
+    return r;
+}
+
+UnloadInput CCurveAnalyzer::LoadedUnloadInput() const {
+    const auto n = static_cast<std::size_t>(m_nPoints);
+    const auto nFit = static_cast<std::size_t>(m_nFitPoints);
+    return {{m_pDepth.data(), n},
+            {m_pLoad.data(), n},
+            {m_pFitDepth.data(), nFit},
+            {m_pFitLoad.data(), nFit}};
+}
+
+void CCurveAnalyzer::StoreUnloadResult(const UnloadResult& r) {
+    m_dStiffness = r.stiffness;
+    m_dHc = r.hc;
+    m_dHr = r.hr;
+    m_dHf = r.hf;
+    m_dHmax = r.hmax;
+    m_dFmax = r.fmax;
+    m_dRSquared = r.r2;
+}
+
+ReadStatus CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,
+                                              float minPercent, float maxPercent) {
+    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
+    if (status != ReadStatus::Ok) return status;
+    const UnloadResult r = AnalyzeOliverPharrUnload(LoadedUnloadInput(), epsilon);
+    StoreUnloadResult(r);
+    m_dAlpha = r.alpha;
+    m_dM = r.m;
+    return ReadStatus::Ok;
+}
+
+ReadStatus CCurveAnalyzer::AnalyzeDoernerNix(int curve, double compliance, double epsilon,
+                                             float minPercent, float maxPercent) {
+    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
+    if (status != ReadStatus::Ok) return status;
+    const UnloadResult r = AnalyzeDoernerNixUnload(LoadedUnloadInput(), epsilon);
+    StoreUnloadResult(r);
+    m_dIntercept = r.intercept;
+    return ReadStatus::Ok;
+}
+
+}  // namespace marvek

@@ -1,0 +1,524 @@
+#include "core/series/graph_series.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/enumerable_thread_specific.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <set>
+
+#include "core/series/graininess.h"
+#include "core/io/number_format.h"
+#include "core/io/output_file.h"
+
+namespace marvek {
+
+namespace {
+
+using C = GraphCommand;
+using K = GraphKind;
+
+const std::vector<GraphCommandInfo> kCommands = {
+    {C::ModulusDepth, K::CurveList, "modulus-depth", "Modulus - Depth", 32781, "Maximum Depth (nm)",
+     " [GPa]"},
+    {C::ModulusLoad, K::CurveList, "modulus-load", "Modulus - Load", 32782, "Maximum Force (mN)",
+     " [GPa]"},
+    {C::ModulusCurve, K::CurveList, "modulus-curve", "Modulus-Curve", 32826, "Curve Number",
+     "E (GPa)"},
+    {C::HMDepth, K::CurveList, "hm-depth", "HM - Depth", 32785, "Maximum Depth (nm)", "HM (MPa)"},
+    {C::HMLoad, K::CurveList, "hm-load", "HM - Load", 32786, "Maximum Force (mN)", "HM (MPa)"},
+    {C::HMCurve, K::CurveList, "hm-curve", "HM-Curve", 32827, "Curve Number", "HM (MPa)"},
+    {C::HITDepth, K::CurveList, "hit-depth", "H(IT) - Depth", 32799, "Maximum Depth (nm)",
+     "H(IH) (MPa)"},
+    {C::HITLoad, K::CurveList, "hit-load", "H(IT) Load", 32800, "Maximum Force (mN)",
+     "H(IT) (MPa)"},
+    {C::HOPDepth, K::CurveList, "hop-depth", "H(OP) - Depth", 32829, "Depth (nm)", "H(OP) (MPa)"},
+    {C::HOPLoad, K::CurveList, "hop-load", "H(OP) - Load", 32828, "Force (mN)", "H(OP) (MPa)"},
+    {C::HVDepth, K::CurveList, "hv-depth", "HV - Depth", 32783, "Maximum Depth (nm)", "HV (MPa)"},
+    {C::HVLoad, K::CurveList, "hv-load", "HV - Load", 32784, "Maximum Force (mN)", "HV (MPa)"},
+    {C::PercentSeries, K::PercentSweep, "percent-series", "Percent Series", 32796,
+     "Percentage of Curve", " [GPa]"},
+    {C::UnloadSections, K::SectionSweep, "unload-sections", "Unload Sections", 32801, "Force (mN)",
+     " [GPa]"},
+    {C::PercentM, K::PercentSweep, "percent-m", "Percent - m", 32802, "Percentage of Curve", "m"},
+    {C::SectionM, K::SectionSweep, "section-m", "Section - m", 32803, "h", "m"},
+    {C::PercentR, K::PercentSweep, "percent-r", "Percent - R", 32804, "Percentage of Curve",
+     "Correlation  R"},
+    {C::SectionR, K::SectionSweep, "section-r", "Section - R", 32805, "Force (mN)",
+     "Correlation  R"},
+    {C::LoadR, K::CurveList, "load-r", "Load - R", 32806, "Force (mN)", "Correlation  R"},
+    {C::LoadAlpha, K::CurveList, "load-alpha", "Load- Alpha", 32808, "Force (mN)",
+     "Power Law  alpha"},
+    {C::LoadM, K::CurveList, "load-m", "Load - m", 32809, "Force (mN)", "Power Law  m"},
+    {C::GraininessLoad, K::Graininess, "graininess-load", "Graininess Load", 32831, "Depth (nm)",
+     "Loading (dy/dx - dy/dx(Power))"},
+    {C::GraininessUnload, K::Graininess, "graininess-unload", "Graininess Unload", 32830,
+     "Depth (nm)", "Unloading (dy/dx - dy/dx(Power))"},
+    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess2 Load", 32832, "Depth (nm)",
+     "Loading d2y/dx2"},
+    {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess2 Unload", 32833,
+     "Depth (nm)", "Unloading d2y/dx2"},
+};
+
+// One analysis of a command: the curve and, for sweeps, the force range it is given.
+struct Step {
+    int curve = 0;
+    float minimum = 0;
+    float maximum = 0;
+};
+
+struct StepOutcome {
+    bool ok = false;
+    bool touched = false;  // the analysis changed the analyzer (read the file, even if refused)
+    double x = 0, y = 0;
+    std::string error;
+};
+
+// The force-range pair a sweep varies: the active method's.
+struct Pair {
+    float StrategySettings::*minimum;
+    float StrategySettings::*maximum;
+};
+
+bool ActivePair(const StrategySettings& s, Pair& pair) {
+    if (s.m_nMethod == 0) {
+        pair = {&StrategySettings::m_fOPMinPercent, &StrategySettings::m_fOPMaxPercent};
+        return true;
+    }
+    if (s.m_nMethod == 1) {
+        pair = {&StrategySettings::m_fDNMinPercent, &StrategySettings::m_fDNMaxPercent};
+        return true;
+    }
+    return false;
+}
+
+// The point a command takes from the state one analysis left.
+void TakePoint(GraphCommand command, const Step& step, bool oliverPharr, const CCurveAnalyzer& a,
+               const CurveDisplay& d, double& x, double& y) {
+    const double topForce = static_cast<double>(step.maximum) * a.m_dFmax / 100;
+    switch (command) {
+        case C::ModulusDepth: x = a.m_dHmax, y = d.m_dEIT; break;
+        case C::ModulusLoad: x = a.m_dFmax, y = d.m_dEIT; break;
+        case C::ModulusCurve: x = step.curve, y = d.m_dEIT; break;
+        case C::HMDepth: x = a.m_dHmax, y = d.m_dHM; break;
+        case C::HMLoad: x = a.m_dFmax, y = d.m_dHM; break;
+        case C::HMCurve: x = step.curve, y = d.m_dHM; break;
+        case C::HITDepth: x = a.m_dHmax, y = d.m_dHIT; break;
+        case C::HITLoad: x = a.m_dFmax, y = d.m_dHIT; break;
+        case C::HOPDepth: x = a.m_dHmax, y = d.m_dHOP; break;
+        case C::HOPLoad: x = a.m_dFmax, y = d.m_dHOP; break;
+        case C::HVDepth: x = a.m_dHmax, y = d.m_dHV; break;
+        case C::HVLoad: x = a.m_dFmax, y = d.m_dHV; break;
+        case C::PercentSeries: x = step.minimum, y = d.m_dEIT; break;
+        case C::UnloadSections: x = topForce, y = d.m_dEIT; break;
+        case C::PercentM: x = step.minimum, y = oliverPharr ? a.m_dM : 1.0; break;
+        // Doerner-Nix leaves m untouched; the x is the first load of the section the
+        // analyzer holds afterwards.
+        case C::SectionM: x = oliverPharr ? topForce : a.m_pFitLoad[0], y = a.m_dM; break;
+        case C::PercentR: x = step.minimum, y = a.m_dRSquared; break;
+        case C::SectionR: x = topForce, y = a.m_dRSquared; break;
+        case C::LoadR: x = a.m_dFmax, y = a.m_dRSquared; break;
+        case C::LoadAlpha: x = a.m_dFmax, y = a.m_dAlpha; break;
+        case C::LoadM: x = a.m_dFmax, y = a.m_dM; break;
+        default: x = y = std::numeric_limits<double>::quiet_NaN(); break;
+    }
+}
+
+class StepRunner {
+public:
+    StepRunner(GraphCommand command, const std::vector<Step>& steps, bool sweep, const Pair& pair,
+               const Settings& settings)
+        : command_(command),
+          steps_(steps),
+          sweep_(sweep),
+          pair_(pair),
+          oliverPharr_(settings.strategy.m_nMethod == 0) {}
+
+    void Run(std::size_t i, CCurveAnalyzer& a, CurveDisplay& d, Settings& s,
+             StepOutcome& out) const {
+        const Step& step = steps_[i];
+        if (sweep_) {
+            s.strategy.*pair_.minimum = step.minimum;
+            s.strategy.*pair_.maximum = step.maximum;
+        }
+        const AnalysisOutcome r = AnalyzeCurve(a, step.curve, s, d);
+        out.ok = r.ok();
+        out.touched = out.ok || r.read == ReadStatus::UnknownLayout;
+        if (out.ok)
+            TakePoint(command_, step, oliverPharr_, a, d, out.x, out.y);
+        else
+            out.error = r.error;
+    }
+
+private:
+    GraphCommand command_;
+    const std::vector<Step>& steps_;
+    bool sweep_;
+    Pair pair_;
+    bool oliverPharr_;
+};
+
+int ResolveThreads(int requested) {
+    return requested > 0 ? requested : tbb::this_task_arena::max_concurrency();
+}
+
+bool Cancelled(const GraphOptions& o) { return o.cancel && o.cancel->load(); }
+
+// The one-thread run: every analysis on one copy of the window's state, in order. False when
+// cancelled, with the caller's state untouched.
+bool RunStepsInOrder(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
+                     CurveDisplay& display, const Settings& settings, const GraphOptions& options,
+                     std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
+    CCurveAnalyzer a = analyzer;
+    CurveDisplay d = display;
+    Settings s = settings;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (Cancelled(options)) return false;
+        runner.Run(i, a, d, s, outcomes[i]);
+        report();
+    }
+    analyzer = std::move(a);
+    display = std::move(d);
+    return true;
+}
+
+// The steps on `threads` workers. Each worker starts from the window's state, so members an
+// analysis does not write (the power-law parameters under Doerner-Nix) read as they would in
+// the one-thread run. False when cancelled.
+bool RunStepsInParallel(const StepRunner& runner, std::size_t count, int threads,
+                        const CCurveAnalyzer& analyzer, const CurveDisplay& display,
+                        const Settings& settings, const GraphOptions& options,
+                        std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
+    struct Worker {
+        CCurveAnalyzer analyzer;
+        CurveDisplay display;
+        Settings settings;
+    };
+    tbb::enumerable_thread_specific<Worker> workers([&] {
+        return Worker{analyzer, display, settings};
+    });
+    std::atomic<bool> stopped{false};
+    tbb::task_arena arena(threads);
+    arena.execute([&] {
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 1),
+                          [&](const tbb::blocked_range<std::size_t>& range) {
+                              Worker& w = workers.local();
+                              for (std::size_t i = range.begin(); i != range.end(); ++i) {
+                                  if (stopped.load() || Cancelled(options)) {
+                                      stopped = true;
+                                      return;
+                                  }
+                                  runner.Run(i, w.analyzer, w.display, w.settings, outcomes[i]);
+                                  report();
+                              }
+                          });
+    });
+    return !stopped.load() && !Cancelled(options);
+}
+
+// Leaves the window's state as the one-thread run would: an analysis depends only on its own
+// step, so replaying the tail from the last analysis that changed the analyzer reproduces the
+// final state.
+void ReplayFinalState(const StepRunner& runner, const std::vector<StepOutcome>& outcomes,
+                      CCurveAnalyzer& analyzer, CurveDisplay& display, const Settings& settings) {
+    const std::size_t count = outcomes.size();
+    std::size_t from = count - 1;
+    for (std::size_t i = count; i-- > 0;) {
+        if (outcomes[i].touched) {
+            from = i;
+            break;
+        }
+    }
+    Settings s = settings;
+    for (std::size_t i = from; i < count; ++i) {
+        StepOutcome replay;
+        runner.Run(i, analyzer, display, s, replay);
+    }
+}
+
+// Runs every step and collects the points in step order. Returns false when cancelled, with
+// the caller's state untouched.
+bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
+              CurveDisplay& display, const Settings& settings, const GraphOptions& options,
+              std::vector<StepOutcome>& outcomes) {
+    outcomes.assign(count, {});
+    if (count == 0) return !Cancelled(options);
+    const int threads = ResolveThreads(options.threads);
+    std::mutex progressMutex;
+    std::size_t done = 0;
+    const std::function<void()> report = [&] {
+        if (!options.progress) return;
+        std::lock_guard<std::mutex> lock(progressMutex);
+        options.progress(++done, count);
+    };
+    if (threads <= 1 || count == 1)
+        return RunStepsInOrder(runner, count, analyzer, display, settings, options, outcomes,
+                               report);
+    if (!RunStepsInParallel(runner, count, threads, analyzer, display, settings, options, outcomes,
+                            report))
+        return false;
+    ReplayFinalState(runner, outcomes, analyzer, display, settings);
+    return true;
+}
+
+void CollectPoints(const std::vector<StepOutcome>& outcomes, const std::vector<Step>& steps,
+                   GraphResult& result) {
+    std::set<int> reported;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const StepOutcome& o = outcomes[i];
+        if (o.ok) {
+            result.series.x.push_back(o.x);
+            result.series.y.push_back(o.y);
+        } else if (reported.insert(steps[i].curve).second) {
+            result.failures.push_back({steps[i].curve, o.error});
+        }
+    }
+}
+
+// The force ranges a sweep analyses, in order, with the float arithmetic of the settings.
+std::vector<Step> PlanSweep(GraphCommand command, GraphKind kind, const StrategySettings& s,
+                            const Pair& pair, int curve, bool& capped) {
+    std::vector<Step> steps;
+    capped = false;
+    float minimum = s.*pair.minimum;
+    float maximum = s.*pair.maximum;
+    const float maxSaved = maximum;
+    const float size = s.m_fSectionSizePercent;
+    if (command == C::PercentSeries || command == C::UnloadSections) {
+        minimum = 0;
+        maximum = 100;
+    }
+    auto more = [&] {
+        return kind == K::PercentSweep ? maximum - 1.0f > minimum : maxSaved - size > minimum;
+    };
+    while (more()) {
+        if (steps.size() == kMaxSweepPoints) {
+            capped = true;
+            break;
+        }
+        if (kind == K::SectionSweep) maximum = minimum + size;
+        steps.push_back({curve, minimum, maximum});
+        minimum = minimum + 0.5f;
+    }
+    return steps;
+}
+
+std::string FormatSix(double v) { return FormatFixed(v, 6); }
+
+// The sliding-window fits of a graininess command and the power law they are compared with.
+struct GraininessFits {
+    std::vector<WindowFit> windows;
+    bool capped = false;
+    double alpha = 0, m = 0, hf = 0;
+};
+
+// The loading commands take the curve as the last analysis left it and change nothing.
+GraininessFits LoadingWindows(GraphCommand command, const CCurveAnalyzer& a, float size,
+                              GraphResult& result) {
+    GraininessFits fits;
+    int n = 0;
+    std::vector<double> depth, load;
+    for (int i = 0; i < a.m_nPoints; ++i) {
+        if (a.m_pSegment[static_cast<std::size_t>(i)] != 'L') continue;
+        ++n;
+        if (command == C::GraininessLoad) {
+            depth.push_back(a.m_pDepth[static_cast<std::size_t>(i)]);
+            load.push_back(a.m_pLoad[static_cast<std::size_t>(i)]);
+        }
+    }
+    if (command == C::GraininessLoad) {
+        a.FitPowerLaw(fits.alpha, fits.m, fits.hf, depth.data(), load.data(), n);
+        result.resultMessage =
+            "a " + FormatSix(fits.alpha) + "  m " + FormatSix(fits.m) + " hf " + FormatSix(fits.hf);
+    }
+    fits.windows = FitSlidingWindows(a.m_pDepth.data(), a.m_pLoad.data(), n, {0, 0, size},
+                                     kMaxGraininessPoints, &fits.capped);
+    return fits;
+}
+
+// The unloading commands fit the power law over 1-100 % of the load drop with Oliver-Pharr, on
+// copies of the settings, and leave the window showing that fit. Nothing when the analysis
+// failed or was cancelled (`result` says which).
+std::optional<GraininessFits> UnloadingWindows(CCurveAnalyzer& analyzer, CurveDisplay& display,
+                                               const Settings& settings, int currentCurve,
+                                               const GraphOptions& options, GraphResult& result) {
+    CCurveAnalyzer a = analyzer;
+    CurveDisplay d = display;
+    Settings forced = settings;
+    forced.strategy.m_fOPMaxPercent = 100;
+    forced.strategy.m_fOPMinPercent = 1;
+    forced.strategy.m_nMethod = 0;
+    const AnalysisOutcome outcome = AnalyzeCurve(a, currentCurve, forced, d);
+    if (options.progress) options.progress(1, 1);
+    if (Cancelled(options)) {
+        result.cancelled = true;
+        return std::nullopt;
+    }
+    if (!outcome.ok()) {
+        result.failures.push_back({currentCurve, outcome.error});
+        if (outcome.read == ReadStatus::UnknownLayout) analyzer = std::move(a);
+        return std::nullopt;
+    }
+    a.SelectUnloadSection(1, 100);
+    GraininessFits fits;
+    fits.alpha = a.m_dAlpha;
+    fits.m = a.m_dM;
+    fits.hf = a.m_dHf;
+    fits.windows = FitSlidingWindows(a.m_pFitDepth.data(), a.m_pFitLoad.data(), a.m_nFitPoints,
+                                     {1, 1, settings.strategy.m_fSectionSizePercent},
+                                     kMaxGraininessPoints, &fits.capped);
+    analyzer = std::move(a);
+    display = std::move(d);
+    return fits;
+}
+
+// Each window's slope less the power law's slope at its mean depth, or (second derivative) the
+// change of the window slopes over the change of their mean depths.
+void GraininessSeries(const GraininessFits& fits, bool secondDerivative, double shift,
+                      GraphSeries& s) {
+    const auto& windows = fits.windows;
+    if (!secondDerivative) {
+        s.x.reserve(windows.size());
+        s.y.reserve(windows.size());
+        for (const WindowFit& w : windows) {
+            s.x.push_back(w.meanDepth - shift);
+            s.y.push_back(w.slope -
+                          fits.alpha * fits.m * std::pow(w.meanDepth - fits.hf, fits.m - 1));
+        }
+        return;
+    }
+    for (std::size_t i = 1; i < windows.size(); ++i) {
+        const double x0 = windows[i - 1].meanDepth - shift;
+        const double x1 = windows[i].meanDepth - shift;
+        const double dx = x1 - x0;
+        // Windows with the same mean depth (or without points) give no point.
+        if (dx == 0 || std::isnan(dx)) continue;
+        s.x.push_back((x1 + x0) / 2);
+        s.y.push_back((windows[i].slope - windows[i - 1].slope) / dx);
+    }
+}
+
+GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveDisplay& display,
+                          const Settings& settings, int currentCurve, const GraphOptions& options) {
+    GraphResult result;
+    result.ran = true;
+    const bool loading = command == C::GraininessLoad || command == C::Graininess2Load;
+    const bool secondDerivative = command == C::Graininess2Load || command == C::Graininess2Unload;
+    if (Cancelled(options)) {
+        result.cancelled = true;
+        return result;
+    }
+    std::optional<GraininessFits> fits =
+        loading ? LoadingWindows(command, analyzer, settings.strategy.m_fSectionSizePercent, result)
+                : UnloadingWindows(analyzer, display, settings, currentCurve, options, result);
+    if (!fits) return result;
+    GraininessSeries(*fits, secondDerivative, loading ? 0.0 : fits->hf, result.series);
+    if (fits->capped)
+        result.note =
+            "The section size asks for more windows than the graph can hold; it shows "
+            "the first " +
+            FormatInt(static_cast<long long>(kMaxGraininessPoints)) + ".";
+    return result;
+}
+
+}  // namespace
+
+const std::vector<GraphCommandInfo>& GraphCommands() { return kCommands; }
+
+const GraphCommandInfo& GetGraphCommandInfo(GraphCommand command) {
+    for (const GraphCommandInfo& info : kCommands)
+        if (info.command == command) return info;
+    return kCommands.front();
+}
+
+const GraphCommandInfo* FindGraphCommand(std::string_view name) {
+    for (const GraphCommandInfo& info : kCommands)
+        if (name == info.name) return &info;
+    return nullptr;
+}
+
+GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, CurveDisplay& display,
+                            const Settings& settings, int currentCurve,
+                            const GraphOptions& options) {
+    const GraphCommandInfo& info = GetGraphCommandInfo(command);
+    GraphResult result;
+    if (analyzer.m_nFileCount < 1) return result;
+    if (info.kind == K::Graininess) {
+        result = RunGraininess(command, analyzer, display, settings, currentCurve, options);
+    } else {
+        result.ran = true;
+        std::vector<Step> steps;
+        Pair pair{};
+        const bool sweep = info.kind != K::CurveList;
+        if (!sweep) {
+            steps.reserve(static_cast<std::size_t>(analyzer.m_nFileCount));
+            for (int i = 0; i < analyzer.m_nFileCount; ++i) steps.push_back({i, 0, 0});
+        } else if (ActivePair(settings.strategy, pair)) {
+            bool capped = false;
+            steps = PlanSweep(command, info.kind, settings.strategy, pair, currentCurve, capped);
+            if (capped)
+                result.note = "The sweep stopped at " +
+                              FormatInt(static_cast<long long>(kMaxSweepPoints)) + " points.";
+        }
+        const StepRunner runner(command, steps, sweep, pair, settings);
+        std::vector<StepOutcome> outcomes;
+        // A sweep analyses one curve up to kMaxSweepPoints times: its file is parsed once.
+        const bool hold =
+            sweep && !steps.empty() && currentCurve >= 0 && currentCurve < analyzer.m_nFileCount;
+        if (hold)
+            analyzer.HoldCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)]);
+        const bool finished =
+            RunSteps(runner, steps.size(), analyzer, display, settings, options, outcomes);
+        if (hold) analyzer.ReleaseHeldCurve();
+        if (!finished) {
+            result.cancelled = true;
+            result.note.clear();
+            return result;
+        }
+        CollectPoints(outcomes, steps, result);
+    }
+    result.series.xTitle = info.xTitle;
+    result.series.yTitle = info.yTitle;
+    return result;
+}
+
+std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures) {
+    if (failures.empty()) return {};
+    constexpr std::size_t kListed = 20;
+    std::string text = failures.size() == 1
+                           ? std::string("1 curve could not be read and has no point in the graph:")
+                           : FormatInt(static_cast<long long>(failures.size())) +
+                                 " curves could not be read and have no point in the graph:";
+    for (std::size_t i = 0; i < failures.size() && i < kListed; ++i)
+        text += "\n" + failures[i].message;
+    if (failures.size() > kListed)
+        text +=
+            "\n... and " + FormatInt(static_cast<long long>(failures.size() - kListed)) + " more.";
+    return text;
+}
+
+std::string FormatGraphCsv(const GraphSeries& series) {
+    std::string text = series.xTitle + ", " + series.yTitle + "\n";
+    const std::size_t n = std::min(series.x.size(), series.y.size());
+    text.reserve(text.size() + n * 28);
+    for (std::size_t i = 0; i < n; ++i) {
+        text += FormatSignificant(series.x[i], 7);
+        text += ',';
+        text += FormatSignificant(series.y[i], 7);
+        text += '\n';
+    }
+    return text;
+}
+
+Status WriteGraphCsv(const GraphSeries& series, const std::filesystem::path& file) {
+    const Status status = WriteOutputFile(file, FormatGraphCsv(series));
+    if (status.ok()) return status;
+    return Status::Error("Could not write " + file.string() + ": " + status.reason() + ".");
+}
+
+}  // namespace marvek
