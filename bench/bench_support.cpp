@@ -6,14 +6,15 @@
 #include <utility>
 
 #include "core/io/number_format.h"
+#include "support/temp_dir.h"
 
 namespace marvek::bench {
 namespace {
 
 std::mutex g_mutex;
 
-ScratchDir& Scratch() {
-    static ScratchDir dir("curves");
+testing::TempDir& Scratch() {
+    static testing::TempDir dir;
     return dir;
 }
 

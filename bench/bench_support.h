@@ -10,7 +10,7 @@
 
 #include <tbb/task_arena.h>
 
-#include "synthetic_curve.h"
+#include "support/synthetic_curve.h"
 
 namespace marvek::bench {
 

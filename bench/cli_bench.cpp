@@ -14,6 +14,7 @@
 
 #include "bench_support.h"
 #include "core/io/number_format.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -21,7 +22,7 @@ namespace marvek::bench {
 namespace {
 
 struct FileSet {
-    ScratchDir dir{"cli"};
+    testing::TempDir dir;
     std::vector<std::string> files;
 };
 

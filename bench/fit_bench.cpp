@@ -8,10 +8,10 @@
 
 #include "bench_support.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/literal_power_law.h"
-#include "core/io/number_format.h"
 #include "core/analysis/power_law_search.h"
+#include "core/io/number_format.h"
 #include "literal_analysis.h"
+#include "support/literal_power_law.h"
 
 namespace marvek::bench {
 namespace {

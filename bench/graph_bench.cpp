@@ -8,12 +8,12 @@
 
 #include "bench_support.h"
 #include "core/analysis/fitting.h"
+#include "core/io/number_format.h"
 #include "core/series/graininess.h"
 #include "core/series/graph_series.h"
-#include "core/literal_power_law.h"
-#include "core/io/number_format.h"
 #include "literal_analysis.h"
 #include "memory_tracker.h"
+#include "support/literal_power_law.h"
 
 namespace marvek::bench {
 namespace {

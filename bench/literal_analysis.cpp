@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/literal_power_law.h"
+#include "support/literal_power_law.h"
 
 namespace marvek::bench {
 namespace {

@@ -4,10 +4,10 @@
 #include <iterator>
 
 #include "app/resource_ids.h"
-#include "core/multi_cycle_curve.h"
 #include "core/tools/multi_cycle_split.h"
 #include "core/tools/save_curves.h"
 #include "main_window_fixture.h"
+#include "support/multi_cycle_curve.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/curve_generator.h"  // TempDir
+#include "support/curve_generator.h"  // TempDir
 
 namespace {
 

@@ -13,31 +13,25 @@
 #include <string>
 #include <vector>
 
-#include "core/indent_series.h"
 #include "core/io/number_format.h"
 #include "core/io/parameter_file.h"
+#include "support/indent_series.h"
+#include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
 using test::IndentModel;
-using test::TempFolder;
+using testing::TempDir;
 
 struct CliRun {
     int status = -1;
     std::string out, err;
 };
 
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-CliRun RunCli(const TempFolder& folder, const std::vector<std::string>& args) {
+CliRun RunCli(const TempDir& folder, const std::vector<std::string>& args) {
     std::string command = Quote(MARVEK_CLI);
     for (const std::string& a : args) command += " " + Quote(a);
     const auto out = folder.path() / "stdout.txt", err = folder.path() / "stderr.txt";
@@ -45,8 +39,8 @@ CliRun RunCli(const TempFolder& folder, const std::vector<std::string>& args) {
     CliRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
+    r.out = testing::ReadWholeFile(out);
+    r.err = testing::ReadWholeFile(err);
     return r;
 }
 
@@ -64,7 +58,7 @@ std::vector<std::string> WithFiles(std::vector<std::string> args,
 }
 
 TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.frameCompliance = 0.6;
     const auto files =
@@ -105,21 +99,21 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     EXPECT_NEAR(after.compliance.m_fCompliance, intercepts.back(), 1e-6);
     EXPECT_EQ(after.strategy.m_fSectionSizePercent, 7.0f);
 
-    const std::vector<std::string> csv = Lines(Slurp(points));
+    const std::vector<std::string> csv = Lines(testing::ReadWholeFile(points));
     ASSERT_EQ(csv.size(), 9u);
     EXPECT_EQ(csv[0], "1/Ap(nm)^0.5, Ct (nm/mN)");
     EXPECT_TRUE(std::regex_match(csv[1], std::regex(R"([0-9.e+-]+,[0-9.e+-]+)"))) << csv[1];
 }
 
 TEST(CalibrateComplianceCommand, FailureLeavesTheParameterFileAlone) {
-    TempFolder folder;
+    TempDir folder;
     const auto files =
         test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(5, 5, 1));
     const auto params = folder.path() / "marvek.par";
     Settings before;
     before.compliance.m_fCompliance = 0.25f;
     ASSERT_TRUE(SaveParameters(params, before).ok());
-    const std::string text = Slurp(params);
+    const std::string text = testing::ReadWholeFile(params);
 
     const CliRun r =
         RunCli(folder, WithFiles({"calibrate", "compliance", "--params", params.string(), "--save"},
@@ -128,11 +122,11 @@ TEST(CalibrateComplianceCommand, FailureLeavesTheParameterFileAlone) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.csv"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("at least two"), std::string::npos) << r.err;
-    EXPECT_EQ(Slurp(params), text);
+    EXPECT_EQ(testing::ReadWholeFile(params), text);
 }
 
 TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.apCoef = {24.5, 700, 0, 0, 0, 0, 0, 0, 0};
     model.reducedModulus = 1.0 / ((1 - 0.2 * 0.2) / 80.0 + (1 - 0.07 * 0.07) / 1141.0);
@@ -176,7 +170,7 @@ TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
 }
 
 TEST(CalibrateAreaCommand, RefusesTermsOutsideOneToNine) {
-    TempFolder folder;
+    TempDir folder;
     const CliRun r = RunCli(folder, {"calibrate", "area", "--defaults", "--terms", "10", "x.csv"});
     EXPECT_NE(r.status, 0);
 }

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "core/analysis/curve_analysis.h"
-#include "core/multi_cycle_curve.h"
-#include "core/tools/multi_cycle_split.h"
 #include "core/analysis/results_text.h"
+#include "core/tools/multi_cycle_split.h"
 #include "core/tools/save_curves.h"
+#include "support/multi_cycle_curve.h"
 
 namespace marvek {
 namespace {

@@ -5,13 +5,14 @@
 #include <cmath>
 
 #include "core/io/number_format.h"
-#include "indent_series.h"
+#include "support/indent_series.h"
+#include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
 using test::IndentModel;
-using test::TempFolder;
+using testing::TempDir;
 
 // Exact data leave only rounding; the elimination has no pivoting, so allow a little.
 constexpr double kExactRelative = 1e-6;
@@ -125,7 +126,7 @@ class GeneratedAreaSeries : public ::testing::TestWithParam<SeriesCase> {};
 
 TEST_P(GeneratedAreaSeries, CalibratesBackToTheAreaFunction) {
     const SeriesCase c = GetParam();
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.apCoef = c.truth;
     model.frameCompliance = c.frameCompliance;

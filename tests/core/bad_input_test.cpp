@@ -8,7 +8,7 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {

@@ -6,13 +6,14 @@
 #include <fstream>
 
 #include "core/io/number_format.h"
-#include "indent_series.h"
+#include "support/indent_series.h"
+#include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
 using test::IndentModel;
-using test::TempFolder;
+using testing::TempDir;
 
 // The calibration must land within 3 % of the frame compliance, beyond what the unload fit itself
 // leaves: a power law fitted to a finite section is not exact, and the frame-free series shows
@@ -33,7 +34,7 @@ struct SeriesCase {
 class GeneratedSeries : public ::testing::TestWithParam<SeriesCase> {};
 
 ComplianceCalibrationResult CalibrateSeries(double compliance, int method) {
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.frameCompliance = compliance;
     CCurveAnalyzer analyzer = AnalyzerFor(
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Compliances, GeneratedSeries,
 // The frame makes the contact depth found at compliance 0 too deep by (1 - eps)*Cf*Fmax, not
 // by the full Cf*Fmax; removing the full amount settled 0.4 nm/mN series near 0.32.
 TEST(ComplianceCalibration, ContactDepthCorrectionTakesOnlyOneMinusEpsilon) {
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.fmax = 100;
     model.frameCompliance = 0.5;
@@ -189,7 +190,7 @@ TEST(ComplianceCalibrationFailures, AreReportedWithAReason) {
 }
 
 TEST(ComplianceCalibrationFailures, TooFewOrTooManyFilesChangeNothing) {
-    TempFolder folder;
+    TempDir folder;
     const auto files =
         test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(1, 10, 1));
     ComplianceCalibrationSettings settings;
@@ -211,7 +212,7 @@ TEST(ComplianceCalibrationFailures, TooFewOrTooManyFilesChangeNothing) {
 
 // An unreadable curve used to be taken as the previous curve again; it must be left out.
 TEST(ComplianceCalibrationFailures, UnreadableCurveIsLeftOutAndNamed) {
-    TempFolder folder;
+    TempDir folder;
     IndentModel model;
     model.frameCompliance = 0.4;
     auto files = test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 6));
@@ -235,7 +236,7 @@ TEST(ComplianceCalibrationFailures, UnreadableCurveIsLeftOutAndNamed) {
 }
 
 TEST(ComplianceCalibration, ProgressSeesEveryCurveAndCanCancel) {
-    TempFolder folder;
+    TempDir folder;
     const auto files =
         test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(1, 30, 4));
     CCurveAnalyzer analyzer = AnalyzerFor(files);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/analysis/curve_analyzer.h"
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {

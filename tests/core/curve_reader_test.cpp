@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
-#include "literal_power_law.h"
+#include "support/literal_power_law.h"
 
 namespace marvek {
 namespace {

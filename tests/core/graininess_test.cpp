@@ -9,9 +9,9 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/fitting.h"
-#include "core/series/graph_series.h"
 #include "core/io/number_format.h"
-#include "graph_test_curves.h"
+#include "core/series/graph_series.h"
+#include "support/graph_test_curves.h"
 
 namespace marvek {
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <sstream>
 
-#include "graph_test_curves.h"
+#include "support/graph_test_curves.h"
 
 namespace marvek {
 namespace {

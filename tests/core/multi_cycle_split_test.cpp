@@ -13,7 +13,7 @@
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/number_format.h"
-#include "multi_cycle_curve.h"
+#include "support/multi_cycle_curve.h"
 
 namespace marvek {
 namespace {

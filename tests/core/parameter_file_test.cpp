@@ -10,17 +10,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {
-
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 int Lines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -57,7 +50,7 @@ TEST(ParameterFile, RoundTripKeepsEveryValue) {
     EXPECT_EQ(back.areaFunction.m_dFitRSquared, s.areaFunction.m_dFitRSquared);
     EXPECT_EQ(back.m_fPoisson, 0.25f);
     EXPECT_EQ(FormatParameters(back), FormatParameters(s));
-    EXPECT_EQ(Slurp(file), FormatParameters(s));
+    EXPECT_EQ(testing::ReadWholeFile(file), FormatParameters(s));
 }
 
 // A short file sets its lines; a bad or non-finite token keeps defaults; long tokens are whole.
@@ -108,14 +101,14 @@ TEST(ParameterFile, FailedSaveKeepsTheOldFile) {
     testing::TempDir dir;
     const auto file = dir.path() / "marvek.par";
     ASSERT_TRUE(SaveParameters(file, Settings{}).ok());
-    const std::string before = Slurp(file);
+    const std::string before = testing::ReadWholeFile(file);
     std::filesystem::create_directory(dir.path() / ("marvek.par.tmp" + std::to_string(::getpid())));
     Settings changed;
     changed.m_fPoisson = 0.4f;
     const Status r = SaveParameters(file, changed);
     EXPECT_FALSE(r.ok());
     EXPECT_NE(r.message().find("marvek.par"), std::string::npos);
-    EXPECT_EQ(Slurp(file), before);
+    EXPECT_EQ(testing::ReadWholeFile(file), before);
 }
 
 // A program killed in the middle of saving leaves one whole file, old or new, never a cut one.
@@ -135,7 +128,7 @@ TEST(ParameterFile, KilledSaveLeavesAWholeFile) {
         ::usleep(20000 + 7000 * round);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        const std::string text = Slurp(file);
+        const std::string text = testing::ReadWholeFile(file);
         EXPECT_TRUE(text == FormatParameters(a) || text == FormatParameters(b)) << text;
     }
 }

@@ -15,12 +15,12 @@
 
 #include <tbb/task_arena.h>
 
-#include "bench/synthetic_curve.h"
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/power_law_kernels.h"
 #include "core/analysis/power_law_search.h"
-#include "curve_generator.h"
-#include "literal_power_law.h"
+#include "support/curve_generator.h"
+#include "support/literal_power_law.h"
+#include "support/synthetic_curve.h"
 
 namespace marvek {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <functional>
 
-#include "core/curve_generator.h"  // TempDir
 #include "core/io/parameter_file.h"
+#include "support/curve_generator.h"  // TempDir
 
 namespace marvek {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "core/analysis/curve_analyzer.h"
-#include "curve_generator.h"
-#include "literal_power_law.h"
+#include "support/curve_generator.h"
+#include "support/literal_power_law.h"
 
 namespace marvek {
 namespace {

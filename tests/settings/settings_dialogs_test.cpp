@@ -6,13 +6,14 @@
 #include <regex>
 
 #include "app/main_window.h"
-#include "core/indent_series.h"
 #include "core/io/number_format.h"
 #include "graphs/graph_window.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
 #include "settings/strategy_dialog.h"
+#include "support/indent_series.h"
+#include "support/temp_dir.h"
 #include "ui/dialog.h"
 #include "ui/test_doubles.h"
 
@@ -63,7 +64,7 @@ protected:
         return texts;
     }
 
-    test::TempFolder folder;
+    marvek::testing::TempDir folder;
     int seriesCount = 0;
     FakeServices services;
     ScopedServices scope{services};

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/curve_generator.h"
+#include "support/curve_generator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "indent_series.h"
+#include "support/indent_series.h"
 
 #include <cmath>
 #include <fstream>
@@ -88,19 +88,6 @@ std::vector<std::filesystem::path> WriteIndentSeries(const std::filesystem::path
         WriteIndentCurve(files.back(), model);
     }
     return files;
-}
-
-TempFolder::TempFolder() {
-    static int counter = 0;
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("marvek_calib_" + FormatInt(rd()) + "_" + FormatInt(++counter));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
 }
 
 }  // namespace marvek::test

@@ -27,17 +27,4 @@ SyntheticCurve MakeSyntheticCurve(int points, std::uint64_t seed);
 std::string FormatLayoutA(const SyntheticCurve& curve);
 void WriteLayoutA(const SyntheticCurve& curve, const std::filesystem::path& file);
 
-// A scratch folder removed with everything in it when the object goes.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& tag);
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 }  // namespace marvek::bench

@@ -1,4 +1,4 @@
-#include "literal_power_law.h"
+#include "support/literal_power_law.h"
 
 #include <cmath>
 #include <limits>

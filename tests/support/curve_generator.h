@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace marvek::testing {
 
 struct GeneratedPoint {
@@ -44,19 +46,5 @@ struct WriteOptions {
 };
 
 std::string CurveText(const std::vector<GeneratedPoint>& points, const WriteOptions& options);
-
-// A fresh folder under the system temp folder, removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path Write(const std::string& name, const std::string& content) const;
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace marvek::testing

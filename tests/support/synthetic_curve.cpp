@@ -1,4 +1,4 @@
-#include "synthetic_curve.h"
+#include "support/synthetic_curve.h"
 
 #include <atomic>
 #include <cmath>
@@ -119,18 +119,6 @@ void WriteLayoutA(const SyntheticCurve& curve, const std::filesystem::path& file
     const std::string text = FormatLayoutA(curve);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (!out) throw std::runtime_error("cannot write " + file.string());
-}
-
-ScratchDir::ScratchDir(const std::string& tag) {
-    static std::atomic<int> counter{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("marvek-bench-" + tag + "-" + FormatInt(::getpid()) + "-" + FormatInt(counter++));
-    std::filesystem::create_directories(m_path);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
 }
 
 }  // namespace marvek::bench

@@ -1,4 +1,4 @@
-#include "curve_generator.h"
+#include "support/curve_generator.h"
 
 #include <unistd.h>
 #include <cmath>
@@ -80,22 +80,6 @@ std::string CurveText(const std::vector<GeneratedPoint>& points, const WriteOpti
         text += "\n";
     }
     return text;
-}
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "marvek-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::filesystem::path TempDir::Write(const std::string& name, const std::string& content) const {
-    const std::filesystem::path file = path_ / name;
-    std::ofstream(file, std::ios::binary) << content;
-    return file;
 }
 
 }  // namespace marvek::testing

@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "graph_test_curves.h"
+#include "support/graph_test_curves.h"
 
 #include <gtest/gtest.h>
 

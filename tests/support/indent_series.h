@@ -46,17 +46,4 @@ std::vector<std::filesystem::path> WriteIndentSeries(const std::filesystem::path
                                                      IndentModel model,
                                                      const std::vector<double>& forces);
 
-// A fresh empty folder under the system's temporary folder, removed at destruction.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 }  // namespace marvek::test
