@@ -24,4 +24,10 @@ struct PowerLawSearchStats {
 double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, const double* y,
                          int n, double maxDepth, PowerLawSearchStats* stats = nullptr);
 
+// The same search started from the window [lo, hi] instead of the one maxDepth sets. Re-fits of
+// slightly changed data (the uncertainty's Monte Carlo and sweeps) start near the known answer
+// and need fewer sweeps.
+double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
+                           int n, double lo, double hi, PowerLawSearchStats* stats = nullptr);
+
 }  // namespace marvek
