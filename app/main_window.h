@@ -30,6 +30,7 @@ public:
     int m_nCurrentCurve = -1;      // displayed curve, -1 = none yet
     marvek::ui::ScrollBarControl m_ctlCurveScroll;
     std::string m_strResults;
+    std::string m_strIsoResults;  // result set and uncertainty, shown under the results text
     float m_fPoisson = 0.3f;  // sample Poisson ratio
     std::string m_strFileName;
     std::filesystem::path m_parameterFile;

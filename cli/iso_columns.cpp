@@ -43,10 +43,10 @@ void AddIsoOptions(CLI::App& cmd, IsoOptions& o) {
         ->check(CLI::Range(0, 100000));
     cmd.add_option("--mc-seed", o.u.seed, "Seed of the Monte Carlo (default 1)");
     cmd.add_option("--u-compliance", o.u.complianceU,
-                   "Standard uncertainty of the frame compliance, nm/mN (default 0.05)")
+                   "Standard uncertainty of the frame compliance, nm/mN (default 0: not included)")
         ->check(CLI::NonNegativeNumber);
     cmd.add_option("--u-area", o.u.areaRelativeU,
-                   "Relative standard uncertainty of each area-function coefficient (default 0.02)")
+                   "Relative standard uncertainty of each area-function coefficient (default 0.01)")
         ->check(CLI::Range(0.0, 1.0));
 }
 

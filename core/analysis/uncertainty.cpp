@@ -130,15 +130,21 @@ bool FitCovariance(const Section& s, const Fit& f, std::array<std::array<double,
     return true;
 }
 
-// Residual scatter, in depth, of the power law through the zero-point window of the loading.
+// Residual scatter, in depth, of the power law through the zero-point window of the loading
+// envelope (points above every load before them: the unloading and reloading of earlier cycles
+// of a multi-cycle curve would count their hysteresis as scatter).
 double ZeroPointScatter(const std::vector<double>& depth, const double* load, double maxDepth,
                         float minPercent, float maxPercent) {
     double pMax = -9e9;
     for (std::size_t i = 0; i < depth.size(); ++i) pMax = std::max(pMax, load[i]);
     Section w;
-    for (std::size_t i = 0; i < depth.size() && load[i] < pMax; ++i)
+    double envelope = -9e9;
+    for (std::size_t i = 0; i < depth.size() && load[i] < pMax; ++i) {
+        if (!(load[i] > envelope)) continue;
+        envelope = load[i];
         if (pMax * minPercent / 100 < load[i] && load[i] < pMax * maxPercent / 100)
             w.x.push_back(depth[i]), w.y.push_back(load[i]);
+    }
     if (w.x.size() < 4) return kNaN;
     Fit f;
     FitPowerLawSearch(f.alpha, f.m, f.hf, w.x.data(), w.y.data(), static_cast<int>(w.x.size()),

@@ -18,8 +18,10 @@ struct UncertaintyOptions {
     int monteCarloRuns = 200;       // re-fits of the Monte Carlo check of the fit term
     std::uint64_t seed = 1;         // the same seed gives the same Monte Carlo
     double poissonU = 0.02;         // standard uncertainty of the sample Poisson ratio
-    double complianceU = 0.05;      // nm/mN, of the frame compliance
-    double areaRelativeU = 0.02;    // relative, of each area-function coefficient
+    // Of the frame compliance, nm/mN. 0 by default: only its calibration knows it, and a
+    // guess would swamp every other term at high loads.
+    double complianceU = 0;
+    double areaRelativeU = 0.01;    // relative, of each area-function coefficient
     float windowHalfWidth = 10;     // %, the lower bound of the force range moved by up to this
 };
 

@@ -187,6 +187,11 @@ TEST(Uncertainty, InputsMoveTheCombinedUncertaintyAndOtherMethodsHaveNone) {
     EXPECT_NEAR(area.Find("areaFunction")->hit, a.display.m_dHIT * 0.05 / (1 - 0.05 * 0.05),
                 1e-9 * a.display.m_dHIT);
     EXPECT_GT(area.uHit, small.uHit);
+    // A softer frame than assumed (depths less corrected) lowers the stiffness and E(IT).
+    o.complianceU = 0.2;
+    const ModulusUncertainty frame = EstimateUncertainty(a.analyzer, a.settings, o);
+    EXPECT_GT(frame.Find("frameCompliance")->eit, 0.001 * a.display.m_dEIT);
+    EXPECT_GT(frame.uEit, area.uEit);
 
     Analysed dn;
     dn.settings.strategy.m_nMethod = 1;
