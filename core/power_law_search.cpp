@@ -58,7 +58,7 @@ class Search {
 public:
     Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats);
     double Run(double& alpha, double& m, double& hf);
-    double Run(double& alpha, double& m, double& hf, double lo, double hi);
+    double Run(double& alpha, double& m, double& hf, double lo, double hi, int steps = kSteps);
 
 private:
     void EvaluateSweep(std::vector<Candidate>& candidates, double previousBest);
@@ -372,7 +372,7 @@ double Search::Run(double& alpha, double& m, double& hf) {
     return Run(alpha, m, hf, -top, top);
 }
 
-double Search::Run(double& alpha, double& m, double& hf, double lo, double hi) {
+double Search::Run(double& alpha, double& m, double& hf, double lo, double hi, int steps) {
     double bestHf = m_xMin;
     bool accepted = false;
     Score previous{9e99};
@@ -387,7 +387,7 @@ double Search::Run(double& alpha, double& m, double& hf, double lo, double hi) {
         // beyond the smallest x would be rejected for a point with x - h <= 0, and every later
         // one with it, so the sweep's list ends there.
         candidates.clear();
-        const double step = (hi - lo) / kSteps;
+        const double step = (hi - lo) / steps;
         for (double h = lo; h < hi; h += step) {
             if (h + step == h) break;
             if (h >= m_xMin) break;
@@ -440,10 +440,10 @@ double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, 
 }
 
 double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
-                           int n, double lo, double hi, PowerLawSearchStats* stats) {
+                           int n, double lo, double hi, int steps, PowerLawSearchStats* stats) {
     if (stats) *stats = PowerLawSearchStats{};
     Search search(x, y, n, hi, stats);
-    return search.Run(alpha, m, hf, lo, hi);
+    return search.Run(alpha, m, hf, lo, hi, std::max(steps, 2));
 }
 
 }  // namespace marvek

@@ -71,11 +71,16 @@ Section SelectSection(const std::vector<double>& depth, const double* load, floa
     return s;
 }
 
-Fit FitSection(const Section& s, double lo, double hi) {
+// Candidates per sweep of a re-fit: the window already holds the answer, so a coarser grid than
+// the analysis' 200 reaches it after a few halvings (the Monte Carlo's window is narrower still).
+constexpr int kRefitSteps = 40;
+constexpr int kMonteCarloSteps = 12;
+
+Fit FitSection(const Section& s, double lo, double hi, int steps = kRefitSteps) {
     Fit f;
     if (s.x.size() < 3) return f;
     FitPowerLawSearchIn(f.alpha, f.m, f.hf, s.x.data(), s.y.data(), static_cast<int>(s.x.size()),
-                        lo, hi);
+                        lo, hi, steps);
     return f;
 }
 
@@ -147,8 +152,11 @@ double ZeroPointScatter(const std::vector<double>& depth, const double* load, do
     }
     if (w.x.size() < 4) return kNaN;
     Fit f;
-    FitPowerLawSearch(f.alpha, f.m, f.hf, w.x.data(), w.y.data(), static_cast<int>(w.x.size()),
-                      maxDepth);
+    // The analysis' first window, searched on the re-fits' coarser grid: only the scatter is
+    // wanted, not the offset to the last bit.
+    const double top = *std::min_element(w.x.begin(), w.x.end()) / 2 + maxDepth / 2;
+    FitPowerLawSearchIn(f.alpha, f.m, f.hf, w.x.data(), w.y.data(), static_cast<int>(w.x.size()),
+                        -top, top, kRefitSteps);
     if (!f.ok()) return kNaN;
     double ss = 0;
     for (std::size_t i = 0; i < w.x.size(); ++i) {
@@ -254,7 +262,7 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
             s.x = section.x;
             s.y.resize(m);
             for (std::size_t i = 0; i < m; ++i) s.y[i] = fitted[i] + residual[pick(rng)];
-            const Fit f = FitSection(s, accepted.hf - w, accepted.hf + w);
+            const Fit f = FitSection(s, accepted.hf - w, accepted.hf + w, kMonteCarloSteps);
             if (f.ok()) values[static_cast<std::size_t>(k)] = model.Derive(f);
         });
         std::vector<double> e, h;
@@ -264,14 +272,14 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
     }
     u.budget.push_back(mc);
 
-    // Fit window: the lower bound of the force range moved by up to +-windowHalfWidth in the
-    // "Percent Series" steps of 0.5 %, within 0 % and 1 % below the upper bound.
+    // Fit window: the lower bound of the force range moved by up to +-windowHalfWidth in every
+    // other step of "Percent Series" (1 %), within 0 % and 1 % below the upper bound.
     {
         std::vector<double> e, h;
-        const int steps = static_cast<int>(options.windowHalfWidth / 0.5f);
+        const int steps = static_cast<int>(options.windowHalfWidth / 1.0f);
         std::vector<Values> values(static_cast<std::size_t>(2 * steps + 1));
         tbb::parallel_for(-steps, steps + 1, [&](int k) {
-            const float lower = st.m_fOPMinPercent + 0.5f * static_cast<float>(k);
+            const float lower = st.m_fOPMinPercent + 1.0f * static_cast<float>(k);
             if (lower < 0 || !(st.m_fOPMaxPercent - 1 > lower)) return;
             const Section s = SelectSection(depth, load, lower, st.m_fOPMaxPercent);
             const Fit f = k == 0 ? accepted : FitSection(s, wideLo, wideHi);
