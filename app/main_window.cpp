@@ -2,8 +2,11 @@
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
-#include "core/io/parameter_file.h"
+#include "core/analysis/iso_quantities.h"
+#include "core/analysis/iso_text.h"
 #include "core/analysis/results_text.h"
+#include "core/analysis/uncertainty.h"
+#include "core/io/parameter_file.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
@@ -85,6 +88,7 @@ bool CIndentMainDlg::OnInitDialog() {
 void CIndentMainDlg::DoDataExchange(DataExchange& dx) {
     dx.Control(IDC_CURVE_SCROLL, m_ctlCurveScroll);
     dx.Text(IDC_RESULTS, m_strResults);
+    dx.Text(IDC_ISO_RESULTS, m_strIsoResults);
     dx.Text(IDC_POISSON, m_fPoisson);
     dx.Text(IDC_FILE_NAME, m_strFileName);
 }
@@ -128,10 +132,15 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 }
 
 void CIndentMainDlg::UpdateResultsText() {
-    if (m_lastOutcome.ok())
+    m_strIsoResults.clear();
+    if (m_lastOutcome.ok()) {
         m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
-    else
+        const Settings settings = CurrentSettings();
+        m_strIsoResults = BuildIsoResultsText(ComputeIsoQuantities(m_analyzer, settings),
+                                              EstimateUncertainty(m_analyzer, settings));
+    } else {
         m_strResults = m_lastOutcome.error;
+    }
     UpdateData(false);
 }
 

@@ -30,7 +30,8 @@ public:
     int m_nCurrentCurve = -1;      // displayed curve, -1 = none yet
     marvek::ui::ScrollBarControl m_ctlCurveScroll;
     std::string m_strResults;
-    float m_fPoisson = 0.3f;  // sample Poisson ratio
+    std::string m_strIsoResults;  // result set and uncertainty, shown under the results text
+    float m_fPoisson = 0.3f;      // sample Poisson ratio
     std::string m_strFileName;
     std::filesystem::path m_parameterFile;
     // How the last analysis went; a failed one leaves no results of another curve on show.

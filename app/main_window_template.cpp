@@ -9,17 +9,18 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
     DialogTemplate t;
     t.id = IDD_MAIN;
     t.caption = "Marvek - Depth Sensing Indentation Measurement Software ";
-    t.width = 473;
-    t.height = 330;
+    t.width = 575;
+    t.height = 420;
     t.controls = {
         {ControlKind::Edit, IDC_POISSON, "", 84, 11, 40, 12},
-        {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 291, kTitleAbove},
+        {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 381, kTitleAbove},
         {ControlKind::Static, IDC_RESULTS, "", 13, 33, 108, 277, kSunken | kNoWrap},
-        {ControlKind::HScrollBar, IDC_CURVE_SCROLL, "", 147, 303, 317, 12},
+        {ControlKind::Static, IDC_ISO_RESULTS, "", 13, 313, 108, 96, kSunken | kNoWrap},
+        {ControlKind::HScrollBar, IDC_CURVE_SCROLL, "", 195, 379, 371, 12},
         {ControlKind::Static, kNoId, "Sample Poisson's (Vs) :", 7, 13, 74, 10, kAlignRight},
-        {ControlKind::Edit, IDC_FILE_NAME, "", 146, 288, 317, 13, kReadOnly | kAlignCenter},
+        {ControlKind::Edit, IDC_FILE_NAME, "", 194, 364, 371, 13, kReadOnly | kAlignCenter},
         {ControlKind::Static, kNoId,
-         "Use this slide bar to change indentation load-unload file on displayed above.", 204, 317,
+         "Use this slide bar to change indentation load-unload file on displayed above.", 271, 393,
          219, 9},
     };
     t.menu = {

@@ -10,6 +10,7 @@ inline constexpr int IDC_POISSON = 1004;
 inline constexpr int IDC_RESULTS = 1005;
 inline constexpr int IDC_CURVE_SCROLL = 1010;
 inline constexpr int IDC_FILE_NAME = 1019;
+inline constexpr int IDC_ISO_RESULTS = 1020;
 
 inline constexpr int ID_SELECT_CURVE_FILES = 32773;
 inline constexpr int ID_EXIT = 32774;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/io/number_format.h"
 #include "core/analysis/power_law_kernels.h"
+#include "core/io/number_format.h"
 
 namespace marvek::bench {
 namespace {
@@ -84,6 +84,10 @@ const std::vector<Row>& Rows() {
         {"B7 marvek-cli analyze, 200 files of 10000 points", "B7_cli_analyze/200/10000", "", 0},
         {"B7 marvek-cli analyze, one 10000-point file", "B7_cli_analyze/1/10000", "", 0},
         {"B7 marvek-cli analyze, one 40000-point file", "B7_cli_analyze/1/40000", "", 0},
+        {"B8 analysis of a 10000-point curve", "B8_iso/analysis/10000", "", 0},
+        {"B8 result set (work, etaIT, CIT, RIT, HM(s)) of it", "B8_iso/quantities/10000", "", 0},
+        {"B8 analysis with the uncertainty of EIT and HIT", "B8_iso/analysis_uncertainty/10000", "",
+         0},
     };
     return rows;
 }

@@ -15,8 +15,9 @@
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
-#include "core/io/number_format.h"
 #include "core/analysis/results_text.h"
+#include "core/io/number_format.h"
+#include "iso_columns.h"
 
 namespace marvek::cli {
 
@@ -29,6 +30,7 @@ struct AnalyzeOptions {
     bool json = false;
     bool text = false;
     int threads = 0;
+    IsoOptions iso;
 };
 
 // Everything reported for one file, taken from the analyzer right after its analysis.
@@ -43,6 +45,7 @@ struct FileResult {
     double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
     std::string resultsText;
+    IsoResult iso;
 };
 
 struct Column {
@@ -81,11 +84,11 @@ const std::vector<Column>& NumericColumns() {
         {"bottomHoldTime", "bottomHoldTime [s]",
          [](const FileResult& r) { return r.bottomHoldTime; }},
         {"reloadTime", "reloadTime [s]", [](const FileResult& r) { return r.reloadTime; }},
-        {"energyLoading", "energyLoading [nm*mN*1e-6]",
+        {"energyLoading", "energyLoading [µJ]",
          [](const FileResult& r) { return r.energyLoading; }},
-        {"energyUnloading", "energyUnloading [nm*mN*1e-6]",
+        {"energyUnloading", "energyUnloading [µJ]",
          [](const FileResult& r) { return r.energyUnloading; }},
-        {"energyReloading", "energyReloading [nm*mN*1e-6]",
+        {"energyReloading", "energyReloading [µJ]",
          [](const FileResult& r) { return r.energyReloading; }},
     };
     return columns;
@@ -124,7 +127,8 @@ CurveDisplay DisplayNumbers(const CurveDisplay& d) {
     return n;
 }
 
-FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& s) {
+FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& s,
+                       const IsoOptions& iso) {
     FileResult r;
     r.file = file;
     CCurveAnalyzer& analyzer = worker.analyzer;
@@ -159,6 +163,7 @@ FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& 
     r.energyLoading = a.GetLoadingEnergy();
     r.energyUnloading = a.GetUnloadingEnergy();
     r.energyReloading = a.GetReloadingEnergy();
+    r.iso = ComputeIsoResult(a, s, iso);
     return r;
 }
 
@@ -178,21 +183,24 @@ std::string CsvNumber(double v) {
     return FormatShortest(v);
 }
 
-void PrintCsvHeader(std::ostream& out) {
+void PrintCsvHeader(std::ostream& out, const IsoOptions& iso) {
     out << "file,ok,error,method";
     for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
+    PrintIsoCsvHeader(out, iso);
     out << '\n';
 }
 
-void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method) {
+void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method,
+                 const IsoOptions& iso) {
     out << CsvField(r.file) << ',' << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error))
         << ',' << method;
     for (const Column& c : NumericColumns())
         out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
+    PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << '\n';
 }
 
-void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
+void PrintJson(std::ostream& out, const FileResult& r, const char* method, const IsoOptions& iso) {
     nlohmann::ordered_json j;
     j["file"] = r.file;
     j["ok"] = r.ok;
@@ -207,6 +215,7 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
         else
             j[c.json] = v;
     }
+    AddIsoJson(j, r.iso, r.ok, iso);
     j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
@@ -246,7 +255,7 @@ int Run(AnalyzeOptions& o) {
         limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                       static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
-    if (!o.json && !o.text) PrintCsvHeader(std::cout);
+    if (!o.json && !o.text) PrintCsvHeader(std::cout, o.iso);
 
     // Batches keep memory flat over tens of thousands of files while output stays in order.
     constexpr std::size_t kBatch = 256;
@@ -264,7 +273,8 @@ int Run(AnalyzeOptions& o) {
                           [&](const tbb::blocked_range<std::size_t>& range) {
                               Worker& worker = *workers.local();
                               for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                  results[k] = AnalyzeFile(worker, o.files[first + k], settings);
+                                  results[k] =
+                                      AnalyzeFile(worker, o.files[first + k], settings, o.iso);
                           });
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
@@ -273,11 +283,11 @@ int Run(AnalyzeOptions& o) {
                 std::cerr << "marvek-cli: " << OneLine(r.error) << '\n';
             }
             if (o.json)
-                PrintJson(std::cout, r, method);
+                PrintJson(std::cout, r, method, o.iso);
             else if (o.text)
                 std::cout << "== " << r.file << '\n' << (r.ok ? r.resultsText : r.error + "\n");
             else
-                PrintCsvRow(std::cout, r, method);
+                PrintCsvRow(std::cout, r, method, o.iso);
         }
         std::cout.flush();
         if (progress)
@@ -301,6 +311,7 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::PositiveNumber);
     cmd->add_option("--files-from", options->filesFrom,
                     "Also analyse the files listed in this file, one path per line (- for stdin)");
+    AddIsoOptions(*cmd, options->iso);
     cmd->add_option("FILE", options->files, "Curve files (.csv)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }

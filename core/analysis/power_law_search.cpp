@@ -58,6 +58,7 @@ class Search {
 public:
     Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats);
     double Run(double& alpha, double& m, double& hf);
+    double Run(double& alpha, double& m, double& hf, double lo, double hi, int steps = kSteps);
 
 private:
     void EvaluateSweep(std::vector<Candidate>& candidates, double previousBest);
@@ -368,8 +369,10 @@ bool Search::Changed(Score& previous, Score& best) {
 
 double Search::Run(double& alpha, double& m, double& hf) {
     const double top = m_xMin + (m_maxDepth - m_xMin) / 2;
-    double lo = -top;
-    double hi = top;
+    return Run(alpha, m, hf, -top, top);
+}
+
+double Search::Run(double& alpha, double& m, double& hf, double lo, double hi, int steps) {
     double bestHf = m_xMin;
     bool accepted = false;
     Score previous{9e99};
@@ -384,7 +387,7 @@ double Search::Run(double& alpha, double& m, double& hf) {
         // beyond the smallest x would be rejected for a point with x - h <= 0, and every later
         // one with it, so the sweep's list ends there.
         candidates.clear();
-        const double step = (hi - lo) / kSteps;
+        const double step = (hi - lo) / steps;
         for (double h = lo; h < hi; h += step) {
             if (h + step == h) break;
             if (h >= m_xMin) break;
@@ -434,6 +437,13 @@ double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, 
     if (stats) *stats = PowerLawSearchStats{};
     Search search(x, y, n, maxDepth, stats);
     return search.Run(alpha, m, hf);
+}
+
+double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
+                           int n, double lo, double hi, int steps, PowerLawSearchStats* stats) {
+    if (stats) *stats = PowerLawSearchStats{};
+    Search search(x, y, n, hi, stats);
+    return search.Run(alpha, m, hf, lo, hi, std::max(steps, 2));
 }
 
 }  // namespace marvek

@@ -24,4 +24,12 @@ struct PowerLawSearchStats {
 double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, const double* y,
                          int n, double maxDepth, PowerLawSearchStats* stats = nullptr);
 
+// The same search started from the window [lo, hi] instead of the one maxDepth sets, with
+// `steps` candidates per sweep (the search above takes 200). Re-fits of slightly changed data
+// (the uncertainty's Monte Carlo and sweeps) start near the known answer: a narrow window and a
+// coarser grid reach the same minimum with fewer candidates.
+double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
+                           int n, double lo, double hi, int steps = 200,
+                           PowerLawSearchStats* stats = nullptr);
+
 }  // namespace marvek

@@ -41,9 +41,9 @@ std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& displa
     else
         t += "Reload = " + f(a.m_dReloadTime, 2) + " s\n";
     t += "Bottom Hold = " + f(a.m_dBottomHoldTime, 2) + " s\n";
-    t += "\nEnergy Loading = " + f(a.GetLoadingEnergy(), 6) + " J\n";
-    t += "Energy Unloading = " + f(a.GetUnloadingEnergy(), 6) + " J\n";
-    t += "Energy Reloading = " + f(a.GetReloadingEnergy(), 6) + " J\n";
+    t += "\nEnergy Loading = " + f(a.GetLoadingEnergy(), 6) + " µJ\n";
+    t += "Energy Unloading = " + f(a.GetUnloadingEnergy(), 6) + " µJ\n";
+    t += "Energy Reloading = " + f(a.GetReloadingEnergy(), 6) + " µJ\n";
     return t;
 }
 

@@ -110,6 +110,16 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "energyLoading",
                                            "energyUnloading",
                                            "energyReloading",
+                                           "Wtotal",
+                                           "Welast",
+                                           "Wplast",
+                                           "etaIT",
+                                           "CIT",
+                                           "CITholdTime",
+                                           "RIT",
+                                           "HMs",
+                                           "HMsR2",
+                                           "absent",
                                            "resultsText"};
     std::vector<std::string> got;
     for (auto it = j.begin(); it != j.end(); ++it) got.push_back(it.key());

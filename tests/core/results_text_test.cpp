@@ -53,8 +53,8 @@ TEST_F(ResultsText, OliverPharrTextIsExact) {
         " Ap = 12403.12 nm^2\n\n alpha = 0.012346 nm/mN^m\n m = 1.500000 \n R = 0.999999 \n"
         "\nDrift Correction = 0.00013 nm/s\nTotal Data Points = 8\nUnload/Reload Points = 3\n"
         "Load = 2.00 s\nTop Hold = 0.00 s\nUnload = 1.00 s\nBottom Hold = 0.00 s\n"
-        "\nEnergy Loading = 0.000050 J\nEnergy Unloading = -0.000015 J\n"
-        "Energy Reloading = -0.000007 J\n";
+        "\nEnergy Loading = 0.000050 µJ\nEnergy Unloading = -0.000015 µJ\n"
+        "Energy Reloading = -0.000007 µJ\n";
     EXPECT_EQ(BuildResultsText(a, d, 0), expected);
 }
 

@@ -14,11 +14,15 @@ std::vector<GeneratedPoint> GenerateCurve(const CurveShape& s) {
         const double h = s.hMax * i / s.loadPoints;
         raw.push_back({h, s.fMax * (h / s.hMax) * (h / s.hMax), 0, 'L'});
     }
-    for (int i = 0; i < s.topHoldPoints; ++i) raw.push_back({s.hMax, s.fMax, 0, 'T'});
+    for (int i = 0; i < s.topHoldPoints; ++i) {
+        const double part = s.topHoldPoints > 1 ? double(i) / (s.topHoldPoints - 1) : 0;
+        raw.push_back({s.hMax + s.holdCreep * part, s.fMax - s.holdRelaxation * part, 0, 'T'});
+    }
     const double fEnd = s.unloadToFraction * s.fMax;
+    const double fTop = s.fMax - s.holdRelaxation;
     for (int i = 1; i <= s.unloadPoints; ++i) {
-        const double f = s.fMax - (s.fMax - fEnd) * i / s.unloadPoints;
-        const double h = s.hf + (s.hMax - s.hf) * std::pow(f / s.fMax, 1 / s.m);
+        const double f = fTop - (fTop - fEnd) * i / s.unloadPoints;
+        const double h = s.hf + s.holdCreep + (s.hMax - s.hf) * std::pow(f / fTop, 1 / s.m);
         raw.push_back({h, f, 0, 'U'});
     }
     const double hEnd = raw.back().depth;

@@ -23,6 +23,8 @@ struct CurveShape {
     double m = 1.5;     // unloading exponent
     int loadPoints = 200;
     int topHoldPoints = 0;
+    double holdCreep = 0;       // nm the depth grows over the top hold at fMax (linearly)
+    double holdRelaxation = 0;  // mN the load falls over the top hold at constant depth
     int unloadPoints = 200;
     double unloadToFraction = 0;  // unloading ends at this fraction of fMax
     int bottomHoldPoints = 0;
@@ -34,8 +36,9 @@ struct CurveShape {
     unsigned seed = 1;
 };
 
-// Loading F = fMax*(h/hMax)^2, an optional hold at fMax, unloading
-// F = fMax*((h - hf)/(hMax - hf))^m down to unloadToFraction*fMax, an optional hold there.
+// Loading F = fMax*(h/hMax)^2, an optional hold at fMax (with creep or relaxation), unloading
+// F = fTop*((h - hf - creep)/(hMax - hf))^m from fTop = fMax - relaxation down to
+// unloadToFraction*fMax, an optional hold there.
 std::vector<GeneratedPoint> GenerateCurve(const CurveShape& shape);
 
 struct WriteOptions {

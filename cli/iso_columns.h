@@ -1,0 +1,38 @@
+#pragma once
+// The instrumented-indentation result set and the uncertainty in `marvek-cli analyze`: its
+// options, and its columns in CSV and keys in JSON.
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "core/analysis/curve_analyzer.h"
+#include "core/analysis/iso_quantities.h"
+#include "core/analysis/uncertainty.h"
+#include "core/io/settings.h"
+
+namespace marvek::cli {
+
+struct IsoOptions {
+    bool uncertainty = false;
+    UncertaintyOptions u;
+};
+
+struct IsoResult {
+    IsoQuantities quantities;
+    ModulusUncertainty uncertainty;  // filled only with --uncertainty
+};
+
+void AddIsoOptions(CLI::App& cmd, IsoOptions& options);
+
+// From the analyzer right after its analysis with `settings`.
+IsoResult ComputeIsoResult(const CCurveAnalyzer& analyzer, const Settings& settings,
+                           const IsoOptions& options);
+
+// CSV: ",name [unit]..." after the other columns; a row's fields are empty when absent.
+void PrintIsoCsvHeader(std::ostream& out, const IsoOptions& options);
+void PrintIsoCsvFields(std::ostream& out, const IsoResult& r, bool ok, const IsoOptions& options);
+// JSON: absent values are null.
+void AddIsoJson(nlohmann::ordered_json& j, const IsoResult& r, bool ok, const IsoOptions& options);
+
+}  // namespace marvek::cli

@@ -1,0 +1,52 @@
+#pragma once
+// Standard uncertainty of the indentation modulus E(IT) and hardness H(IT) of one Oliver-Pharr
+// analysis, with its budget: the unload fit, the fit window, the zero point, and the inputs
+// (sample Poisson ratio, frame compliance, area function), combined as root-sum-square.
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/io/settings.h"
+
+namespace marvek {
+
+class CCurveAnalyzer;
+
+struct UncertaintyOptions {
+    int monteCarloRuns = 200;  // re-fits of the Monte Carlo check of the fit term
+    std::uint64_t seed = 1;    // the same seed gives the same Monte Carlo
+    double poissonU = 0.02;    // standard uncertainty of the sample Poisson ratio
+    // Of the frame compliance, nm/mN. 0 by default: only its calibration knows it, and a
+    // guess would swamp every other term at high loads.
+    double complianceU = 0;
+    double areaRelativeU = 0.01;  // relative, of each area-function coefficient
+    float windowHalfWidth = 10;   // %, the lower bound of the force range moved by up to this
+};
+
+struct BudgetEntry {
+    std::string name;  // fit, fitMonteCarlo, fitWindow, zeroPoint, samplePoisson,
+                       // frameCompliance, areaFunction
+    double eit = std::numeric_limits<double>::quiet_NaN();  // GPa
+    double hit = std::numeric_limits<double>::quiet_NaN();  // MPa
+    bool combined = true;  // false: shown as a check, not part of the combined uncertainty
+};
+
+struct ModulusUncertainty {
+    double eit = std::numeric_limits<double>::quiet_NaN();  // the analysis' values
+    double hit = std::numeric_limits<double>::quiet_NaN();
+    double uEit = std::numeric_limits<double>::quiet_NaN();  // combined standard uncertainties
+    double uHit = std::numeric_limits<double>::quiet_NaN();
+    std::vector<BudgetEntry> budget;
+    std::string reason;  // why there is none, when uEit is NaN
+    bool present() const { return uEit == uEit; }
+    const BudgetEntry* Find(const std::string& name) const;
+};
+
+// The analyzer must hold the curve as AnalyzeCurve left it with `settings` (Oliver-Pharr): its
+// corrected depths, loads and results. Nothing in the analyzer is changed.
+ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& analyzer, const Settings& settings,
+                                       const UncertaintyOptions& options = {});
+
+}  // namespace marvek

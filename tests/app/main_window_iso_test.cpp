@@ -1,0 +1,21 @@
+// The result-set block under the results text of the main window.
+
+#include "app/main_window_fixture.h"
+#include "app/resource_ids.h"
+
+using namespace resource;
+
+TEST_F(MainWindowTest, ResultSetBlockShowsUnderTheResultsTextAndClearsOnFailure) {
+    CIndentMainDlg& w = Open();
+    const auto files = Curves({"hysitron_steel_0000.csv"});
+    ASSERT_TRUE(w.SelectFiles(files));
+    const std::string block = w.GetDlgItemText(IDC_ISO_RESULTS);
+    EXPECT_EQ(block, w.m_strIsoResults);
+    EXPECT_EQ(block.rfind("ISO 14577 :\n E(IT) = 317.22 \xC2\xB1 ", 0), 0u) << block;
+    EXPECT_NE(block.find(" R(IT) = -\n"), std::string::npos);  // a creep hold, no relaxation
+    EXPECT_EQ(w.m_strResults.find("ISO"), std::string::npos);  // the results text is its own
+
+    std::filesystem::remove(files[0]);
+    w.DisplayCurve(0);
+    EXPECT_EQ(w.GetDlgItemText(IDC_ISO_RESULTS), "");
+}
