@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/io/parsed_curve.h"
 #include "core/settings.h"
 
 namespace marvek::cli {
@@ -23,6 +24,8 @@ struct AnalysisOptions {
     CLI::Option* poisson = nullptr;
     CLI::Option* indenterModulus = nullptr;
     CLI::Option* indenterPoisson = nullptr;
+    // How curve files are read: --format, --columns, --units.
+    std::string format, columns, units;
     float epsilonValue = 0, forceAccuracyValue = 0, complianceValue = 0, poissonValue = 0,
           indenterModulusValue = 0, indenterPoissonValue = 0;
 };
@@ -32,5 +35,9 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& options);
 // The settings of the user's parameter file (or --params, or the defaults with --defaults)
 // with the overrides applied. False with a message when a file or a value is unusable.
 bool ResolveSettings(const AnalysisOptions& options, Settings& settings, std::string& error);
+
+// The reading choices of --format, --columns and --units. False with a message when one is
+// malformed (ResolveSettings checks them too).
+bool ResolveReadOptions(const AnalysisOptions& options, io::ReadOptions& read, std::string& error);
 
 }  // namespace marvek::cli

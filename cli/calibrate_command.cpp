@@ -79,6 +79,7 @@ int RunCompliance(const CalibrateOptions& o) {
         return 2;
     }
     CCurveAnalyzer analyzer;
+    if (!ResolveReadOptions(o.analysis, analyzer.m_readOptions, error)) return 2;  // checked above
     analyzer.SetFiles(Paths(o.files));
     PrepareComplianceAnalyzer(analyzer, settings.strategy);
     const ComplianceCalibrationResult r = CalibrateCompliance(
@@ -116,6 +117,7 @@ int RunArea(const CalibrateOptions& o) {
     if (*o.samplePoisson) af.m_fSamplePoisson = o.samplePoissonValue;
 
     CCurveAnalyzer analyzer;
+    if (!ResolveReadOptions(o.analysis, analyzer.m_readOptions, error)) return 2;  // checked above
     analyzer.SetFiles(Paths(o.files));
     PrepareAreaFunctionAnalyzer(analyzer, settings.strategy);
     const AreaFunctionCalibrationResult r = CalibrateAreaFunction(analyzer, af);

@@ -31,6 +31,7 @@ int Run(const ExportOptions& o) {
     analyzer->m_bZeroPointCorrection = st.m_bZeroPointCorrection;
     analyzer->m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
     analyzer->m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    if (!ResolveReadOptions(o.analysis, analyzer->m_readOptions, error)) return 2;  // checked above
     analyzer->SetFiles({o.file});
 
     CurveDisplay display;

@@ -48,6 +48,7 @@ int Run(const GraphOptionsCli& o) {
     analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
     analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
     analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    if (!ResolveReadOptions(o.analysis, analyzer.m_readOptions, error)) return 2;  // checked above
     std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
     analyzer.SetFiles(files);
     // The window analyses the current curve as soon as it is shown; the commands on the
