@@ -46,12 +46,15 @@ void CCurveAnalyzer::LoadCurve(const io::ParsedCurve& c) {
 }
 
 ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
-    io::ParsedCurve& c = m_scratch;
-    if (!io::ParseMarvekCsv(in, c)) {
-        m_nPoints = 0;
-        return ReadStatus::UnknownLayout;
-    }
-    LoadCurve(c);
+    int n = 0;
+    const bool ok = io::ParseMarvekCsv(
+        in, {m_pDepth.data(), m_pLoad.data(), m_pTime.data(), m_pSegment.data()}, n, m_scratch);
+    m_nPoints = n;
+    if (!ok) return ReadStatus::UnknownLayout;
+    m_strFormat = m_scratch.format;
+    m_strUnits = m_scratch.units;
+    m_fileMeta = {};
+    FinishRead();
     return ReadStatus::Ok;
 }
 
@@ -80,13 +83,25 @@ ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
         return ReadStatus::Ok;
     }
     io::ParsedCurve& c = m_scratch;
-    const ReadStatus status = io::ReadCurve(file, m_readOptions, c);
+    // Marvek's CSV goes straight into the arrays, as it always did; other formats via `c`.
+    const io::PointArrays arrays{m_pDepth.data(), m_pLoad.data(), m_pTime.data(),
+                                 m_pSegment.data()};
+    int direct = -1;
+    const ReadStatus status = io::ReadCurve(file, m_readOptions, c, &arrays, &direct);
     if (status == ReadStatus::CannotOpen) return status;
     if (status != ReadStatus::Ok) {
         m_nPoints = 0;
         return status;
     }
-    LoadCurve(c);
+    if (direct < 0) {
+        LoadCurve(c);
+        return ReadStatus::Ok;
+    }
+    m_nPoints = direct;
+    m_strFormat = c.format;
+    m_strUnits = c.units;
+    m_fileMeta = c.meta;
+    FinishRead();
     return ReadStatus::Ok;
 }
 

@@ -145,7 +145,27 @@ void ParsedCurve::push(double d, double l, double t, char code) {
     segment.push_back(code);
 }
 
-bool ParseMarvekCsv(std::istream& in, ParsedCurve& out) {
+namespace {
+
+// Where the points go: a ParsedCurve, or straight into fixed arrays (the analyzer's fast path).
+struct CurveSink {
+    ParsedCurve& c;
+    void operator()(const Point& p) { c.push(p.depth, p.load, p.time, p.code); }
+};
+struct ArraySink {
+    const PointArrays& a;
+    int n = 0;
+    void operator()(const Point& p) {
+        a.depth[n] = p.depth;
+        a.load[n] = p.load;
+        a.time[n] = p.time;
+        a.segment[n] = p.code;
+        ++n;
+    }
+};
+
+template <class Sink>
+bool ParseInto(std::istream& in, Sink& sink, ParsedCurve& out) {
     out.clear();
     enum class Layout { None, Header, Marker, SaveCurves } layout = Layout::None;
     LineReader reader(in);
@@ -179,13 +199,27 @@ bool ParseMarvekCsv(std::istream& in, ParsedCurve& out) {
                                 ? ParseMarkerLayoutLine(line, p)
                                 : ParseHeaderLayoutLine(line, depthFactor, p, scratch);
         if (!stored) continue;
-        out.push(p.depth, p.load, p.time, p.code);
+        sink(p);
         ++n;
     }
     out.units = layout == Layout::Marker ? "depth um, load mN, time s"
                 : depthFactor == 1       ? "depth nm, load mN, time s"
                                          : "depth um, load mN, time s";
     return true;
+}
+
+}  // namespace
+
+bool ParseMarvekCsv(std::istream& in, ParsedCurve& out) {
+    CurveSink sink{out};
+    return ParseInto(in, sink, out);
+}
+
+bool ParseMarvekCsv(std::istream& in, const PointArrays& points, int& count, ParsedCurve& info) {
+    ArraySink sink{points};
+    const bool ok = ParseInto(in, sink, info);
+    count = sink.n;
+    return ok;
 }
 
 }  // namespace marvek::io

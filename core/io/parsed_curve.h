@@ -92,6 +92,16 @@ ParsedFile ParseBuffer(std::string_view content, const std::string& name,
 // is found; out then holds no points.
 bool ParseMarvekCsv(std::istream& in, ParsedCurve& out);
 
+// The same straight into fixed arrays of at least kMaxPoints each (no copy); `info` gets the
+// format and units, no points.
+struct PointArrays {
+    double* depth;
+    double* load;
+    double* time;
+    char* segment;
+};
+bool ParseMarvekCsv(std::istream& in, const PointArrays& points, int& count, ParsedCurve& info);
+
 // A curve's address: FILE or FILE#TEST. A path that exists as a file is never split, so a file
 // name holding '#' still works.
 struct Address {
@@ -126,7 +136,10 @@ namespace marvek::io {
 // Reads the one curve an address names into `out` (the analyzer's path): Marvek's CSV is
 // streamed, anything else read whole and the addressed test (or the file's first) taken. On a
 // failure the reason is left in LastReadProblem().
+// With `direct`, a file of Marvek's CSV is parsed straight into those arrays: *directCount is then
+// the number of points there (and `out` holds none); it is -1 when the points are in `out`.
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& options,
-                     ParsedCurve& out);
+                     ParsedCurve& out, const PointArrays* direct = nullptr,
+                     int* directCount = nullptr);
 
 }  // namespace marvek::io

@@ -268,7 +268,8 @@ void SetLastReadProblem(std::string problem) { tLastProblem = std::move(problem)
 namespace marvek::io {
 
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o,
-                     ParsedCurve& out) {
+                     ParsedCurve& out, const PointArrays* direct, int* directCount) {
+    if (directCount) *directCount = -1;
     const Address a = ParseAddress(address);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(a.file, ec)) {
@@ -289,7 +290,14 @@ ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o,
         if (o.format == "marvek-csv" || LooksMarvekCsv(h)) {
             in.clear();
             in.seekg(0);
-            if (ParseMarvekCsv(in, out)) return ReadStatus::Ok;
+            if (direct && directCount) {
+                int n = 0;
+                const bool ok = ParseMarvekCsv(in, *direct, n, out);
+                *directCount = ok ? n : 0;
+                if (ok) return ReadStatus::Ok;
+            } else if (ParseMarvekCsv(in, out)) {
+                return ReadStatus::Ok;
+            }
             SetLastReadProblem(a.file.string() + ": not a recognised curve file");
             return ReadStatus::UnknownLayout;
         }
