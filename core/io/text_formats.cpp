@@ -329,6 +329,11 @@ void SplitNameUnit(std::string_view header, std::string& name, std::string& unit
     unit.clear();
 }
 
+long WholeNumber(double v) {
+    if (!(v >= 0) || v != std::floor(v)) return -1;
+    return v > 2147483647.0 ? 2147483647L : static_cast<long>(v);
+}
+
 void FinishCurve(ParsedCurve& c) {
     std::size_t kept = 0, dropped = 0;
     for (std::size_t i = 0; i < c.depth.size(); ++i) {
@@ -414,7 +419,7 @@ void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& 
     while (lines.Next(line)) {
         if (StartsWith(Trim(line), "Number of Points")) {
             const std::size_t eq = line.find('=');
-            if (eq != std::string_view::npos) declared = static_cast<long>(ParseDouble(line.substr(eq + 1)));
+            if (eq != std::string_view::npos) declared = WholeNumber(ParseDouble(line.substr(eq + 1)));
             break;
         }
     }
@@ -489,7 +494,7 @@ void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& 
             c.meta.values.emplace_back(std::string(line.substr(0, colon)),
                                        std::string(Trim(line.substr(colon + 1))));
         } else if (StartsWith(line, "Test Data Points:")) {
-            declared = static_cast<long>(KeyNumber(line));
+            declared = WholeNumber(KeyNumber(line));
             break;
         }
     }

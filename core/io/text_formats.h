@@ -20,6 +20,10 @@ char ColumnKind(std::string_view name);
 // Splits "Load (µN)" / "Force_uN" / "Depth [nm]" into name and unit.
 void SplitNameUnit(std::string_view header, std::string& name, std::string& unit);
 
+// A count or index read from a file as a whole number: -1 when negative, not a number or not
+// whole, at most 2^31 - 1 (a cast of a larger double would be undefined).
+long WholeNumber(double v);
+
 // Drops points with depth <= 0 or any non-finite value (the analysis needs depth > 0) and cuts
 // the curve at kMaxPoints, noting both among the warnings.
 void FinishCurve(ParsedCurve& c);

@@ -25,6 +25,10 @@ struct Cell {
     std::string text;
 };
 using Row = std::vector<Cell>;
+
+// Cells of one sheet at most (a test sheet of 40000 rows x 100 columns is 4 million); more is a
+// forged size, not a curve.
+constexpr std::uint64_t kMaxCells = 8'000'000;
 struct Sheet {
     std::string name;
     std::vector<Row> rows;
@@ -62,7 +66,7 @@ char MarkerCode(const std::string& m) {
 
 // The test number of a sheet name ("Test 004" -> 4), 0 when none.
 int TestNumber(const std::string& name) {
-    return static_cast<int>(ParseDouble(std::string_view(name).substr(std::min<std::size_t>(5, name.size()))));
+    return static_cast<int>(WholeNumber(ParseDouble(std::string_view(name).substr(std::min<std::size_t>(5, name.size())))));
 }
 
 // Values of the row for `test` (first column) of an inputs or results sheet, by column name.
@@ -71,7 +75,7 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
     const Row& names = s.rows[0];
     for (std::size_t r = 1; r < s.rows.size(); ++r) {
         const Cell* first = s.at(r, 0);
-        if (!first || !first->number || static_cast<int>(first->value) != test) continue;
+        if (!first || !first->number || WholeNumber(first->value) != test) continue;
         for (std::size_t c = 1; c < names.size() && c < s.rows[r].size(); ++c) {
             const std::string name = Trimmed(names[c].text);
             const Cell& v = s.rows[r][c];
@@ -83,10 +87,11 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
             } else if (name == "Frame Stiffness Correction" && v.number && v.value > 0 && unit == "N/m") {
                 meta.frameCompliance = 1e6 / v.value;  // N/m -> nm/mN
             } else if (name.rfind("Area Coefficient ", 0) == 0 && v.number) {
-                const auto k = static_cast<std::size_t>(ParseDouble(name.substr(17)));
+                const long k = WholeNumber(ParseDouble(name.substr(17)));
                 if (k >= 1 && k <= 9) {
-                    if (meta.areaCoefficients.size() < k) meta.areaCoefficients.resize(k, 0.0);
-                    meta.areaCoefficients[k - 1] = v.value;
+                    const auto n = static_cast<std::size_t>(k);
+                    if (meta.areaCoefficients.size() < n) meta.areaCoefficients.resize(n, 0.0);
+                    meta.areaCoefficients[n - 1] = v.value;
                 }
             } else if (name == "Tip Name") {
                 meta.tipName = v.text;
@@ -190,7 +195,7 @@ void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
         if (!TestSheetCurve(s, o, format, c, error)) return Fail(out, ReadStatus::Damaged, error);
         const int test = TestNumber(s.name);
         for (const Sheet& info : sheets)
-            if (!IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+            if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
         out.curves.push_back(std::move(c));
     }
     if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "no \"Test ...\" sheet in the workbook");
@@ -291,6 +296,10 @@ void ParseXls(const std::filesystem::path& file, const ReadOptions& o, ParsedFil
             return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" cannot be read");
         // Inputs sheets are small; of a test sheet only a few columns matter, but which is known
         // only from its header, so read whole rows.
+        if (static_cast<std::uint64_t>(rows) * cols > kMaxCells)
+            return Fail(out, ReadStatus::Damaged,
+                        "sheet \"" + sheet.name + "\" declares " + std::to_string(rows) + " x " +
+                            std::to_string(cols) + " cells, more than a curve sheet holds");
         sheet.rows.resize(rows);
         for (unsigned int r = 0; r < rows; ++r) {
             sheet.rows[r].resize(cols);
@@ -354,6 +363,7 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
         if (t == targets.end())
             return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" has no part");
         if (!MemberByName(z.get(), t->second, xml, error)) return Fail(out, ReadStatus::Damaged, error);
+        std::uint64_t cellCount = 0;
         pugi::xml_document doc;
         if (!doc.load_buffer(xml.data(), xml.size()))
             return Fail(out, ReadStatus::Damaged, t->second + " (sheet \"" + sheet.name + "\") is not well-formed XML");
@@ -365,7 +375,13 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
             for (pugi::xml_node c : row.children("c")) {
                 const std::size_t col = ColumnOf(c.attribute("r").value());
                 if (col > 16384) continue;
-                if (col >= cells.size()) cells.resize(col + 1);
+                if (col >= cells.size()) {
+                    cellCount += col + 1 - cells.size();
+                    if (cellCount > kMaxCells)
+                        return Fail(out, ReadStatus::Damaged,
+                                    "sheet \"" + sheet.name + "\" holds more cells than a curve sheet");
+                    cells.resize(col + 1);
+                }
                 Cell& cell = cells[col];
                 const std::string type = c.attribute("t").value();
                 const char* v = c.child("v").text().get();
