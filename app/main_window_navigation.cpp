@@ -39,7 +39,8 @@ void CIndentMainDlg::OnDropFiles(const std::vector<std::filesystem::path>& files
             std::string ext = f.extension().string();
             std::transform(ext.begin(), ext.end(), ext.begin(),
                            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            return ext == ".csv";
+            return ext == ".csv" || ext == ".txt" || ext == ".hld" || ext == ".xls" ||
+                   ext == ".xlsx" || ext == ".zip";
         });
     SelectFiles(curves);
 }

@@ -1,4 +1,5 @@
 // The curve file tools of the main window's "File" menu.
+#include <algorithm>
 #include <memory>
 
 #include "app/main_window.h"
@@ -51,6 +52,12 @@ void CIndentMainDlg::OnSaveCurves() {
     request.filter = "Text Files (*.CSV)";
     request.defaultExtension = "csv";
     request.promptOverwrite = true;
+    // A test of a workbook suggests a name after its file and test, the test's name made safe
+    // first (a name from a file is never a path).
+    const auto current = static_cast<std::size_t>(std::max(0, m_nCurrentCurve));
+    if (current < m_analyzer.m_strFiles.size() &&
+        !io::ParseAddress(m_analyzer.m_strFiles[current]).test.empty())
+        request.initialName = io::CurveOutputStem(m_analyzer.m_strFiles[current]) + "_curves.csv";
     const std::optional<std::filesystem::path> file = GetServices().SaveFile(request);
     if (!file) return;
     const std::string error = WriteSaveCurvesFile(*file, BuildSaveCurvesText(m_strResults, *this));

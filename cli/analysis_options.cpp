@@ -1,5 +1,6 @@
 #include "analysis_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -38,6 +39,11 @@ void AddAnalysisOptions(CLI::App& command, AnalysisOptions& o) {
     o.indenterPoisson =
         command.add_option("--indenter-poisson", o.indenterPoissonValue, "Indenter Poisson ratio");
     command.add_option("--ap", o.ap, "Projected-area coefficients C0,C1,... (up to nine)");
+    command.add_option("--format", o.format,
+                       "Read every file as this format instead of detecting it (see `list`)");
+    command.add_option("--columns", o.columns,
+                       "Columns of text files, 1-based: depth=N,load=N[,time=N]");
+    command.add_option("--units", o.units, "Units of text files: depth=nm|um|mm,load=nN|uN|mN|N");
     command.add_option("--as", o.as, "Surface-area coefficients C0,C1,... (up to nine)");
 }
 
@@ -66,7 +72,88 @@ Status ParseCoefficients(const std::string& text, const char* name, AreaCoeffici
 
 }  // namespace
 
+namespace {
+
+bool ReadOptionsOrError(const AnalysisOptions& o, io::ReadOptions& read, std::string& error) {
+    read = io::ReadOptions{};
+    if (!o.format.empty()) {
+        const auto& names = io::FormatNames();
+        if (std::find(names.begin(), names.end(), o.format) == names.end()) {
+            error = "--format: unknown format \"" + o.format + "\" (known:";
+            for (const std::string& n : names) error += " " + n;
+            error += ")";
+            return false;
+        }
+        read.format = o.format;
+    }
+    // "key=value,key=value" into pairs.
+    auto pairs = [&error](const std::string& text, const char* option,
+                          std::vector<std::pair<std::string, std::string>>& out) {
+        std::size_t pos = 0;
+        while (pos <= text.size()) {
+            std::size_t comma = text.find(',', pos);
+            if (comma == std::string::npos) comma = text.size();
+            const std::string item = text.substr(pos, comma - pos);
+            const std::size_t eq = item.find('=');
+            if (eq == std::string::npos || eq == 0 || eq + 1 == item.size()) {
+                error = std::string(option) + ": expected key=value, got \"" + item + "\"";
+                return false;
+            }
+            out.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+            pos = comma + 1;
+        }
+        return true;
+    };
+    std::vector<std::pair<std::string, std::string>> items;
+    if (!o.columns.empty()) {
+        if (!pairs(o.columns, "--columns", items)) return false;
+        for (const auto& [key, value] : items) {
+            std::size_t used = 0;
+            const int n = ParseInt(value, &used);
+            if (used != value.size() || n < 1 || n > 1000) {
+                error =
+                    "--columns: " + key + " must be a column number from 1, got \"" + value + "\"";
+                return false;
+            }
+            if (key == "depth")
+                read.depthColumn = n;
+            else if (key == "load" || key == "force")
+                read.loadColumn = n;
+            else if (key == "time")
+                read.timeColumn = n;
+            else
+                return error = "--columns: unknown column \"" + key + "\" (depth, load, time)",
+                       false;
+        }
+        if (read.depthColumn == 0 || read.loadColumn == 0)
+            return error = "--columns: both depth=N and load=N are needed", false;
+    }
+    items.clear();
+    if (!o.units.empty()) {
+        if (!pairs(o.units, "--units", items)) return false;
+        for (const auto& [key, value] : items) {
+            if (key == "depth")
+                read.depthUnit = value;
+            else if (key == "load" || key == "force")
+                read.loadUnit = value;
+            else
+                return error = "--units: unknown quantity \"" + key + "\" (depth, load)", false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Status ResolveReadOptions(const AnalysisOptions& o, io::ReadOptions& read) {
+    std::string error;
+    if (!ReadOptionsOrError(o, read, error)) return Status::Error(error);
+    return {};
+}
+
 Status ResolveSettings(const AnalysisOptions& o, Settings& s) {
+    io::ReadOptions read;
+    if (Status checked = ResolveReadOptions(o, read); !checked.ok()) return checked;
     s = Settings{};
     if (!o.defaults) {
         const std::filesystem::path file =

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/io/parsed_curve.h"
 #include "core/io/settings.h"
 #include "core/io/status.h"
 
@@ -25,6 +26,8 @@ struct AnalysisOptions {
     CLI::Option* poisson = nullptr;
     CLI::Option* indenterModulus = nullptr;
     CLI::Option* indenterPoisson = nullptr;
+    // How curve files are read: --format, --columns, --units.
+    std::string format, columns, units;
     float epsilonValue = 0, forceAccuracyValue = 0, complianceValue = 0, poissonValue = 0,
           indenterModulusValue = 0, indenterPoissonValue = 0;
 };
@@ -40,5 +43,9 @@ Status ResolveSettings(const AnalysisOptions& options, Settings& settings);
 // ResolveSettings for a sub-command: the settings, or nothing after "PROGRAM: message" on stderr.
 std::optional<Settings> ResolveSettingsOrReport(const AnalysisOptions& options,
                                                 const std::string& program);
+
+// The reading choices of --format, --columns and --units. False with a message when one is
+// malformed (ResolveSettings checks them too).
+Status ResolveReadOptions(const AnalysisOptions& options, io::ReadOptions& read);
 
 }  // namespace marvek::cli

@@ -29,6 +29,8 @@ struct AnalyzeOptions {
     std::string filesFrom;
     bool json = false;
     bool text = false;
+    bool useFileSettings = false;
+    io::ReadOptions read;
     int threads = 0;
     IsoOptions iso;
 };
@@ -36,6 +38,8 @@ struct AnalyzeOptions {
 // Everything reported for one file, taken from the analyzer right after its analysis.
 struct FileResult {
     std::string file;
+    std::string test, format;           // test: "" for a one-curve file
+    std::vector<std::string> fromFile;  // settings taken from the file (--use-file-settings)
     bool ok = false;
     std::string error;
     double fmax = 0, hmax = 0, hc = 0, hr = 0, hf = 0, s = 0, r2 = 0, alpha = 0, m = 0,
@@ -127,14 +131,45 @@ CurveDisplay DisplayNumbers(const CurveDisplay& d) {
     return n;
 }
 
-FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& s,
-                       const IsoOptions& iso) {
+// The settings of `base` with what the curve's file states (Poisson's ratio, frame compliance,
+// area function) put in; `taken` names each one used.
+Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
+                          std::vector<std::string>& taken) {
+    Settings s = base;
+    if (meta.poissonRatio) {
+        s.m_fPoisson = static_cast<float>(*meta.poissonRatio);
+        taken.push_back("poisson");
+    }
+    if (meta.frameCompliance) {
+        s.compliance.m_fCompliance = static_cast<float>(*meta.frameCompliance);
+        CopyComplianceToAreaFunction(s.compliance, s.areaFunction);
+        taken.push_back("compliance");
+    }
+    if (!meta.areaCoefficients.empty()) {
+        AreaCoefficients& ap = s.areaFunction.m_dApCoef;
+        ap.fill(0);
+        std::copy_n(meta.areaCoefficients.begin(),
+                    std::min(ap.size(), meta.areaCoefficients.size()), ap.begin());
+        taken.push_back("area function");
+    }
+    return s;
+}
+
+FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& base,
+                       bool useFileSettings, const IsoOptions& iso) {
     FileResult r;
     r.file = file;
+    r.test = io::ParseAddress(file).test;
     CCurveAnalyzer& analyzer = worker.analyzer;
-    analyzer.SetFiles({file});
+    analyzer.SetAddresses({file});
+    Settings fileSettings;
+    if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
+        fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile);
+    const Settings& s = r.fromFile.empty() ? base : fileSettings;
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
+    r.format = analyzer.m_strFormat;
     if (!outcome.ok()) {
+        r.format.clear();
         r.error = outcome.read == ReadStatus::UnknownLayout
                       ? file + ": " + kFileFormatCaption + ": " + kFileFormatMessage
                       : outcome.error;
@@ -167,6 +202,14 @@ FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& 
     return r;
 }
 
+// The line of the text output that says which settings the file gave.
+std::string FileSettingsNote(const FileResult& r) {
+    if (r.fromFile.empty()) return "";
+    std::string note = "(from the file: ";
+    for (std::size_t k = 0; k < r.fromFile.size(); ++k) note += (k ? ", " : "") + r.fromFile[k];
+    return note + ")\n";
+}
+
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
     std::string quoted = "\"";
@@ -184,7 +227,7 @@ std::string CsvNumber(double v) {
 }
 
 void PrintCsvHeader(std::ostream& out, const IsoOptions& iso) {
-    out << "file,ok,error,method";
+    out << "file,test,format,ok,error,method";
     for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
     PrintIsoCsvHeader(out, iso);
     out << '\n';
@@ -192,17 +235,20 @@ void PrintCsvHeader(std::ostream& out, const IsoOptions& iso) {
 
 void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method,
                  const IsoOptions& iso) {
-    out << CsvField(r.file) << ',' << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error))
-        << ',' << method;
+    out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
+        << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
         out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << '\n';
 }
 
-void PrintJson(std::ostream& out, const FileResult& r, const char* method, const IsoOptions& iso) {
+void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool useFileSettings,
+               const IsoOptions& iso) {
     nlohmann::ordered_json j;
     j["file"] = r.file;
+    j["test"] = r.test.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.test);
+    j["format"] = r.format.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.format);
     j["ok"] = r.ok;
     j["error"] = r.ok ? nlohmann::ordered_json() : nlohmann::ordered_json(r.error);
     j["method"] = method;
@@ -217,6 +263,7 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, const
     }
     AddIsoJson(j, r.iso, r.ok, iso);
     j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
+    if (useFileSettings) j["settingsFromFile"] = r.fromFile;
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
@@ -248,6 +295,16 @@ int Run(AnalyzeOptions& o) {
         ResolveSettingsOrReport(o.analysis, "marvek-cli analyze");
     if (!resolved) return 2;
     Settings settings = *resolved;
+    if (const Status read = ResolveReadOptions(o.analysis, o.read); !read.ok()) {
+        std::cerr << "marvek-cli analyze: " << read.message() << '\n';
+        return 2;
+    }
+    {
+        // A file of several tests (a workbook) gives one result per test, in file order.
+        const std::vector<std::filesystem::path> addresses = io::ExpandAddresses(
+            std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), o.read);
+        o.files.assign(addresses.begin(), addresses.end());
+    }
     const StrategySettings& st = settings.strategy;
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
     std::unique_ptr<tbb::global_control> limit;
@@ -265,6 +322,7 @@ int Run(AnalyzeOptions& o) {
         auto worker = std::make_unique<Worker>();
         CCurveAnalyzer& analyzer = worker->analyzer;
         ConfigureAnalyzer(analyzer, st);
+        analyzer.m_readOptions = o.read;
         return worker;
     });
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
@@ -273,8 +331,8 @@ int Run(AnalyzeOptions& o) {
                           [&](const tbb::blocked_range<std::size_t>& range) {
                               Worker& worker = *workers.local();
                               for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                  results[k] =
-                                      AnalyzeFile(worker, o.files[first + k], settings, o.iso);
+                                  results[k] = AnalyzeFile(worker, o.files[first + k], settings,
+                                                           o.useFileSettings, o.iso);
                           });
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
@@ -283,9 +341,10 @@ int Run(AnalyzeOptions& o) {
                 std::cerr << "marvek-cli: " << OneLine(r.error) << '\n';
             }
             if (o.json)
-                PrintJson(std::cout, r, method, o.iso);
+                PrintJson(std::cout, r, method, o.useFileSettings, o.iso);
             else if (o.text)
-                std::cout << "== " << r.file << '\n' << (r.ok ? r.resultsText : r.error + "\n");
+                std::cout << "== " << r.file << '\n'
+                          << FileSettingsNote(r) << (r.ok ? r.resultsText : r.error + "\n");
             else
                 PrintCsvRow(std::cout, r, method, o.iso);
         }
@@ -311,8 +370,11 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::PositiveNumber);
     cmd->add_option("--files-from", options->filesFrom,
                     "Also analyse the files listed in this file, one path per line (- for stdin)");
+    cmd->add_flag("--use-file-settings", options->useFileSettings,
+                  "Use the Poisson ratio, frame compliance and area function a file states "
+                  "(the output names those taken)");
     AddIsoOptions(*cmd, options->iso);
-    cmd->add_option("FILE", options->files, "Curve files (.csv)");
+    cmd->add_option("FILE", options->files, "Curve files or addresses FILE#TEST (any format)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }
 

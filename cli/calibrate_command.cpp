@@ -10,9 +10,9 @@
 #include "analysis_options.h"
 #include "core/calibration/area_function_calibration.h"
 #include "core/calibration/compliance_calibration.h"
-#include "core/series/graph_series.h"
 #include "core/io/number_format.h"
 #include "core/io/parameter_file.h"
+#include "core/series/graph_series.h"
 
 namespace marvek::cli {
 
@@ -76,6 +76,7 @@ int RunCompliance(const CalibrateOptions& o) {
     if (!resolved) return 2;
     Settings settings = *resolved;
     CCurveAnalyzer analyzer;
+    (void)ResolveReadOptions(o.analysis, analyzer.m_readOptions);  // checked above
     analyzer.SetFiles(Paths(o.files));
     PrepareComplianceAnalyzer(analyzer, settings.strategy);
     const ComplianceCalibrationResult r = CalibrateCompliance(
@@ -110,6 +111,7 @@ int RunArea(const CalibrateOptions& o) {
     if (*o.samplePoisson) af.m_fSamplePoisson = o.samplePoissonValue;
 
     CCurveAnalyzer analyzer;
+    (void)ResolveReadOptions(o.analysis, analyzer.m_readOptions);  // checked above
     analyzer.SetFiles(Paths(o.files));
     PrepareAreaFunctionAnalyzer(analyzer, settings.strategy);
     const AreaFunctionCalibrationResult r = CalibrateAreaFunction(analyzer, af);

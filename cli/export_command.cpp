@@ -28,6 +28,7 @@ int Run(const ExportOptions& o) {
     const StrategySettings& st = settings.strategy;
     auto analyzer = std::make_unique<CCurveAnalyzer>();
     ConfigureAnalyzer(*analyzer, st);
+    (void)ResolveReadOptions(o.analysis, analyzer->m_readOptions);  // checked above
     analyzer->SetFiles({o.file});
 
     CurveDisplay display;

@@ -6,8 +6,8 @@
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
-#include "core/series/graph_series.h"
 #include "core/io/settings_validation.h"
+#include "core/series/graph_series.h"
 
 namespace marvek::cli {
 
@@ -52,6 +52,7 @@ int Run(const GraphOptionsCli& o) {
     CCurveAnalyzer analyzer;
     const StrategySettings& st = settings.strategy;
     ConfigureAnalyzer(analyzer, st);
+    (void)ResolveReadOptions(o.analysis, analyzer.m_readOptions);  // checked above
     std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
     analyzer.SetFiles(files);
     // The window analyses the current curve as soon as it is shown; the commands on the

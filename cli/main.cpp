@@ -7,6 +7,7 @@
 #include "calibrate_command.h"
 #include "export_command.h"
 #include "graph_command.h"
+#include "list_command.h"
 #include "marvek_version.h"
 #include "split_command.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     marvek::cli::AddCalibrateCommand(app, exitStatus);
     marvek::cli::AddSplitCommand(app, exitStatus);
     marvek::cli::AddExportCommand(app, exitStatus);
+    marvek::cli::AddListCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

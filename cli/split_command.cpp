@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/tools/multi_cycle_split.h"
 #include "core/io/number_format.h"
 #include "core/io/settings.h"
+#include "core/tools/multi_cycle_split.h"
 
 namespace marvek::cli {
 
@@ -32,7 +32,11 @@ int Run(const SplitOptions& o) {
     auto reader = std::make_unique<CCurveAnalyzer>();
     const double band = HoldBand(o.forceAccuracy, reader->m_dHoldBandFactor);
     bool anyFailed = false;
-    for (const std::string& file : o.files) {
+    // A workbook splits test by test; each test's files carry its name.
+    const std::vector<std::filesystem::path> addresses =
+        io::ExpandAddresses(std::vector<std::filesystem::path>(o.files.begin(), o.files.end()));
+    for (const std::filesystem::path& address : addresses) {
+        const std::string file = address.string();
         const SplitFileReport report = SplitCurveFile(*reader, file, kind, band);
         std::cout << file << ": " << FormatInt(report.CreatedCount()) << created << std::flush;
         if (!report.readError.empty())

@@ -17,6 +17,10 @@ CCurveAnalyzer::CCurveAnalyzer()
 CCurveAnalyzer::~CCurveAnalyzer() = default;
 
 void CCurveAnalyzer::SetFiles(const std::vector<std::filesystem::path>& files) {
+    SetAddresses(io::ExpandAddresses(files, m_readOptions));
+}
+
+void CCurveAnalyzer::SetAddresses(const std::vector<std::filesystem::path>& files) {
     const std::size_t count = std::min<std::size_t>(files.size(), kMaxFiles);
     m_strFiles.assign(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(count));
     m_nFileCount = static_cast<int>(count);

@@ -12,15 +12,9 @@
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/unload_analysis.h"
+#include "core/io/parsed_curve.h"
 
 namespace marvek {
-
-// What a read of a curve file came to; the caller decides how to tell the user.
-enum class ReadStatus {
-    Ok,             // opened, layout recognised (the curve may still hold 0 points)
-    CannotOpen,     // missing, unreadable or not a regular file; the arrays are untouched
-    UnknownLayout,  // opened, no header or marker line found; m_nPoints = 0
-};
 
 // Caption and text of the message shown for a file of unrecognised layout.
 extern const char* const kFileFormatCaption;
@@ -70,8 +64,11 @@ public:
     virtual ~CCurveAnalyzer();
 
     // Reading (the reader labels unlabelled curves and applies the zero-point correction).
+    // `file` is an address: FILE or FILE#TEST; any format of the import layer.
     ReadStatus ReadCurveFile(const std::filesystem::path& file);
-    ReadStatus ReadCurveStream(std::istream& in);
+    ReadStatus ReadCurveStream(std::istream& in);  // Marvek's own CSV only
+    // Loads a parsed curve (cut at kMaxPoints) as a read would, corrections included.
+    void LoadCurve(const io::ParsedCurve& curve);
 
     // Work that analyses one curve many times (the sweeps) reads its file once: while held,
     // reads of that file copy the points as first read instead of parsing the file again.
@@ -106,8 +103,17 @@ public:
     double GetUnloadingEnergy() const;
     double GetReloadingEnergy() const;
 
-    // Replaces the file list; keeps the first kMaxFiles paths.
+    // Replaces the file list; keeps the first kMaxFiles paths. Entries are addresses; a file
+    // holding several tests (a workbook) is replaced by the address of each of its tests.
     void SetFiles(const std::vector<std::filesystem::path>& files);
+    // The same without the expansion, for lists that already hold addresses.
+    void SetAddresses(const std::vector<std::filesystem::path>& files);
+
+    // How files are read (format override, columns, units); what the last read found.
+    io::ReadOptions m_readOptions;
+    std::string m_strFormat;       // format of the loaded curve
+    std::string m_strUnits;        // units it was read in
+    io::CurveMetadata m_fileMeta;  // what its file states besides the points
 
     double m_dHoldBandFactor = 6.0;
     double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,
@@ -144,6 +150,9 @@ private:
     ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
 
     std::shared_ptr<const HeldCurve> m_held;
+    // The last read's points before loading, kept so that a read allocates nothing once the
+    // first has run.
+    io::ParsedCurve m_scratch;
 };
 
 }  // namespace marvek

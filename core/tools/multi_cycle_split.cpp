@@ -176,6 +176,9 @@ SplitPlan PlanSplit(const CurvePoints& points, SplitKind kind, double band) {
 }
 
 std::filesystem::path SplitBaseName(const std::filesystem::path& input) {
+    // A test of a workbook: its file's name plus the test's, made safe, in the file's folder.
+    const io::Address address = io::ParseAddress(input);
+    if (!address.test.empty()) return address.file.parent_path() / io::CurveOutputStem(input);
     std::filesystem::path base = input;
     base.replace_extension();
     return base;

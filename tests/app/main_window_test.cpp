@@ -14,6 +14,7 @@
 #include "core/io/parameter_file.h"
 #include "main_window_fixture.h"
 #include "settings/strategy_dialog.h"
+#include "settings/curve_files.h"
 #include "ui/data_exchange.h"
 #include "ui/scroll_bar.h"
 
@@ -160,7 +161,7 @@ TEST_F(MainWindowTest, SelectingCurvesSetsTheScrollBarAndShowsTheFirst) {
     services.openAnswers.push_back(files);
     ASSERT_TRUE(w.TriggerMenuCommand(ID_SELECT_CURVE_FILES));
     ASSERT_EQ(services.openRequests.size(), 1u);
-    EXPECT_EQ(services.openRequests[0].filter, "CSV Files (*.CSV)");
+    EXPECT_EQ(services.openRequests[0].filter, marvek::kCurveFileFilter);
     EXPECT_EQ(services.openRequests[0].defaultExtension, "csv");
     EXPECT_TRUE(services.openRequests[0].multiSelect);
     EXPECT_EQ(services.openRequests[0].owner, nullptr);
@@ -378,7 +379,7 @@ TEST_F(MainWindowTest, AnUnrecognisedLayoutShowsTheReadersMessage) {
 TEST_F(MainWindowTest, DroppedCsvFilesAreSelected) {
     CIndentMainDlg& w = Open();
     auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv"});
-    files.insert(files.begin(), dir / "readme.txt");
+    files.insert(files.begin(), dir / "readme.doc");
     w.OnDropFiles(files);
     EXPECT_EQ(w.m_analyzer.m_nFileCount, 2);
     EXPECT_EQ(w.m_strFileName, files[1].string());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -54,8 +55,8 @@ TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].rfind("file,ok,error,method,Fmax [mN],hmax [nm]", 0), 0u);
-    EXPECT_NE(lines[1].find("agilent_nial_t001.csv,true,,op,"), std::string::npos);
+    EXPECT_EQ(lines[0].rfind("file,test,format,ok,error,method,Fmax [mN],hmax [nm]", 0), 0u);
+    EXPECT_NE(lines[1].find("agilent_nial_t001.csv,,marvek-csv,true,,op,"), std::string::npos);
 }
 
 // Settings that cannot give a result are refused before any file is read, never ok=true with NaN.
@@ -78,6 +79,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
     ASSERT_EQ(run.status, 0) << run.err;
     const auto j = nlohmann::json::parse(Lines(run.out).at(0));
     const std::vector<std::string> keys = {"file",
+                                           "test",
+                                           "format",
                                            "ok",
                                            "error",
                                            "method",
@@ -137,7 +140,7 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
 // A bad file is reported and skipped; the rest are still analysed; the exit status says so.
 TEST(AnalyzeCli, BadFilesAreNamedAndTheRestAnalysed) {
     marvek::testing::TempDir dir;
-    const auto bad = dir.Write("bad.csv", "Time,Depth,Load\n0.1,10,0.5\n");
+    const auto bad = dir.Write("bad.csv", "Time,Stress,Strain\n0.1,10,0.5\n");
     const auto binary = dir.Write("noise.csv", std::string("\x00\xff\x10,1\n\x01", 7));
     const CliRun run = RunCli("analyze --json --defaults " + bad.string() + " " +
                                   (dir.path() / "missing.csv").string() + " " + binary.string() +
@@ -249,6 +252,56 @@ TEST(AnalyzeCli, BadCorpusGivesReasonsNeverCrashes) {
             EXPECT_NE(run.err.find(file), std::string::npos) << file;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Instrument files: one result per test in file order, each naming its test and format; `list`
+// shows the addresses; file settings only on request, and then named.
+TEST(AnalyzeCli, WorkbooksGiveOneResultPerTest) {
+    marvek::testing::TempDir dir;
+    const std::string vendor = std::string(MARVEK_TEST_DATA) + "/vendor/";
+    const CliRun run = RunCli("analyze --json --defaults --use-file-settings " + vendor +
+                                  "Tungsten_FrameStiffness.xlsx \"" + vendor + "FS1.txt#2\" " +
+                                  vendor + "Exp-50mN_0000.hld",
+                              dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 10u);
+    for (int k = 0; k < 8; ++k) {
+        const auto j = nlohmann::json::parse(lines[static_cast<std::size_t>(k)]);
+        EXPECT_EQ(j["test"], "Test " + std::to_string(k + 1));
+        EXPECT_EQ(j["format"], "xlsx");
+        EXPECT_EQ(j["settingsFromFile"], nlohmann::json::array({"poisson"}));
+    }
+    const auto fischer = nlohmann::json::parse(lines[8]);
+    EXPECT_EQ(fischer["test"], "2");
+    EXPECT_EQ(fischer["nPoints"], 1200);
+    const auto hld = nlohmann::json::parse(lines[9]);
+    EXPECT_TRUE(hld["test"].is_null());
+    EXPECT_EQ(hld["settingsFromFile"], nlohmann::json::array({"compliance", "area function"}));
+
+    const CliRun list = RunCli("list " + vendor + "multipleIndentations.zip", dir);
+    ASSERT_EQ(list.status, 0) << list.err;
+    const auto listed = Lines(list.out);
+    EXPECT_EQ(std::count_if(listed.begin(), listed.end(),
+                            [](const std::string& l) { return l.rfind("  ", 0) != 0; }),
+              39);  // addresses; warnings are indented under them
+    EXPECT_NE(list.out.find(
+                  "multipleIndentations.zip#300nmXX 1 7024 -4526.txt\tnanotest-zip\t794 points"),
+              std::string::npos);
+
+    // Columns and units of a headerless file given on the command line.
+    const auto plain = dir.Write("plain.txt", "0 5 1\n1 6 2\n2 7 3\n");
+    const CliRun columns =
+        RunCli("list --columns depth=3,load=2 --units depth=um,load=uN " + plain.string(), dir);
+    EXPECT_NE(columns.out.find("3 points\tdepth um, load uN, no time"), std::string::npos)
+        << columns.out << columns.err;
+    const CliRun badColumns = RunCli("analyze --defaults --columns depth=x " + plain.string(), dir);
+    EXPECT_EQ(badColumns.status, 2);
+    EXPECT_NE(badColumns.err.find("--columns"), std::string::npos);
 }
 
 }  // namespace

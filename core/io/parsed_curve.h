@@ -1,0 +1,145 @@
+#pragma once
+// The import layer's one result: a curve as a file states it, whatever the format. Nothing here
+// knows of the analysis; the analyzer loads a ParsedCurve and never learns where it came from.
+
+#include <cstddef>
+#include <filesystem>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace marvek {
+
+// What a read of a curve file came to; the caller decides how to tell the user.
+enum class ReadStatus {
+    Ok,             // opened, format recognised (the curve may still hold 0 points)
+    CannotOpen,     // missing, unreadable or not a regular file; the arrays are untouched
+    UnknownLayout,  // opened, no known format found; m_nPoints = 0
+    Damaged,        // a known format, but broken (truncated, a part missing); m_nPoints = 0
+};
+
+namespace io {
+
+// Something skipped or guessed while reading; line (text) or row (sheet), 1-based, 0 = file.
+struct ReadWarning {
+    int line = 0;
+    std::string text;
+};
+
+// What the instrument's file states besides the points. Units: compliance nm/mN, positions µm.
+struct CurveMetadata {
+    std::optional<double> poissonRatio;
+    std::optional<double> frameCompliance;
+    // Area function A(hc) = C0 hc^2 + C1 hc + C2 hc^(1/2) + C3 hc^(1/4) + ..., nm^2 for hc in nm.
+    std::vector<double> areaCoefficients;
+    std::string tipName;
+    std::optional<double> positionX, positionY;
+    // Everything else worth keeping, as the file prints it (instrument results, settings).
+    std::vector<std::pair<std::string, std::string>> values;
+};
+
+struct ParsedCurve {
+    // Points in file order: depth nm, load mN, time s (0 without a time column), segment code
+    // 'L' 'T' 'U' 'B' 'R' or 'X' (unlabelled).
+    std::vector<double> depth, load, time;
+    std::vector<char> segment;
+    std::string test;    // the test's name inside its file; empty for a one-curve file
+    std::string format;  // the format's short name ("marvek-csv", "triboscan-txt", ...)
+    std::string units;   // the units read, e.g. "depth nm, load uN, time s"
+    CurveMetadata meta;
+    std::vector<ReadWarning> warnings;
+
+    std::size_t size() const { return depth.size(); }
+    void clear();
+    void push(double d, double l, double t, char code);
+};
+
+// Choices of the user that override what a file suggests.
+struct ReadOptions {
+    std::string format;                                   // "" = detect from the content
+    int depthColumn = 0, loadColumn = 0, timeColumn = 0;  // 1-based; 0 = by name
+    std::string depthUnit, loadUnit;                      // "" = as the file says
+};
+
+// All curves of one file, in file order.
+struct ParsedFile {
+    ReadStatus status = ReadStatus::Ok;
+    std::string format;
+    std::string error;  // for a failure: one line naming the file and what was wrong
+    std::vector<ParsedCurve> curves;
+};
+
+// Point limits: a curve holds at most kMaxPoints (kMaxPointsMarkerLayout in the marker layout
+// of Marvek's own CSV); the rest are dropped with a warning (silently in Marvek's CSV).
+constexpr int kMaxPoints = 40000;
+constexpr int kMaxPointsMarkerLayout = 9000;
+
+// Names of the formats, in the order detection tries them.
+const std::vector<std::string>& FormatNames();
+
+// Reads every curve of a file. The curve of Marvek's own CSV is streamed; other files are read
+// whole (zip members and workbook parts in memory, never written to disk).
+ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& options = {});
+
+// The same from a buffer (`name` names the file in messages and guides detection by extension).
+ParsedFile ParseBuffer(std::string_view content, const std::string& name,
+                       const ReadOptions& options = {});
+
+// Marvek's own CSV layouts, streamed (the fast path of the analyzer). False when neither layout
+// is found; out then holds no points.
+bool ParseMarvekCsv(std::istream& in, ParsedCurve& out);
+
+// The same straight into fixed arrays of at least kMaxPoints each (no copy); `info` gets the
+// format and units, no points.
+struct PointArrays {
+    double* depth;
+    double* load;
+    double* time;
+    char* segment;
+};
+bool ParseMarvekCsv(std::istream& in, const PointArrays& points, int& count, ParsedCurve& info);
+
+// A curve's address: FILE or FILE#TEST. A path that exists as a file is never split, so a file
+// name holding '#' still works.
+struct Address {
+    std::filesystem::path file;
+    std::string test;  // empty: the file's only (or first) curve
+};
+Address ParseAddress(const std::filesystem::path& address);
+std::filesystem::path MakeAddress(const std::filesystem::path& file, const std::string& test);
+
+// Each file replaced by the addresses of its tests when it holds several; other entries as they
+// are. Files that cannot be read stay, so their failure is reported where they are analysed.
+std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesystem::path>& in,
+                                                   const ReadOptions& options = {});
+
+// A test name made fit for part of a file name: no separators, "..", control characters or
+// leading dots; never empty.
+std::string SafeFileNamePart(std::string_view test);
+
+// The file stem an output named after a curve uses: the file's stem, plus "_" and the safe test
+// name for an address with a test.
+std::string CurveOutputStem(const std::filesystem::path& address);
+
+// The reason of the last failed read on this thread (for messages after a ReadStatus).
+const std::string& LastReadProblem();
+void SetLastReadProblem(std::string problem);
+
+}  // namespace io
+}  // namespace marvek
+
+namespace marvek::io {
+
+// Reads the one curve an address names into `out` (the analyzer's path): Marvek's CSV is
+// streamed, anything else read whole and the addressed test (or the file's first) taken. On a
+// failure the reason is left in LastReadProblem().
+// With `direct`, a file of Marvek's CSV is parsed straight into those arrays: *directCount is then
+// the number of points there (and `out` holds none); it is -1 when the points are in `out`.
+ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& options,
+                     ParsedCurve& out, const PointArrays* direct = nullptr,
+                     int* directCount = nullptr);
+
+}  // namespace marvek::io

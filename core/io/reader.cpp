@@ -1,0 +1,361 @@
+// The import layer's front: format detection, whole-file reads, addresses and output names.
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "parsed_curve.h"
+#include "text_formats.h"
+#include "workbook_formats.h"
+
+namespace marvek::io {
+
+namespace {
+
+thread_local std::string tLastProblem;
+
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+std::string LowerExtension(const std::filesystem::path& file) {
+    std::string ext = file.extension().string();
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+bool IsOle2(std::string_view head) { return StartsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"); }
+bool IsZip(std::string_view head) {
+    return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06");
+}
+
+// True when a header or units line names a force unit other than mN (uN, µN, nN or N), which
+// Marvek's CSV reader would not honour.
+bool NamesOtherForceUnit(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::strchr(" \t,;()[]\"", line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !std::strchr(" \t,;()[]\"", line[i])) ++i;
+        const std::string_view token = line.substr(start, i - start);
+        if (token == "uN" || token == "\xB5N" || token == "\xC2\xB5N" || token == "nN" ||
+            token == "N")
+            return true;
+    }
+    return false;
+}
+
+// Marvek's own CSV, by today's rules: a "Depth"/"Disp" header line or a ",1, " marker line. A
+// header that names a force unit other than mN, or uses tabs, belongs to the generic reader.
+bool LooksMarvekCsv(std::string_view head) {
+    // Instrument key-value headers have lines such as "Disp Gain: 1".
+    for (const char* key : {"File Version: Hysitron", "Test Data Points:", "Number of Points"})
+        if (head.find(key) != std::string_view::npos) return false;
+    std::size_t pos = 0;
+    if (StartsWith(head, "\xEF\xBB\xBF")) pos = 3;
+    while (pos < head.size()) {
+        std::size_t end = head.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = head.size();
+        const std::string_view line = head.substr(pos, end - pos);
+        pos = end + 1;
+        if (StartsWith(line, "Depth") || StartsWith(line, "Disp")) {
+            if (line.find('\t') != std::string_view::npos) return false;
+            if (line.find(',') == std::string_view::npos &&
+                line.find(';') == std::string_view::npos)
+                return true;  // one column: today's reader decides
+            if (NamesOtherForceUnit(line)) return false;
+            // A units row under the header ("nm;uN;s").
+            std::size_t next = end < head.size() && head[end] == '\r' ? end + 1 : end;
+            if (next < head.size() && head[next] == '\n') ++next;
+            const std::size_t stop = std::min(head.find_first_of("\r\n", next), head.size());
+            const std::string_view units = next < head.size() ? head.substr(next, stop - next) : "";
+            if (units.find_first_of("0123456789") == std::string_view::npos &&
+                NamesOtherForceUnit(units))
+                return false;
+            return true;
+        }
+        if (line.find(",1, ") != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+// The format of a file from its first bytes (and its whole text for the text formats).
+std::string Detect(std::string_view content, const std::filesystem::path& name) {
+    if (IsOle2(content)) return "xls";
+    if (IsZip(content)) return ZipIsWorkbook(content) ? "xlsx" : "nanotest-zip";
+    const std::string_view head = content.substr(0, 1 << 16);
+    if (LooksMarvekCsv(head)) return "marvek-csv";
+    std::string text = DetectTextFormat(content);
+    if (!text.empty()) return text;
+    (void)name;
+    return "";
+}
+
+void Dispatch(const std::string& format, std::string_view content,
+              const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+    out.format = format;
+    if (format == "marvek-csv" || format == "marvek-save-curves") {
+        std::istringstream in{std::string(content)};
+        ParsedCurve c;
+        if (!ParseMarvekCsv(in, c)) {
+            out.status = ReadStatus::UnknownLayout;
+            out.error = "no \"Depth\"/\"Disp\" header line and no \",1, \" marker line";
+            return;
+        }
+        out.format = c.format;
+        out.curves.push_back(std::move(c));
+    } else if (format == "delimited") {
+        ParseDelimited(content, o, out);
+    } else if (format == "triboscan-txt") {
+        ParseTriboScanTxt(content, o, out);
+    } else if (format == "triboscan-hld") {
+        ParseTriboScanHld(content, o, out);
+    } else if (format == "fischerscope") {
+        ParseFischerscope(content, o, out);
+    } else if (format == "nanotest-txt") {
+        ParseNanoTestTxt(content, o, out);
+    } else if (format == "nanotest-zip") {
+        ParseNanoTestZip(content, o, out);
+    } else if (format == "xlsx") {
+        ParseXlsx(content, o, out);
+    } else if (format == "xls") {
+        if (file.empty()) {
+            out.status = ReadStatus::Damaged;
+            out.error = ".xls workbooks are read from a file";
+            return;
+        }
+        ParseXls(file, o, out);
+    } else {
+        out.status = ReadStatus::UnknownLayout;
+        out.error = "unknown format \"" + format + "\"";
+    }
+}
+
+std::string TriedList() {
+    std::string list;
+    for (const std::string& f : FormatNames()) list += (list.empty() ? "" : ", ") + f;
+    return list;
+}
+
+void NameFile(ParsedFile& out, const std::string& name) {
+    if (out.status == ReadStatus::Ok) return;
+    if (out.status == ReadStatus::UnknownLayout && out.format.empty())
+        out.error = name + ": not a curve file of a known format (tried " + TriedList() + ")";
+    else
+        out.error = name + ": " + (out.format.empty() ? "" : out.format + ": ") + out.error;
+}
+
+bool ReadWhole(const std::filesystem::path& file, std::string& content) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+const std::vector<std::string>& FormatNames() {
+    static const std::vector<std::string> names = {
+        "marvek-csv",   "marvek-save-curves", "delimited",    "triboscan-txt", "triboscan-hld",
+        "fischerscope", "nanotest-txt",       "nanotest-zip", "xls",           "xlsx"};
+    return names;
+}
+
+ParsedFile ParseBuffer(std::string_view content, const std::string& name, const ReadOptions& o) {
+    ParsedFile out;
+    const std::string format = o.format.empty() ? Detect(content, name) : o.format;
+    if (format.empty()) {
+        out.status = ReadStatus::UnknownLayout;
+    } else {
+        Dispatch(format, content, {}, o, out);
+    }
+    NameFile(out, name);
+    return out;
+}
+
+ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
+    ParsedFile out;
+    std::string content;
+    if (!ReadWhole(file, content)) {
+        out.status = ReadStatus::CannotOpen;
+        out.error = file.string() + ": cannot be opened";
+        return out;
+    }
+    const std::string format = o.format.empty() ? Detect(content, file) : o.format;
+    if (format.empty()) {
+        out.status = ReadStatus::UnknownLayout;
+    } else {
+        Dispatch(format, content, file, o, out);
+    }
+    NameFile(out, file.string());
+    return out;
+}
+
+Address ParseAddress(const std::filesystem::path& address) {
+    const std::string text = address.string();
+    const std::size_t hash = text.rfind('#');
+    std::error_code ec;
+    if (hash == std::string::npos || std::filesystem::exists(address, ec)) return {address, {}};
+    return {std::filesystem::path(text.substr(0, hash)), text.substr(hash + 1)};
+}
+
+std::filesystem::path MakeAddress(const std::filesystem::path& file, const std::string& test) {
+    if (test.empty()) return file;
+    return std::filesystem::path(file.string() + "#" + test);
+}
+
+std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesystem::path>& in,
+                                                   const ReadOptions& o) {
+    std::vector<std::filesystem::path> out;
+    for (const std::filesystem::path& entry : in) {
+        const Address a = ParseAddress(entry);
+        std::error_code ec;
+        if (!a.test.empty() || !std::filesystem::is_regular_file(entry, ec)) {
+            out.push_back(entry);
+            continue;
+        }
+        // Only files that can hold several tests are opened here; a CSV stays as it is.
+        char head[8] = {0};
+        std::ifstream f(entry, std::ios::binary);
+        f.read(head, sizeof head);
+        const std::string_view h(head, static_cast<std::size_t>(f.gcount()));
+        const std::string ext = LowerExtension(entry);
+        const bool several = IsOle2(h) || IsZip(h) || (o.format == "fischerscope") ||
+                             (ext == ".txt" && o.format.empty());
+        if (!several) {
+            out.push_back(entry);
+            continue;
+        }
+        const ParsedFile file = ReadFile(entry, o);
+        if (file.status != ReadStatus::Ok || file.curves.size() < 2) {
+            out.push_back(entry);
+            continue;
+        }
+        for (const ParsedCurve& c : file.curves) out.push_back(MakeAddress(entry, c.test));
+    }
+    return out;
+}
+
+std::string SafeFileNamePart(std::string_view test) {
+    std::string out;
+    for (char ch : test) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || ch == '/' || ch == '\\' || ch == ':' || ch == '*' ||
+            ch == '?' || ch == '"' || ch == '<' || ch == '>' || ch == '|')
+            out += '_';
+        else
+            out += ch;
+    }
+    // ".." anywhere and leading dots could climb out of or hide in the folder.
+    for (std::size_t at = out.find(".."); at != std::string::npos; at = out.find("..", at))
+        out.replace(at, 2, "_");
+    while (!out.empty() && (out.front() == '.' || out.front() == ' ')) out.erase(0, 1);
+    while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
+    if (out.size() > 100) out.resize(100);
+    return out.empty() ? "test" : out;
+}
+
+std::string CurveOutputStem(const std::filesystem::path& address) {
+    const Address a = ParseAddress(address);
+    const std::string stem = a.file.stem().string();
+    return a.test.empty() ? stem : stem + "_" + SafeFileNamePart(a.test);
+}
+
+const std::string& LastReadProblem() { return tLastProblem; }
+void SetLastReadProblem(std::string problem) { tLastProblem = std::move(problem); }
+
+}  // namespace marvek::io
+
+namespace marvek::io {
+
+ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
+                     const PointArrays* direct, int* directCount) {
+    if (directCount) *directCount = -1;
+    const Address a = ParseAddress(address);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(a.file, ec)) {
+        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        return ReadStatus::CannotOpen;
+    }
+    std::ifstream in(a.file, std::ios::binary);
+    if (!in) {
+        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        return ReadStatus::CannotOpen;
+    }
+    const bool plainOptions = o.depthColumn == 0 && o.loadColumn == 0 && o.timeColumn == 0 &&
+                              o.depthUnit.empty() && o.loadUnit.empty();
+    if (a.test.empty() && plainOptions && (o.format.empty() || o.format == "marvek-csv")) {
+        char head[1 << 12];
+        in.read(head, sizeof head);
+        const std::string_view h(head, static_cast<std::size_t>(in.gcount()));
+        if (o.format == "marvek-csv" || LooksMarvekCsv(h)) {
+            in.clear();
+            in.seekg(0);
+            if (direct && directCount) {
+                int n = 0;
+                const bool ok = ParseMarvekCsv(in, *direct, n, out);
+                *directCount = ok ? n : 0;
+                if (ok) return ReadStatus::Ok;
+            } else if (ParseMarvekCsv(in, out)) {
+                return ReadStatus::Ok;
+            }
+            SetLastReadProblem(a.file.string() + ": not a recognised curve file");
+            return ReadStatus::UnknownLayout;
+        }
+    }
+    in.close();
+    // Browsing or analysing the tests of a workbook reads the same file once per test: the last
+    // file of several tests stays parsed (per thread) while its size and time are unchanged.
+    struct Cached {
+        std::filesystem::path file;
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type time;
+        ReadOptions options;
+        std::shared_ptr<const ParsedFile> parsed;
+    };
+    thread_local Cached cache;
+    const std::uintmax_t size = std::filesystem::file_size(a.file, ec);
+    const auto time = std::filesystem::last_write_time(a.file, ec);
+    auto same = [&o](const ReadOptions& x) {
+        return x.format == o.format && x.depthColumn == o.depthColumn &&
+               x.loadColumn == o.loadColumn && x.timeColumn == o.timeColumn &&
+               x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit;
+    };
+    if (cache.parsed && cache.file == a.file && cache.size == size && cache.time == time &&
+        same(cache.options)) {
+        for (const ParsedCurve& c : cache.parsed->curves)
+            if (a.test.empty() || c.test == a.test) {
+                out = c;
+                return ReadStatus::Ok;
+            }
+    }
+    ParsedFile file = ReadFile(a.file, o);
+    if (file.status == ReadStatus::Ok && file.curves.size() > 1) {
+        cache = Cached{a.file, size, time, o, std::make_shared<const ParsedFile>(file)};
+    }
+    if (file.status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
+        // Nothing else claims it: today's reader has the last word (a header anywhere).
+        std::ifstream again(a.file, std::ios::binary);
+        if (ParseMarvekCsv(again, out)) return ReadStatus::Ok;
+    }
+    if (file.status != ReadStatus::Ok) {
+        out.clear();
+        SetLastReadProblem(file.error);
+        return file.status;
+    }
+    for (ParsedCurve& c : file.curves) {
+        if (a.test.empty() || c.test == a.test) {
+            out = std::move(c);
+            return ReadStatus::Ok;
+        }
+    }
+    out.clear();
+    SetLastReadProblem(a.file.string() + ": no test \"" + a.test + "\" in the file (" +
+                       std::to_string(file.curves.size()) + " tests)");
+    return ReadStatus::Damaged;
+}
+
+}  // namespace marvek::io

@@ -1,0 +1,462 @@
+#include "workbook_formats.h"
+
+#include <freexl.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "core/io/number_format.h"
+#include "text_formats.h"
+
+namespace marvek::io {
+
+namespace {
+
+struct Cell {
+    bool number = false;
+    double value = 0;
+    std::string text;
+};
+using Row = std::vector<Cell>;
+
+// Cells of one sheet at most (a test sheet of 40000 rows x 100 columns is 4 million); more is a
+// forged size, not a curve.
+constexpr std::uint64_t kMaxCells = 8'000'000;
+struct Sheet {
+    std::string name;
+    std::vector<Row> rows;
+    const Cell* at(std::size_t r, std::size_t c) const {
+        if (r >= rows.size() || c >= rows[r].size()) return nullptr;
+        return &rows[r][c];
+    }
+};
+
+std::string Trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    return s.substr(i);
+}
+
+void Fail(ParsedFile& out, ReadStatus status, std::string error) {
+    out.status = status;
+    out.error = std::move(error);
+    out.curves.clear();
+}
+
+bool IsTestSheet(const std::string& name) { return name.rfind("Test ", 0) == 0; }
+
+// The segment a workbook marker starts; 0 for a marker that is not a segment type.
+char MarkerCode(const std::string& m) {
+    if (m == "Load Segment Type") return 'L';
+    if (m == "Hold Segment Type") return 'T';
+    if (m == "Unload From Peak Segment Type") return 'U';
+    if (m == "Thermal Drift Hold Segment") return 'B';
+    if (m.rfind("Cycle Begin Marker", 0) == 0) return ParseDouble(m.substr(18)) > 1 ? 'R' : 'L';
+    if (m.rfind("Cycle Unload Marker", 0) == 0) return 'U';
+    return 0;
+}
+
+// The test number of a sheet name ("Test 004" -> 4), 0 when none.
+int TestNumber(const std::string& name) {
+    return static_cast<int>(WholeNumber(
+        ParseDouble(std::string_view(name).substr(std::min<std::size_t>(5, name.size())))));
+}
+
+// Values of the row for `test` (first column) of an inputs or results sheet, by column name.
+void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
+    if (s.rows.size() < 3) return;
+    const Row& names = s.rows[0];
+    for (std::size_t r = 1; r < s.rows.size(); ++r) {
+        const Cell* first = s.at(r, 0);
+        if (!first || !first->number || WholeNumber(first->value) != test) continue;
+        for (std::size_t c = 1; c < names.size() && c < s.rows[r].size(); ++c) {
+            const std::string name = Trimmed(names[c].text);
+            const Cell& v = s.rows[r][c];
+            if (name.empty() || (!v.number && v.text.empty())) continue;
+            const Cell* unitCell = s.at(1, c);
+            const std::string unit = unitCell ? Trimmed(unitCell->text) : "";
+            if (name == "Poissons Ratio" || name == "Poisson's Ratio of Sample") {
+                if (v.number) meta.poissonRatio = v.value;
+            } else if (name == "Frame Stiffness Correction" && v.number && v.value > 0 &&
+                       unit == "N/m") {
+                meta.frameCompliance = 1e6 / v.value;  // N/m -> nm/mN
+            } else if (name.rfind("Area Coefficient ", 0) == 0 && v.number) {
+                const long k = WholeNumber(ParseDouble(name.substr(17)));
+                if (k >= 1 && k <= 9) {
+                    const auto n = static_cast<std::size_t>(k);
+                    if (meta.areaCoefficients.size() < n) meta.areaCoefficients.resize(n, 0.0);
+                    meta.areaCoefficients[n - 1] = v.value;
+                }
+            } else if (name == "Tip Name") {
+                meta.tipName = v.text;
+            } else if (name == "X Test Position" && v.number) {
+                meta.positionX = v.value;
+            } else if (name == "Y Test Position" && v.number) {
+                meta.positionY = v.value;
+            }
+            meta.values.emplace_back(name + (unit.empty() ? "" : " [" + unit + "]"),
+                                     v.number ? FormatShortest(v.value) : v.text);
+        }
+        return;
+    }
+}
+
+// One test sheet: row 1 names, row 2 units, then the points.
+bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& format, ParsedCurve& c,
+                    std::string& error) {
+    if (s.rows.size() < 2) {
+        error = "sheet \"" + s.name + "\" has no column names and units";
+        return false;
+    }
+    int depth = -1, load = -1, time = -1, marker = -1;
+    double fd = 1, fl = 1, ft = 1;
+    std::string du = "nm", lu = "mN", tu = "s";
+    for (std::size_t k = 0; k < s.rows[0].size(); ++k) {
+        std::string name, unit;
+        SplitNameUnit(s.rows[0][k].text, name, unit);
+        const Cell* u = s.at(1, k);
+        if (unit.empty() && u) unit = Trimmed(u->text);
+        const int col = static_cast<int>(k);
+        if (name == "Segment" || name == "Markers") marker = col;
+        switch (ColumnKind(name)) {
+            case 'd':
+                if (depth < 0) depth = col, du = unit, fd = unit.empty() ? 1 : DepthFactor(unit);
+                break;
+            case 'l':
+                if (load < 0) load = col, lu = unit, fl = unit.empty() ? 1 : LoadFactor(unit);
+                break;
+            case 't':
+                if (time < 0) time = col, tu = unit, ft = unit.empty() ? 1 : TimeFactor(unit);
+                break;
+            default: break;
+        }
+    }
+    if (o.depthColumn > 0) depth = o.depthColumn - 1, fd = 1, du = "nm";
+    if (o.loadColumn > 0) load = o.loadColumn - 1, fl = 1, lu = "mN";
+    if (o.timeColumn > 0) time = o.timeColumn - 1, ft = 1;
+    if (!o.depthUnit.empty()) fd = DepthFactor(o.depthUnit), du = o.depthUnit;
+    if (!o.loadUnit.empty()) fl = LoadFactor(o.loadUnit), lu = o.loadUnit;
+    if (depth < 0 || load < 0) {
+        error = "sheet \"" + s.name + "\" has no depth and load columns";
+        return false;
+    }
+    if (fd == 0 || fl == 0 || ft == 0) {
+        error = "sheet \"" + s.name + "\" states a unit that is not understood (depth \"" + du +
+                "\", load \"" + lu + "\", time \"" + tu + "\")";
+        return false;
+    }
+    c.test = s.name;
+    c.format = format;
+    c.units = "depth " + du + ", load " + lu + (time >= 0 ? ", time " + tu : ", no time");
+    char code = 'X';
+    bool anyMarker = false;
+    std::size_t driftHoldStart = std::string::npos;
+    for (std::size_t r = 2; r < s.rows.size(); ++r) {
+        const Cell* d = s.at(r, static_cast<std::size_t>(depth));
+        const Cell* l = s.at(r, static_cast<std::size_t>(load));
+        const Cell* t = time >= 0 ? s.at(r, static_cast<std::size_t>(time)) : nullptr;
+        if (marker >= 0) {
+            if (const Cell* m = s.at(r, static_cast<std::size_t>(marker)); m && !m->text.empty()) {
+                if (const char k = MarkerCode(Trimmed(m->text))) {
+                    code = k;
+                    anyMarker = true;
+                    if (k == 'B') driftHoldStart = c.depth.size();
+                }
+            }
+        }
+        if (!d || !l || !d->number || !l->number) {
+            if ((d && !d->text.empty()) || (l && !l->text.empty()))
+                c.warnings.push_back({static_cast<int>(r + 1), "not a row of numbers; skipped"});
+            continue;
+        }
+        c.push(d->value * fd, l->value * fl, t && t->number ? t->value * ft : 0, code);
+    }
+    // The final unloading after the thermal-drift hold has no marker of its own: it starts at
+    // the first point more than 2 % below the hold's force.
+    if (anyMarker && driftHoldStart < c.load.size()) {
+        const double hold = c.load[driftHoldStart];
+        for (std::size_t i = driftHoldStart; i < c.load.size(); ++i)
+            if (c.load[i] < hold * 0.98) {
+                for (std::size_t j = i; j < c.load.size(); ++j) c.segment[j] = 'U';
+                break;
+            }
+    }
+    FinishCurve(c);
+    return true;
+}
+
+// The curves of a workbook's test sheets, with each test's metadata from the other sheets.
+void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
+                    const std::string& format, ParsedFile& out) {
+    std::string error;
+    for (const Sheet& s : sheets) {
+        if (!IsTestSheet(s.name)) continue;
+        ParsedCurve c;
+        if (!TestSheetCurve(s, o, format, c, error)) return Fail(out, ReadStatus::Damaged, error);
+        const int test = TestNumber(s.name);
+        for (const Sheet& info : sheets)
+            if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+        out.curves.push_back(std::move(c));
+    }
+    if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "no \"Test ...\" sheet in the workbook");
+}
+
+// Reads a zip member whole, refusing absurd declared sizes before reading.
+bool ReadMember(zip_t* z, zip_uint64_t index, std::string& data, std::string& error) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(z, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        error = "a member's size cannot be read";
+        return false;
+    }
+    const std::string name = (st.valid & ZIP_STAT_NAME) ? st.name : "?";
+    if (st.size > kMaxMemberBytes) {
+        error = "member \"" + name + "\" declares " + std::to_string(st.size) +
+                " bytes uncompressed, more than the " + std::to_string(kMaxMemberBytes >> 20) +
+                " MB allowed (refused unread)";
+        return false;
+    }
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> f(zip_fopen_index(z, index, 0), zip_fclose);
+    if (!f) {
+        error = "member \"" + name + "\" cannot be opened: " + zip_strerror(z);
+        return false;
+    }
+    data.resize(st.size);
+    zip_int64_t got = st.size ? zip_fread(f.get(), data.data(), st.size) : 0;
+    char extra;
+    if (got != static_cast<zip_int64_t>(st.size) || zip_fread(f.get(), &extra, 1) != 0) {
+        error = "member \"" + name + "\" is damaged (" + zip_file_strerror(f.get()) + ")";
+        return false;
+    }
+    return true;
+}
+
+using ZipPtr = std::unique_ptr<zip_t, void (*)(zip_t*)>;
+
+ZipPtr OpenZip(std::string_view content, std::string& error) {
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* src = zip_source_buffer_create(content.data(), content.size(), 0, &ze);
+    zip_t* z = src ? zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &ze) : nullptr;
+    if (!z) {
+        error = std::string("not a readable zip archive (") + zip_error_strerror(&ze) + ")";
+        if (src) zip_source_free(src);
+    }
+    zip_error_fini(&ze);
+    return ZipPtr(z, [](zip_t* p) {
+        if (p) zip_discard(p);
+    });
+}
+
+bool MemberByName(zip_t* z, const std::string& name, std::string& data, std::string& error) {
+    const zip_int64_t i = zip_name_locate(z, name.c_str(), 0);
+    if (i < 0) {
+        error = "part \"" + name + "\" is missing";
+        return false;
+    }
+    return ReadMember(z, static_cast<zip_uint64_t>(i), data, error);
+}
+
+// Column index of a cell reference ("C12" -> 2).
+std::size_t ColumnOf(const char* ref) {
+    std::size_t col = 0;
+    for (; *ref >= 'A' && *ref <= 'Z'; ++ref)
+        col = col * 26 + static_cast<std::size_t>(*ref - 'A' + 1);
+    return col ? col - 1 : 0;
+}
+
+}  // namespace
+
+bool ZipIsWorkbook(std::string_view content) {
+    std::string error;
+    ZipPtr z = OpenZip(content, error);
+    return z && zip_name_locate(z.get(), "xl/workbook.xml", 0) >= 0;
+}
+
+void ParseXls(const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+    const void* h = nullptr;
+    const int rc = freexl_open(file.string().c_str(), &h);
+    std::unique_ptr<const void, void (*)(const void*)> guard(h, [](const void* p) {
+        if (p) freexl_close(p);
+    });
+    if (rc != FREEXL_OK)
+        return Fail(out, ReadStatus::Damaged,
+                    "not a readable .xls workbook (error " + std::to_string(rc) + ")");
+    unsigned int count = 0;
+    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
+        return Fail(out, ReadStatus::Damaged, "the workbook's sheet list cannot be read");
+    std::vector<Sheet> sheets;
+    for (unsigned int s = 0; s < count; ++s) {
+        const char* name = nullptr;
+        if (freexl_get_worksheet_name(h, static_cast<unsigned short>(s), &name) != FREEXL_OK ||
+            !name)
+            return Fail(out, ReadStatus::Damaged,
+                        "sheet " + std::to_string(s + 1) + " has no name");
+        Sheet sheet;
+        sheet.name = name;
+        unsigned int rows = 0;
+        unsigned short cols = 0;
+        if (freexl_select_active_worksheet(h, static_cast<unsigned short>(s)) != FREEXL_OK ||
+            freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK)
+            return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" cannot be read");
+        // Inputs sheets are small; of a test sheet only a few columns matter, but which is known
+        // only from its header, so read whole rows.
+        if (static_cast<std::uint64_t>(rows) * cols > kMaxCells)
+            return Fail(out, ReadStatus::Damaged,
+                        "sheet \"" + sheet.name + "\" declares " + std::to_string(rows) + " x " +
+                            std::to_string(cols) + " cells, more than a curve sheet holds");
+        sheet.rows.resize(rows);
+        for (unsigned int r = 0; r < rows; ++r) {
+            sheet.rows[r].resize(cols);
+            for (unsigned short c = 0; c < cols; ++c) {
+                FreeXL_CellValue v;
+                if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK)
+                    return Fail(out, ReadStatus::Damaged,
+                                "sheet \"" + sheet.name + "\" row " + std::to_string(r + 1) +
+                                    " cannot be read");
+                Cell& cell = sheet.rows[r][c];
+                switch (v.type) {
+                    case FREEXL_CELL_INT: cell.number = true, cell.value = v.value.int_value; break;
+                    case FREEXL_CELL_DOUBLE:
+                        cell.number = true, cell.value = v.value.double_value;
+                        break;
+                    case FREEXL_CELL_TEXT:
+                    case FREEXL_CELL_SST_TEXT:
+                        if (v.value.text_value) cell.text = v.value.text_value;
+                        break;
+                    default: break;
+                }
+            }
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    WorkbookCurves(sheets, o, "xls", out);
+}
+
+void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) {
+    std::string error;
+    ZipPtr z = OpenZip(content, error);
+    if (!z) return Fail(out, ReadStatus::Damaged, error);
+    std::string xml;
+    pugi::xml_document workbook, rels, shared;
+    if (!MemberByName(z.get(), "xl/workbook.xml", xml, error))
+        return Fail(out, ReadStatus::Damaged, error);
+    if (!workbook.load_buffer(xml.data(), xml.size()))
+        return Fail(out, ReadStatus::Damaged, "xl/workbook.xml is not well-formed XML");
+    if (!MemberByName(z.get(), "xl/_rels/workbook.xml.rels", xml, error))
+        return Fail(out, ReadStatus::Damaged, error);
+    if (!rels.load_buffer(xml.data(), xml.size()))
+        return Fail(out, ReadStatus::Damaged, "xl/_rels/workbook.xml.rels is not well-formed XML");
+    std::vector<std::string> strings;
+    if (zip_name_locate(z.get(), "xl/sharedStrings.xml", 0) >= 0) {
+        if (!MemberByName(z.get(), "xl/sharedStrings.xml", xml, error))
+            return Fail(out, ReadStatus::Damaged, error);
+        if (!shared.load_buffer(xml.data(), xml.size()))
+            return Fail(out, ReadStatus::Damaged, "xl/sharedStrings.xml is not well-formed XML");
+        for (pugi::xml_node si : shared.document_element().children("si")) {
+            std::string s;
+            for (const pugi::xpath_node& n : si.select_nodes(".//*[local-name()='t']"))
+                s += n.node().text().get();
+            strings.push_back(std::move(s));
+        }
+    }
+    std::map<std::string, std::string> targets;
+    for (pugi::xml_node r : rels.document_element().children("Relationship")) {
+        std::string target = r.attribute("Target").value();
+        if (target.rfind("/xl/", 0) == 0)
+            target = target.substr(1);
+        else
+            target = "xl/" + target;
+        targets[r.attribute("Id").value()] = target;
+    }
+    std::vector<Sheet> sheets;
+    for (pugi::xml_node s : workbook.document_element().child("sheets").children("sheet")) {
+        Sheet sheet;
+        sheet.name = s.attribute("name").value();
+        const auto t = targets.find(s.attribute("r:id").value());
+        if (t == targets.end())
+            return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" has no part");
+        if (!MemberByName(z.get(), t->second, xml, error))
+            return Fail(out, ReadStatus::Damaged, error);
+        std::uint64_t cellCount = 0;
+        pugi::xml_document doc;
+        if (!doc.load_buffer(xml.data(), xml.size()))
+            return Fail(out, ReadStatus::Damaged,
+                        t->second + " (sheet \"" + sheet.name + "\") is not well-formed XML");
+        for (pugi::xml_node row : doc.document_element().child("sheetData").children("row")) {
+            const long r = row.attribute("r").as_int(static_cast<int>(sheet.rows.size()) + 1);
+            if (r < 1 || r > 2000000)
+                return Fail(out, ReadStatus::Damaged,
+                            "sheet \"" + sheet.name + "\" has a row number out of range");
+            if (static_cast<std::size_t>(r) > sheet.rows.size())
+                sheet.rows.resize(static_cast<std::size_t>(r));
+            Row& cells = sheet.rows[static_cast<std::size_t>(r - 1)];
+            for (pugi::xml_node c : row.children("c")) {
+                const std::size_t col = ColumnOf(c.attribute("r").value());
+                if (col > 16384) continue;
+                if (col >= cells.size()) {
+                    cellCount += col + 1 - cells.size();
+                    if (cellCount > kMaxCells)
+                        return Fail(
+                            out, ReadStatus::Damaged,
+                            "sheet \"" + sheet.name + "\" holds more cells than a curve sheet");
+                    cells.resize(col + 1);
+                }
+                Cell& cell = cells[col];
+                const std::string type = c.attribute("t").value();
+                const char* v = c.child("v").text().get();
+                if (type == "s") {
+                    const auto k = static_cast<std::size_t>(c.child("v").text().as_ullong(~0ull));
+                    if (k < strings.size()) cell.text = strings[k];
+                } else if (type == "str") {
+                    cell.text = v;
+                } else if (type == "inlineStr") {
+                    for (const pugi::xpath_node& n : c.select_nodes(".//*[local-name()='t']"))
+                        cell.text += n.node().text().get();
+                } else if (*v) {
+                    std::size_t used = 0;
+                    cell.value = ParseDouble(v, &used);
+                    cell.number = used > 0;
+                }
+            }
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    WorkbookCurves(sheets, o, "xlsx", out);
+}
+
+void ParseNanoTestZip(std::string_view content, const ReadOptions& o, ParsedFile& out) {
+    std::string error;
+    ZipPtr z = OpenZip(content, error);
+    if (!z) return Fail(out, ReadStatus::Damaged, error);
+    const zip_int64_t n = zip_get_num_entries(z.get(), 0);
+    std::string data;
+    for (zip_int64_t i = 0; i < n; ++i) {
+        const char* name = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
+        if (!name) continue;
+        const std::string member = name;
+        if (member.empty() || member.back() == '/') continue;  // a folder
+        if (!ReadMember(z.get(), static_cast<zip_uint64_t>(i), data, error))
+            return Fail(out, ReadStatus::Damaged, error);
+        ParsedFile one;
+        ParseNanoTestTxt(data, o, one);
+        if (one.status != ReadStatus::Ok)
+            return Fail(out, ReadStatus::Damaged, "member \"" + member + "\": " + one.error);
+        for (ParsedCurve& c : one.curves) {
+            c.test = member;
+            c.format = "nanotest-zip";
+            out.curves.push_back(std::move(c));
+        }
+    }
+    if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "the archive holds no curve files");
+}
+
+}  // namespace marvek::io
