@@ -16,6 +16,7 @@
 #include "core/curve_analysis.h"
 #include "core/number_format.h"
 #include "core/results_text.h"
+#include "series_output.h"
 
 namespace marvek::cli {
 
@@ -28,6 +29,7 @@ struct AnalyzeOptions {
     bool json = false;
     bool text = false;
     int threads = 0;
+    SeriesCliOptions series;
 };
 
 // Everything reported for one file, taken from the analyzer right after its analysis.
@@ -42,6 +44,7 @@ struct FileResult {
     double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
     std::string resultsText;
+    SeriesCurve curve;  // flags and included state
 };
 
 struct Column {
@@ -177,18 +180,18 @@ std::string CsvNumber(double v) {
     return FormatShortest(v);
 }
 
-void PrintCsvHeader(std::ostream& out) {
+void PrintCsvHeader(std::ostream& out, bool series) {
     out << "file,ok,error,method";
     for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
-    out << '\n';
+    out << (series ? ",included,flags\n" : "\n");
 }
 
-void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method) {
+void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, bool series) {
     out << CsvField(r.file) << ',' << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error))
         << ',' << method;
     for (const Column& c : NumericColumns())
         out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
-    out << '\n';
+    out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }
 
 void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
@@ -206,6 +209,7 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method) {
         else
             j[c.json] = v;
     }
+    AddSeriesJson(j, r.curve);
     j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
@@ -225,6 +229,35 @@ bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
     return true;
 }
 
+// Judges the whole run as one series, prints the held rows with their flags, then the summary,
+// and writes the workbook. False when the workbook could not be written.
+template <class Emit>
+bool FinishSeries(const AnalyzeOptions& o, const Settings& settings,
+                  std::vector<FileResult>& held, const char* method, Emit emit) {
+    Series s;
+    s.settings = settings;
+    s.excludeCodes = o.series.codes;
+    for (const FileResult& r : held) s.curves.push_back(r.curve);
+    RefreshSeries(s);
+    for (std::size_t k = 0; k < held.size(); ++k) {
+        held[k].curve = s.curves[k];
+        emit(held[k]);
+    }
+    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s);
+    if (o.series.summary && !o.json && !o.text) {
+        std::vector<std::string> columns;
+        for (const Column& c : NumericColumns()) columns.push_back(c.json);
+        PrintSummaryCsv(std::cout, s, columns, method);
+    }
+    if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
+    std::cout.flush();
+    if (o.series.xlsx.empty()) return true;
+    std::string error;
+    if (WriteSeriesWorkbook(s, o.series.xlsx, error)) return true;
+    std::cerr << "marvek-cli analyze: " << error << '\n';
+    return false;
+}
+
 int Run(AnalyzeOptions& o) {
     if (!o.filesFrom.empty() && !ReadFileList(o.filesFrom, o.files)) {
         std::cerr << "marvek-cli analyze: --files-from: cannot read " << o.filesFrom << '\n';
@@ -240,6 +273,12 @@ int Run(AnalyzeOptions& o) {
         std::cerr << "marvek-cli analyze: " << error << '\n';
         return 2;
     }
+    if (!ResolveSeriesOptions(o.series, settings, error)) {
+        std::cerr << "marvek-cli analyze: " << error << '\n';
+        return 2;
+    }
+    const bool series = o.series.Active();
+    std::vector<FileResult> held;  // a series prints its rows once every curve is judged
     const StrategySettings& st = settings.strategy;
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
     std::unique_ptr<tbb::global_control> limit;
@@ -247,7 +286,15 @@ int Run(AnalyzeOptions& o) {
         limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                       static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
-    if (!o.json && !o.text) PrintCsvHeader(std::cout);
+    if (!o.json && !o.text) PrintCsvHeader(std::cout, series);
+    auto emit = [&](const FileResult& r) {
+        if (o.json)
+            PrintJson(std::cout, r, method);
+        else if (o.text)
+            std::cout << "== " << r.file << '\n' << (r.ok ? r.resultsText : r.error + "\n");
+        else
+            PrintCsvRow(std::cout, r, method, series);
+    };
 
     // Batches keep memory flat over tens of thousands of files while output stays in order.
     constexpr std::size_t kBatch = 256;
@@ -267,7 +314,13 @@ int Run(AnalyzeOptions& o) {
                           [&](const tbb::blocked_range<std::size_t>& range) {
                               Worker& worker = *workers.local();
                               for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                  results[k] = AnalyzeFile(worker, o.files[first + k], settings);
+                              {
+                                  FileResult& r = results[k];
+                                  r = AnalyzeFile(worker, o.files[first + k], settings);
+                                  r.curve = DescribeSeriesCurve({r.file, r.file, ""}, r.ok, r.error,
+                                                                worker.analyzer, worker.display,
+                                                                settings);
+                              }
                           });
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
@@ -275,18 +328,17 @@ int Run(AnalyzeOptions& o) {
                 anyFailed = true;
                 std::cerr << "marvek-cli: " << OneLine(r.error) << '\n';
             }
-            if (o.json)
-                PrintJson(std::cout, r, method);
-            else if (o.text)
-                std::cout << "== " << r.file << '\n' << (r.ok ? r.resultsText : r.error + "\n");
+            if (series)
+                held.push_back(r);
             else
-                PrintCsvRow(std::cout, r, method);
+                emit(r);
         }
         std::cout.flush();
         if (progress)
             std::cerr << "\ranalysed " << first + count << " of " << o.files.size() << " files"
                       << (first + count == o.files.size() ? "\n" : "") << std::flush;
     }
+    if (series && !FinishSeries(o, settings, held, method, emit)) anyFailed = true;
     return anyFailed ? 1 : 0;
 }
 
@@ -296,6 +348,7 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<AnalyzeOptions>();
     CLI::App* cmd = app.add_subcommand("analyze", "Analyse curve files, one result row per file");
     AddAnalysisOptions(*cmd, options->analysis);
+    AddSeriesOptions(*cmd, options->series);
     auto* format = cmd->add_option_group("format");
     format->add_flag("--json", options->json, "One JSON object per line per file");
     format->add_flag("--text", options->text, "Each curve's results text");
