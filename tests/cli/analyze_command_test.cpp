@@ -98,6 +98,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "energyLoading",
                                            "energyUnloading",
                                            "energyReloading",
+                                           "flags",
+                                           "included",
                                            "resultsText"};
     std::vector<std::string> got;
     for (auto it = j.begin(); it != j.end(); ++it) got.push_back(it.key());
