@@ -15,6 +15,7 @@
 
 #include "app/resource_ids.h"
 #include "core/curve_generator.h"
+#include "core/parameter_file.h"
 #include "main_window_fixture.h"
 #include "ui/test_doubles.h"
 
@@ -143,6 +144,21 @@ TEST_F(ResultsTableMenu, OpensBesideTheGraphsAndSelectingARowShowsTheCurve) {
     EXPECT_EQ(w.m_nCurrentCurve, 2);
     EXPECT_EQ(w.m_ctlCurveScroll.GetScrollPos(), 2);
     table->close();
+}
+
+// Thresholds nobody edits in a window still survive a run of it.
+TEST_F(ResultsTableMenu, FlagThresholdsInTheParameterFileSurviveARun) {
+    marvek::Settings stored;
+    stored.quality.m_dMinRSquared = 0.9;
+    stored.quality.m_dSlipDepth = 4.5;
+    ASSERT_TRUE(marvek::SaveParameters(parameterFile, stored).ok);
+    CIndentMainDlg& w = Open();
+    EXPECT_EQ(w.CurrentSettings().quality.m_dMinRSquared, 0.9);
+    ASSERT_TRUE(w.TriggerMenuCommand(resource::ID_EXIT));
+    marvek::Settings back;
+    ASSERT_TRUE(marvek::LoadParameters(parameterFile, back).ok);
+    EXPECT_EQ(back.quality.m_dMinRSquared, 0.9);
+    EXPECT_EQ(back.quality.m_dSlipDepth, 4.5);
 }
 
 }  // namespace
