@@ -10,8 +10,8 @@ void CIndentMainDlg::OnResultsTable() {
         const std::string path = m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string();
         inputs.push_back({path, path, ""});
     }
-    auto* window = new marvek::table::ResultsTableWindow(this, std::move(inputs),
-                                                         CurrentSettings());
+    auto* window =
+        new marvek::table::ResultsTableWindow(this, std::move(inputs), CurrentSettings());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->onShowCurve = [this](int curve) {
         if (curve < 0 || curve >= m_analyzer.m_nFileCount) return;

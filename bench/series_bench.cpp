@@ -41,7 +41,8 @@ const SeriesFiles& Files(int count, int points) {
 }
 
 void SeriesTable(benchmark::State& state) {
-    const SeriesFiles& set = Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const SeriesFiles& set =
+        Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     double firstRow = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -50,9 +51,9 @@ void SeriesTable(benchmark::State& state) {
         options.curveDone = [&](std::size_t, const SeriesCurve&) {
             if (!first) return;
             first = false;
-            firstRow = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                                 start)
-                           .count();
+            firstRow =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
         };
         Series series;
         if (!RunSeries(set.inputs, Settings{}, {}, series, options) ||
@@ -82,7 +83,8 @@ int RunCli(const std::vector<std::string>& args) {
 
 // The same files through the cli, with and without the summary.
 void CliOnSeriesFiles(benchmark::State& state) {
-    const SeriesFiles& set = Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const SeriesFiles& set =
+        Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<std::string> args = {MARVEK_CLI, "analyze", "--defaults"};
     if (state.range(2)) args.push_back("--summary");
     for (const SeriesInput& input : set.inputs) args.push_back(input.file);

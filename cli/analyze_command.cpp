@@ -232,8 +232,8 @@ bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
 // Judges the whole run as one series, prints the held rows with their flags, then the summary,
 // and writes the workbook. False when the workbook could not be written.
 template <class Emit>
-bool FinishSeries(const AnalyzeOptions& o, const Settings& settings,
-                  std::vector<FileResult>& held, const char* method, Emit emit) {
+bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector<FileResult>& held,
+                  const char* method, Emit emit) {
     Series s;
     s.settings = settings;
     s.excludeCodes = o.series.codes;
@@ -313,8 +313,7 @@ int Run(AnalyzeOptions& o) {
         tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
                           [&](const tbb::blocked_range<std::size_t>& range) {
                               Worker& worker = *workers.local();
-                              for (std::size_t k = range.begin(); k < range.end(); ++k)
-                              {
+                              for (std::size_t k = range.begin(); k < range.end(); ++k) {
                                   FileResult& r = results[k];
                                   r = AnalyzeFile(worker, o.files[first + k], settings);
                                   r.curve = DescribeSeriesCurve({r.file, r.file, ""}, r.ok, r.error,

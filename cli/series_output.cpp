@@ -133,8 +133,10 @@ void PrintSummaryJson(std::ostream& out, const Series& series) {
     }
     nlohmann::ordered_json excluded = nlohmann::ordered_json::array();
     for (const ExcludedCurve& e : series.summary.excluded)
-        excluded.push_back({{"file", e.input.file}, {"test", e.input.test.empty() ? nlohmann::ordered_json()
-                                                  : nlohmann::ordered_json(e.input.test)}, {"reason", e.reason}});
+        excluded.push_back({{"file", e.input.file},
+                            {"test", e.input.test.empty() ? nlohmann::ordered_json()
+                                                          : nlohmann::ordered_json(e.input.test)},
+                            {"reason", e.reason}});
     nlohmann::ordered_json line;
     line["summary"] = summary;
     line["excluded"] = excluded;

@@ -52,12 +52,12 @@ struct AreaFunctionSettings {
 // Thresholds of the quality flags of a series of curves. Flags only inform: no threshold
 // changes a number.
 struct QualitySettings {
-    double m_dMinRSquared = 0.995;         // low-r2 below this
-    double m_dMinFitPoints = 20;           // few-fit-points below this many
-    double m_dOutlierMads = 3;             // outlier-*: scaled median absolute deviations
-    double m_dMaxDriftRate = 0.05;         // drift: |rate| above this, nm/s
-    double m_dMaxZeroLoadPercent = 5;      // zero-offset: first load above this % of Fmax
-    double m_dSlipDepth = 2;               // slip: depth step against the load above this, nm
+    double m_dMinRSquared = 0.995;     // low-r2 below this
+    double m_dMinFitPoints = 20;       // few-fit-points below this many
+    double m_dOutlierMads = 3;         // outlier-*: scaled median absolute deviations
+    double m_dMaxDriftRate = 0.05;     // drift: |rate| above this, nm/s
+    double m_dMaxZeroLoadPercent = 5;  // zero-offset: first load above this % of Fmax
+    double m_dSlipDepth = 2;           // slip: depth step against the load above this, nm
 };
 
 // Everything the parameter file holds: the three settings objects and the sample's Poisson

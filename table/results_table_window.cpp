@@ -31,9 +31,7 @@ constexpr int kSortRole = Qt::UserRole + 1;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-QString Number(double v) {
-    return std::isfinite(v) ? Text(FormatSignificant(v, 6)) : QString();
-}
+QString Number(double v) { return std::isfinite(v) ? Text(FormatSignificant(v, 6)) : QString(); }
 
 // Tab-separated cells never hold a tab or a line break.
 QString Cell(QString s) {
@@ -50,7 +48,9 @@ class SeriesTableModel : public QAbstractTableModel {
 public:
     SeriesTableModel(Series& series, const std::vector<bool>& arrived,
                      std::function<void(int, bool)> toggle, QObject* parent)
-        : QAbstractTableModel(parent), series_(series), arrived_(arrived),
+        : QAbstractTableModel(parent),
+          series_(series),
+          arrived_(arrived),
           toggle_(std::move(toggle)) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
@@ -96,11 +96,11 @@ public:
             return {};
         }
         if (column == ResultsTableWindow::kFlagsColumn) {
-            if (!ready) return role == Qt::DisplayRole ? QStringLiteral("analysing...") : QVariant();
+            if (!ready)
+                return role == Qt::DisplayRole ? QStringLiteral("analysing...") : QVariant();
             if (role == Qt::DisplayRole || role == kSortRole)
                 return c.ok ? Text(FlagCodesText(c, ", ")) : QStringLiteral("failed");
-            if (role == Qt::ToolTipRole)
-                return c.ok ? Text(FlagSentencesText(c)) : Text(c.error);
+            if (role == Qt::ToolTipRole) return c.ok ? Text(FlagSentencesText(c)) : Text(c.error);
             if (role == Qt::DecorationRole) {
                 QStyle* style = QApplication::style();
                 if (!c.ok) return style->standardIcon(QStyle::SP_MessageBoxCritical);
@@ -108,11 +108,9 @@ public:
             }
             return {};
         }
-        const double v =
-            c.values.empty()
-                ? std::nan("")
-                : c.values[static_cast<std::size_t>(column -
-                                                    ResultsTableWindow::kFirstQuantityColumn)];
+        const double v = c.values.empty() ? std::nan("")
+                                          : c.values[static_cast<std::size_t>(
+                                                column - ResultsTableWindow::kFirstQuantityColumn)];
         if (role == Qt::DisplayRole) return Number(v);
         // Not-a-number values sort after every number.
         if (role == kSortRole) return std::isfinite(v) ? v : std::numeric_limits<double>::max();
@@ -326,11 +324,12 @@ void ResultsTableWindow::UpdateSummary() {
                        .arg(user)
                        .arg(failed);
     if (rule) text += QString(", %1 excluded by rule").arg(rule);
-    if (running_) text += QString("; analysing (%1 of %2 done)").arg(arrivedCount_).arg(series_.curves.size());
+    if (running_)
+        text +=
+            QString("; analysing (%1 of %2 done)").arg(arrivedCount_).arg(series_.curves.size());
     text += ".";
     for (std::size_t i = 0; i < series_.curves.size(); ++i)
-        if (arrived_[i] && !series_.curves[i].ok)
-            text += " " + Text(series_.curves[i].error);
+        if (arrived_[i] && !series_.curves[i].ok) text += " " + Text(series_.curves[i].error);
     status_->setText(text);
 }
 
@@ -339,8 +338,9 @@ QString ResultsTableWindow::SelectedRowsText() const {
     const int columns = model_->columnCount();
     for (int c = 0; c < columns; ++c) {
         if (c) out += '\t';
-        out += c == kIncludeColumn ? QStringLiteral("Included")
-                                   : model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        out += c == kIncludeColumn
+                   ? QStringLiteral("Included")
+                   : model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     }
     out += '\n';
     QModelIndexList rows = table_->selectionModel()->selectedRows();
@@ -354,9 +354,10 @@ QString ResultsTableWindow::SelectedRowsText() const {
             out += '\t';
             // Full precision on the clipboard: the spreadsheet gets the numbers, not the view.
             if (c >= kFirstQuantityColumn) {
-                const double v = curve.values.empty()
-                                     ? std::nan("")
-                                     : curve.values[static_cast<std::size_t>(c - kFirstQuantityColumn)];
+                const double v =
+                    curve.values.empty()
+                        ? std::nan("")
+                        : curve.values[static_cast<std::size_t>(c - kFirstQuantityColumn)];
                 if (std::isfinite(v)) out += Text(FormatShortest(v));
             } else if (c == kAddressColumn) {
                 out += Cell(Text(curve.input.address));

@@ -24,8 +24,8 @@ constexpr double kMinUnloadDrop = 0.1;
 constexpr double kMadScale = 1.482602218505602;
 
 struct PeakInfo {
-    int peak = -1;      // largest depth x load, first wins (as the unload section finds it)
-    int bottom = -1;    // smallest load after the peak
+    int peak = -1;    // largest depth x load, first wins (as the unload section finds it)
+    int bottom = -1;  // smallest load after the peak
 };
 
 PeakInfo FindPeak(const CCurveAnalyzer& a) {
@@ -76,9 +76,9 @@ int FindSeriesQuantity(const std::string& key) {
 
 const std::vector<std::string>& QualityFlagCodes() {
     static const std::vector<std::string> codes = {
-        flag::kNoUnload,    flag::kNoFit,       flag::kLowR2,       flag::kFewFitPoints,
+        flag::kNoUnload,     flag::kNoFit,       flag::kLowR2,      flag::kFewFitPoints,
         flag::kNonMonotonic, flag::kOutlierHmax, flag::kOutlierEIT, flag::kOutlierHIT,
-        flag::kDrift,       flag::kSlip,        flag::kZeroOffset,  flag::kTruncated};
+        flag::kDrift,        flag::kSlip,        flag::kZeroOffset, flag::kTruncated};
     return codes;
 }
 
@@ -280,8 +280,8 @@ bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
                                           stopped = true;
                                           return;
                                       }
-                                      series.curves[i] = AnalyzeSeriesCurve(
-                                          w.analyzer, w.display, inputs[i], settings);
+                                      series.curves[i] = AnalyzeSeriesCurve(w.analyzer, w.display,
+                                                                            inputs[i], settings);
                                       finish(i);
                                   }
                               });
@@ -346,16 +346,16 @@ void RefreshSeries(Series& series) {
             if (!std::isfinite(v)) continue;
             const double distance = std::fabs(v - stats.median) / scaledMad;
             if (distance > mads)
-                c.flags.push_back(
-                    {rule.code,
-                     std::string("Outlier of the series: ") + rule.what + " " + Num(v, 5) + " " +
-                         rule.unit + " lies " + Num(distance, 3) +
-                         " scaled median absolute deviations from the median " +
-                         Num(stats.median, 5) + " " + rule.unit + " (limit " + Num(mads, 3) + ").",
-                     {{rule.quantity, v},
-                      {"median", stats.median},
-                      {"scaled MAD", scaledMad},
-                      {"deviations", distance}}});
+                c.flags.push_back({rule.code,
+                                   std::string("Outlier of the series: ") + rule.what + " " +
+                                       Num(v, 5) + " " + rule.unit + " lies " + Num(distance, 3) +
+                                       " scaled median absolute deviations from the median " +
+                                       Num(stats.median, 5) + " " + rule.unit + " (limit " +
+                                       Num(mads, 3) + ").",
+                                   {{rule.quantity, v},
+                                    {"median", stats.median},
+                                    {"scaled MAD", scaledMad},
+                                    {"deviations", distance}}});
         }
     }
     // Flags in their fixed order, whatever order they were found in.

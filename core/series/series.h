@@ -49,7 +49,7 @@ bool IsOutlierFlag(const std::string& code);
 
 struct QualityFlag {
     std::string code;
-    std::string sentence;                               // what a researcher reads
+    std::string sentence;                                 // what a researcher reads
     std::vector<std::pair<std::string, double>> numbers;  // the values behind it
 };
 
@@ -65,8 +65,8 @@ struct SeriesCurve {
     std::string error;           // why the curve has no results
     std::vector<double> values;  // per SeriesQuantities(); NaN where there is no value
     std::vector<QualityFlag> flags;
-    bool userExcluded = false;   // the window's include box
-    bool included = false;       // counted in the statistics
+    bool userExcluded = false;    // the window's include box
+    bool included = false;        // counted in the statistics
     std::string exclusionReason;  // empty when included
     bool HasFlag(const std::string& code) const;
 };

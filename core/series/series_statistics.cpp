@@ -44,8 +44,8 @@ double BetaContinuedFraction(double a, double b, double x) {
 double RegularizedIncompleteBeta(double a, double b, double x) {
     if (x <= 0) return 0;
     if (x >= 1) return 1;
-    const double lnFront = std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) +
-                           a * std::log(x) + b * std::log1p(-x);
+    const double lnFront =
+        std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x);
     const double front = std::exp(lnFront);
     if (x < (a + 1) / (a + b + 2)) return front * BetaContinuedFraction(a, b, x) / a;
     return 1 - front * BetaContinuedFraction(b, a, 1 - x) / b;

@@ -46,9 +46,9 @@ struct Files {
             shape.noiseLoad = 0.001;
             shape.hMax = k == 3 ? 170 : 100 + k;
             shape.hf = k == 3 ? 95 : 40;
-            args += " " + dir.Write("i" + std::to_string(k) + ".csv",
-                                    CurveText(GenerateCurve(shape), {}))
-                              .string();
+            args += " " +
+                    dir.Write("i" + std::to_string(k) + ".csv", CurveText(GenerateCurve(shape), {}))
+                        .string();
         }
         args += " " + (dir.path() / "gone.csv").string();
     }
@@ -56,8 +56,8 @@ struct Files {
 
 TEST(SeriesCli, JsonRowsCarryFlagsAndTheSummaryLineHasTheAgreedShape) {
     Files f;
-    const CliRun run = Cli("analyze --defaults --json --summary --exclude-flagged outlier-hmax" +
-                        f.args);
+    const CliRun run =
+        Cli("analyze --defaults --json --summary --exclude-flagged outlier-hmax" + f.args);
     EXPECT_EQ(run.status, 1);  // a file could not be read
     ASSERT_EQ(run.lines.size(), 8u);
     const auto deep = nlohmann::json::parse(run.lines[3]);
@@ -81,18 +81,16 @@ TEST(SeriesCli, JsonRowsCarryFlagsAndTheSummaryLineHasTheAgreedShape) {
     ASSERT_EQ(last["excluded"].size(), 2u);
     EXPECT_EQ(last["excluded"][0]["reason"], "flagged outlier-hmax");
     EXPECT_TRUE(last["excluded"][0]["test"].is_null());
-    EXPECT_NE(last["excluded"][1]["reason"].get<std::string>().find("gone.csv"),
-              std::string::npos);
+    EXPECT_NE(last["excluded"][1]["reason"].get<std::string>().find("gone.csv"), std::string::npos);
 }
 
 TEST(SeriesCli, CsvSummaryRowsFollowTheCurvesAndTheWorkbookIsWritten) {
     Files f;
     const std::string book = (f.dir.path() / "out.xlsx").string();
-    const CliRun run = Cli("analyze --defaults --summary --min-r2 0.99999999 --xlsx " + book +
-                        f.args);
+    const CliRun run =
+        Cli("analyze --defaults --summary --min-r2 0.99999999 --xlsx " + book + f.args);
     ASSERT_EQ(run.lines.size(), 1u + 7 + 10 + 1);
-    EXPECT_NE(run.lines[0].find(",energyReloading [nm*mN*1e-6],included,flags"),
-              std::string::npos);
+    EXPECT_NE(run.lines[0].find(",energyReloading [nm*mN*1e-6],included,flags"), std::string::npos);
     EXPECT_NE(run.lines[1].find(",true,low-r2"), std::string::npos) << run.lines[1];
     EXPECT_EQ(run.lines[8].rfind("summary,,n,op,6,6,", 0), 0u) << run.lines[8];
     EXPECT_EQ(run.lines[10].rfind("summary,,sd,op,", 0), 0u);

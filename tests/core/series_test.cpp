@@ -31,12 +31,9 @@ void ExpectMeanAndSd(const std::vector<double>& v, const QuantityStatistics& s) 
 
 TEST(SeriesStatistics, StudentTAgreesWithTablesAndTheSummaryWithAnIndependentSum) {
     // Reference quantiles t(0.975, dof) to 16 digits.
-    const std::pair<double, double> table[] = {{1, 12.706204736174707},
-                                               {2, 4.302652729749464},
-                                               {4, 2.7764451051977987},
-                                               {15, 2.1314495455597742},
-                                               {30, 2.0422724563012373},
-                                               {1000, 1.9623390808264078}};
+    const std::pair<double, double> table[] = {
+        {1, 12.706204736174707},  {2, 4.302652729749464},   {4, 2.7764451051977987},
+        {15, 2.1314495455597742}, {30, 2.0422724563012373}, {1000, 1.9623390808264078}};
     for (const auto& [dof, t] : table) EXPECT_NEAR(StudentTQuantile(0.975, dof), t, 1e-12 * t);
     EXPECT_NEAR(StudentTQuantile(0.025, 4), -2.7764451051977987, 1e-12);
     EXPECT_TRUE(std::isnan(StudentTQuantile(1.0, 3)));

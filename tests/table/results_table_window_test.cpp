@@ -70,12 +70,15 @@ TEST(ResultsTable, FillsInTheBackgroundAndFollowsIncludeBoxesWithoutNewAnalysis)
     QAbstractItemModel* model = w.Table()->model();
     int deepRow = -1;
     for (int r = 0; r < model->rowCount(); ++r)
-        if (model->data(model->index(r, ResultsTableWindow::kAddressColumn)).toString().contains("indent 2"))
+        if (model->data(model->index(r, ResultsTableWindow::kAddressColumn))
+                .toString()
+                .contains("indent 2"))
             deepRow = r;
     ASSERT_GE(deepRow, 0);
-    EXPECT_TRUE(model->data(model->index(deepRow, ResultsTableWindow::kFlagsColumn), Qt::ToolTipRole)
-                    .toString()
-                    .contains("maximum depth"));
+    EXPECT_TRUE(
+        model->data(model->index(deepRow, ResultsTableWindow::kFlagsColumn), Qt::ToolTipRole)
+            .toString()
+            .contains("maximum depth"));
     ASSERT_TRUE(model->setData(model->index(deepRow, ResultsTableWindow::kIncludeColumn),
                                Qt::Unchecked, Qt::CheckStateRole));
     EXPECT_EQ(summary->item(0, eit)->text(), "6");
@@ -85,9 +88,13 @@ TEST(ResultsTable, FillsInTheBackgroundAndFollowsIncludeBoxesWithoutNewAnalysis)
     // Sorting by EIT puts the not-a-number row (the failed file) last.
     w.Table()->sortByColumn(ResultsTableWindow::kFirstQuantityColumn + eit, Qt::AscendingOrder);
     const int last = model->rowCount() - 1;
-    EXPECT_TRUE(model->data(model->index(last, ResultsTableWindow::kAddressColumn)).toString().contains("gone"));
-    const double a = model->data(model->index(0, ResultsTableWindow::kFirstQuantityColumn + eit)).toDouble();
-    const double b = model->data(model->index(1, ResultsTableWindow::kFirstQuantityColumn + eit)).toDouble();
+    EXPECT_TRUE(model->data(model->index(last, ResultsTableWindow::kAddressColumn))
+                    .toString()
+                    .contains("gone"));
+    const double a =
+        model->data(model->index(0, ResultsTableWindow::kFirstQuantityColumn + eit)).toDouble();
+    const double b =
+        model->data(model->index(1, ResultsTableWindow::kFirstQuantityColumn + eit)).toDouble();
     EXPECT_LE(a, b);
 
     // Selecting rows shows the curve; Ctrl+C puts header and rows on the clipboard with tabs.
@@ -120,7 +127,8 @@ TEST(ResultsTable, ClosingWhileAnalysingCancels) {
     marvek::ui::EnsureTestApplication();
     Curves curves;
     std::vector<marvek::SeriesInput> many;
-    for (int k = 0; k < 40; ++k) many.insert(many.end(), curves.inputs.begin(), curves.inputs.end());
+    for (int k = 0; k < 40; ++k)
+        many.insert(many.end(), curves.inputs.begin(), curves.inputs.end());
     auto w = std::make_unique<ResultsTableWindow>(nullptr, many, marvek::Settings{});
     w->Start(1);
     w->close();
@@ -133,8 +141,8 @@ class ResultsTableMenu : public MainWindowTest {};
 
 TEST_F(ResultsTableMenu, OpensBesideTheGraphsAndSelectingARowShowsTheCurve) {
     CIndentMainDlg& w = Open();
-    ASSERT_TRUE(w.SelectFiles(Curves({"agilent_nial_t001.csv", "hysitron_steel_0000.csv",
-                                      "kla_tungsten_3mN_t01.csv"})));
+    ASSERT_TRUE(w.SelectFiles(
+        Curves({"agilent_nial_t001.csv", "hysitron_steel_0000.csv", "kla_tungsten_3mN_t01.csv"})));
     ASSERT_TRUE(w.TriggerMenuCommand(resource::ID_RESULTS_TABLE));
     auto* table = w.findChild<ResultsTableWindow*>();
     ASSERT_NE(table, nullptr);
