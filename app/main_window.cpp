@@ -53,6 +53,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_GRAININESS_UNLOAD, &CIndentMainDlg::OnGraininessUnload},
         {ID_GRAININESS2_LOAD, &CIndentMainDlg::OnGraininess2Load},
         {ID_GRAININESS2_UNLOAD, &CIndentMainDlg::OnGraininess2Unload},
+        {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},
         {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
         {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},

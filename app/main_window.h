@@ -83,6 +83,7 @@ public:
     void OnGraininessUnload();
     void OnGraininess2Load();
     void OnGraininess2Unload();
+    void OnResultsTable();
     void OnStrategy();
     void OnAreaFunction();
     void OnCompliance();

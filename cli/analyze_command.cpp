@@ -18,6 +18,7 @@
 #include "core/analysis/results_text.h"
 #include "core/io/number_format.h"
 #include "iso_columns.h"
+#include "series_output.h"
 
 namespace marvek::cli {
 
@@ -33,6 +34,7 @@ struct AnalyzeOptions {
     io::ReadOptions read;
     int threads = 0;
     IsoOptions iso;
+    SeriesCliOptions series;
 };
 
 // Everything reported for one file, taken from the analyzer right after its analysis.
@@ -50,6 +52,7 @@ struct FileResult {
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
     std::string resultsText;
     IsoResult iso;
+    SeriesCurve curve;  // flags and included state
 };
 
 struct Column {
@@ -226,21 +229,21 @@ std::string CsvNumber(double v) {
     return FormatShortest(v);
 }
 
-void PrintCsvHeader(std::ostream& out, const IsoOptions& iso) {
+void PrintCsvHeader(std::ostream& out, const IsoOptions& iso, bool series) {
     out << "file,test,format,ok,error,method";
     for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
     PrintIsoCsvHeader(out, iso);
-    out << '\n';
+    out << (series ? ",included,flags\n" : "\n");
 }
 
-void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method,
-                 const IsoOptions& iso) {
+void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, const IsoOptions& iso,
+                 bool series) {
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
         out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
-    out << '\n';
+    out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }
 
 void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool useFileSettings,
@@ -262,6 +265,7 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
             j[c.json] = v;
     }
     AddIsoJson(j, r.iso, r.ok, iso);
+    AddSeriesJson(j, r.curve);
     j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
     if (useFileSettings) j["settingsFromFile"] = r.fromFile;
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
@@ -280,6 +284,35 @@ bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
         if (!line.empty()) files.push_back(line);
     }
     return true;
+}
+
+// Judges the whole run as one series, prints the held rows with their flags, then the summary,
+// and writes the workbook. False when the workbook could not be written.
+template <class Emit>
+bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector<FileResult>& held,
+                  const char* method, Emit emit) {
+    Series s;
+    s.settings = settings;
+    s.excludeCodes = o.series.codes;
+    for (const FileResult& r : held) s.curves.push_back(r.curve);
+    RefreshSeries(s);
+    for (std::size_t k = 0; k < held.size(); ++k) {
+        held[k].curve = s.curves[k];
+        emit(held[k]);
+    }
+    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s);
+    if (o.series.summary && !o.json && !o.text) {
+        std::vector<std::string> columns;
+        for (const Column& c : NumericColumns()) columns.push_back(c.json);
+        PrintSummaryCsv(std::cout, s, columns, method);
+    }
+    if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
+    std::cout.flush();
+    if (o.series.xlsx.empty()) return true;
+    std::string error;
+    if (WriteSeriesWorkbook(s, o.series.xlsx, error)) return true;
+    std::cerr << "marvek-cli analyze: " << error << '\n';
+    return false;
 }
 
 int Run(AnalyzeOptions& o) {
@@ -305,6 +338,13 @@ int Run(AnalyzeOptions& o) {
             std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), o.read);
         o.files.assign(addresses.begin(), addresses.end());
     }
+    std::string error;
+    if (!ResolveSeriesOptions(o.series, settings, error)) {
+        std::cerr << "marvek-cli analyze: " << error << '\n';
+        return 2;
+    }
+    const bool series = o.series.Active();
+    std::vector<FileResult> held;  // a series prints its rows once every curve is judged
     const StrategySettings& st = settings.strategy;
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
     std::unique_ptr<tbb::global_control> limit;
@@ -312,7 +352,16 @@ int Run(AnalyzeOptions& o) {
         limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                       static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
-    if (!o.json && !o.text) PrintCsvHeader(std::cout, o.iso);
+    if (!o.json && !o.text) PrintCsvHeader(std::cout, o.iso, series);
+    auto emit = [&](const FileResult& r) {
+        if (o.json)
+            PrintJson(std::cout, r, method, o.useFileSettings, o.iso);
+        else if (o.text)
+            std::cout << "== " << r.file << '\n'
+                      << FileSettingsNote(r) << (r.ok ? r.resultsText : r.error + "\n");
+        else
+            PrintCsvRow(std::cout, r, method, o.iso, series);
+    };
 
     // Batches keep memory flat over tens of thousands of files while output stays in order.
     constexpr std::size_t kBatch = 256;
@@ -330,9 +379,14 @@ int Run(AnalyzeOptions& o) {
         tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
                           [&](const tbb::blocked_range<std::size_t>& range) {
                               Worker& worker = *workers.local();
-                              for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                  results[k] = AnalyzeFile(worker, o.files[first + k], settings,
-                                                           o.useFileSettings, o.iso);
+                              for (std::size_t k = range.begin(); k < range.end(); ++k) {
+                                  FileResult& r = results[k];
+                                  r = AnalyzeFile(worker, o.files[first + k], settings,
+                                                  o.useFileSettings, o.iso);
+                                  r.curve = DescribeSeriesCurve(
+                                      {r.file, io::ParseAddress(r.file).file.string(), r.test},
+                                      r.ok, r.error, worker.analyzer, worker.display, settings);
+                              }
                           });
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
@@ -340,19 +394,17 @@ int Run(AnalyzeOptions& o) {
                 anyFailed = true;
                 std::cerr << "marvek-cli: " << OneLine(r.error) << '\n';
             }
-            if (o.json)
-                PrintJson(std::cout, r, method, o.useFileSettings, o.iso);
-            else if (o.text)
-                std::cout << "== " << r.file << '\n'
-                          << FileSettingsNote(r) << (r.ok ? r.resultsText : r.error + "\n");
+            if (series)
+                held.push_back(r);
             else
-                PrintCsvRow(std::cout, r, method, o.iso);
+                emit(r);
         }
         std::cout.flush();
         if (progress)
             std::cerr << "\ranalysed " << first + count << " of " << o.files.size() << " files"
                       << (first + count == o.files.size() ? "\n" : "") << std::flush;
     }
+    if (series && !FinishSeries(o, settings, held, method, emit)) anyFailed = true;
     return anyFailed ? 1 : 0;
 }
 
@@ -362,6 +414,7 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<AnalyzeOptions>();
     CLI::App* cmd = app.add_subcommand("analyze", "Analyse curve files, one result row per file");
     AddAnalysisOptions(*cmd, options->analysis);
+    AddSeriesOptions(*cmd, options->series);
     auto* format = cmd->add_option_group("format");
     format->add_flag("--json", options->json, "One JSON object per line per file");
     format->add_flag("--text", options->text, "Each curve's results text");

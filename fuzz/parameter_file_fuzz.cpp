@@ -16,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!std::isfinite(v)) std::abort();
     for (double c : settings.areaFunction.m_dApCoef)
         if (!std::isfinite(c)) std::abort();
+    const marvek::QualitySettings& q = settings.quality;
+    for (double v : {q.m_dMinRSquared, q.m_dMinFitPoints, q.m_dOutlierMads, q.m_dMaxDriftRate,
+                     q.m_dMaxZeroLoadPercent, q.m_dSlipDepth})
+        if (!std::isfinite(v)) std::abort();
     const std::string text = marvek::FormatParameters(settings);
     marvek::Settings back;
     marvek::ParseParameters(text, back);

@@ -4,6 +4,9 @@
 
 #include "core/io/settings.h"
 
+// Thresholds of the quality flags (no window edits them; the parameter file keeps them).
+extern marvek::QualitySettings g_qualitySettings;
+
 // The globals' values with `fPoisson` as the sample Poisson ratio.
 marvek::Settings CollectSettings(float fPoisson);
 // Writes the three settings objects of `settings` into the globals (its m_fPoisson is the

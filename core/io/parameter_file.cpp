@@ -49,6 +49,11 @@ std::vector<Entry> Layout(Settings& s) {
           F(st.m_fZeroFitMinPercent), F(st.m_fZeroFitMaxPercent), F(st.m_fForceAccuracy),
           F(st.m_fDisplacementAccuracy)})
         e.push_back(x);
+    // Added later: a file without them reads as before, and an older reader stops after 40.
+    QualitySettings& q = s.quality;
+    for (Entry x : {S(q.m_dMinRSquared), S(q.m_dMinFitPoints), S(q.m_dOutlierMads),
+                    S(q.m_dMaxDriftRate), S(q.m_dMaxZeroLoadPercent), S(q.m_dSlipDepth)})
+        e.push_back(x);
     return e;
 }
 

@@ -49,6 +49,17 @@ struct AreaFunctionSettings {
     float m_fFrameCompliance = 0;  // nm/mN, shown in the area-function dialog
 };
 
+// Thresholds of the quality flags of a series of curves. Flags only inform: no threshold
+// changes a number.
+struct QualitySettings {
+    double m_dMinRSquared = 0.995;     // low-r2 below this
+    double m_dMinFitPoints = 20;       // few-fit-points below this many
+    double m_dOutlierMads = 3;         // outlier-*: scaled median absolute deviations
+    double m_dMaxDriftRate = 0.05;     // drift: |rate| above this, nm/s
+    double m_dMaxZeroLoadPercent = 5;  // zero-offset: first load above this % of Fmax
+    double m_dSlipDepth = 2;           // slip: depth step against the load above this, nm
+};
+
 // Everything the parameter file holds: the three settings objects and the sample's Poisson
 // ratio of the main window.
 struct Settings {
@@ -56,6 +67,7 @@ struct Settings {
     ComplianceSettings compliance;
     AreaFunctionSettings areaFunction;
     float m_fPoisson = 0.3f;  // sample Poisson ratio
+    QualitySettings quality;  // stored after the 40 values of the older file
 };
 
 // A(h) = sum c_k * h^(0.5^(k-1)), k = 0..8: terms h^2, h, h^1/2 ... h^1/128; nm -> nm^2.

@@ -70,7 +70,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Section - m", 32803},      {"Percent - R", 32804},
           {"Section - R", 32805},      {"", 0},
           {"Graininess Load", 32831},  {"Graininess Unload", 32830},
-          {"Graininess2 Load", 32832}, {"Graininess2 Unload", 32833}}},
+          {"Graininess2 Load", 32832}, {"Graininess2 Unload", 32833},
+          {"", 0},                     {"Results Table", 32840}}},
         {"Analysis Setup",
          {{"Elastic Modulus Calculation Strategy", 32795},
           {"Indenter Area Function and Modulus ", 32787},
@@ -316,7 +317,7 @@ TEST_F(MainWindowTest, ExitAndTheCloseBoxWriteTheParameterFile) {
         }
         EXPECT_TRUE(w.IsEnded());
         const auto lines = ReadLines(parameterFile);
-        ASSERT_EQ(lines.size(), 40u);
+        ASSERT_EQ(lines.size(), 46u);  // 40 values, then the flag thresholds
         EXPECT_EQ(lines[28], "0.220000");
         EXPECT_EQ(lines[1], "0.750000");
     }

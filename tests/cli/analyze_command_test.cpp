@@ -123,6 +123,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "HMs",
                                            "HMsR2",
                                            "absent",
+                                           "flags",
+                                           "included",
                                            "resultsText"};
     std::vector<std::string> got;
     for (auto it = j.begin(); it != j.end(); ++it) got.push_back(it.key());

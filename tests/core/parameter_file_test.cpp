@@ -20,14 +20,42 @@ int Lines(const std::string& text) {
 }
 
 TEST(ParameterFile, DefaultsWriteFortyLinesInTheirOrder) {
-    const std::string text = FormatParameters(Settings{});
-    EXPECT_EQ(Lines(text), 40);
+    const std::string all = FormatParameters(Settings{});
+    // The 40 values of the older file come first, byte for byte as it was written, so an older
+    // program (which reads 40 values and stops) reads the new file as its own.
+    std::size_t cut = 0;
+    for (int k = 0; k < 40; ++k) cut = all.find('\n', cut) + 1;
+    const std::string text = all.substr(0, cut);
+    EXPECT_EQ(Lines(all), 46);
+    EXPECT_EQ(all.substr(cut), "0.99499999999999999556\n20\n3\n0.050000000000000002776\n5\n2\n");
     const std::string head =
         "0.000000\n0.750000\n82.000000\n100.000000\n20.000000\n82.000000\n0\n0\n24.5\n0\n0\n"
         "0\n0\n0\n0\n0\n0\n26.440000000000001279\n0\n";  // 20 digits
     EXPECT_EQ(text.substr(0, head.size()), head);
     const std::string tail = "0\n0\n10.000000\n90.000000\n0.020000\n0.020000\n";
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+// A file of the older program (40 values) leaves the flag thresholds at their defaults; the
+// thresholds written after them read back.
+TEST(ParameterFile, FlagThresholdsFollowTheFortyValues) {
+    Settings s;
+    s.compliance.m_fCompliance = 0.5f;
+    s.quality.m_dMinRSquared = 0.9;
+    s.quality.m_dSlipDepth = 7.25;
+    const std::string text = FormatParameters(s);
+    std::size_t cut = 0;
+    for (int k = 0; k < 40; ++k) cut = text.find('\n', cut) + 1;
+    Settings older;
+    older.quality.m_dMinRSquared = 0.5;
+    ParseParameters(text.substr(0, cut), older);
+    EXPECT_EQ(older.compliance.m_fCompliance, 0.5f);
+    EXPECT_EQ(older.quality.m_dMinRSquared, 0.5);
+    Settings back;
+    ParseParameters(text, back);
+    EXPECT_EQ(back.quality.m_dMinRSquared, 0.9);
+    EXPECT_EQ(back.quality.m_dSlipDepth, 7.25);
+    EXPECT_EQ(back.quality.m_dOutlierMads, 3);
 }
 
 TEST(ParameterFile, RoundTripKeepsEveryValue) {

@@ -1,0 +1,423 @@
+#include "series.h"
+
+#include <tbb/enumerable_thread_specific.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "core/io/number_format.h"
+
+namespace marvek {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string Num(double v, int digits = 4) { return FormatSignificant(v, digits); }
+
+// The fraction of the peak load the unloading must drop for the curve to count as unloaded.
+constexpr double kMinUnloadDrop = 0.1;
+// Scale of the median absolute deviation to the standard deviation of a normal sample.
+constexpr double kMadScale = 1.482602218505602;
+
+struct PeakInfo {
+    int peak = -1;    // largest depth x load, first wins (as the unload section finds it)
+    int bottom = -1;  // smallest load after the peak
+};
+
+PeakInfo FindPeak(const CCurveAnalyzer& a) {
+    PeakInfo info;
+    double best = -9e9;
+    for (int i = 0; i < a.m_nPoints; ++i) {
+        const double product = a.m_pDepth[i] * a.m_pLoad[i];
+        if (product > best) best = product, info.peak = i;
+    }
+    if (info.peak < 0) return info;
+    double least = 9e99;
+    for (int i = info.peak; i < a.m_nPoints; ++i)
+        if (a.m_pLoad[i] < least) least = a.m_pLoad[i], info.bottom = i;
+    return info;
+}
+
+}  // namespace
+
+const std::vector<SeriesQuantity>& SeriesQuantities() {
+    using A = CCurveAnalyzer;
+    using D = CurveDisplay;
+    static const std::vector<SeriesQuantity> q = {
+        {"Fmax", "Fmax [mN]", [](const A& a, const D&) { return a.m_dFmax; }},
+        {"hmax", "hmax [nm]", [](const A& a, const D&) { return a.m_dHmax; }},
+        {"hc", "hc [nm]", [](const A& a, const D&) { return a.m_dHc; }},
+        {"S", "S [mN/nm]", [](const A& a, const D&) { return a.m_dStiffness; }},
+        {"EIT", "EIT [GPa]", [](const A&, const D& d) { return d.m_dEIT; }},
+        {"HIT", "HIT [MPa]", [](const A&, const D& d) { return d.m_dHIT; }},
+        {"HM", "HM [MPa]", [](const A&, const D& d) { return d.m_dHM; }},
+        {"HV", "HV [kg/mm^2]", [](const A&, const D& d) { return d.m_dHV; }},
+        {"r2", "r2", [](const A& a, const D&) { return a.m_dRSquared; }},
+        {"energyLoading", "energyLoading [nm*mN*1e-6]",
+         [](const A& a, const D&) { return a.GetLoadingEnergy(); }},
+        {"energyUnloading", "energyUnloading [nm*mN*1e-6]",
+         [](const A& a, const D&) { return a.GetUnloadingEnergy(); }},
+        {"energyReloading", "energyReloading [nm*mN*1e-6]",
+         [](const A& a, const D&) { return a.GetReloadingEnergy(); }},
+    };
+    return q;
+}
+
+int FindSeriesQuantity(const std::string& key) {
+    const auto& q = SeriesQuantities();
+    for (std::size_t k = 0; k < q.size(); ++k)
+        if (key == q[k].key) return static_cast<int>(k);
+    return -1;
+}
+
+const std::vector<std::string>& QualityFlagCodes() {
+    static const std::vector<std::string> codes = {
+        flag::kNoUnload,     flag::kNoFit,       flag::kLowR2,      flag::kFewFitPoints,
+        flag::kNonMonotonic, flag::kOutlierHmax, flag::kOutlierEIT, flag::kOutlierHIT,
+        flag::kDrift,        flag::kSlip,        flag::kZeroOffset, flag::kTruncated};
+    return codes;
+}
+
+bool IsOutlierFlag(const std::string& code) { return code.rfind("outlier-", 0) == 0; }
+
+bool SeriesCurve::HasFlag(const std::string& code) const {
+    return std::any_of(flags.begin(), flags.end(),
+                       [&](const QualityFlag& f) { return f.code == code; });
+}
+
+std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& display,
+                                    const Settings& settings) {
+    const QualitySettings& q = settings.quality;
+    const StrategySettings& st = settings.strategy;
+    std::vector<QualityFlag> flags;
+    const PeakInfo peak = FindPeak(a);
+
+    // The unloading: points after the peak whose load falls well below it.
+    const double fPeak = peak.peak >= 0 ? a.m_pLoad[peak.peak] : kNaN;
+    const double fBottom = peak.bottom >= 0 ? a.m_pLoad[peak.bottom] : kNaN;
+    const double drop = fPeak > 0 ? (fPeak - fBottom) / fPeak : 0;
+    const bool unloaded = peak.bottom > peak.peak && drop >= kMinUnloadDrop;
+    if (!unloaded)
+        flags.push_back({flag::kNoUnload,
+                         "No unloading segment found: after the peak load of " + Num(fPeak) +
+                             " mN the force falls by only " + Num(100 * drop, 3) + " %.",
+                         {{"peak load [mN]", fPeak}, {"load drop [%]", 100 * drop}}});
+
+    const bool op = st.m_nMethod == 0;
+    const bool fitted = std::isfinite(a.m_dStiffness) && a.m_dStiffness > 0 &&
+                        (!op || (std::isfinite(a.m_dAlpha) && std::isfinite(a.m_dM)));
+    const int fitPoints = static_cast<int>(display.m_pFitCurveDepth.size());
+    if (unloaded && !fitted)
+        flags.push_back({flag::kNoFit,
+                         op ? "The power-law fit of the unloading accepted no candidate: there "
+                              "is no stiffness."
+                            : "The line fit of the unloading gave no positive stiffness.",
+                         {{"S [mN/nm]", a.m_dStiffness}, {"fit points", fitPoints}}});
+    if (fitted && std::isfinite(a.m_dRSquared) && a.m_dRSquared < q.m_dMinRSquared)
+        flags.push_back({flag::kLowR2,
+                         "The fit is poor: r² = " + Num(a.m_dRSquared, 6) + ", below " +
+                             Num(q.m_dMinRSquared, 6) + ".",
+                         {{"r2", a.m_dRSquared}, {"threshold", q.m_dMinRSquared}}});
+    if (unloaded && fitPoints < q.m_dMinFitPoints)
+        flags.push_back({flag::kFewFitPoints,
+                         "Only " + std::to_string(fitPoints) + " points lie in the fit section (" +
+                             Num(q.m_dMinFitPoints) + " or more wanted).",
+                         {{"fit points", fitPoints}, {"threshold", q.m_dMinFitPoints}}});
+
+    // Along the unloading the depth should fall as the load falls: a rise above the lowest
+    // depth reached so far, beyond the slip threshold, means the section is not one branch.
+    {
+        const std::vector<double>& depth = display.m_pFitCurveDepth;
+        double lowest = std::numeric_limits<double>::infinity(), rise = 0;
+        int at = -1;
+        for (std::size_t j = 0; j < depth.size(); ++j) {
+            if (depth[j] - lowest > rise) rise = depth[j] - lowest, at = static_cast<int>(j);
+            lowest = std::min(lowest, depth[j]);
+        }
+        if (rise > q.m_dSlipDepth)
+            flags.push_back({flag::kNonMonotonic,
+                             "The fit section is not monotonic: the depth rises again by " +
+                                 Num(rise) + " nm at section point " + std::to_string(at) + ".",
+                             {{"rise [nm]", rise}, {"section point", at}}});
+    }
+
+    if (st.m_bDriftCorrection == 1 && std::fabs(a.m_dDriftRate) > q.m_dMaxDriftRate)
+        flags.push_back({flag::kDrift,
+                         "Large thermal drift: " + Num(a.m_dDriftRate) + " nm/s (limit ±" +
+                             Num(q.m_dMaxDriftRate) + " nm/s).",
+                         {{"drift rate [nm/s]", a.m_dDriftRate}, {"limit", q.m_dMaxDriftRate}}});
+
+    // Slip on the first loading: the depth goes back while the load still rises. The first
+    // loading ends where the load first falls clearly (10 %) below its running maximum, so the
+    // turn of a reloading in a multi-cycle test is not taken for a slip.
+    {
+        int count = 0;
+        double largest = 0, runningMax = -9e99;
+        for (int i = 1; i <= peak.peak; ++i) {
+            runningMax = std::max(runningMax, a.m_pLoad[i - 1]);
+            if (a.m_pLoad[i] < (1 - kMinUnloadDrop) * runningMax) break;
+            const double back = a.m_pDepth[i - 1] - a.m_pDepth[i];
+            if (a.m_pLoad[i] > a.m_pLoad[i - 1] && back > q.m_dSlipDepth) {
+                ++count;
+                largest = std::max(largest, back);
+            }
+        }
+        if (count > 0)
+            flags.push_back({flag::kSlip,
+                             "Depth decreases while the load rises on loading (slip): " +
+                                 std::to_string(count) + (count == 1 ? " event" : " events") +
+                                 ", the largest " + Num(largest) + " nm.",
+                             {{"events", count}, {"largest [nm]", largest}}});
+    }
+
+    if (a.m_nPoints > 0 && std::isfinite(a.m_dFmax) && a.m_dFmax > 0) {
+        const double percent = 100 * a.m_pLoad[0] / a.m_dFmax;
+        if (percent > q.m_dMaxZeroLoadPercent)
+            flags.push_back({flag::kZeroOffset,
+                             "First contact far above zero load: the curve starts at " +
+                                 Num(a.m_pLoad[0]) + " mN, " + Num(percent, 3) +
+                                 " % of the maximum load.",
+                             {{"first load [mN]", a.m_pLoad[0]}, {"of Fmax [%]", percent}}});
+    }
+
+    if (a.m_nPoints == CCurveAnalyzer::kMaxPoints ||
+        a.m_nPoints == CCurveAnalyzer::kMaxPointsMarkerLayout)
+        flags.push_back({flag::kTruncated,
+                         "The curve holds " + std::to_string(a.m_nPoints) +
+                             " points, the reader's limit: points after it were not read.",
+                         {{"points", a.m_nPoints}}});
+    return flags;
+}
+
+SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
+                               const SeriesInput& input, const Settings& settings) {
+    SeriesCurve row;
+    row.input = input;
+    row.values.assign(SeriesQuantities().size(), kNaN);
+    const StrategySettings& st = settings.strategy;
+    analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
+    analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
+    analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
+    analyzer.SetFiles({input.file});
+    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    if (!outcome.ok()) {
+        row.error = outcome.read == ReadStatus::UnknownLayout
+                        ? input.file + ": " + kFileFormatMessage
+                        : outcome.error;
+        return row;
+    }
+    if (analyzer.m_nPoints == 0) {
+        row.error = input.file + ": no data points";
+        return row;
+    }
+    return DescribeSeriesCurve(input, true, "", analyzer, display, settings);
+}
+
+SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::string& error,
+                                CCurveAnalyzer& analyzer, const CurveDisplay& display,
+                                const Settings& settings) {
+    SeriesCurve row;
+    row.input = input;
+    row.values.assign(SeriesQuantities().size(), kNaN);
+    row.ok = ok;
+    row.included = ok;
+    row.error = error;
+    if (!ok) return row;
+    const auto& quantities = SeriesQuantities();
+    for (std::size_t k = 0; k < quantities.size(); ++k)
+        row.values[k] = quantities[k].value(analyzer, display);
+    row.flags = CurveFlags(analyzer, display, settings);
+    return row;
+}
+
+bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
+               const std::vector<std::string>& excludeCodes, Series& series,
+               const SeriesOptions& options) {
+    series.settings = settings;
+    series.excludeCodes = excludeCodes;
+    series.curves.assign(inputs.size(), {});
+    series.summary = {};
+    std::mutex mutex;
+    std::size_t done = 0;
+    auto finish = [&](std::size_t i) {
+        if (!options.progress && !options.curveDone) return;
+        std::lock_guard<std::mutex> lock(mutex);
+        ++done;
+        if (options.curveDone) options.curveDone(i, series.curves[i]);
+        if (options.progress) options.progress(done, inputs.size());
+    };
+    auto cancelled = [&] { return options.cancel && options.cancel->load(); };
+    struct Worker {
+        CCurveAnalyzer analyzer;
+        CurveDisplay display;
+    };
+    // Each row depends only on its own curve (every reported value is written by its analysis),
+    // so the workers' reuse of their analyzer gives the rows of a one-thread run.
+    const int threads =
+        options.threads > 0 ? options.threads : tbb::this_task_arena::max_concurrency();
+    if (threads <= 1) {
+        Worker w;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            if (cancelled()) return false;
+            series.curves[i] = AnalyzeSeriesCurve(w.analyzer, w.display, inputs[i], settings);
+            finish(i);
+        }
+    } else {
+        tbb::enumerable_thread_specific<std::unique_ptr<Worker>> workers(
+            [] { return std::make_unique<Worker>(); });
+        std::atomic<bool> stopped{false};
+        tbb::task_arena arena(threads);
+        arena.execute([&] {
+            tbb::parallel_for(tbb::blocked_range<std::size_t>(0, inputs.size(), 1),
+                              [&](const tbb::blocked_range<std::size_t>& range) {
+                                  Worker& w = *workers.local();
+                                  for (std::size_t i = range.begin(); i != range.end(); ++i) {
+                                      if (stopped.load() || cancelled()) {
+                                          stopped = true;
+                                          return;
+                                      }
+                                      series.curves[i] = AnalyzeSeriesCurve(w.analyzer, w.display,
+                                                                            inputs[i], settings);
+                                      finish(i);
+                                  }
+                              });
+        });
+        if (stopped.load() || cancelled()) return false;
+    }
+    RefreshSeries(series);
+    return true;
+}
+
+namespace {
+
+bool RuleHits(const Series& series, const SeriesCurve& c, bool outliers, std::string& code) {
+    for (const std::string& rule : series.excludeCodes) {
+        if (IsOutlierFlag(rule) != outliers) continue;
+        if (c.HasFlag(rule)) {
+            code = rule;
+            return true;
+        }
+    }
+    return false;
+}
+
+struct OutlierRule {
+    const char* code;
+    const char* quantity;
+    const char* what;
+    const char* unit;
+};
+
+}  // namespace
+
+void RefreshSeries(Series& series) {
+    // 1. The reference set: analysed, kept by the user and by rules on the curve's own flags.
+    std::vector<bool> reference(series.curves.size(), false);
+    for (std::size_t i = 0; i < series.curves.size(); ++i) {
+        SeriesCurve& c = series.curves[i];
+        std::erase_if(c.flags, [](const QualityFlag& f) { return IsOutlierFlag(f.code); });
+        std::string code;
+        reference[i] = c.ok && !c.userExcluded && !RuleHits(series, c, false, code);
+    }
+    // 2. Outliers against the reference set's median and scaled MAD.
+    static const OutlierRule rules[] = {
+        {flag::kOutlierHmax, "hmax", "maximum depth", "nm"},
+        {flag::kOutlierEIT, "EIT", "modulus EIT", "GPa"},
+        {flag::kOutlierHIT, "HIT", "hardness HIT", "MPa"},
+    };
+    const double mads = series.settings.quality.m_dOutlierMads;
+    for (const OutlierRule& rule : rules) {
+        const int k = FindSeriesQuantity(rule.quantity);
+        std::vector<double> values;
+        for (std::size_t i = 0; i < series.curves.size(); ++i)
+            if (reference[i] && std::isfinite(series.curves[i].values[k]))
+                values.push_back(series.curves[i].values[k]);
+        if (values.size() < 3) continue;
+        const QuantityStatistics stats = ComputeStatistics(values);
+        for (double& v : values) v = std::fabs(v - stats.median);
+        const double scaledMad = kMadScale * ComputeStatistics(values).median;
+        if (!(scaledMad > 0)) continue;  // most curves agree exactly: no scale to judge by
+        for (SeriesCurve& c : series.curves) {
+            const double v = c.ok ? c.values[k] : kNaN;
+            if (!std::isfinite(v)) continue;
+            const double distance = std::fabs(v - stats.median) / scaledMad;
+            if (distance > mads)
+                c.flags.push_back({rule.code,
+                                   std::string("Outlier of the series: ") + rule.what + " " +
+                                       Num(v, 5) + " " + rule.unit + " lies " + Num(distance, 3) +
+                                       " scaled median absolute deviations from the median " +
+                                       Num(stats.median, 5) + " " + rule.unit + " (limit " +
+                                       Num(mads, 3) + ").",
+                                   {{rule.quantity, v},
+                                    {"median", stats.median},
+                                    {"scaled MAD", scaledMad},
+                                    {"deviations", distance}}});
+        }
+    }
+    // Flags in their fixed order, whatever order they were found in.
+    const auto& codes = QualityFlagCodes();
+    for (SeriesCurve& c : series.curves)
+        std::stable_sort(c.flags.begin(), c.flags.end(),
+                         [&](const QualityFlag& x, const QualityFlag& y) {
+                             return std::find(codes.begin(), codes.end(), x.code) <
+                                    std::find(codes.begin(), codes.end(), y.code);
+                         });
+    // 3. Inclusion and the summary.
+    SeriesSummary& summary = series.summary;
+    summary = {};
+    summary.curves = series.curves.size();
+    for (std::size_t i = 0; i < series.curves.size(); ++i) {
+        SeriesCurve& c = series.curves[i];
+        std::string code;
+        if (!c.ok) {
+            c.included = false;
+            c.exclusionReason = "failed: " + c.error;
+            ++summary.failed;
+        } else if (c.userExcluded) {
+            c.included = false;
+            c.exclusionReason = "excluded by the user";
+        } else if (RuleHits(series, c, false, code) || RuleHits(series, c, true, code)) {
+            c.included = false;
+            c.exclusionReason = "flagged " + code;
+        } else {
+            c.included = true;
+            c.exclusionReason.clear();
+        }
+        if (c.included)
+            ++summary.included;
+        else
+            summary.excluded.push_back({c.input, c.exclusionReason});
+    }
+    const std::size_t count = SeriesQuantities().size();
+    summary.quantities.resize(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        std::vector<double> values;
+        for (const SeriesCurve& c : series.curves)
+            if (c.included) values.push_back(c.values[k]);
+        summary.quantities[k] = ComputeStatistics(std::move(values));
+    }
+}
+
+std::string FlagCodesText(const SeriesCurve& curve, const char* separator) {
+    std::string text;
+    for (const QualityFlag& f : curve.flags) {
+        if (!text.empty()) text += separator;
+        text += f.code;
+    }
+    return text;
+}
+
+std::string FlagSentencesText(const SeriesCurve& curve) {
+    std::string text;
+    for (const QualityFlag& f : curve.flags) {
+        if (!text.empty()) text += "\n";
+        text += f.code + ": " + f.sentence;
+    }
+    return text;
+}
+
+}  // namespace marvek

@@ -1,0 +1,92 @@
+#pragma once
+// The "Results Table" window: every selected curve with its quantities, quality flags and an
+// include box, the summary of the included curves under it, copy and export. The analysis runs
+// on a worker thread; rows appear as their curves finish and the window stays responsive.
+
+#include <QDialog>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "core/series/series.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class QTableWidget;
+class QTimer;
+
+namespace marvek::table {
+
+class SeriesTableModel;
+
+class ResultsTableWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Table column of the include box, the address and the flags; quantities follow.
+    static constexpr int kIncludeColumn = 0, kAddressColumn = 1, kFlagsColumn = 2,
+                         kFirstQuantityColumn = 3;
+
+    ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs, Settings settings);
+    ~ResultsTableWindow() override;
+
+    // Called with the curve's index in the inputs when the user selects its row.
+    std::function<void(int curve)> onShowCurve;
+
+    // Starts the analysis (threads: 0 all cores).
+    void Start(int threads = 0);
+    bool Running() const { return running_; }
+    const Series& CurrentSeries() const { return series_; }
+
+    // What the buttons and keys do, for the window and its tests.
+    void SetIncluded(int curve, bool included);
+    QString SelectedRowsText() const;  // tab-separated, a header line first
+    QString SummaryText() const;
+    void CopySelection();  // Ctrl+C: the selected rows, or the summary when it has the focus
+    bool ExportCsv(const std::filesystem::path& file, std::string& error) const;
+    bool ExportWorkbook(const std::filesystem::path& file, std::string& error) const;
+
+    QTableView* Table() const { return table_; }
+    QTableWidget* Summary() const { return summary_; }
+
+signals:
+    void analysisFinished(bool complete);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Arrive(std::size_t index, SeriesCurve curve);
+    void Finish(bool complete);
+    void Refresh();
+    void UpdateSummary();
+    void Cancel();
+    void OnExportCsv();
+    void OnExportWorkbook();
+
+    std::vector<SeriesInput> inputs_;
+    Series series_;
+    std::vector<bool> arrived_;
+    std::size_t arrivedCount_ = 0;
+    bool running_ = false;
+    bool dirty_ = false;
+    std::atomic<bool> cancel_{false};
+    std::thread worker_;
+
+    SeriesTableModel* model_ = nullptr;
+    QSortFilterProxyModel* proxy_ = nullptr;
+    QTableView* table_ = nullptr;
+    QTableWidget* summary_ = nullptr;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
+};
+
+}  // namespace marvek::table

@@ -1,0 +1,108 @@
+// marvek-cli analyze as a series: flags, included state, summary rows and the workbook.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/curve_generator.h"
+
+namespace {
+
+using marvek::testing::CurveShape;
+
+struct CliRun {
+    int status;
+    std::vector<std::string> lines;
+};
+
+CliRun Cli(const std::string& args) {
+    FILE* pipe = ::popen((std::string(MARVEK_CLI) + " " + args + " 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}};
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) run.lines.push_back(line);
+    return run;
+}
+
+// Six similar indents, the fourth far deeper, and a file that cannot be read.
+struct Files {
+    marvek::testing::TempDir dir;
+    std::string args;
+    Files() {
+        for (int k = 0; k < 6; ++k) {
+            CurveShape shape;
+            shape.seed = static_cast<unsigned>(k + 1);
+            shape.unloadToFraction = 0.05;
+            shape.noiseLoad = 0.001;
+            shape.hMax = k == 3 ? 170 : 100 + k;
+            shape.hf = k == 3 ? 95 : 40;
+            args += " " +
+                    dir.Write("i" + std::to_string(k) + ".csv", CurveText(GenerateCurve(shape), {}))
+                        .string();
+        }
+        args += " " + (dir.path() / "gone.csv").string();
+    }
+};
+
+TEST(SeriesCli, JsonRowsCarryFlagsAndTheSummaryLineHasTheAgreedShape) {
+    Files f;
+    const CliRun run =
+        Cli("analyze --defaults --json --summary --exclude-flagged outlier-hmax" + f.args);
+    EXPECT_EQ(run.status, 1);  // a file could not be read
+    ASSERT_EQ(run.lines.size(), 8u);
+    const auto deep = nlohmann::json::parse(run.lines[3]);
+    EXPECT_EQ(deep["included"], false);
+    EXPECT_NE(std::find(deep["flags"].begin(), deep["flags"].end(), "outlier-hmax"),
+              deep["flags"].end());
+    EXPECT_EQ(nlohmann::json::parse(run.lines[0])["flags"], nlohmann::json::array());
+    EXPECT_EQ(nlohmann::json::parse(run.lines[6])["included"], false);
+
+    const auto last = nlohmann::json::parse(run.lines[7]);
+    ASSERT_EQ(last.size(), 2u);
+    const auto& eit = last["summary"]["EIT"];
+    std::vector<std::string> keys;
+    for (auto it = eit.begin(); it != eit.end(); ++it) keys.push_back(it.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"ci95", "cov", "max", "mean", "median", "min", "n",
+                                              "sd", "se"}));  // nlohmann::json sorts keys
+    EXPECT_EQ(eit["n"], 5);
+    ASSERT_EQ(eit["ci95"].size(), 2u);
+    EXPECT_LT(eit["ci95"][0].get<double>(), eit["mean"].get<double>());
+    EXPECT_EQ(last["summary"]["energyReloading"]["n"], 5);
+    ASSERT_EQ(last["excluded"].size(), 2u);
+    EXPECT_EQ(last["excluded"][0]["reason"], "flagged outlier-hmax");
+    EXPECT_TRUE(last["excluded"][0]["test"].is_null());
+    EXPECT_NE(last["excluded"][1]["reason"].get<std::string>().find("gone.csv"), std::string::npos);
+}
+
+TEST(SeriesCli, CsvSummaryRowsFollowTheCurvesAndTheWorkbookIsWritten) {
+    Files f;
+    const std::string book = (f.dir.path() / "out.xlsx").string();
+    const CliRun run =
+        Cli("analyze --defaults --summary --min-r2 0.99999999 --xlsx " + book + f.args);
+    ASSERT_EQ(run.lines.size(), 1u + 7 + 10 + 1);
+    const std::string& header = run.lines[0];
+    EXPECT_EQ(header.substr(header.size() - std::string(",included,flags").size()), ",included,flags");
+    EXPECT_NE(run.lines[1].find(",true,low-r2"), std::string::npos) << run.lines[1];
+    EXPECT_EQ(run.lines[8].rfind("summary,,n,op,6,6,", 0), 0u) << run.lines[8];
+    EXPECT_EQ(run.lines[10].rfind("summary,,sd,op,", 0), 0u);
+    EXPECT_NE(run.lines[18].find(",excluded,"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::file_size(book) > 1000);
+
+    EXPECT_EQ(Cli("analyze --defaults --exclude-flagged no-such-flag" + f.args).status, 2);
+    // Without the series options the rows stream as before, with the curve's own flags.
+    const CliRun plain = Cli("analyze --defaults" + f.args);
+    EXPECT_EQ(plain.lines.size(), 8u);
+    EXPECT_EQ(plain.lines[0].find("included"), std::string::npos);
+}
+
+}  // namespace
