@@ -2,6 +2,7 @@
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
+#include "core/no_result_reason.h"
 #include "core/parameter_file.h"
 #include "core/results_text.h"
 #include "settings/area_function_dialog.h"
@@ -75,11 +76,15 @@ bool CIndentMainDlg::OnInitDialog() {
         m_fPoisson = settings.m_fPoisson;
         UpdateData(false);
     }
+    // The value on show is the one every analysis uses; only a change should re-analyse.
+    m_fLastPoisson = m_fPoisson;
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
     CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
     m_analyzer.m_bZeroPointCorrection = g_dlgStrategy.m_bZeroPointCorrection;
     m_analyzer.m_dZeroFitMinPercent = g_dlgStrategy.m_fZeroFitMinPercent;
     m_analyzer.m_dZeroFitMaxPercent = g_dlgStrategy.m_fZeroFitMaxPercent;
+    InstallShortcuts();
+    UpdateContext();
     GotoDlgCtrl(IDC_POISSON);
     return true;
 }
@@ -130,9 +135,12 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 }
 
 void CIndentMainDlg::UpdateResultsText() {
-    if (m_lastOutcome.ok())
-        m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
-    else
+    if (m_lastOutcome.ok()) {
+        const std::string reason = NoResultReason(m_analyzer, *this, CurrentSettings());
+        m_strResults = reason.empty()
+                           ? BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod)
+                           : NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
+    } else
         m_strResults = m_lastOutcome.error;
     UpdateData(false);
 }
@@ -143,4 +151,5 @@ void CIndentMainDlg::DisplayCurve(int curve) {
                         ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
                         : std::string();
     UpdateResultsText();
+    UpdateContext();
 }

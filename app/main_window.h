@@ -98,8 +98,16 @@ public:
     void OnPaint(marvek::ui::DrawingSurface& dc) override;
     void OnHScroll(int code, int pos, marvek::ui::ScrollBarControl* bar) override;
     void OnDropFiles(const std::vector<std::filesystem::path>& files) override;
+    bool OnKeyPreview(int control, int qtKey, bool ctrl) override;
+    void OnSize(int width, int height) override;
+
+    // The results text (or its selected part) to the clipboard.
+    void CopyResults();
 
 private:
+    void InstallShortcuts();
+    // Title naming the displayed curve and "k of n"; commands greyed out without curves.
+    void UpdateContext();
     void ClearDisplay();
     void ShowFirstCurve();
 };

@@ -11,6 +11,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
     t.caption = "Marvek - Depth Sensing Indentation Measurement Software ";
     t.width = 473;
     t.height = 330;
+    t.resizable = true;
     t.controls = {
         {ControlKind::Edit, IDC_POISSON, "", 84, 11, 40, 12},
         {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 291, kTitleAbove},

@@ -1,8 +1,11 @@
 #include "ui/services.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QString>
 
 #include "ui/dialog.h"
@@ -50,8 +53,22 @@ ScopedServices::ScopedServices(Services& services) : previous_(g_services) {
 
 ScopedServices::~ScopedServices() { g_services = previous_; }
 
+void ReleasePressedScrollBars() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    // The box takes the button's release, so a held scroll arrow would go on repeating under
+    // it (and raise a box per step): end every press as its release would.
+    for (QWidget* w : QApplication::allWidgets()) {
+        auto* bar = qobject_cast<QScrollBar*>(w);
+        if (!bar || !bar->isVisible()) continue;
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-1, -1), QPointF(-1, -1),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &release);
+    }
+}
+
 int ShowMessage(const Dialog* owner, const std::string& text, const std::string& caption,
                 MessageButtons buttons, MessageIcon icon) {
+    ReleasePressedScrollBars();
     return GetServices().MessageBox({owner, text, caption, buttons, icon});
 }
 
