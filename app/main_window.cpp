@@ -1,8 +1,11 @@
 #include "app/main_window.h"
 
+#include <cmath>
+
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
 #include "core/no_result_reason.h"
+#include "core/number_format.h"
 #include "core/parameter_file.h"
 #include "core/results_text.h"
 #include "settings/area_function_dialog.h"
@@ -103,6 +106,12 @@ void CIndentMainDlg::OnOK() {
 void CIndentMainDlg::OnExit() { OnCancel(); }
 
 void CIndentMainDlg::OnDestroy() {
+    // A ratio typed but not yet confirmed is kept too, as long as it is a number; closing asks
+    // nothing.
+    const std::string typed = GetDlgItemText(IDC_POISSON);
+    std::size_t used = 0;
+    const float value = ParseFloat(typed, &used);
+    if (used > 0 && used == typed.size() && std::isfinite(value)) m_fPoisson = value;
     const ParameterFileResult saved = SaveParameters(m_parameterFile, CurrentSettings());
     if (!saved.ok)
         ShowMessage(

@@ -20,7 +20,11 @@ void CIndentMainDlg::InstallShortcuts() {
     if (QAction* open = MenuAction(ID_SELECT_CURVE_FILES)) open->setShortcut(QKeySequence::Open);
     if (QAction* help = MenuAction(ID_HELP_HELP)) help->setShortcut(QKeySequence::HelpContents);
     if (auto* results = qobject_cast<QLabel*>(GetDlgItem(IDC_RESULTS)))
+    {
         results->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // The label would take Ctrl+C for its own (possibly empty) selection.
+        results->installEventFilter(this);
+    }
     if (Client())
         Client()->setMinimumSize(DluToPixelsX(Template().width), DluToPixelsY(Template().height));
 }
