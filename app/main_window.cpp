@@ -59,6 +59,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},
         {ID_HELP_HELP, &CIndentMainDlg::OnHelp},
         {ID_HELP_ABOUT, &CIndentMainDlg::OnAbout},
+        {ID_EXPLORE_PLOT, &CIndentMainDlg::OnExplorePlot},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });

@@ -11,6 +11,7 @@
 #include "core/curve_analyzer.h"
 #include "core/settings.h"
 #include "ui/dialog.h"
+#include "ui/plot_explorer.h"
 #include "ui/scroll_bar.h"
 
 // The results of the displayed curve and its three plot series come from CurveDisplay
@@ -87,6 +88,10 @@ public:
     void OnCompliance();
     void OnHelp();
     void OnAbout();
+    // The displayed curve in a window to zoom, pan and export (View > Explore Plot).
+    void OnExplorePlot();
+    // What that window shows: points, fit, extrapolation and the points by segment.
+    marvek::ui::PlotData ExplorerData() const;
     // Control notifications.
     void OnKillfocusPoisson();
 

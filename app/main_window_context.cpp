@@ -19,6 +19,8 @@ using namespace resource;
 void CIndentMainDlg::InstallShortcuts() {
     if (QAction* open = MenuAction(ID_SELECT_CURVE_FILES)) open->setShortcut(QKeySequence::Open);
     if (QAction* help = MenuAction(ID_HELP_HELP)) help->setShortcut(QKeySequence::HelpContents);
+    if (QAction* explore = MenuAction(ID_EXPLORE_PLOT))
+        explore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     if (auto* results = qobject_cast<QLabel*>(GetDlgItem(IDC_RESULTS)))
     {
         results->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -71,7 +73,7 @@ void CIndentMainDlg::UpdateContext() {
     setWindowTitle(QString::fromStdString(title));
     // Commands that work on the selected curves have nothing to do without them.
     const bool curves = n > 0;
-    for (int id : {ID_SEPARATE_UNLOAD, ID_SEPARATE_RELOAD, ID_SAVE_CURVES})
+    for (int id : {ID_SEPARATE_UNLOAD, ID_SEPARATE_RELOAD, ID_SAVE_CURVES, ID_EXPLORE_PLOT})
         EnableMenuCommand(id, curves);
     if (MenuPopups().size() > 1)
         for (QAction* a : MenuPopups()[1]->actions()) a->setEnabled(curves || a->isSeparator());
@@ -102,4 +104,57 @@ void CIndentMainDlg::OnSize(int width, int height) {
         }
         if (box != w->geometry()) w->setGeometry(box);
     }
+}
+
+namespace {
+
+// Colours of the segment codes when the explorer shows them.
+struct SegmentLook {
+    char code;
+    const char* name;
+    Rgb colour;
+};
+constexpr SegmentLook kSegments[] = {
+    {'L', "loading", {0, 90, 200}},     {'T', "top hold", {230, 140, 0}},
+    {'U', "unloading", {140, 0, 160}},  {'B', "bottom hold", {120, 120, 120}},
+    {'R', "reloading", {0, 160, 160}},  {'X', "unlabelled", {0, 0, 0}},
+};
+
+}  // namespace
+
+PlotData CIndentMainDlg::ExplorerData() const {
+    PlotData data;
+    data.caption = "Marvek - Explore Plot - " +
+                   (m_strFileName.empty() ? std::string("no curve") : m_strFileName);
+    data.xTitle = "Depth (nm)";
+    data.yTitle = "Force (mN)";
+    using Segments = PlotSeries::Segments;
+    data.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack,
+                           PlotSeries::Style::Dots, Segments::WithoutSegments});
+    const std::size_t n = m_pCurveDepth.size();
+    if (n == static_cast<std::size_t>(m_analyzer.m_nPoints)) {
+        for (const SegmentLook& look : kSegments) {
+            PlotSeries s{look.name, {}, {}, look.colour, PlotSeries::Style::Dots,
+                         Segments::WithSegments};
+            for (std::size_t i = 0; i < n; ++i)
+                if (m_analyzer.m_pSegment[i] == look.code) {
+                    s.x.push_back(m_pCurveDepth[i]);
+                    s.y.push_back(m_pCurveLoad[i]);
+                }
+            if (!s.x.empty()) data.series.push_back(std::move(s));
+        }
+    }
+    data.series.push_back({"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0},
+                           PlotSeries::Style::Line});
+    data.series.push_back(
+        {"fit", m_pFitCurveDepth, m_pFitCurveLoad, {255, 0, 0}, PlotSeries::Style::Line});
+    return data;
+}
+
+void CIndentMainDlg::OnExplorePlot() {
+    if (m_analyzer.m_nFileCount < 1) return;
+    // Modeless: the main window stays usable beside it; it closes with the main window.
+    auto* explorer = new PlotExplorer(ExplorerData(), this);
+    explorer->setAttribute(Qt::WA_DeleteOnClose);
+    explorer->show();
 }

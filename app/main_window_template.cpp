@@ -66,6 +66,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
          {{"Elastic Modulus Calculation Strategy", ID_STRATEGY},
           {"Indenter Area Function and Modulus ", ID_AREA_FUNCTION},
           {"Compliance of the Testing Machine ", ID_COMPLIANCE}}},
+        {"View", {{"Explore Plot", ID_EXPLORE_PLOT}}},
         {"Help", {{"Help", ID_HELP_HELP}, {"About", ID_HELP_ABOUT}}, true},
     };
     return t;

@@ -46,5 +46,6 @@ inline constexpr int ID_GRAININESS_UNLOAD = 32830;
 inline constexpr int ID_GRAININESS_LOAD = 32831;
 inline constexpr int ID_GRAININESS2_LOAD = 32832;
 inline constexpr int ID_GRAININESS2_UNLOAD = 32833;
+inline constexpr int ID_EXPLORE_PLOT = 32950;
 
 }  // namespace resource

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/number_format.h"
+#include "ui/plot_explorer.h"
 #include "ui/services.h"
 
 using marvek::ui::DrawingSurface;
@@ -169,6 +170,7 @@ CGraphDlg::CGraphDlg() : Dialog(GraphTemplate()) {
     OnCommand(ID_GRAPH_SAVE_CSV, [this] { OnSaveAsCsv(); });
     OnCommand(ID_GRAPH_SAVE_PICTURE, [this] { OnSavePicture(); });
     OnCommand(ID_GRAPH_EXIT, [this] { OnExit(); });
+    OnCommand(ID_GRAPH_EXPLORE, [this] { OnExplorePlot(); });
 }
 
 marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
@@ -181,6 +183,7 @@ marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
     t.menu = {{"File",
                {{"Save as (.CSV)", ID_GRAPH_SAVE_CSV},
                 {"Save Picture (.PNG)", ID_GRAPH_SAVE_PICTURE},
+                {"Explore Plot", ID_GRAPH_EXPLORE},
                 {"Exit", ID_GRAPH_EXIT}}}};
     return t;
 }
@@ -253,6 +256,16 @@ void CGraphDlg::OnSavePicture() {
     if (!SavePicture(*file, error))
         marvek::ui::ShowMessage(this, error, marvek::ui::kApplicationName,
                                 marvek::ui::MessageButtons::Ok, marvek::ui::MessageIcon::Error);
+}
+
+void CGraphDlg::OnExplorePlot() {
+    const marvek::GraphSeries s = Series();
+    marvek::ui::PlotData data{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
+    data.series.push_back({"points", s.x, s.y, marvek::ui::kBlack,
+                           marvek::ui::PlotSeries::Style::Stars});
+    auto* explorer = new marvek::ui::PlotExplorer(std::move(data), this);
+    explorer->setAttribute(Qt::WA_DeleteOnClose);
+    explorer->show();
 }
 
 void CGraphDlg::OnExit() { EndDialog(marvek::ui::IDOK); }

@@ -15,8 +15,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -97,9 +100,24 @@ void Dialog::Create() {
         resize(w, h + (menuBar_ ? menuBar_->sizeHint().height() : 0));
     } else {
         client_->setFixedSize(w, h);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect room = screen ? screen->availableGeometry() : QRect();
+        // Room for the window frame and title bar.
+        const int frameW = 16, frameH = 48 + (menuBar_ ? menuBar_->sizeHint().height() : 0);
+        if (template_.fitScreen && room.isValid() &&
+            (w + frameW > room.width() || h + frameH > room.height())) {
+            auto* scroll = new QScrollArea(this);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidget(client_);
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            resize(std::min(w + bar + 2, room.width() - frameW),
+                   std::min(h + bar + 2, room.height() - frameH));
+            layout->addWidget(scroll);
+        } else {
+            layout->setSizeConstraint(QLayout::SetFixedSize);
+        }
     }
-    layout->addWidget(client_);
+    if (!client_->parentWidget() || client_->parentWidget() == this) layout->addWidget(client_);
     BuildControls();
     OnInitDialog();
     OnSize(client_->width(), client_->height());

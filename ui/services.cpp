@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -15,6 +16,20 @@ namespace marvek::ui {
 
 namespace {
 Services* g_services = nullptr;
+
+// The folder of the last file chosen in any file dialog; the next dialog starts there.
+QString& LastFolder() {
+    static QString folder;
+    return folder;
+}
+
+void StartInLastFolder(QFileDialog& dialog) {
+    if (!LastFolder().isEmpty()) dialog.setDirectory(LastFolder());
+}
+
+void RememberFolder(const QString& file) {
+    if (!file.isEmpty()) LastFolder() = QFileInfo(file).absolutePath();
+}
 
 QWidget* OwnerWidget(const Dialog* owner) { return const_cast<Dialog*>(owner); }
 
@@ -98,7 +113,9 @@ std::optional<std::vector<std::filesystem::path>> QtServices::OpenFiles(
     dialog.setNameFilter(CaseInsensitiveFilter(request.filter));
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setWindowTitle(QStringLiteral("Open"));
+    StartInLastFolder(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (!dialog.selectedFiles().isEmpty()) RememberFolder(dialog.selectedFiles().front());
     std::vector<std::filesystem::path> files;
     for (const QString& f : dialog.selectedFiles()) files.push_back(PathFromQString(f));
     return files;
@@ -114,7 +131,9 @@ std::optional<std::filesystem::path> QtServices::SaveFile(const SaveFileRequest&
     if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialName.empty())
         dialog.selectFile(QString::fromStdString(request.initialName));
+    StartInLastFolder(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    RememberFolder(dialog.selectedFiles().front());
     return PathFromQString(dialog.selectedFiles().front());
 }
 

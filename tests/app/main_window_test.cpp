@@ -74,6 +74,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
          {{"Elastic Modulus Calculation Strategy", 32795},
           {"Indenter Area Function and Modulus ", 32787},
           {"Compliance of the Testing Machine ", 32794}}},
+        {"View", {{"Explore Plot", 32950}}},
         {"Help", {{"Help", 32775}, {"About", 32776}}},
     };
     CIndentMainDlg& w = Open();
@@ -99,7 +100,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
         for (const auto& [text, id] : popup.items) {
             if (!text.empty() && id != ID_EXIT) {
                 const bool needsCurves = &popup == &expected[1] || id == ID_SEPARATE_UNLOAD ||
-                                         id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES;
+                                         id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
+                                         id == ID_EXPLORE_PLOT;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;
                 EXPECT_TRUE(w.SendCommand(id)) << text;
             }
