@@ -26,8 +26,9 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             options.screenshot = args[++i];
         } else if (!onlyFiles && a == "--window") {
             if (i + 1 >= args.size() ||
-                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about")) {
-                error = "--window takes main, help or about";
+                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about" &&
+                 args[i + 1] != "explore" && args[i + 1] != "graph")) {
+                error = "--window takes main, help, about, explore or graph";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -64,7 +65,20 @@ public:
     std::optional<std::filesystem::path> SaveFile(const marvek::ui::SaveFileRequest&) override {
         return std::nullopt;
     }
-    int RunModal(marvek::ui::Dialog&) override { return marvek::ui::IDCANCEL; }
+    // A window a command runs modally is drawn here when asked for (the graph of --window
+    // graph), then cancelled.
+    std::optional<QPixmap> capturedWindow;
+    bool captureNextWindow = false;
+    int RunModal(marvek::ui::Dialog& dialog) override {
+        if (captureNextWindow) {
+            captureNextWindow = false;
+            dialog.Create();
+            dialog.show();
+            QApplication::processEvents();
+            capturedWindow = dialog.grab();
+        }
+        return marvek::ui::IDCANCEL;
+    }
 };
 
 }  // namespace
@@ -97,7 +111,21 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         shown.Create();
         shown.show();
         QApplication::processEvents();
-        const QPixmap picture = shown.grab();
+        QPixmap picture = shown.grab();
+        if (options.window == "graph") {
+            services.captureNextWindow = true;
+            dlg.OnModulusDepth();
+            if (services.capturedWindow) picture = *services.capturedWindow;
+        } else if (options.window == "explore") {
+            // The unloading fit up close: what the explorer is for.
+            dlg.OnExplorePlot();
+            if (auto* explorer = dlg.findChild<marvek::ui::PlotExplorer*>()) {
+                explorer->SetGrid(true);
+                explorer->ZoomTo("fit");
+                QApplication::processEvents();
+                picture = explorer->grab();
+            }
+        }
         if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) {
             std::cerr << "marvek: could not write " << options.screenshot->string() << "\n";
             return 1;

@@ -123,13 +123,13 @@ constexpr SegmentLook kSegments[] = {
 }  // namespace
 
 PlotData CIndentMainDlg::ExplorerData() const {
-    PlotData data;
-    data.caption = "Marvek - Explore Plot - " +
+    PlotData plot;
+    plot.caption = "Marvek - Explore Plot - " +
                    (m_strFileName.empty() ? std::string("no curve") : m_strFileName);
-    data.xTitle = "Depth (nm)";
-    data.yTitle = "Force (mN)";
+    plot.xTitle = "Depth (nm)";
+    plot.yTitle = "Force (mN)";
     using Segments = PlotSeries::Segments;
-    data.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack,
+    plot.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack,
                            PlotSeries::Style::Dots, Segments::WithoutSegments});
     const std::size_t n = m_pCurveDepth.size();
     if (n == static_cast<std::size_t>(m_analyzer.m_nPoints)) {
@@ -141,14 +141,14 @@ PlotData CIndentMainDlg::ExplorerData() const {
                     s.x.push_back(m_pCurveDepth[i]);
                     s.y.push_back(m_pCurveLoad[i]);
                 }
-            if (!s.x.empty()) data.series.push_back(std::move(s));
+            if (!s.x.empty()) plot.series.push_back(std::move(s));
         }
     }
-    data.series.push_back({"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0},
+    plot.series.push_back({"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0},
                            PlotSeries::Style::Line});
-    data.series.push_back(
+    plot.series.push_back(
         {"fit", m_pFitCurveDepth, m_pFitCurveLoad, {255, 0, 0}, PlotSeries::Style::Line});
-    return data;
+    return plot;
 }
 
 void CIndentMainDlg::OnExplorePlot() {

@@ -260,10 +260,10 @@ void CGraphDlg::OnSavePicture() {
 
 void CGraphDlg::OnExplorePlot() {
     const marvek::GraphSeries s = Series();
-    marvek::ui::PlotData data{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
-    data.series.push_back({"points", s.x, s.y, marvek::ui::kBlack,
+    marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
+    plot.series.push_back({"points", s.x, s.y, marvek::ui::kBlack,
                            marvek::ui::PlotSeries::Style::Stars});
-    auto* explorer = new marvek::ui::PlotExplorer(std::move(data), this);
+    auto* explorer = new marvek::ui::PlotExplorer(std::move(plot), this);
     explorer->setAttribute(Qt::WA_DeleteOnClose);
     explorer->show();
 }

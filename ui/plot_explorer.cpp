@@ -26,7 +26,8 @@ QString Number(double v) { return QString::number(v, 'g', 6); }
 
 }  // namespace
 
-PlotExplorer::PlotExplorer(PlotData data, QWidget* parent) : QDialog(parent), data_(std::move(data)) {
+PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
+    : QDialog(parent), data_(std::move(content)) {
     setWindowTitle(QString::fromStdString(data_.caption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
@@ -60,8 +61,8 @@ PlotExplorer::PlotExplorer(PlotData data, QWidget* parent) : QDialog(parent), da
     plot_->setMinimumSize(400, 300);
     plot_->xAxis->setLabel(QString::fromStdString(data_.xTitle));
     plot_->yAxis->setLabel(QString::fromStdString(data_.yTitle));
-    // Only the dots are many; drawing them unclipped by adaptive sampling keeps every point.
     plot_->setNoAntialiasingOnDrag(true);
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
     layout->addWidget(plot_, 1);
     coordinates_ = new QLabel(this);
     coordinates_->setText(QStringLiteral("Wheel: zoom   Drag: pan   Ctrl+drag: zoom to "
@@ -94,21 +95,28 @@ void PlotExplorer::ShowSeries() {
     for (const PlotSeries& s : data_.series) {
         if (s.segments == PlotSeries::Segments::WithSegments && !segments) continue;
         if (s.segments == PlotSeries::Segments::WithoutSegments && segments) continue;
-        // A curve, not a function of x: kept in its own order.
-        auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
-        curve->setName(QString::fromStdString(s.name));
+        const QColor colour = ToQColor(s.colour);
         QVector<double> x(s.x.begin(), s.x.end()), y(s.y.begin(), s.y.end());
         y.resize(x.size());
-        curve->setData(x, y);
-        const QColor colour = ToQColor(s.colour);
         if (s.style == PlotSeries::Style::Line) {
+            // A curve, not a function of x: joined in its own order.
+            auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
+            curve->setName(QString::fromStdString(s.name));
+            curve->setData(x, y);
             curve->setPen(QPen(colour, 1.5));
-        } else {
-            curve->setLineStyle(QCPCurve::lsNone);
-            curve->setScatterStyle(s.style == PlotSeries::Style::Dots
-                                       ? QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 2.5)
-                                       : QCPScatterStyle(QCPScatterStyle::ssStar, colour, 6));
+            continue;
         }
+        // Unjoined points may be sorted by x; a graph then thins points that share a pixel,
+        // which keeps 40000 of them quick to redraw.
+        auto* graph = plot_->addGraph();
+        graph->setName(QString::fromStdString(s.name));
+        graph->setData(x, y);
+        graph->setLineStyle(QCPGraph::lsNone);
+        graph->setAdaptiveSampling(true);
+        graph->setAntialiasedScatters(false);
+        graph->setScatterStyle(s.style == PlotSeries::Style::Dots
+                                   ? QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 3)
+                                   : QCPScatterStyle(QCPScatterStyle::ssStar, colour, 7));
     }
     plot_->legend->setVisible(data_.series.size() > 1);
     plot_->replot();
@@ -124,6 +132,23 @@ void PlotExplorer::ResetView() {
         axis->setRange(r.lower - pad, r.upper + pad);
     }
     plot_->replot();
+}
+
+void PlotExplorer::ZoomTo(const std::string& name) {
+    for (int i = 0; i < plot_->plottableCount(); ++i) {
+        QCPAbstractPlottable* p = plot_->plottable(i);
+        if (p->name().toStdString() != name) continue;
+        bool foundX = false, foundY = false;
+        QCPRange x = p->getKeyRange(foundX), y = p->getValueRange(foundY);
+        if (!foundX || !foundY) return;
+        // A quarter of the extent either side keeps the curve's surroundings in view.
+        const double padX = x.size() > 0 ? 0.25 * x.size() : 1.0;
+        const double padY = y.size() > 0 ? 0.25 * y.size() : 1.0;
+        plot_->xAxis->setRange(x.lower - padX, x.upper + padX);
+        plot_->yAxis->setRange(y.lower - padY, y.upper + padY);
+        plot_->replot();
+        return;
+    }
 }
 
 void PlotExplorer::SetGrid(bool on) {

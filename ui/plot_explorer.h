@@ -38,11 +38,13 @@ struct PlotData {
 
 class PlotExplorer : public QDialog {
 public:
-    explicit PlotExplorer(PlotData data, QWidget* parent = nullptr);
+    explicit PlotExplorer(PlotData content, QWidget* parent = nullptr);
 
     QCustomPlot* Plot() const { return plot_; }
     // Back to the whole of every series.
     void ResetView();
+    // Shows the extent of the series named `name` (with a margin); nothing if it has no points.
+    void ZoomTo(const std::string& name);
     void SetGrid(bool on);
     void SetSegments(bool on);
     void SetExportSize(int width, int height);

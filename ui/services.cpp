@@ -129,9 +129,9 @@ std::optional<std::filesystem::path> QtServices::SaveFile(const SaveFileRequest&
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setWindowTitle(QStringLiteral("Save As"));
     if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    StartInLastFolder(dialog);
     if (!request.initialName.empty())
         dialog.selectFile(QString::fromStdString(request.initialName));
-    StartInLastFolder(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     RememberFolder(dialog.selectedFiles().front());
     return PathFromQString(dialog.selectedFiles().front());
