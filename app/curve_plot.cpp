@@ -114,6 +114,6 @@ void DrawCurvePlot(DrawingSurface& dc, const marvek::CurveDisplay& display, int 
         dc.TextOut(fr.left - dc.TextWidth(loadLabel), *y - kCharWidth, loadLabel);
     const std::string depthLabel = marvek::FormatFixed(map.depthMax, 2);
     if (const auto x = map.X(map.depthMax))
-        dc.TextOut(*x - dc.TextWidth(depthLabel) / 2,
-                   fr.top + fr.size + kCharHeight / 2, depthLabel);
+        dc.TextOut(*x - dc.TextWidth(depthLabel) / 2, fr.top + fr.size + kCharHeight / 2,
+                   depthLabel);
 }

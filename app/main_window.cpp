@@ -147,9 +147,8 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 void CIndentMainDlg::UpdateResultsText() {
     if (m_lastOutcome.ok()) {
         const std::string reason = NoResultReason(m_analyzer, *this, CurrentSettings());
-        m_strResults = reason.empty()
-                           ? BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod)
-                           : NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
+        m_strResults = reason.empty() ? BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod)
+                                      : NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
     } else
         m_strResults = m_lastOutcome.error;
     UpdateData(false);

@@ -21,8 +21,7 @@ void CIndentMainDlg::InstallShortcuts() {
     if (QAction* help = MenuAction(ID_HELP_HELP)) help->setShortcut(QKeySequence::HelpContents);
     if (QAction* explore = MenuAction(ID_EXPLORE_PLOT))
         explore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    if (auto* results = qobject_cast<QLabel*>(GetDlgItem(IDC_RESULTS)))
-    {
+    if (auto* results = qobject_cast<QLabel*>(GetDlgItem(IDC_RESULTS))) {
         results->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // The label would take Ctrl+C for its own (possibly empty) selection.
         results->installEventFilter(this);
@@ -35,7 +34,8 @@ bool CIndentMainDlg::OnKeyPreview(int control, int key, bool ctrl) {
     if (ctrl) {
         if (key != Qt::Key_C) return false;
         // A field's own selection is copied by the field.
-        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(control)); edit && edit->hasSelectedText())
+        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(control));
+            edit && edit->hasSelectedText())
             return false;
         CopyResults();
         return true;
@@ -49,7 +49,9 @@ bool CIndentMainDlg::OnKeyPreview(int control, int key, bool ctrl) {
         case Qt::Key_Right:
         case Qt::Key_PageDown: SendHScroll(IDC_CURVE_SCROLL, SB_LINERIGHT, 0); return true;
         case Qt::Key_Home: SendHScroll(IDC_CURVE_SCROLL, SB_THUMBTRACK, 0); return true;
-        case Qt::Key_End: SendHScroll(IDC_CURVE_SCROLL, SB_THUMBTRACK, std::max(last, 0)); return true;
+        case Qt::Key_End:
+            SendHScroll(IDC_CURVE_SCROLL, SB_THUMBTRACK, std::max(last, 0));
+            return true;
         default: return false;
     }
 }
@@ -65,11 +67,10 @@ void CIndentMainDlg::UpdateContext() {
     const int n = m_analyzer.m_nFileCount;
     std::string title = Template().caption;
     if (n > 0 && m_nCurrentCurve >= 0 && m_nCurrentCurve < n)
-        title = m_analyzer.m_strFiles[static_cast<std::size_t>(m_nCurrentCurve)]
-                    .filename()
-                    .string() +
-                " (" + std::to_string(m_nCurrentCurve + 1) + " of " + std::to_string(n) + ") - " +
-                title;
+        title =
+            m_analyzer.m_strFiles[static_cast<std::size_t>(m_nCurrentCurve)].filename().string() +
+            " (" + std::to_string(m_nCurrentCurve + 1) + " of " + std::to_string(n) + ") - " +
+            title;
     setWindowTitle(QString::fromStdString(title));
     // Commands that work on the selected curves have nothing to do without them.
     const bool curves = n > 0;
@@ -115,9 +116,9 @@ struct SegmentLook {
     Rgb colour;
 };
 constexpr SegmentLook kSegments[] = {
-    {'L', "loading", {0, 90, 200}},     {'T', "top hold", {230, 140, 0}},
-    {'U', "unloading", {140, 0, 160}},  {'B', "bottom hold", {120, 120, 120}},
-    {'R', "reloading", {0, 160, 160}},  {'X', "unlabelled", {0, 0, 0}},
+    {'L', "loading", {0, 90, 200}},    {'T', "top hold", {230, 140, 0}},
+    {'U', "unloading", {140, 0, 160}}, {'B', "bottom hold", {120, 120, 120}},
+    {'R', "reloading", {0, 160, 160}}, {'X', "unlabelled", {0, 0, 0}},
 };
 
 }  // namespace
@@ -129,13 +130,13 @@ PlotData CIndentMainDlg::ExplorerData() const {
     plot.xTitle = "Depth (nm)";
     plot.yTitle = "Force (mN)";
     using Segments = PlotSeries::Segments;
-    plot.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack,
-                           PlotSeries::Style::Dots, Segments::WithoutSegments});
+    plot.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack, PlotSeries::Style::Dots,
+                           Segments::WithoutSegments});
     const std::size_t n = m_pCurveDepth.size();
     if (n == static_cast<std::size_t>(m_analyzer.m_nPoints)) {
         for (const SegmentLook& look : kSegments) {
-            PlotSeries s{look.name, {}, {}, look.colour, PlotSeries::Style::Dots,
-                         Segments::WithSegments};
+            PlotSeries s{
+                look.name, {}, {}, look.colour, PlotSeries::Style::Dots, Segments::WithSegments};
             for (std::size_t i = 0; i < n; ++i)
                 if (m_analyzer.m_pSegment[i] == look.code) {
                     s.x.push_back(m_pCurveDepth[i]);
@@ -144,8 +145,8 @@ PlotData CIndentMainDlg::ExplorerData() const {
             if (!s.x.empty()) plot.series.push_back(std::move(s));
         }
     }
-    plot.series.push_back({"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0},
-                           PlotSeries::Style::Line});
+    plot.series.push_back(
+        {"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0}, PlotSeries::Style::Line});
     plot.series.push_back(
         {"fit", m_pFitCurveDepth, m_pFitCurveLoad, {255, 0, 0}, PlotSeries::Style::Line});
     return plot;

@@ -24,18 +24,18 @@ std::string NoResultReason(const CCurveAnalyzer& analyzer, const CurveDisplay& d
     if (!anyLoad) return "all loads are zero";
     const int method = settings.strategy.m_nMethod;
     if (method == 0 || method == 1) {
-        const float lo = method == 0 ? settings.strategy.m_fOPMinPercent
-                                     : settings.strategy.m_fDNMinPercent;
-        const float hi = method == 0 ? settings.strategy.m_fOPMaxPercent
-                                     : settings.strategy.m_fDNMaxPercent;
+        const float lo =
+            method == 0 ? settings.strategy.m_fOPMinPercent : settings.strategy.m_fDNMinPercent;
+        const float hi =
+            method == 0 ? settings.strategy.m_fOPMaxPercent : settings.strategy.m_fDNMaxPercent;
         if (!(lo < hi) || lo >= 100 || hi <= 0)
             return "the fit range " + FormatSignificant(lo, 6) + "\u2013" +
                    FormatSignificant(hi, 6) + " % is empty";
     }
     if (a.m_nFitPoints < 2) return "no unloading segment found";
-    const double values[] = {a.m_dFmax, a.m_dHmax,        a.m_dHc,
-                             a.m_dHf,   a.m_dStiffness,   display.m_dEIT,
-                             display.m_dHIT, display.m_dProjectedArea};
+    const double values[] = {
+        a.m_dFmax,      a.m_dHmax,      a.m_dHc,        a.m_dHf,
+        a.m_dStiffness, display.m_dEIT, display.m_dHIT, display.m_dProjectedArea};
     for (double v : values)
         if (!Usable(v)) return "the unloading fit found no curve through the points";
     return {};

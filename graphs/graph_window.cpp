@@ -64,8 +64,8 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
     const std::string xMinText = used ? number(xMin) : "", xMaxText = used ? number(xMax) : "";
     const std::string meanText = used ? number(sum / used) : "";
     const int line = surface.LineHeight();
-    const int yLabelWidth = std::max({surface.TextWidth(yMaxText), surface.TextWidth(yMinText),
-                                      surface.TextWidth(meanText)});
+    const int yLabelWidth = std::max(
+        {surface.TextWidth(yMaxText), surface.TextWidth(yMinText), surface.TextWidth(meanText)});
 
     // The frame leaves room for every label in the surface's font: the y labels end at its
     // left edge, x labels are centred under its edges, the x title goes on a second line when
@@ -91,8 +91,8 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
         if (meets || title.left < client.left || title.right > client.right) {
             plotBottom = client.bottom - std::max(20, 2 * line + 2);
             xTitleY = plotBottom + line;
-            xTitleX = std::max(client.left + 1, (plotLeft + plotRight) / 2 -
-                                                    surface.TextWidth(xTitle) / 2);
+            xTitleX = std::max(client.left + 1,
+                               (plotLeft + plotRight) / 2 - surface.TextWidth(xTitle) / 2);
         }
     }
 
@@ -124,9 +124,8 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
             candidates.push_back(l.top - line - 1);
             candidates.push_back(l.bottom + 1);
         }
-        std::sort(candidates.begin(), candidates.end(), [&](int a, int b) {
-            return std::abs(a - yTitleY) < std::abs(b - yTitleY);
-        });
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](int a, int b) { return std::abs(a - yTitleY) < std::abs(b - yTitleY); });
         const auto it = std::find_if(candidates.begin(), candidates.end(), free);
         if (it != candidates.end()) {
             yTitleY = *it;
@@ -261,8 +260,8 @@ void CGraphDlg::OnSavePicture() {
 void CGraphDlg::OnExplorePlot() {
     const marvek::GraphSeries s = Series();
     marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
-    plot.series.push_back({"points", s.x, s.y, marvek::ui::kBlack,
-                           marvek::ui::PlotSeries::Style::Stars});
+    plot.series.push_back(
+        {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
     auto* explorer = new marvek::ui::PlotExplorer(std::move(plot), this);
     explorer->setAttribute(Qt::WA_DeleteOnClose);
     explorer->show();

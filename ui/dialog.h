@@ -139,7 +139,7 @@ private:
     std::map<int, ScrollBarControl*> boundScrollBars_;
     std::map<int, std::unique_ptr<ScrollBarControl>> ownScrollBars_;
     int baseX_ = 6, baseY_ = 13;
-    bool refusing_ = false;  // a refused value's message is on show
+    bool refusing_ = false;   // a refused value's message is on show
     bool scrolling_ = false;  // a scroll bar's action is being handled
     bool created_ = false;
     bool ended_ = false;

@@ -1,5 +1,6 @@
 #include "ui/plot_explorer.h"
 
+#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,7 +10,6 @@
 #include <QSpinBox>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
-#include <qcustomplot.h>
 
 #include <cmath>
 
@@ -65,8 +65,9 @@ PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
     plot_->setPlottingHint(QCP::phFastPolylines, true);
     layout->addWidget(plot_, 1);
     coordinates_ = new QLabel(this);
-    coordinates_->setText(QStringLiteral("Wheel: zoom   Drag: pan   Ctrl+drag: zoom to "
-                                         "rectangle   Double-click or Home: reset"));
+    coordinates_->setText(
+        QStringLiteral("Wheel: zoom   Drag: pan   Ctrl+drag: zoom to "
+                       "rectangle   Double-click or Home: reset"));
     layout->addWidget(coordinates_);
 
     connect(grid_, &QCheckBox::toggled, this, [this](bool on) { SetGrid(on); });
@@ -76,7 +77,7 @@ PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
     connect(svg, &QPushButton::clicked, this, [this] { ChooseAndExport(true); });
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         plot_->setSelectionRectMode((e->modifiers() & Qt::ControlModifier) ? QCP::srmZoom
-                                                                            : QCP::srmNone);
+                                                                           : QCP::srmNone);
     });
     connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) { ResetView(); });
     connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {

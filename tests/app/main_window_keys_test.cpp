@@ -26,9 +26,9 @@ TEST_F(MainWindowTest, KeysStepThroughTheCurvesExceptWhileTypingThePoissonRatio)
         Qt::Key key;
         int curve;
     };
-    const Step steps[] = {{Qt::Key_Right, 1},    {Qt::Key_PageDown, 2}, {Qt::Key_Right, 2},
-                          {Qt::Key_Home, 0},     {Qt::Key_End, 2},      {Qt::Key_PageUp, 1},
-                          {Qt::Key_Left, 0},     {Qt::Key_Left, 0}};
+    const Step steps[] = {{Qt::Key_Right, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_Right, 2},
+                          {Qt::Key_Home, 0},  {Qt::Key_End, 2},      {Qt::Key_PageUp, 1},
+                          {Qt::Key_Left, 0},  {Qt::Key_Left, 0}};
     for (const Step& s : steps) {
         QTest::keyClick(results, s.key);
         EXPECT_EQ(w.m_nCurrentCurve, s.curve) << QTest::toString(s.key);
@@ -59,8 +59,7 @@ TEST_F(MainWindowTest, CtrlCCopiesTheResultsAndShortcutsReachTheirCommands) {
     QTest::keyClick(results, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), w.m_strResults);
     EXPECT_NE(w.m_strResults.find("E(IT)"), std::string::npos);
-    EXPECT_TRUE(static_cast<QLabel*>(results)->textInteractionFlags() &
-                Qt::TextSelectableByMouse);
+    EXPECT_TRUE(static_cast<QLabel*>(results)->textInteractionFlags() & Qt::TextSelectableByMouse);
 
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -103,8 +102,7 @@ TEST_F(MainWindowTest, EnlargedWindowGrowsThePlotAndKeepsTheResultsWidth) {
     EXPECT_EQ(results->height(), results0.height() + 200);
     EXPECT_EQ(bar->y(), bar0.y() + 200);
     EXPECT_EQ(bar->width(), bar0.width() + 300);
-    EXPECT_GT(CurvePlotFrameFor(w.GetClientRect()).size,
-              CurvePlotFrameFor(client0).size + 150);
+    EXPECT_GT(CurvePlotFrameFor(w.GetClientRect()).size, CurvePlotFrameFor(client0).size + 150);
     w.resize(w.width() - 300, w.height() - 200);
     QApplication::processEvents();
     EXPECT_EQ(results->geometry(), results0);

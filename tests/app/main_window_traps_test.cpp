@@ -114,8 +114,8 @@ TEST_F(MainWindowTrapsTest, CurveWithoutResultSaysWhy) {
     for (int i = 1; i <= 20; ++i) zeros += std::to_string(i) + ",0," + std::to_string(i) + "\n";
     for (int i = 1; i <= 40; ++i)
         tri += std::to_string(i <= 20 ? i * 5 : 200 - (i - 20) * 2) + "," +
-               std::to_string(i <= 20 ? i * 0.5 : 10 - (i - 20) * 0.5) + "," +
-               std::to_string(i) + "\n";
+               std::to_string(i <= 20 ? i * 0.5 : 10 - (i - 20) * 0.5) + "," + std::to_string(i) +
+               "\n";
     std::string loadingOnly = header;
     for (int i = 1; i <= 20; ++i)
         loadingOnly += std::to_string(i * 5) + "," + std::to_string(i * 0.5) + ",1\n";
@@ -147,8 +147,8 @@ TEST_F(MainWindowTrapsTest, CurveWithoutResultSaysWhy) {
 // With no one to answer, a bad file's message goes to stderr, the picture is still written
 // and the exit status says it failed.
 TEST(Screenshot, BadOrMissingFileNeverWaits) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("marvek-shot-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("marvek-shot-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     Write(dir / "bad.csv", "this is no curve\n");
     for (const std::string name : {"bad.csv", "missing.csv"}) {
@@ -156,9 +156,9 @@ TEST(Screenshot, BadOrMissingFileNeverWaits) {
         const auto out = dir / "shot.png", err = dir / "err.txt";
         std::filesystem::remove(out);
         // The timeout only keeps a hang from stalling the suite.
-        const std::string command = "HOME='" + dir.string() + "' timeout 20 '" MARVEK_APP
-                                    "' --screenshot '" + out.string() + "' '" +
-                                    (dir / name).string() + "' 2>'" + err.string() + "'";
+        const std::string command = "HOME='" + dir.string() +
+                                    "' timeout 20 '" MARVEK_APP "' --screenshot '" + out.string() +
+                                    "' '" + (dir / name).string() + "' 2>'" + err.string() + "'";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 1);

@@ -139,7 +139,8 @@ TEST_F(GraphWindowTest, MenuHoldsSaveSavePictureAndExit) {
     EXPECT_EQ(file->title().remove('&').toStdString(), "File");
     std::vector<std::string> items;
     for (QAction* a : file->actions()) items.push_back(a->text().remove('&').toStdString());
-    EXPECT_EQ(items, (std::vector<std::string>{"Save as (.CSV)", "Save Picture (.PNG)", "Explore Plot", "Exit"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Save as (.CSV)", "Save Picture (.PNG)",
+                                               "Explore Plot", "Exit"}));
     EXPECT_TRUE(dlg.TriggerMenuCommand(ID_GRAPH_EXIT));
     EXPECT_TRUE(dlg.IsEnded());
     EXPECT_EQ(dlg.Result(), marvek::ui::IDOK);

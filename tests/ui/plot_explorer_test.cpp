@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <qcustomplot.h>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
 #include <fstream>
-#include <qcustomplot.h>
 #include <sstream>
 
 #include "ui/test_doubles.h"
@@ -27,7 +27,11 @@ PlotData Line() {
         s.y.push_back(i / 10.0);
     }
     d.series.push_back(s);
-    d.series.push_back({"segment", {0, 50}, {0, 5}, {255, 0, 0}, PlotSeries::Style::Line,
+    d.series.push_back({"segment",
+                        {0, 50},
+                        {0, 5},
+                        {255, 0, 0},
+                        PlotSeries::Style::Line,
                         PlotSeries::Segments::WithSegments});
     return d;
 }
@@ -115,8 +119,8 @@ TEST_F(PlotExplorerTest, DragPansCtrlDragZoomsToTheRectangleDoubleClickResets) {
 }
 
 TEST_F(PlotExplorerTest, ExportsPngAtTheChosenSizeAndSvg) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("marvek-explore-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("marvek-explore-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string error;
     explorer->SetExportSize(640, 480);
