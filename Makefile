@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
 
-.PHONY: deps build test test-release test-asan run bench fuzz clean
+.PHONY: deps build test test-release test-asan run bench fuzz clean package
 
 deps:
 	./scripts/install-deps
@@ -49,6 +49,10 @@ fuzz: deps
 	  ./build/fuzz/fuzz/$$t -max_total_time=$(SECONDS) -print_final_stats=1 \
 	    build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
+
+# A .deb of the release build (program, cli, desktop entry, icon, metainfo, man pages).
+package: build
+	cd build/release && cpack -G DEB
 
 clean:
 	rm -rf build

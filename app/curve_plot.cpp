@@ -23,8 +23,6 @@ constexpr Rgb kFitPen{255, 0, 0};
 // Coordinates beyond this cannot be drawn sensibly (a zero top divides by zero).
 constexpr double kLargestPixel = 1.0e6;
 
-int TextLength(const std::string& s) { return static_cast<int>(s.size()); }
-
 struct Mapping {
     CurvePlotFrame frame;
     double depthMin = 9e99, depthMax = -9e99, loadMin = 9e99, loadMax = -9e99;
@@ -90,9 +88,8 @@ void DrawCurvePlot(DrawingSurface& dc, const marvek::CurveDisplay& display, int 
     dc.SetTransparentBackground();
     const std::string loadUnit = " [mN]";
     const std::string depthUnit = " [nm] ";
-    dc.TextOut(fr.left - TextLength(loadUnit) * kCharWidth, fr.top + fr.size / 2 - kCharWidth,
-               loadUnit);
-    dc.TextOut(fr.left + fr.size / 2 - TextLength(depthUnit) * kCharWidth + 40,
+    dc.TextOut(fr.left - dc.TextWidth(loadUnit), fr.top + fr.size / 2 - kCharWidth, loadUnit);
+    dc.TextOut(fr.left + fr.size / 2 - dc.TextWidth(depthUnit) + 40,
                fr.top + fr.size - kCharWidth + 10, depthUnit);
     if (fileCount < 1) return;
 
@@ -109,12 +106,14 @@ void DrawCurvePlot(DrawingSurface& dc, const marvek::CurveDisplay& display, int 
     DrawClippedPolyline(dc, map, display.m_pFitCurveDepth, display.m_pFitCurveLoad);
     dc.SelectDefaultPen();
 
+    // Without points the extremes are the search's start values, not numbers of the curve.
+    if (points == 0) return;
     dc.SetTextColor(marvek::ui::kBlack);
     const std::string loadLabel = marvek::FormatFixed(map.loadMax, 2);
     if (const auto y = map.Y(map.loadMax))
-        dc.TextOut(fr.left - TextLength(loadLabel) * kCharWidth, *y - kCharWidth, loadLabel);
+        dc.TextOut(fr.left - dc.TextWidth(loadLabel), *y - kCharWidth, loadLabel);
     const std::string depthLabel = marvek::FormatFixed(map.depthMax, 2);
     if (const auto x = map.X(map.depthMax))
-        dc.TextOut(*x - (TextLength(depthLabel) * kCharWidth) / 2,
-                   fr.top + fr.size + kCharHeight / 2, depthLabel);
+        dc.TextOut(*x - dc.TextWidth(depthLabel) / 2, fr.top + fr.size + kCharHeight / 2,
+                   depthLabel);
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <iostream>
 #include <memory>
 
 #include "app/main_window.h"
@@ -25,8 +26,9 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             options.screenshot = args[++i];
         } else if (!onlyFiles && a == "--window") {
             if (i + 1 >= args.size() ||
-                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about")) {
-                error = "--window takes main, help or about";
+                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about" &&
+                 args[i + 1] != "explore" && args[i + 1] != "graph")) {
+                error = "--window takes main, help, about, explore or graph";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -47,11 +49,63 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
     return options;
 }
 
+namespace {
+
+// A screenshot runs with no one to answer: every message goes to stderr (and counts as a
+// failure), every dialog is cancelled.
+class UnattendedServices : public marvek::ui::Services {
+public:
+    std::vector<std::string> messages;
+    int MessageBox(const marvek::ui::MessageRequest& request) override {
+        messages.push_back(request.text);
+        return marvek::ui::IDOK;
+    }
+    std::optional<std::vector<std::filesystem::path>> OpenFiles(
+        const marvek::ui::OpenFilesRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<std::filesystem::path> SaveFile(const marvek::ui::SaveFileRequest&) override {
+        return std::nullopt;
+    }
+    // A window a command runs modally is drawn here when asked for (the graph of --window
+    // graph), then cancelled.
+    std::optional<QPixmap> capturedWindow;
+    bool captureNextWindow = false;
+    int RunModal(marvek::ui::Dialog& dialog) override {
+        if (captureNextWindow) {
+            captureNextWindow = false;
+            dialog.Create();
+            dialog.show();
+            QApplication::processEvents();
+            capturedWindow = dialog.grab();
+        }
+        return marvek::ui::IDCANCEL;
+    }
+};
+
+}  // namespace
+
 int CIndentApp::InitInstance(const LaunchOptions& options) {
+    if (options.screenshot) return Screenshot(options);
     CIndentMainDlg dlg;
     dlg.Create();
     if (!options.files.empty()) dlg.SelectFiles(options.files);
-    if (options.screenshot) {
+    dlg.DoModal();
+    return 0;
+}
+
+int CIndentApp::Screenshot(const LaunchOptions& options) {
+    UnattendedServices services;
+    const marvek::ui::ScopedServices scope(services);
+    CIndentMainDlg dlg;
+    dlg.Create();
+    if (!options.files.empty()) dlg.SelectFiles(options.files);
+    // The analysis names the file and the reason; a message of its own is shown as it stands.
+    if (!dlg.m_lastOutcome.ok())
+        std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";
+    else
+        for (const std::string& m : services.messages) std::cerr << "marvek: " << m << "\n";
+    {
         std::unique_ptr<marvek::ui::Dialog> other;
         if (options.window == "help") other = std::make_unique<CHelpDlg>();
         if (options.window == "about") other = std::make_unique<CAboutDlg>();
@@ -59,10 +113,26 @@ int CIndentApp::InitInstance(const LaunchOptions& options) {
         shown.Create();
         shown.show();
         QApplication::processEvents();
-        const QPixmap picture = shown.grab();
-        if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) return 1;
-        return 0;
+        QPixmap picture = shown.grab();
+        if (options.window == "graph") {
+            services.captureNextWindow = true;
+            dlg.OnModulusDepth();
+            if (services.capturedWindow) picture = *services.capturedWindow;
+        } else if (options.window == "explore") {
+            // The unloading fit up close: what the explorer is for.
+            dlg.OnExplorePlot();
+            if (auto* explorer = dlg.findChild<marvek::ui::PlotExplorer*>()) {
+                explorer->SetGrid(true);
+                explorer->ZoomTo("fit");
+                QApplication::processEvents();
+                picture = explorer->grab();
+            }
+        }
+        if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) {
+            std::cerr << "marvek: could not write " << options.screenshot->string() << "\n";
+            return 1;
+        }
     }
-    dlg.DoModal();
-    return 0;
+    // The picture shows what went wrong too; the status tells a script it did.
+    return services.messages.empty() && dlg.m_lastOutcome.ok() ? 0 : 1;
 }

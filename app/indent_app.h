@@ -22,4 +22,9 @@ class CIndentApp {
 public:
     // Shows the main window modally; returns the process exit code.
     int InitInstance(const LaunchOptions& options);
+
+private:
+    // Writes the chosen window as PNG without waiting for anyone; 1 when a message was raised
+    // (it is printed on stderr) or the picture could not be written.
+    int Screenshot(const LaunchOptions& options);
 };

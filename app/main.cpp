@@ -22,11 +22,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options->help) {
-        std::cout << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
-                     "Opens the main window with the given curve files selected.\n"
-                     "--screenshot  analyse the first file, write the window as PNG and exit\n"
-                     "--window      with --screenshot: main (default), help or about\n"
-                     "--version     print the version and exit\n";
+        std::cout
+            << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
+               "Opens the main window with the given curve files selected.\n"
+               "--screenshot  analyse the first file, write the window as PNG and exit\n"
+               "--window      with --screenshot: main (default), help, about, explore (the plot\n"
+               "              explorer zoomed into the unloading fit) or graph (Modulus - Depth)\n"
+               "--version     print the version and exit\n";
         return 0;
     }
     // A screenshot needs no display.

@@ -1,11 +1,15 @@
 #include "app/main_window.h"
 
+#include <cmath>
+
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
 #include "core/analysis/iso_quantities.h"
 #include "core/analysis/iso_text.h"
+#include "core/analysis/no_result_reason.h"
 #include "core/analysis/results_text.h"
 #include "core/analysis/uncertainty.h"
+#include "core/io/number_format.h"
 #include "core/io/parameter_file.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
@@ -59,6 +63,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},
         {ID_HELP_HELP, &CIndentMainDlg::OnHelp},
         {ID_HELP_ABOUT, &CIndentMainDlg::OnAbout},
+        {ID_EXPLORE_PLOT, &CIndentMainDlg::OnExplorePlot},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
@@ -79,9 +84,13 @@ bool CIndentMainDlg::OnInitDialog() {
         m_fPoisson = settings.m_fPoisson;
         UpdateData(false);
     }
+    // The value on show is the one every analysis uses; only a change should re-analyse.
+    m_fLastPoisson = m_fPoisson;
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
     CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
     ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
+    InstallShortcuts();
+    UpdateContext();
     GotoDlgCtrl(IDC_POISSON);
     return true;
 }
@@ -101,6 +110,12 @@ void CIndentMainDlg::OnOK() {
 void CIndentMainDlg::OnExit() { OnCancel(); }
 
 void CIndentMainDlg::OnDestroy() {
+    // A ratio typed but not yet confirmed is kept too, as long as it is a number; closing asks
+    // nothing.
+    const std::string typed = GetDlgItemText(IDC_POISSON);
+    std::size_t used = 0;
+    const float value = ParseFloat(typed, &used);
+    if (used > 0 && used == typed.size() && std::isfinite(value)) m_fPoisson = value;
     const Status saved = SaveParameters(m_parameterFile, CurrentSettings());
     if (!saved.ok())
         ShowMessage(this,
@@ -135,10 +150,15 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 void CIndentMainDlg::UpdateResultsText() {
     m_strIsoResults.clear();
     if (m_lastOutcome.ok()) {
-        m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
         const Settings settings = CurrentSettings();
-        m_strIsoResults = BuildIsoResultsText(ComputeIsoQuantities(m_analyzer, settings),
-                                              EstimateUncertainty(m_analyzer, settings));
+        const std::string reason = NoResultReason(m_analyzer, *this, settings);
+        if (reason.empty()) {
+            m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
+            m_strIsoResults = BuildIsoResultsText(ComputeIsoQuantities(m_analyzer, settings),
+                                                  EstimateUncertainty(m_analyzer, settings));
+        } else {
+            m_strResults = NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
+        }
     } else {
         m_strResults = m_lastOutcome.error;
     }
@@ -151,4 +171,5 @@ void CIndentMainDlg::DisplayCurve(int curve) {
                         ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
                         : std::string();
     UpdateResultsText();
+    UpdateContext();
 }

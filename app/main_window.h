@@ -11,6 +11,7 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/settings.h"
 #include "ui/dialog.h"
+#include "ui/plot_explorer.h"
 #include "ui/scroll_bar.h"
 
 // The results of the displayed curve and its three plot series come from CurveDisplay
@@ -89,6 +90,10 @@ public:
     void OnCompliance();
     void OnHelp();
     void OnAbout();
+    // The displayed curve in a window to zoom, pan and export (View > Explore Plot).
+    void OnExplorePlot();
+    // What that window shows: points, fit, extrapolation and the points by segment.
+    marvek::ui::PlotData ExplorerData() const;
     // Control notifications.
     void OnKillfocusPoisson();
 
@@ -100,8 +105,16 @@ public:
     void OnPaint(marvek::ui::DrawingSurface& dc) override;
     void OnHScroll(int code, int pos, marvek::ui::ScrollBarControl* bar) override;
     void OnDropFiles(const std::vector<std::filesystem::path>& files) override;
+    bool OnKeyPreview(int control, int qtKey, bool ctrl) override;
+    void OnSize(int width, int height) override;
+
+    // The results text (or its selected part) to the clipboard.
+    void CopyResults();
 
 private:
+    void InstallShortcuts();
+    // Title naming the displayed curve and "k of n"; commands greyed out without curves.
+    void UpdateContext();
     void ClearDisplay();
     void ShowFirstCurve();
 };

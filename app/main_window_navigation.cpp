@@ -28,8 +28,8 @@ void CIndentMainDlg::ShowFirstCurve() {
     m_ctlCurveScroll.SetScrollRange(0, m_analyzer.m_nFileCount - 1);
     m_ctlCurveScroll.SetPage(1);
     m_ctlCurveScroll.SetScrollPos(0);
-    DisplayCurve(0);
     m_nCurrentCurve = 0;
+    DisplayCurve(0);
 }
 
 void CIndentMainDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
@@ -48,6 +48,8 @@ void CIndentMainDlg::OnDropFiles(const std::vector<std::filesystem::path>& files
 void CIndentMainDlg::OnHScroll(int code, int pos, ScrollBarControl* bar) {
     if (m_analyzer.m_nFileCount < 1) return;
     if (bar == nullptr) return;
+    // A refused Poisson ratio keeps the curve where it is: its one message is the answer.
+    if (!UpdateData(true)) return;
     int min = 0, max = 0;
     bar->GetScrollRange(min, max);
     const int current = bar->GetScrollPos();
@@ -62,7 +64,8 @@ void CIndentMainDlg::OnHScroll(int code, int pos, ScrollBarControl* bar) {
     }
     if (next) {
         bar->SetScrollPos(*next);
-        DisplayCurve(bar->GetScrollPos());
+        m_nCurrentCurve = bar->GetScrollPos();
+        DisplayCurve(m_nCurrentCurve);
     }
     m_nCurrentCurve = bar->GetScrollPos();
 }

@@ -11,6 +11,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
     t.caption = "Marvek - Depth Sensing Indentation Measurement Software ";
     t.width = 575;
     t.height = 420;
+    t.resizable = true;
     t.controls = {
         {ControlKind::Edit, IDC_POISSON, "", 84, 11, 40, 12},
         {ControlKind::GroupBox, kNoId, "Results", 7, 32, 120, 381, kTitleAbove},
@@ -68,6 +69,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
          {{"Elastic Modulus Calculation Strategy", ID_STRATEGY},
           {"Indenter Area Function and Modulus ", ID_AREA_FUNCTION},
           {"Compliance of the Testing Machine ", ID_COMPLIANCE}}},
+        {"View", {{"Explore Plot", ID_EXPLORE_PLOT}}},
         {"Help", {{"Help", ID_HELP_HELP}, {"About", ID_HELP_ABOUT}}, true},
     };
     return t;

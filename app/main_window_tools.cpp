@@ -23,8 +23,14 @@ void SeparateSelectedFiles(CIndentMainDlg& window, SplitKind kind) {
     auto reader = std::make_unique<CCurveAnalyzer>();
     ConfigureAnalyzer(*reader, g_dlgStrategy);
     const double band = HoldBand(g_dlgStrategy.m_fForceAccuracy, main.m_dHoldBandFactor);
+    int written = 0;
+    std::filesystem::path folder;
     for (int f = 0; f < main.m_nFileCount; ++f) {
         const SplitFileReport report = SplitCurveFile(*reader, main.m_strFiles[f], kind, band);
+        written += report.CreatedCount();
+        if (!report.written.empty()) folder = report.written.front().parent_path();
+        window.SetStatusText(std::to_string(written) + " curve file" + (written == 1 ? "" : "s") +
+                             " written" + (folder.empty() ? "" : " to " + folder.string()));
         if (report.read == ReadStatus::UnknownLayout)
             ShowMessage(&window, kFileFormatMessage, kFileFormatCaption);
         if (ShowMessage(&window, SplitMessage(kind, report), kApplicationName,
@@ -63,4 +69,6 @@ void CIndentMainDlg::OnSaveCurves() {
     const std::string error = WriteSaveCurvesFile(*file, BuildSaveCurvesText(m_strResults, *this));
     if (!error.empty())
         ShowMessage(this, error, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+    else
+        SetStatusText("Curves saved to " + file->string());
 }

@@ -48,5 +48,6 @@ inline constexpr int ID_GRAININESS_LOAD = 32831;
 inline constexpr int ID_GRAININESS2_LOAD = 32832;
 inline constexpr int ID_GRAININESS2_UNLOAD = 32833;
 inline constexpr int ID_RESULTS_TABLE = 32840;
+inline constexpr int ID_EXPLORE_PLOT = 32950;
 
 }  // namespace resource

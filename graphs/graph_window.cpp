@@ -8,17 +8,12 @@
 #include <optional>
 
 #include "core/io/number_format.h"
+#include "ui/plot_explorer.h"
 #include "ui/services.h"
 
 using marvek::ui::DrawingSurface;
 
 namespace {
-
-// The layout assumes characters 8 pixels wide and an 11-pixel line step.
-constexpr int kCharWidth = 8;
-constexpr int kCharHeight = 11;
-
-int TextWidth(const std::string& text) { return static_cast<int>(text.size()) * kCharWidth; }
 
 // Truncation toward zero, for positions that fit a pixel coordinate.
 std::optional<int> ToPixel(double v) {
@@ -37,14 +32,20 @@ struct Axis {
 
 }  // namespace
 
+namespace {
+
+struct Box {
+    int left, top, right, bottom;
+    bool Overlaps(const Box& o) const {
+        return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+};
+
+}  // namespace
+
 void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int count,
                const std::string& xTitle, const std::string& yTitle, char marker) {
     const marvek::ui::Rect client = surface.GetClientRect();
-    const int plotLeft = client.left + 100;
-    const int plotTop = client.top + 10;
-    const int plotRight = client.right - 50;
-    const int plotBottom = client.bottom - 20;
-
     double xMin = 9e99, yMin = 9e99, xMax = -9e99, yMax = -9e99, sum = 0;
     int used = 0;
     for (int i = 0; i < count; ++i) {
@@ -56,6 +57,84 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
         sum += y[i];
         ++used;
     }
+    // Without a drawable point there are no ranges to label (the search's start values are
+    // not numbers of the series).
+    auto number = [](double v) { return marvek::FormatFixed(v, 5); };
+    const std::string yMaxText = used ? number(yMax) : "", yMinText = used ? number(yMin) : "";
+    const std::string xMinText = used ? number(xMin) : "", xMaxText = used ? number(xMax) : "";
+    const std::string meanText = used ? number(sum / used) : "";
+    const int line = surface.LineHeight();
+    const int yLabelWidth = std::max(
+        {surface.TextWidth(yMaxText), surface.TextWidth(yMinText), surface.TextWidth(meanText)});
+
+    // The frame leaves room for every label in the surface's font: the y labels end at its
+    // left edge, x labels are centred under its edges, the x title goes on a second line when
+    // it would meet them.
+    int plotLeft = client.left + std::max(100, yLabelWidth + 4);
+    const int plotTop = client.top + 10;
+    int plotRight = client.right - std::max(50, surface.TextWidth(xMaxText) / 2 + 2);
+    int plotBottom = client.bottom - std::max(20, line + 2);
+    int xTitleX = (plotRight - plotLeft) / 2 - surface.TextWidth(xTitle) / 2;
+    auto xLabelBoxes = [&] {
+        const int wMin = surface.TextWidth(xMinText), wMax = surface.TextWidth(xMaxText);
+        return std::vector<Box>{
+            {plotLeft - wMin / 2, plotBottom, plotLeft - wMin / 2 + wMin, plotBottom + line},
+            {plotRight - wMax / 2, plotBottom, plotRight - wMax / 2 + wMax, plotBottom + line}};
+    };
+    int xTitleY = plotBottom;
+    {
+        const Box title{xTitleX, plotBottom, xTitleX + surface.TextWidth(xTitle),
+                        plotBottom + line};
+        bool meets = false;
+        if (used)
+            for (const Box& b : xLabelBoxes()) meets = meets || b.Overlaps(title);
+        if (meets || title.left < client.left || title.right > client.right) {
+            plotBottom = client.bottom - std::max(20, 2 * line + 2);
+            xTitleY = plotBottom + line;
+            xTitleX = std::max(client.left + 1,
+                               (plotLeft + plotRight) / 2 - surface.TextWidth(xTitle) / 2);
+        }
+    }
+
+    // The y title stands at half the frame's height unless a y label is there; then it moves
+    // just above or below that label, or, failing both, the frame moves right.
+    const Axis ay{yMin, yMax, plotBottom, plotTop};
+    std::vector<Box> yLabels;
+    auto yLabelBox = [&](const std::string& t, int top) {
+        return Box{plotLeft - surface.TextWidth(t), top, plotLeft, top + line};
+    };
+    if (used) {
+        yLabels.push_back(yLabelBox(yMaxText, plotTop - 8));
+        yLabels.push_back(yLabelBox(yMinText, plotBottom - 11));
+        if (const std::optional<int> py = ay.Pixel(sum / used))
+            yLabels.push_back(yLabelBox(meanText, *py - 9));
+    }
+    const int yTitleWidth = surface.TextWidth(yTitle);
+    int yTitleY = (plotBottom - plotTop) / 2;
+    auto free = [&](int top) {
+        const Box b{1, top, 1 + yTitleWidth, top + line};
+        if (top < client.top || top + line > client.bottom) return false;
+        for (const Box& l : yLabels)
+            if (b.Overlaps(l)) return false;
+        return true;
+    };
+    if (!free(yTitleY)) {
+        std::vector<int> candidates;
+        for (const Box& l : yLabels) {
+            candidates.push_back(l.top - line - 1);
+            candidates.push_back(l.bottom + 1);
+        }
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](int a, int b) { return std::abs(a - yTitleY) < std::abs(b - yTitleY); });
+        const auto it = std::find_if(candidates.begin(), candidates.end(), free);
+        if (it != candidates.end()) {
+            yTitleY = *it;
+        } else {
+            const int shift = 1 + yTitleWidth + 4 + yLabelWidth - (plotLeft - client.left);
+            if (shift > 0) plotLeft += shift;
+        }
+    }
+    plotLeft = std::min(plotLeft, std::max(client.left + 1, plotRight - 20));
 
     surface.Rectangle(0, 0, client.right, client.bottom);
     surface.Rectangle(plotLeft, plotTop, plotRight, plotBottom);
@@ -63,7 +142,6 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
 
     // The larger y is drawn higher: y runs from the bottom edge to the top edge.
     const Axis ax{xMin, xMax, plotLeft, plotRight};
-    const Axis ay{yMin, yMax, plotBottom, plotTop};
     const std::string markerText(1, marker);
     for (int i = 0; i < count; ++i) {
         if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
@@ -73,24 +151,17 @@ void DrawGraph(DrawingSurface& surface, const double* x, const double* y, int co
         surface.TextOut(*px - 3, *py - 5, markerText);
     }
 
-    auto number = [](double v) { return marvek::FormatFixed(v, 5); };
-    std::string text = number(yMax);
-    surface.TextOut(plotLeft - TextWidth(text), plotTop - kCharWidth, text);
-    text = number(yMin);
-    surface.TextOut(plotLeft - TextWidth(text), plotBottom - kCharHeight, text);
-    text = number(xMin);
-    surface.TextOut(plotLeft - TextWidth(text) / 2, plotBottom, text);
-    text = number(xMax);
-    surface.TextOut(plotRight - TextWidth(text) / 2, plotBottom, text);
-    surface.TextOut((plotRight - plotLeft) / 2 - TextWidth(xTitle) / 2, plotBottom, xTitle);
-    surface.TextOut(1, (plotBottom - plotTop) / 2, yTitle);
-    // Without a point there is no mean to show.
-    if (used > 0) {
-        const double mean = sum / used;
-        if (const std::optional<int> py = ay.Pixel(mean)) {
-            text = number(mean);
-            surface.TextOut(plotLeft - TextWidth(text), *py - 9, text);
-        }
+    if (used) {
+        surface.TextOut(plotLeft - surface.TextWidth(yMaxText), plotTop - 8, yMaxText);
+        surface.TextOut(plotLeft - surface.TextWidth(yMinText), plotBottom - 11, yMinText);
+        surface.TextOut(plotLeft - surface.TextWidth(xMinText) / 2, plotBottom, xMinText);
+        surface.TextOut(plotRight - surface.TextWidth(xMaxText) / 2, plotBottom, xMaxText);
+    }
+    surface.TextOut(xTitleX, xTitleY, xTitle);
+    surface.TextOut(1, yTitleY, yTitle);
+    if (used) {
+        if (const std::optional<int> py = ay.Pixel(sum / used))
+            surface.TextOut(plotLeft - surface.TextWidth(meanText), *py - 9, meanText);
     }
 }
 
@@ -98,6 +169,7 @@ CGraphDlg::CGraphDlg() : Dialog(GraphTemplate()) {
     OnCommand(ID_GRAPH_SAVE_CSV, [this] { OnSaveAsCsv(); });
     OnCommand(ID_GRAPH_SAVE_PICTURE, [this] { OnSavePicture(); });
     OnCommand(ID_GRAPH_EXIT, [this] { OnExit(); });
+    OnCommand(ID_GRAPH_EXPLORE, [this] { OnExplorePlot(); });
 }
 
 marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
@@ -110,6 +182,7 @@ marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
     t.menu = {{"File",
                {{"Save as (.CSV)", ID_GRAPH_SAVE_CSV},
                 {"Save Picture (.PNG)", ID_GRAPH_SAVE_PICTURE},
+                {"Explore Plot", ID_GRAPH_EXPLORE},
                 {"Exit", ID_GRAPH_EXIT}}}};
     return t;
 }
@@ -182,6 +255,16 @@ void CGraphDlg::OnSavePicture() {
     if (!SavePicture(*file, error))
         marvek::ui::ShowMessage(this, error, marvek::ui::kApplicationName,
                                 marvek::ui::MessageButtons::Ok, marvek::ui::MessageIcon::Error);
+}
+
+void CGraphDlg::OnExplorePlot() {
+    const marvek::GraphSeries s = Series();
+    marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
+    plot.series.push_back(
+        {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
+    auto* explorer = new marvek::ui::PlotExplorer(std::move(plot), this);
+    explorer->setAttribute(Qt::WA_DeleteOnClose);
+    explorer->show();
 }
 
 void CGraphDlg::OnExit() { EndDialog(marvek::ui::IDOK); }

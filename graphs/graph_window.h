@@ -16,6 +16,7 @@ inline constexpr int IDR_GRAPH_MENU = 140;
 inline constexpr int ID_GRAPH_SAVE_CSV = 32797;
 inline constexpr int ID_GRAPH_SAVE_PICTURE = 32890;
 inline constexpr int ID_GRAPH_EXIT = 32774;
+inline constexpr int ID_GRAPH_EXPLORE = 32951;
 
 class CGraphDlg : public marvek::ui::Dialog {
 public:
@@ -37,6 +38,8 @@ public:
     void OnSaveAsCsv();
     void OnSavePicture();
     void OnExit();
+    // The series in a window to zoom, pan and export.
+    void OnExplorePlot();
 
     // The picture of the client area as it is painted, saved as PNG; false with a message.
     bool SavePicture(const std::filesystem::path& file, std::string& error);

@@ -66,6 +66,7 @@ DialogTemplate CHelpDlg::HelpTemplate() {
     t.caption = "Marvek Indentation Help";
     t.width = 662;
     t.height = 463;
+    t.fitScreen = true;
     t.controls = {
         {ControlKind::Static, kNoId, "Basic Indentation Load Unload Curve Analysis Procedure", 203,
          6, 198, 15},

@@ -15,7 +15,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
+#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -39,6 +43,10 @@ protected:
         painter.setFont(font());
         PainterSurface surface(painter, dialog_->GetClientRect());
         dialog_->OnPaint(surface);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        dialog_->OnSize(width(), height());
     }
 
 private:
@@ -72,6 +80,7 @@ int Dialog::DluToPixelsY(int dlu) const { return (dlu * baseY_ + 4) / 8; }
 
 int Dialog::DoModal() {
     ended_ = false;
+    ReleasePressedScrollBars();
     return GetServices().RunModal(*this);
 }
 
@@ -91,15 +100,56 @@ void Dialog::Create() {
         resize(w, h + (menuBar_ ? menuBar_->sizeHint().height() : 0));
     } else {
         client_->setFixedSize(w, h);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect room = screen ? screen->availableGeometry() : QRect();
+        // Room for the window frame and title bar.
+        const int frameW = 16, frameH = 48 + (menuBar_ ? menuBar_->sizeHint().height() : 0);
+        if (template_.fitScreen && room.isValid() &&
+            (w + frameW > room.width() || h + frameH > room.height())) {
+            auto* scroll = new QScrollArea(this);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidget(client_);
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            resize(std::min(w + bar + 2, room.width() - frameW),
+                   std::min(h + bar + 2, room.height() - frameH));
+            layout->addWidget(scroll);
+        } else {
+            layout->setSizeConstraint(QLayout::SetFixedSize);
+        }
     }
-    layout->addWidget(client_);
+    if (!client_->parentWidget() || client_->parentWidget() == this) layout->addWidget(client_);
     BuildControls();
     OnInitDialog();
+    OnSize(client_->width(), client_->height());
 }
+
+namespace {
+
+// Gives each entry of a menu level an access letter: the first letter of its text that no
+// earlier entry of that level took (a text that carries its own '&' keeps it).
+class AccessLetters {
+public:
+    QString Mark(const std::string& text) {
+        QString s = QString::fromStdString(text);
+        if (s.contains('&')) return s;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const QChar c = s[i].toLower();
+            if (!c.isLetterOrNumber() || used_.contains(c)) continue;
+            used_.insert(c);
+            return s.left(i) + '&' + s.mid(i);
+        }
+        return s;
+    }
+
+private:
+    QSet<QChar> used_;
+};
+
+}  // namespace
 
 void Dialog::BuildMenu() {
     if (template_.menu.empty()) return;
+    AccessLetters barLetters;
     menuBar_ = new QMenuBar(this);
     menuBar_->setNativeMenuBar(false);
     QMenuBar* rightBar = nullptr;
@@ -113,14 +163,15 @@ void Dialog::BuildMenu() {
             }
             bar = rightBar;
         }
-        QMenu* menu = bar->addMenu(QString::fromStdString(popup.text));
+        QMenu* menu = bar->addMenu(barLetters.Mark(popup.text));
         popups_.push_back(menu);
+        AccessLetters itemLetters;
         for (const MenuItem& item : popup.items) {
             if (item.IsSeparator()) {
                 menu->addSeparator();
                 continue;
             }
-            QAction* action = menu->addAction(QString::fromStdString(item.text));
+            QAction* action = menu->addAction(itemLetters.Mark(item.text));
             const int command = item.command;
             menuActions_[command] = action;
             connect(action, &QAction::triggered, this, [this, command] { SendCommand(command); });
@@ -227,6 +278,8 @@ QWidget* Dialog::CreateControl(const ControlTemplate& c) {
             auto* bar = new QScrollBar(Qt::Horizontal, client_);
             bar->setRange(0, 0);
             bar->setPageStep(1);
+            // Steps come from the window's keys and the mouse; the focus stays where it was.
+            bar->setFocusPolicy(Qt::NoFocus);
             connect(bar, &QScrollBar::actionTriggered, this,
                     [this, id, bar](int action) { OnScrollAction(id, bar, action); });
             connect(bar, &QScrollBar::sliderReleased, this, [this, id, bar] {
@@ -329,6 +382,31 @@ bool Dialog::TriggerMenuCommand(int command) {
     return true;
 }
 
+QAction* Dialog::MenuAction(int command) const {
+    auto it = menuActions_.find(command);
+    return it == menuActions_.end() ? nullptr : it->second;
+}
+
+void Dialog::EnableMenuCommand(int command, bool enable) {
+    if (QAction* a = MenuAction(command)) a->setEnabled(enable);
+}
+
+void Dialog::SetStatusText(const std::string& text) {
+    if (!status_) {
+        status_ = new QLabel(this);
+        status_->setTextFormat(Qt::PlainText);
+        status_->setContentsMargins(4, 1, 4, 1);
+        status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (auto* box = qobject_cast<QBoxLayout*>(layout())) box->addWidget(status_);
+        status_->show();
+    }
+    status_->setText(QString::fromStdString(text));
+}
+
+std::string Dialog::StatusText() const {
+    return status_ ? status_->text().toStdString() : std::string();
+}
+
 void Dialog::Notify(int id, Notification what) {
     if (auto it = notifications_.find({id, static_cast<int>(what)}); it != notifications_.end())
         it->second();
@@ -415,12 +493,26 @@ void Dialog::OnScrollAction(int id, QScrollBar* bar, int action) {
         default: return;
     }
     if (code != SB_THUMBTRACK) bar->setSliderPosition(bar->value());
+    // A step whose handling opened a box ends that press; nothing repeats underneath it.
+    if (scrolling_) return;
+    scrolling_ = true;
     SendHScroll(id, code, proposed);
+    scrolling_ = false;
 }
 
 void Dialog::SetAcceptFiles(bool accept) { setAcceptDrops(accept); }
 
+bool Dialog::PreviewKey(QObject* target, QKeyEvent* event) {
+    int control = kNoId;
+    for (const auto& [id, w] : controls_)
+        if (w == target) control = id;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods & ~(Qt::ControlModifier | Qt::ShiftModifier)) return false;
+    return OnKeyPreview(control, event->key(), mods & Qt::ControlModifier);
+}
+
 void Dialog::keyPressEvent(QKeyEvent* event) {
+    if (PreviewKey(focusWidget(), event)) return;
     if (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) {
         QDialog::keyPressEvent(event);
         return;
@@ -470,6 +562,8 @@ void Dialog::dropEvent(QDropEvent* event) {
 }
 
 bool Dialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && PreviewKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     // A menu opening takes no focus from a control; a refusal message must not re-trigger the
     // check that raised it.
     if (event->type() == QEvent::FocusOut && !refusing_ &&

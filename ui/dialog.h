@@ -15,6 +15,7 @@
 
 class QMenuBar;
 class QAction;
+class QLabel;
 class QMenu;
 class QScrollBar;
 
@@ -49,6 +50,13 @@ public:
     bool SendCommand(int id);
     // Triggers the menu item of `command` (false if the menu has none or it is disabled).
     bool TriggerMenuCommand(int command);
+    // The menu item of `command`, or null.
+    QAction* MenuAction(int command) const;
+    // Greys out (or enables) the menu item of `command`.
+    void EnableMenuCommand(int command, bool enable);
+    // A line of text in the status bar at the window's foot (created on first use).
+    void SetStatusText(const std::string& text);
+    std::string StatusText() const;
     // Repaints the client area soon.
     void Invalidate();
     // Paints the client area on `surface` now (what a paint request does).
@@ -83,12 +91,19 @@ protected:
     // A scroll code from a scroll bar control (bar is null when it came from elsewhere).
     virtual void OnHScroll(int /*code*/, int /*pos*/, ScrollBarControl* /*bar*/) {}
     virtual void OnDropFiles(const std::vector<std::filesystem::path>&) {}
+    // A key pressed in the window before a control or the window handles it; `control` is the
+    // id of the control with the focus (kNoId when none of the template's). True consumes it.
+    virtual bool OnKeyPreview(int /*control*/, int /*qtKey*/, bool /*ctrl*/) { return false; }
+    // The client area took a new size (after Create and on every resize).
+    virtual void OnSize(int /*width*/, int /*height*/) {}
 
     // Handler registration for menu commands and buttons, and for control notifications.
     void OnCommand(int id, std::function<void()> handler);
     void OnNotify(int id, Notification what, std::function<void()> handler);
     // Files dropped on the window go to OnDropFiles.
     void SetAcceptFiles(bool accept);
+
+    bool PreviewKey(QObject* target, QKeyEvent* event);
 
 public:
     // Scroll input as the scroll bar `id` delivers it (tests call this to simulate the user).
@@ -115,6 +130,7 @@ private:
     DialogTemplate template_;
     QMenuBar* menuBar_ = nullptr;
     QWidget* client_ = nullptr;
+    QLabel* status_ = nullptr;
     std::map<int, QWidget*> controls_;
     std::map<int, QAction*> menuActions_;
     std::vector<QMenu*> popups_;
@@ -123,7 +139,8 @@ private:
     std::map<int, ScrollBarControl*> boundScrollBars_;
     std::map<int, std::unique_ptr<ScrollBarControl>> ownScrollBars_;
     int baseX_ = 6, baseY_ = 13;
-    bool refusing_ = false;  // a refused value's message is on show
+    bool refusing_ = false;   // a refused value's message is on show
+    bool scrolling_ = false;  // a scroll bar's action is being handled
     bool created_ = false;
     bool ended_ = false;
     int endCode_ = 0;

@@ -66,6 +66,9 @@ struct DialogTemplate {
     int width = 0, height = 0;  // client area, dialog units
     int fontPointSize = 8;
     bool resizable = false;
+    // A fixed-size window larger than the screen scrolls its client area instead of running
+    // off the screen.
+    bool fitScreen = false;
     std::vector<ControlTemplate> controls;
     std::vector<MenuPopup> menu;  // empty: no menu bar
 };

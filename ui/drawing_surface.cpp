@@ -56,6 +56,13 @@ void PainterSurface::TextOut(int x, int y, std::string_view text) {
     painter_.restore();
 }
 
+int PainterSurface::TextWidth(std::string_view text) const {
+    return painter_.fontMetrics().horizontalAdvance(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int PainterSurface::LineHeight() const { return painter_.fontMetrics().height(); }
+
 void PainterSurface::SetTextColor(Rgb colour) { text_ = colour; }
 
 void PainterSurface::SetTransparentBackground() { painter_.setBackgroundMode(Qt::TransparentMode); }

@@ -28,6 +28,10 @@ public:
     virtual void SetTextColor(Rgb colour) = 0;
     // Text no longer paints its background (it starts opaque white).
     virtual void SetTransparentBackground() = 0;
+    // Extent of `text` in the surface's font, so labels can be placed where they fit. The base
+    // assumes 8 pixels per character and an 11-pixel line.
+    virtual int TextWidth(std::string_view text) const { return 8 * static_cast<int>(text.size()); }
+    virtual int LineHeight() const { return 11; }
 
     // The drawing position starts at (0, 0) for every paint.
     void MoveTo(int x, int y);
@@ -56,6 +60,8 @@ public:
     void TextOut(int x, int y, std::string_view text) override;
     void SetTextColor(Rgb colour) override;
     void SetTransparentBackground() override;
+    int TextWidth(std::string_view text) const override;
+    int LineHeight() const override;
 
 protected:
     void OnMoveTo(int, int) override {}

@@ -1,8 +1,12 @@
 #include "ui/services.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QString>
 
 #include "ui/dialog.h"
@@ -12,6 +16,20 @@ namespace marvek::ui {
 
 namespace {
 Services* g_services = nullptr;
+
+// The folder of the last file chosen in any file dialog; the next dialog starts there.
+QString& LastFolder() {
+    static QString folder;
+    return folder;
+}
+
+void StartInLastFolder(QFileDialog& dialog) {
+    if (!LastFolder().isEmpty()) dialog.setDirectory(LastFolder());
+}
+
+void RememberFolder(const QString& file) {
+    if (!file.isEmpty()) LastFolder() = QFileInfo(file).absolutePath();
+}
 
 QWidget* OwnerWidget(const Dialog* owner) { return const_cast<Dialog*>(owner); }
 
@@ -50,8 +68,22 @@ ScopedServices::ScopedServices(Services& services) : previous_(g_services) {
 
 ScopedServices::~ScopedServices() { g_services = previous_; }
 
+void ReleasePressedScrollBars() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    // The box takes the button's release, so a held scroll arrow would go on repeating under
+    // it (and raise a box per step): end every press as its release would.
+    for (QWidget* w : QApplication::allWidgets()) {
+        auto* bar = qobject_cast<QScrollBar*>(w);
+        if (!bar || !bar->isVisible()) continue;
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-1, -1), QPointF(-1, -1),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &release);
+    }
+}
+
 int ShowMessage(const Dialog* owner, const std::string& text, const std::string& caption,
                 MessageButtons buttons, MessageIcon icon) {
+    ReleasePressedScrollBars();
     return GetServices().MessageBox({owner, text, caption, buttons, icon});
 }
 
@@ -81,7 +113,9 @@ std::optional<std::vector<std::filesystem::path>> QtServices::OpenFiles(
     dialog.setNameFilter(CaseInsensitiveFilter(request.filter));
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setWindowTitle(QStringLiteral("Open"));
+    StartInLastFolder(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (!dialog.selectedFiles().isEmpty()) RememberFolder(dialog.selectedFiles().front());
     std::vector<std::filesystem::path> files;
     for (const QString& f : dialog.selectedFiles()) files.push_back(PathFromQString(f));
     return files;
@@ -95,9 +129,11 @@ std::optional<std::filesystem::path> QtServices::SaveFile(const SaveFileRequest&
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setWindowTitle(QStringLiteral("Save As"));
     if (!request.promptOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    StartInLastFolder(dialog);
     if (!request.initialName.empty())
         dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    RememberFolder(dialog.selectedFiles().front());
     return PathFromQString(dialog.selectedFiles().front());
 }
 

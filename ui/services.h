@@ -70,7 +70,11 @@ private:
     Services* previous_;
 };
 
-// Shorthands for the common calls.
+// Ends any press of a scroll bar's arrow or thumb, as its release would. Called before a modal
+// box or window opens; a held arrow must not keep stepping under it.
+void ReleasePressedScrollBars();
+
+// Shorthands for the common calls (a message releases pressed scroll bars first).
 int ShowMessage(const Dialog* owner, const std::string& text, const std::string& caption,
                 MessageButtons buttons = MessageButtons::Ok, MessageIcon icon = MessageIcon::None);
 

@@ -69,7 +69,7 @@ TEST(LaunchOptions, FilesScreenshotAndMistakes) {
     EXPECT_EQ(o->files[1].filename(), "--odd.csv");
     EXPECT_EQ(o->window, "main");
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--screenshot"}, {"--bogus"}, {"--window", "graph"}}) {
+         {std::vector<std::string>{"--screenshot"}, {"--bogus"}, {"--window", "table"}}) {
         error.clear();
         EXPECT_FALSE(ParseLaunchOptions(bad, error));
         EXPECT_FALSE(error.empty());

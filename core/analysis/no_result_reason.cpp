@@ -1,0 +1,53 @@
+#include "core/analysis/no_result_reason.h"
+
+#include <cmath>
+
+#include "core/io/number_format.h"
+
+namespace marvek {
+
+namespace {
+
+// The searches start from these; a result that still holds one found nothing.
+bool IsStartValue(double v) { return std::fabs(v) >= 9e9; }
+
+bool Usable(double v) { return std::isfinite(v) && !IsStartValue(v); }
+
+}  // namespace
+
+std::string NoResultReason(const CCurveAnalyzer& analyzer, const CurveDisplay& display,
+                           const Settings& settings) {
+    const CCurveAnalyzer& a = analyzer;
+    if (a.m_nPoints <= 0) return "the file holds no data points";
+    bool anyLoad = false;
+    for (int i = 0; i < a.m_nPoints && !anyLoad; ++i) anyLoad = a.m_pLoad[i] != 0;
+    if (!anyLoad) return "all loads are zero";
+    const int method = settings.strategy.m_nMethod;
+    if (method == 0 || method == 1) {
+        const float lo =
+            method == 0 ? settings.strategy.m_fOPMinPercent : settings.strategy.m_fDNMinPercent;
+        const float hi =
+            method == 0 ? settings.strategy.m_fOPMaxPercent : settings.strategy.m_fDNMaxPercent;
+        if (!(lo < hi) || lo >= 100 || hi <= 0)
+            return "the fit range " + FormatSignificant(lo, 6) + "\u2013" +
+                   FormatSignificant(hi, 6) + " % is empty";
+    }
+    if (a.m_nFitPoints < 2) return "no unloading segment found";
+    const double values[] = {
+        a.m_dFmax,      a.m_dHmax,      a.m_dHc,        a.m_dHf,
+        a.m_dStiffness, display.m_dEIT, display.m_dHIT, display.m_dProjectedArea};
+    for (double v : values)
+        if (!Usable(v)) return "the unloading fit found no curve through the points";
+    return {};
+}
+
+std::string NoResultText(const CCurveAnalyzer& analyzer, int method, const std::string& reason) {
+    std::string t = "Method :\n";
+    t += method == 0 ? " Oliver-Pharr\n\n" : method == 1 ? " Doerner-Nix\n\n" : " Experimental\n\n";
+    t += "Total Data Points = " + FormatInt(analyzer.m_nPoints) + "\n";
+    t += "Unload/Reload Points = " + FormatInt(analyzer.m_nFitPoints) + "\n\n";
+    t += "No result: " + reason + ".\n";
+    return t;
+}
+
+}  // namespace marvek
