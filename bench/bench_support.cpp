@@ -1,5 +1,9 @@
 #include "bench_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +43,39 @@ const std::filesystem::path& CurveFile(int points, std::uint64_t seed) {
         WriteLayoutA(curve, slot);
     }
     return slot;
+}
+
+const std::vector<std::string>& CurveFiles(int count, int points) {
+    static std::map<std::pair<int, int>, std::vector<std::string>> sets;
+    std::lock_guard lock(g_mutex);
+    std::vector<std::string>& files = sets[{count, points}];
+    if (files.empty()) {
+        const std::filesystem::path folder =
+            Scratch().path() / ("set_" + FormatInt(count) + "_" + FormatInt(points));
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i < count; ++i) {
+            const auto file = folder / ("curve_" + FormatInt(i) + ".csv");
+            WriteLayoutA(MakeSyntheticCurve(points, 1000 + static_cast<std::uint64_t>(i)), file);
+            files.push_back(file.string());
+        }
+    }
+    return files;
+}
+
+int RunQuietly(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 namespace {

@@ -19,6 +19,13 @@ const SyntheticCurve& Curve(int points, std::uint64_t seed = 1);
 // Its layout-A file in the run's scratch folder, written once per run.
 const std::filesystem::path& CurveFile(int points, std::uint64_t seed = 1);
 
+// `count` curve files of `points` points (seeds 1000, 1001, ...), written once per run.
+const std::vector<std::string>& CurveFiles(int count, int points);
+
+// Runs the command (argv[0] a path) with its output thrown away; its exit status, -1 when it
+// could not run or did not exit.
+int RunQuietly(const std::vector<std::string>& args);
+
 // Runs f with at most `threads` worker threads (the caller's included).
 template <typename F>
 void WithThreads(int threads, F&& f) {

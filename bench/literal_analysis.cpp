@@ -91,23 +91,21 @@ AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const S
     display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
     display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
 
-    const AreaFunctionSettings& area = settings.areaFunction;
-    const double hc = analyzer.m_dHc;
-    const double fMax = analyzer.m_dFmax;
-    const double ap = EvaluateAreaFunction(area.m_dApCoef, hc);
-    display.m_dProjectedArea = ap;
-    const double pi = 3.141592654;
-    const double er = (std::sqrt(pi) / 2) * analyzer.m_dStiffness / std::pow(ap / 1e12, 0.5);
-    const double vs = settings.m_fPoisson;
-    const double vi = area.m_fIndenterPoisson;
-    const double ei = area.m_fIndenterModulus;
-    display.m_dEIT = (1 - vs * vs) / (1 / er - (1 - vi * vi) / ei);
-    display.m_dHIT = fMax / ap * 1e9;
-    const double asAtHc = EvaluateAreaFunction(area.m_dAsCoef, hc);
-    display.m_dHOP = fMax / asAtHc * 1e9;
-    display.m_dHV = display.m_dHIT * ap / (9.80665 * asAtHc);
-    display.m_dSurfaceArea = EvaluateAreaFunction(area.m_dAsCoef, analyzer.m_dHmax);
-    display.m_dHM = fMax / display.m_dSurfaceArea * 1e9;
+    // Only the search is done the plain way; the derived quantities are the core's.
+    UnloadResult unload;
+    unload.stiffness = analyzer.m_dStiffness;
+    unload.hc = analyzer.m_dHc;
+    unload.hmax = analyzer.m_dHmax;
+    unload.fmax = analyzer.m_dFmax;
+    const DerivedQuantities q =
+        ComputeDerivedQuantities(unload, settings.areaFunction, settings.m_fPoisson);
+    display.m_dProjectedArea = q.projectedArea;
+    display.m_dSurfaceArea = q.surfaceArea;
+    display.m_dEIT = q.eit;
+    display.m_dHIT = q.hit;
+    display.m_dHOP = q.hop;
+    display.m_dHV = q.hv;
+    display.m_dHM = q.hm;
     return outcome;
 }
 

@@ -21,28 +21,16 @@ extern char** environ;
 namespace marvek::bench {
 namespace {
 
-struct SeriesFiles {
-    ScratchDir dir{"series"};
+// The series inputs of the shared curve files.
+std::vector<SeriesInput> SeriesInputs(int count, int points) {
     std::vector<SeriesInput> inputs;
-};
-
-const SeriesFiles& Files(int count, int points) {
-    static std::map<std::pair<int, int>, std::unique_ptr<SeriesFiles>> sets;
-    std::unique_ptr<SeriesFiles>& slot = sets[{count, points}];
-    if (!slot) {
-        slot = std::make_unique<SeriesFiles>();
-        for (int i = 0; i < count; ++i) {
-            const auto file = slot->dir.path() / ("curve_" + FormatInt(i) + ".csv");
-            WriteLayoutA(MakeSyntheticCurve(points, 1000 + static_cast<std::uint64_t>(i)), file);
-            slot->inputs.push_back({file.string(), file.string(), ""});
-        }
-    }
-    return *slot;
+    for (const std::string& file : CurveFiles(count, points)) inputs.push_back({file, file, ""});
+    return inputs;
 }
 
 void SeriesTable(benchmark::State& state) {
-    const SeriesFiles& set =
-        Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const std::vector<SeriesInput> inputs =
+        SeriesInputs(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     double firstRow = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -56,8 +44,8 @@ void SeriesTable(benchmark::State& state) {
                     .count();
         };
         Series series;
-        if (!RunSeries(set.inputs, Settings{}, {}, series, options) ||
-            series.summary.included != set.inputs.size())
+        if (!RunSeries(inputs, Settings{}, {}, series, options) ||
+            series.summary.included != inputs.size())
             state.SkipWithError("a curve of the series failed");
         benchmark::DoNotOptimize(series.summary.quantities.data());
     }
@@ -65,31 +53,15 @@ void SeriesTable(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-int RunCli(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // The same files through the cli, with and without the summary.
 void CliOnSeriesFiles(benchmark::State& state) {
-    const SeriesFiles& set =
-        Files(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const std::vector<SeriesInput> inputs =
+        SeriesInputs(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<std::string> args = {MARVEK_CLI, "analyze", "--defaults"};
     if (state.range(2)) args.push_back("--summary");
-    for (const SeriesInput& input : set.inputs) args.push_back(input.file);
+    for (const SeriesInput& input : inputs) args.push_back(input.file);
     for (auto _ : state)
-        if (RunCli(args) != 0) state.SkipWithError("marvek-cli analyze failed");
+        if (RunQuietly(args) != 0) state.SkipWithError("marvek-cli analyze failed");
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

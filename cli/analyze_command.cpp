@@ -16,6 +16,7 @@
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/results_text.h"
+#include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "iso_columns.h"
 #include "series_output.h"
@@ -211,16 +212,6 @@ std::string FileSettingsNote(const FileResult& r) {
     std::string note = "(from the file: ";
     for (std::size_t k = 0; k < r.fromFile.size(); ++k) note += (k ? ", " : "") + r.fromFile[k];
     return note + ")\n";
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 std::string CsvNumber(double v) {

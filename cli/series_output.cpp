@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 
 namespace marvek::cli {
@@ -80,16 +81,6 @@ nlohmann::ordered_json JsonNumber(double v) {
     return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json();
 }
 
-std::string CsvText(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 }  // namespace
 
 void PrintSummaryCsv(std::ostream& out, const Series& series,
@@ -106,7 +97,7 @@ void PrintSummaryCsv(std::ostream& out, const Series& series,
         out << ",,\n";
     }
     for (const ExcludedCurve& e : series.summary.excluded) {
-        out << CsvText(e.input.address) << ",excluded," << CsvText(e.reason) << ',' << method;
+        out << CsvField(e.input.address) << ",excluded," << CsvField(e.reason) << ',' << method;
         for (std::size_t k = 0; k < columns.size(); ++k) out << ',';
         out << ",false,\n";
     }

@@ -4,22 +4,13 @@
 
 #include <cmath>
 
+#include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "series.h"
 
 namespace marvek {
 
 namespace {
-
-std::string Csv(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::string Number(double v) { return std::isfinite(v) ? FormatSignificant(v, 10) : ""; }
 
@@ -34,17 +25,17 @@ std::string Tsv(std::string text) {
 std::string FormatSeriesCsv(const Series& series) {
     const auto& quantities = SeriesQuantities();
     std::string out = "address,test,included,reason,flags";
-    for (const SeriesQuantity& q : quantities) out += "," + Csv(q.title);
+    for (const SeriesQuantity& q : quantities) out += "," + CsvField(q.title);
     out += "\n";
     for (const SeriesCurve& c : series.curves) {
-        out += Csv(c.input.address) + "," + Csv(c.input.test) + "," +
-               (c.included ? "true" : "false") + "," + Csv(c.exclusionReason) + "," +
-               Csv(FlagCodesText(c));
+        out += CsvField(c.input.address) + "," + CsvField(c.input.test) + "," +
+               (c.included ? "true" : "false") + "," + CsvField(c.exclusionReason) + "," +
+               CsvField(FlagCodesText(c));
         for (double v : c.values) out += "," + Number(v);
         out += "\n";
     }
     for (const StatisticRow& row : StatisticRows()) {
-        out += std::string("summary,,,") + Csv(row.name) + ",";
+        out += std::string("summary,,,") + CsvField(row.name) + ",";
         for (const QuantityStatistics& s : series.summary.quantities)
             out += "," + Number(row.value(s));
         out += "\n";
