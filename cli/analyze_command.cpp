@@ -300,9 +300,9 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
     if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
     std::cout.flush();
     if (o.series.xlsx.empty()) return true;
-    std::string error;
-    if (WriteSeriesWorkbook(s, o.series.xlsx, error)) return true;
-    std::cerr << "marvek-cli analyze: " << error << '\n';
+    const Status written = WriteSeriesWorkbook(s, o.series.xlsx);
+    if (written.ok()) return true;
+    std::cerr << "marvek-cli analyze: " << written.message() << '\n';
     return false;
 }
 

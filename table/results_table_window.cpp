@@ -21,6 +21,7 @@
 #include <fstream>
 
 #include "core/io/number_format.h"
+#include "core/io/output_file.h"
 #include "ui/services.h"
 
 namespace marvek::table {
@@ -377,29 +378,22 @@ void ResultsTableWindow::CopySelection() {
     QApplication::clipboard()->setText(summary ? SummaryText() : SelectedRowsText());
 }
 
-bool ResultsTableWindow::ExportCsv(const std::filesystem::path& file, std::string& error) const {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    const std::string text = FormatSeriesCsv(series_);
-    out << text;
-    out.close();
-    if (!out) {
-        error = "cannot write " + file.string();
-        return false;
-    }
-    return true;
+Status ResultsTableWindow::ExportCsv(const std::filesystem::path& file) const {
+    return WriteOutputFile(file, FormatSeriesCsv(series_));
 }
 
-bool ResultsTableWindow::ExportWorkbook(const std::filesystem::path& file,
-                                        std::string& error) const {
-    return WriteSeriesWorkbook(series_, file.string(), error);
+Status ResultsTableWindow::ExportWorkbook(const std::filesystem::path& file) const {
+    return WriteSeriesWorkbook(series_, file);
 }
 
 void ResultsTableWindow::OnExportCsv() {
     ui::SaveFileRequest request;
+    request.filter = "CSV Files (*.csv)";
+    request.defaultExtension = "csv";
     const auto file = ui::GetServices().SaveFile(request);
     if (!file) return;
-    std::string error;
-    if (!ExportCsv(*file, error)) ui::ShowMessage(nullptr, error, "Marvek");
+    if (const Status written = ExportCsv(*file); !written.ok())
+        ui::ShowMessage(nullptr, written.message(), "Marvek");
 }
 
 void ResultsTableWindow::OnExportWorkbook() {
@@ -408,8 +402,8 @@ void ResultsTableWindow::OnExportWorkbook() {
     request.defaultExtension = "xlsx";
     const auto file = ui::GetServices().SaveFile(request);
     if (!file) return;
-    std::string error;
-    if (!ExportWorkbook(*file, error)) ui::ShowMessage(nullptr, error, "Marvek");
+    if (const Status written = ExportWorkbook(*file); !written.ok())
+        ui::ShowMessage(nullptr, written.message(), "Marvek");
 }
 
 }  // namespace marvek::table

@@ -49,8 +49,8 @@ public:
     QString SelectedRowsText() const;  // tab-separated, a header line first
     QString SummaryText() const;
     void CopySelection();  // Ctrl+C: the selected rows, or the summary when it has the focus
-    bool ExportCsv(const std::filesystem::path& file, std::string& error) const;
-    bool ExportWorkbook(const std::filesystem::path& file, std::string& error) const;
+    Status ExportCsv(const std::filesystem::path& file) const;
+    Status ExportWorkbook(const std::filesystem::path& file) const;
 
     QTableView* Table() const { return table_; }
     QTableWidget* Summary() const { return summary_; }

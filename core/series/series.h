@@ -14,6 +14,7 @@
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/settings.h"
+#include "core/io/status.h"
 
 namespace marvek {
 
@@ -161,8 +162,8 @@ std::string FormatSeriesCsv(const Series& series);
 std::string FormatSummaryTsv(const Series& series);
 
 // The workbook: sheet "Curves" (the table), "Summary" and "Settings" (everything needed to
-// reproduce it and the program version). False with a sentence naming the file and the reason.
-bool WriteSeriesWorkbook(const Series& series, const std::string& file, std::string& error);
+// reproduce it and the program version). A failure names the file and the reason.
+Status WriteSeriesWorkbook(const Series& series, const std::filesystem::path& file);
 // "Marvek 0.1.0": the program and version written into the workbook.
 std::string ProgramVersionText();
 // The settings used, as (name, value) text pairs: the workbook's third sheet.

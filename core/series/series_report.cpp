@@ -99,12 +99,13 @@ std::vector<std::pair<std::string, std::string>> SettingsReport(const Settings& 
     return r;
 }
 
-bool WriteSeriesWorkbook(const Series& series, const std::string& file, std::string& error) {
-    lxw_workbook* book = workbook_new(file.c_str());
-    if (!book) {
-        error = "cannot create " + file;
-        return false;
-    }
+Status WriteSeriesWorkbook(const Series& series, const std::filesystem::path& file) {
+    // Written beside the file and renamed over it, as every output file is: a failed write
+    // leaves an older workbook whole.
+    std::filesystem::path temp = file;
+    temp += ".tmp" + std::to_string(::getpid());
+    lxw_workbook* book = workbook_new(temp.c_str());
+    if (!book) return Status::FileError(file, "cannot be created");
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     // Names are always written as text: a name starting with '=' must never become a formula.
@@ -177,11 +178,17 @@ bool WriteSeriesWorkbook(const Series& series, const std::string& file, std::str
     text(used, row++, 1, rules);
 
     const lxw_error status = workbook_close(book);
+    std::error_code ec;
     if (status != LXW_NO_ERROR) {
-        error = "cannot write " + file + ": " + lxw_strerror(status);
-        return false;
+        std::filesystem::remove(temp, ec);
+        return Status::FileError(file, std::string("cannot be written: ") + lxw_strerror(status));
     }
-    return true;
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return Status::FileError(file, "cannot be written: " + ec.message());
+    }
+    return {};
 }
 
 }  // namespace marvek

@@ -244,8 +244,8 @@ TEST(Series, WorkbookHasThreeSheetsAndNamesStayText) {
     Series s;
     ASSERT_TRUE(RunSeries(files.inputs, Settings{}, {}, s));
     const auto book = files.dir.path() / "out.xlsx";
-    std::string error;
-    ASSERT_TRUE(WriteSeriesWorkbook(s, book.string(), error)) << error;
+    const Status written = WriteSeriesWorkbook(s, book);
+    ASSERT_TRUE(written.ok()) << written.message();
     auto member = [&](const char* name) {
         const std::string command = "unzip -p '" + book.string() + "' " + name;
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -263,8 +263,9 @@ TEST(Series, WorkbookHasThreeSheetsAndNamesStayText) {
     EXPECT_EQ(member("xl/worksheets/sheet1.xml").find("<f>"), std::string::npos);
     EXPECT_NE(member("xl/sharedStrings.xml").find("Marvek "), std::string::npos);
 
-    EXPECT_FALSE(WriteSeriesWorkbook(s, (files.dir.path() / "no" / "x.xlsx").string(), error));
-    EXPECT_NE(error.find("x.xlsx"), std::string::npos);
+    const Status failed = WriteSeriesWorkbook(s, files.dir.path() / "no" / "x.xlsx");
+    EXPECT_FALSE(failed.ok());
+    EXPECT_NE(failed.message().find("x.xlsx"), std::string::npos) << failed.message();
 }
 
 }  // namespace

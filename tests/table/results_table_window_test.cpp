@@ -115,9 +115,8 @@ TEST(ResultsTable, FillsInTheBackgroundAndFollowsIncludeBoxesWithoutNewAnalysis)
 
     const auto csv = curves.dir.path() / "table.csv";
     const auto book = curves.dir.path() / "table.xlsx";
-    std::string error;
-    EXPECT_TRUE(w.ExportCsv(csv, error)) << error;
-    EXPECT_TRUE(w.ExportWorkbook(book, error)) << error;
+    EXPECT_TRUE(w.ExportCsv(csv).ok());
+    EXPECT_TRUE(w.ExportWorkbook(book).ok());
     EXPECT_GT(std::filesystem::file_size(book), 1000u);
 
     if (const char* shot = std::getenv("MARVEK_TABLE_SCREENSHOT")) w.grab().save(shot);
