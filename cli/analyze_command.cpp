@@ -12,6 +12,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
@@ -295,7 +296,11 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
     if (o.series.summary && !o.json && !o.text) {
         std::vector<std::string> columns;
         for (const Column& c : NumericColumns()) columns.push_back(c.json);
-        PrintSummaryCsv(std::cout, s, columns, method);
+        std::ostringstream isoHeader;
+        PrintIsoCsvHeader(isoHeader, o.iso);
+        const std::string h = isoHeader.str();
+        PrintSummaryCsv(std::cout, s, columns, method,
+                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')));
     }
     if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
     std::cout.flush();

@@ -84,9 +84,13 @@ nlohmann::ordered_json JsonNumber(double v) {
 }  // namespace
 
 void PrintSummaryCsv(std::ostream& out, const Series& series,
-                     const std::vector<std::string>& columns, const char* method) {
+                     const std::vector<std::string>& columns, const char* method,
+                     std::size_t emptyColumnsAfter) {
+    // The rows keep the curves' columns: file, test, format, ok, error (the statistic), method,
+    // the quantities, the columns after them, included and flags.
+    const std::string after(emptyColumnsAfter, ',');
     for (const StatisticRow& row : StatisticRows()) {
-        out << "summary,," << row.name << ',' << method;
+        out << "summary,,,," << row.name << ',' << method;
         for (const std::string& column : columns) {
             const int k = FindSeriesQuantity(column);
             out << ',';
@@ -94,12 +98,12 @@ void PrintSummaryCsv(std::ostream& out, const Series& series,
             const double v = row.value(series.summary.quantities[static_cast<std::size_t>(k)]);
             if (std::isfinite(v)) out << FormatShortest(v);
         }
-        out << ",,\n";
+        out << after << ",,\n";
     }
     for (const ExcludedCurve& e : series.summary.excluded) {
-        out << CsvField(e.input.address) << ",excluded," << CsvField(e.reason) << ',' << method;
+        out << CsvField(e.input.address) << ",,,excluded," << CsvField(e.reason) << ',' << method;
         for (std::size_t k = 0; k < columns.size(); ++k) out << ',';
-        out << ",false,\n";
+        out << after << ",false,\n";
     }
 }
 

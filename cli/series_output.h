@@ -44,7 +44,8 @@ std::string SeriesCsvFields(const SeriesCurve& curve);
 // After the per-curve rows: the summary (CSV rows keyed by the CSV columns `columns`, which are
 // the JSON names of analyze's columns, or the final JSON line) and the workbook.
 void PrintSummaryCsv(std::ostream& out, const Series& series,
-                     const std::vector<std::string>& columns, const char* method);
+                     const std::vector<std::string>& columns, const char* method,
+                     std::size_t emptyColumnsAfter);
 void PrintSummaryJson(std::ostream& out, const Series& series);
 
 }  // namespace marvek::cli

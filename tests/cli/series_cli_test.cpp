@@ -91,10 +91,16 @@ TEST(SeriesCli, CsvSummaryRowsFollowTheCurvesAndTheWorkbookIsWritten) {
         Cli("analyze --defaults --summary --min-r2 0.99999999 --xlsx " + book + f.args);
     ASSERT_EQ(run.lines.size(), 1u + 7 + 10 + 1);
     const std::string& header = run.lines[0];
-    EXPECT_EQ(header.substr(header.size() - std::string(",included,flags").size()), ",included,flags");
+    EXPECT_EQ(header.substr(header.size() - std::string(",included,flags").size()),
+              ",included,flags");
     EXPECT_NE(run.lines[1].find(",true,low-r2"), std::string::npos) << run.lines[1];
-    EXPECT_EQ(run.lines[8].rfind("summary,,n,op,6,6,", 0), 0u) << run.lines[8];
-    EXPECT_EQ(run.lines[10].rfind("summary,,sd,op,", 0), 0u);
+    EXPECT_EQ(run.lines[8].rfind("summary,,,,n,op,6,6,", 0), 0u) << run.lines[8];
+    EXPECT_EQ(run.lines[10].rfind("summary,,,,sd,op,", 0), 0u);
+    // Summary rows have as many fields as the header (no quoted commas in either).
+    const auto fields = [](const std::string& line) {
+        return std::count(line.begin(), line.end(), ',');
+    };
+    EXPECT_EQ(fields(run.lines[8]), fields(run.lines[0]));
     EXPECT_NE(run.lines[18].find(",excluded,"), std::string::npos);
     EXPECT_TRUE(std::filesystem::file_size(book) > 1000);
 
