@@ -46,7 +46,24 @@ std::string NoResultText(const CCurveAnalyzer& analyzer, int method, const std::
     t += method == 0 ? " Oliver-Pharr\n\n" : method == 1 ? " Doerner-Nix\n\n" : " Experimental\n\n";
     t += "Total Data Points = " + FormatInt(analyzer.m_nPoints) + "\n";
     t += "Unload/Reload Points = " + FormatInt(analyzer.m_nFitPoints) + "\n\n";
-    t += "No result: " + reason + ".\n";
+    // The results box is narrow and does not wrap: the sentence is broken between words.
+    constexpr std::size_t kLineWidth = 30;
+    t += "No result:\n";
+    std::string line;
+    std::size_t start = 0;
+    const std::string sentence = reason + ".";
+    while (start < sentence.size()) {
+        std::size_t end = sentence.find(' ', start);
+        if (end == std::string::npos) end = sentence.size();
+        const std::string word = sentence.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > kLineWidth) {
+            t += " " + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    t += " " + line + "\n";
     return t;
 }
 
