@@ -89,14 +89,12 @@ bool SeriesCurve::HasFlag(const std::string& code) const {
                        [&](const QualityFlag& f) { return f.code == code; });
 }
 
-std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& display,
-                                    const Settings& settings) {
-    const QualitySettings& q = settings.quality;
-    const StrategySettings& st = settings.strategy;
-    std::vector<QualityFlag> flags;
-    const PeakInfo peak = FindPeak(a);
+namespace {
 
-    // The unloading: points after the peak whose load falls well below it.
+// The unloading: points after the peak whose load falls well below it. Returns whether the
+// curve is unloaded.
+bool CheckUnloading(const CCurveAnalyzer& a, const PeakInfo& peak,
+                    std::vector<QualityFlag>& flags) {
     const double fPeak = peak.peak >= 0 ? a.m_pLoad[peak.peak] : kNaN;
     const double fBottom = peak.bottom >= 0 ? a.m_pLoad[peak.bottom] : kNaN;
     const double drop = fPeak > 0 ? (fPeak - fBottom) / fPeak : 0;
@@ -106,8 +104,14 @@ std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& displ
                          "No unloading segment found: after the peak load of " + Num(fPeak) +
                              " mN the force falls by only " + Num(100 * drop, 3) + " %.",
                          {{"peak load [mN]", fPeak}, {"load drop [%]", 100 * drop}}});
+    return unloaded;
+}
 
-    const bool op = st.m_nMethod == 0;
+// The unloading fit: none, poor, or on too few points.
+void CheckFit(const CCurveAnalyzer& a, const CurveDisplay& display, const Settings& settings,
+              bool unloaded, std::vector<QualityFlag>& flags) {
+    const QualitySettings& q = settings.quality;
+    const bool op = settings.strategy.m_nMethod == 0;
     const bool fitted = std::isfinite(a.m_dStiffness) && a.m_dStiffness > 0 &&
                         (!op || (std::isfinite(a.m_dAlpha) && std::isfinite(a.m_dM)));
     const int fitPoints = static_cast<int>(display.m_pFitCurveDepth.size());
@@ -127,69 +131,95 @@ std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& displ
                          "Only " + std::to_string(fitPoints) + " points lie in the fit section (" +
                              Num(q.m_dMinFitPoints) + " or more wanted).",
                          {{"fit points", fitPoints}, {"threshold", q.m_dMinFitPoints}}});
+}
 
-    // Along the unloading the depth should fall as the load falls: a rise above the lowest
-    // depth reached so far, beyond the slip threshold, means the section is not one branch.
-    {
-        const std::vector<double>& depth = display.m_pFitCurveDepth;
-        double lowest = std::numeric_limits<double>::infinity(), rise = 0;
-        int at = -1;
-        for (std::size_t j = 0; j < depth.size(); ++j) {
-            if (depth[j] - lowest > rise) rise = depth[j] - lowest, at = static_cast<int>(j);
-            lowest = std::min(lowest, depth[j]);
-        }
-        if (rise > q.m_dSlipDepth)
-            flags.push_back({flag::kNonMonotonic,
-                             "The fit section is not monotonic: the depth rises again by " +
-                                 Num(rise) + " nm at section point " + std::to_string(at) + ".",
-                             {{"rise [nm]", rise}, {"section point", at}}});
+// Along the unloading the depth should fall as the load falls: a rise above the lowest
+// depth reached so far, beyond the slip threshold, means the section is not one branch.
+void CheckFitSectionMonotonic(const CurveDisplay& display, const QualitySettings& q,
+                              std::vector<QualityFlag>& flags) {
+    const std::vector<double>& depth = display.m_pFitCurveDepth;
+    double lowest = std::numeric_limits<double>::infinity(), rise = 0;
+    int at = -1;
+    for (std::size_t j = 0; j < depth.size(); ++j) {
+        if (depth[j] - lowest > rise) rise = depth[j] - lowest, at = static_cast<int>(j);
+        lowest = std::min(lowest, depth[j]);
     }
+    if (rise > q.m_dSlipDepth)
+        flags.push_back({flag::kNonMonotonic,
+                         "The fit section is not monotonic: the depth rises again by " + Num(rise) +
+                             " nm at section point " + std::to_string(at) + ".",
+                         {{"rise [nm]", rise}, {"section point", at}}});
+}
 
-    if (st.m_bDriftCorrection == 1 && std::fabs(a.m_dDriftRate) > q.m_dMaxDriftRate)
+void CheckDrift(const CCurveAnalyzer& a, const Settings& settings,
+                std::vector<QualityFlag>& flags) {
+    const QualitySettings& q = settings.quality;
+    if (settings.strategy.m_bDriftCorrection == 1 && std::fabs(a.m_dDriftRate) > q.m_dMaxDriftRate)
         flags.push_back({flag::kDrift,
                          "Large thermal drift: " + Num(a.m_dDriftRate) + " nm/s (limit ±" +
                              Num(q.m_dMaxDriftRate) + " nm/s).",
                          {{"drift rate [nm/s]", a.m_dDriftRate}, {"limit", q.m_dMaxDriftRate}}});
+}
 
-    // Slip on the first loading: the depth goes back while the load still rises. The first
-    // loading ends where the load first falls clearly (10 %) below its running maximum, so the
-    // turn of a reloading in a multi-cycle test is not taken for a slip.
-    {
-        int count = 0;
-        double largest = 0, runningMax = -9e99;
-        for (int i = 1; i <= peak.peak; ++i) {
-            runningMax = std::max(runningMax, a.m_pLoad[i - 1]);
-            if (a.m_pLoad[i] < (1 - kMinUnloadDrop) * runningMax) break;
-            const double back = a.m_pDepth[i - 1] - a.m_pDepth[i];
-            if (a.m_pLoad[i] > a.m_pLoad[i - 1] && back > q.m_dSlipDepth) {
-                ++count;
-                largest = std::max(largest, back);
-            }
+// Slip on the first loading: the depth goes back while the load still rises. The first
+// loading ends where the load first falls clearly (10 %) below its running maximum, so the
+// turn of a reloading in a multi-cycle test is not taken for a slip.
+void CheckLoadingSlip(const CCurveAnalyzer& a, const PeakInfo& peak, const QualitySettings& q,
+                      std::vector<QualityFlag>& flags) {
+    int count = 0;
+    double largest = 0, runningMax = -9e99;
+    for (int i = 1; i <= peak.peak; ++i) {
+        runningMax = std::max(runningMax, a.m_pLoad[i - 1]);
+        if (a.m_pLoad[i] < (1 - kMinUnloadDrop) * runningMax) break;
+        const double back = a.m_pDepth[i - 1] - a.m_pDepth[i];
+        if (a.m_pLoad[i] > a.m_pLoad[i - 1] && back > q.m_dSlipDepth) {
+            ++count;
+            largest = std::max(largest, back);
         }
-        if (count > 0)
-            flags.push_back({flag::kSlip,
-                             "Depth decreases while the load rises on loading (slip): " +
-                                 std::to_string(count) + (count == 1 ? " event" : " events") +
-                                 ", the largest " + Num(largest) + " nm.",
-                             {{"events", count}, {"largest [nm]", largest}}});
     }
+    if (count > 0)
+        flags.push_back(
+            {flag::kSlip,
+             "Depth decreases while the load rises on loading (slip): " + std::to_string(count) +
+                 (count == 1 ? " event" : " events") + ", the largest " + Num(largest) + " nm.",
+             {{"events", count}, {"largest [nm]", largest}}});
+}
 
-    if (a.m_nPoints > 0 && std::isfinite(a.m_dFmax) && a.m_dFmax > 0) {
-        const double percent = 100 * a.m_pLoad[0] / a.m_dFmax;
-        if (percent > q.m_dMaxZeroLoadPercent)
-            flags.push_back({flag::kZeroOffset,
-                             "First contact far above zero load: the curve starts at " +
-                                 Num(a.m_pLoad[0]) + " mN, " + Num(percent, 3) +
-                                 " % of the maximum load.",
-                             {{"first load [mN]", a.m_pLoad[0]}, {"of Fmax [%]", percent}}});
-    }
+void CheckZeroOffset(const CCurveAnalyzer& a, const QualitySettings& q,
+                     std::vector<QualityFlag>& flags) {
+    if (!(a.m_nPoints > 0 && std::isfinite(a.m_dFmax) && a.m_dFmax > 0)) return;
+    const double percent = 100 * a.m_pLoad[0] / a.m_dFmax;
+    if (percent > q.m_dMaxZeroLoadPercent)
+        flags.push_back({flag::kZeroOffset,
+                         "First contact far above zero load: the curve starts at " +
+                             Num(a.m_pLoad[0]) + " mN, " + Num(percent, 3) +
+                             " % of the maximum load.",
+                         {{"first load [mN]", a.m_pLoad[0]}, {"of Fmax [%]", percent}}});
+}
 
+void CheckTruncated(const CCurveAnalyzer& a, std::vector<QualityFlag>& flags) {
     if (a.m_nPoints == CCurveAnalyzer::kMaxPoints ||
         a.m_nPoints == CCurveAnalyzer::kMaxPointsMarkerLayout)
         flags.push_back({flag::kTruncated,
                          "The curve holds " + std::to_string(a.m_nPoints) +
                              " points, the reader's limit: points after it were not read.",
                          {{"points", a.m_nPoints}}});
+}
+
+}  // namespace
+
+std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& display,
+                                    const Settings& settings) {
+    const QualitySettings& q = settings.quality;
+    std::vector<QualityFlag> flags;
+    const PeakInfo peak = FindPeak(a);
+    const bool unloaded = CheckUnloading(a, peak, flags);
+    CheckFit(a, display, settings, unloaded, flags);
+    CheckFitSectionMonotonic(display, q, flags);
+    CheckDrift(a, settings, flags);
+    CheckLoadingSlip(a, peak, q, flags);
+    CheckZeroOffset(a, q, flags);
+    CheckTruncated(a, flags);
     return flags;
 }
 
@@ -312,10 +342,9 @@ struct OutlierRule {
     const char* unit;
 };
 
-}  // namespace
-
-void RefreshSeries(Series& series) {
-    // 1. The reference set: analysed, kept by the user and by rules on the curve's own flags.
+// The reference set: analysed, kept by the user and by rules on the curve's own flags. The
+// outlier flags of an earlier refresh are dropped on the way.
+std::vector<bool> ReferenceCurves(Series& series) {
     std::vector<bool> reference(series.curves.size(), false);
     for (std::size_t i = 0; i < series.curves.size(); ++i) {
         SeriesCurve& c = series.curves[i];
@@ -323,42 +352,51 @@ void RefreshSeries(Series& series) {
         std::string code;
         reference[i] = c.ok && !c.userExcluded && !RuleHits(series, c, false, code);
     }
-    // 2. Outliers against the reference set's median and scaled MAD.
+    return reference;
+}
+
+// One quantity's outliers against the reference set's median and scaled MAD.
+void FlagOutliersOf(Series& series, const std::vector<bool>& reference, const OutlierRule& rule) {
+    const double mads = series.settings.quality.m_dOutlierMads;
+    const int k = FindSeriesQuantity(rule.quantity);
+    std::vector<double> values;
+    for (std::size_t i = 0; i < series.curves.size(); ++i)
+        if (reference[i] && std::isfinite(series.curves[i].values[k]))
+            values.push_back(series.curves[i].values[k]);
+    if (values.size() < 3) return;
+    const QuantityStatistics stats = ComputeStatistics(values);
+    for (double& v : values) v = std::fabs(v - stats.median);
+    const double scaledMad = kMadScale * ComputeStatistics(values).median;
+    if (!(scaledMad > 0)) return;  // most curves agree exactly: no scale to judge by
+    for (SeriesCurve& c : series.curves) {
+        const double v = c.ok ? c.values[k] : kNaN;
+        if (!std::isfinite(v)) continue;
+        const double distance = std::fabs(v - stats.median) / scaledMad;
+        if (distance > mads)
+            c.flags.push_back({rule.code,
+                               std::string("Outlier of the series: ") + rule.what + " " +
+                                   Num(v, 5) + " " + rule.unit + " lies " + Num(distance, 3) +
+                                   " scaled median absolute deviations from the median " +
+                                   Num(stats.median, 5) + " " + rule.unit + " (limit " +
+                                   Num(mads, 3) + ").",
+                               {{rule.quantity, v},
+                                {"median", stats.median},
+                                {"scaled MAD", scaledMad},
+                                {"deviations", distance}}});
+    }
+}
+
+void FlagOutliers(Series& series, const std::vector<bool>& reference) {
     static const OutlierRule rules[] = {
         {flag::kOutlierHmax, "hmax", "maximum depth", "nm"},
         {flag::kOutlierEIT, "EIT", "modulus EIT", "GPa"},
         {flag::kOutlierHIT, "HIT", "hardness HIT", "MPa"},
     };
-    const double mads = series.settings.quality.m_dOutlierMads;
-    for (const OutlierRule& rule : rules) {
-        const int k = FindSeriesQuantity(rule.quantity);
-        std::vector<double> values;
-        for (std::size_t i = 0; i < series.curves.size(); ++i)
-            if (reference[i] && std::isfinite(series.curves[i].values[k]))
-                values.push_back(series.curves[i].values[k]);
-        if (values.size() < 3) continue;
-        const QuantityStatistics stats = ComputeStatistics(values);
-        for (double& v : values) v = std::fabs(v - stats.median);
-        const double scaledMad = kMadScale * ComputeStatistics(values).median;
-        if (!(scaledMad > 0)) continue;  // most curves agree exactly: no scale to judge by
-        for (SeriesCurve& c : series.curves) {
-            const double v = c.ok ? c.values[k] : kNaN;
-            if (!std::isfinite(v)) continue;
-            const double distance = std::fabs(v - stats.median) / scaledMad;
-            if (distance > mads)
-                c.flags.push_back({rule.code,
-                                   std::string("Outlier of the series: ") + rule.what + " " +
-                                       Num(v, 5) + " " + rule.unit + " lies " + Num(distance, 3) +
-                                       " scaled median absolute deviations from the median " +
-                                       Num(stats.median, 5) + " " + rule.unit + " (limit " +
-                                       Num(mads, 3) + ").",
-                                   {{rule.quantity, v},
-                                    {"median", stats.median},
-                                    {"scaled MAD", scaledMad},
-                                    {"deviations", distance}}});
-        }
-    }
-    // Flags in their fixed order, whatever order they were found in.
+    for (const OutlierRule& rule : rules) FlagOutliersOf(series, reference, rule);
+}
+
+// Flags in their fixed order, whatever order they were found in.
+void SortFlags(Series& series) {
     const auto& codes = QualityFlagCodes();
     for (SeriesCurve& c : series.curves)
         std::stable_sort(c.flags.begin(), c.flags.end(),
@@ -366,10 +404,11 @@ void RefreshSeries(Series& series) {
                              return std::find(codes.begin(), codes.end(), x.code) <
                                     std::find(codes.begin(), codes.end(), y.code);
                          });
-    // 3. Inclusion and the summary.
+}
+
+// Inclusion of each curve with its reason, counted into the summary.
+void DecideInclusion(Series& series) {
     SeriesSummary& summary = series.summary;
-    summary = {};
-    summary.curves = series.curves.size();
     for (std::size_t i = 0; i < series.curves.size(); ++i) {
         SeriesCurve& c = series.curves[i];
         std::string code;
@@ -392,6 +431,10 @@ void RefreshSeries(Series& series) {
         else
             summary.excluded.push_back({c.input, c.exclusionReason});
     }
+}
+
+void SummarizeQuantities(Series& series) {
+    SeriesSummary& summary = series.summary;
     const std::size_t count = SeriesQuantities().size();
     summary.quantities.resize(count);
     for (std::size_t k = 0; k < count; ++k) {
@@ -400,6 +443,18 @@ void RefreshSeries(Series& series) {
             if (c.included) values.push_back(c.values[k]);
         summary.quantities[k] = ComputeStatistics(std::move(values));
     }
+}
+
+}  // namespace
+
+void RefreshSeries(Series& series) {
+    const std::vector<bool> reference = ReferenceCurves(series);
+    FlagOutliers(series, reference);
+    SortFlags(series);
+    series.summary = {};
+    series.summary.curves = series.curves.size();
+    DecideInclusion(series);
+    SummarizeQuantities(series);
 }
 
 std::string FlagCodesText(const SeriesCurve& curve, const char* separator) {
