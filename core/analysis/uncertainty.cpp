@@ -405,17 +405,9 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
     }
     const double xMin = *std::min_element(section.x.begin(), section.x.end());
     const double reach = xMin - accepted.hf;
-    const BudgetContext ctx{depth,
-                            load,
-                            n,
-                            st,
-                            options,
-                            model,
-                            accepted,
-                            section,
-                            reach,
-                            accepted.hf - reach,
-                            accepted.hf + reach};
+    const double wideLo = accepted.hf - reach, wideHi = accepted.hf + reach;
+    const BudgetContext ctx{depth,    load,    n,     st,     options, model,
+                            accepted, section, reach, wideLo, wideHi};
 
     double sdHf = kNaN;
     u.budget.push_back(FitLinearisedTerm(ctx, sdHf));
