@@ -110,73 +110,76 @@ CycleRanges FindLastCycle(const CurveView& c) {
     return r;
 }
 
-IsoQuantities ComputeIsoQuantities(const CurveView& c, const IsoOptions& options) {
-    IsoQuantities q;
-    const int n = static_cast<int>(std::min(c.depth.size(), c.load.size()));
-    const CycleRanges r = FindLastCycle(c);
+namespace {
 
-    // Work: loading (with the hold) up to the start of unloading, then the unloading itself.
+// Work: loading (with the hold) up to the start of unloading, then the unloading itself.
+void ComputeWork(const CurveView& c, const CycleRanges& r, IsoQuantities& q) {
     if (r.unloadStart < 1 || r.unloadEnd <= r.unloadStart) {
         for (Quantity* w : {&q.wTotal, &q.wElastic, &q.wPlastic, &q.etaIT})
             *w = Absent("the curve has no unloading branch");
-    } else {
-        const int top = r.unloadStart - 1;
-        q.wTotal = Present(Work(c, r.loadStart, top) * kNmMnToNj, "the loading work is not finite");
-        q.wElastic =
-            Present(-Work(c, top, r.unloadEnd) * kNmMnToNj, "the unloading work is not finite");
-        if (q.wTotal.present() && q.wElastic.present())
-            q.wPlastic.value = q.wTotal.value - q.wElastic.value;
-        else
-            q.wPlastic = Absent("the loading or unloading work is absent");
-        if (q.wTotal.present() && q.wElastic.present() && q.wTotal.value > 0)
-            q.etaIT.value = q.wElastic.value / q.wTotal.value * 100;
-        else
-            q.etaIT = Absent("the loading work is not positive");
+        return;
     }
+    const int top = r.unloadStart - 1;
+    q.wTotal = Present(Work(c, r.loadStart, top) * kNmMnToNj, "the loading work is not finite");
+    q.wElastic =
+        Present(-Work(c, top, r.unloadEnd) * kNmMnToNj, "the unloading work is not finite");
+    if (q.wTotal.present() && q.wElastic.present())
+        q.wPlastic.value = q.wTotal.value - q.wElastic.value;
+    else
+        q.wPlastic = Absent("the loading or unloading work is absent");
+    if (q.wTotal.present() && q.wElastic.present() && q.wTotal.value > 0)
+        q.etaIT.value = q.wElastic.value / q.wTotal.value * 100;
+    else
+        q.etaIT = Absent("the loading work is not positive");
+}
 
-    // Top hold: creep when the force is held, relaxation when the depth is.
+// Top hold: creep when the force is held, relaxation when the depth is.
+void ComputeHold(const CurveView& c, const CycleRanges& r, const IsoOptions& options,
+                 IsoQuantities& q) {
     if (r.holdStart < 0 || r.holdEnd <= r.holdStart) {
         q.cIT = q.holdTime = q.rIT = Absent("the curve has no top hold");
-    } else {
-        double fHold = -9e99;
-        for (int i = r.holdStart; i <= r.holdEnd; ++i)
-            fHold = std::max(fHold, c.load[static_cast<std::size_t>(i)]);
-        // The hold proper: from the first to the last point within the hold band of its
-        // largest load (a detected hold also holds the ends of loading and unloading).
-        int first = r.holdStart, last = r.holdEnd;
-        const double level = fHold - std::max(options.holdBand, 0.005 * fHold);
-        while (first < r.holdEnd && c.load[static_cast<std::size_t>(first)] < level) ++first;
-        while (last > first && c.load[static_cast<std::size_t>(last)] < level) --last;
-        // Held force or held depth: whichever moves less, relatively, over the middle half.
-        const auto a = static_cast<std::size_t>(first + (last - first) / 4);
-        const auto b = static_cast<std::size_t>(last - (last - first) / 4);
-        const bool forceHeld = std::fabs(c.load[b] - c.load[a]) / std::fabs(c.load[a]) <=
-                               std::fabs(c.depth[b] - c.depth[a]) / std::fabs(c.depth[a]);
-        const auto i1 = static_cast<std::size_t>(first);
-        // Creep ends with the last point at the hold force; relaxation with the hold.
-        const auto i2 = static_cast<std::size_t>(forceHeld ? last : r.holdEnd);
-        const double h1 = c.depth[i1], h2 = c.depth[i2];
-        const double f1 = c.load[i1], f2 = c.load[i2];
-        const bool timed = i2 < c.time.size() && c.time[i2] > c.time[i1];
-        if (i2 <= i1) {
-            q.cIT = q.holdTime = q.rIT =
-                Absent("the top hold has fewer than two points at its load");
-        } else if (forceHeld) {
-            q.rIT = Absent("the top hold is at constant force");
-            if (timed) {
-                q.cIT = Present((h2 - h1) / h1 * 100, "the depth at the start of the hold is 0");
-                q.holdTime.value = c.time[i2] - c.time[i1];
-            } else {
-                q.cIT = q.holdTime = Absent("the top hold has no time");
-            }
-        } else {
-            q.cIT = q.holdTime = Absent("the top hold is at constant depth");
-            q.rIT = Present((f1 - f2) / f1 * 100, "the force at the start of the hold is 0");
-        }
+        return;
     }
+    double fHold = -9e99;
+    for (int i = r.holdStart; i <= r.holdEnd; ++i)
+        fHold = std::max(fHold, c.load[static_cast<std::size_t>(i)]);
+    // The hold proper: from the first to the last point within the hold band of its
+    // largest load (a detected hold also holds the ends of loading and unloading).
+    int first = r.holdStart, last = r.holdEnd;
+    const double level = fHold - std::max(options.holdBand, 0.005 * fHold);
+    while (first < r.holdEnd && c.load[static_cast<std::size_t>(first)] < level) ++first;
+    while (last > first && c.load[static_cast<std::size_t>(last)] < level) --last;
+    // Held force or held depth: whichever moves less, relatively, over the middle half.
+    const auto a = static_cast<std::size_t>(first + (last - first) / 4);
+    const auto b = static_cast<std::size_t>(last - (last - first) / 4);
+    const bool forceHeld = std::fabs(c.load[b] - c.load[a]) / std::fabs(c.load[a]) <=
+                           std::fabs(c.depth[b] - c.depth[a]) / std::fabs(c.depth[a]);
+    const auto i1 = static_cast<std::size_t>(first);
+    // Creep ends with the last point at the hold force; relaxation with the hold.
+    const auto i2 = static_cast<std::size_t>(forceHeld ? last : r.holdEnd);
+    const double h1 = c.depth[i1], h2 = c.depth[i2];
+    const double f1 = c.load[i1], f2 = c.load[i2];
+    const bool timed = i2 < c.time.size() && c.time[i2] > c.time[i1];
+    if (i2 <= i1) {
+        q.cIT = q.holdTime = q.rIT = Absent("the top hold has fewer than two points at its load");
+    } else if (forceHeld) {
+        q.rIT = Absent("the top hold is at constant force");
+        if (timed) {
+            q.cIT = Present((h2 - h1) / h1 * 100, "the depth at the start of the hold is 0");
+            q.holdTime.value = c.time[i2] - c.time[i1];
+        } else {
+            q.cIT = q.holdTime = Absent("the top hold has no time");
+        }
+    } else {
+        q.cIT = q.holdTime = Absent("the top hold is at constant depth");
+        q.rIT = Present((f1 - f2) / f1 * 100, "the force at the start of the hold is 0");
+    }
+}
 
-    // Martens hardness from the slope: h = a + s*sqrt(F) over 50-90 % of the largest load,
-    // on the loading up to the first point that reaches it.
+// Martens hardness from the slope: h = a + s*sqrt(F) over 50-90 % of the largest load,
+// on the loading up to the first point that reaches it.
+void ComputeMartensSlope(const CurveView& c, const IsoOptions& options, IsoQuantities& q) {
+    const int n = static_cast<int>(std::min(c.depth.size(), c.load.size()));
     double fMax = -9e99;
     int peak = 0;
     for (int i = 0; i < n; ++i)
@@ -192,19 +195,31 @@ IsoQuantities ComputeIsoQuantities(const CurveView& c, const IsoOptions& options
     }
     if (rootF.size() < 3) {
         q.hMs = q.hMsR2 = Absent("fewer than 3 loading points between 50 and 90 % of Fmax");
-    } else if (!(options.surfaceCoefficient > 0)) {
-        q.hMs = q.hMsR2 = Absent("the surface area function has no positive h^2 term");
-    } else {
-        const LineFit line = FitLine(rootF.data(), h.data(), static_cast<int>(rootF.size()));
-        if (!(line.slope > 0)) {
-            q.hMs = q.hMsR2 = Absent("depth does not rise with sqrt(F) on the loading");
-        } else {
-            // F = c*HM*h^2, so h rises by 1/sqrt(c*HM) per sqrt(mN); mN/nm^2 = 1e9 MPa.
-            q.hMs = Present(1e9 / (options.surfaceCoefficient * line.slope * line.slope),
-                            "the slope fit is not finite");
-            q.hMsR2 = Present(line.rSquared, "the slope fit is not finite");
-        }
+        return;
     }
+    if (!(options.surfaceCoefficient > 0)) {
+        q.hMs = q.hMsR2 = Absent("the surface area function has no positive h^2 term");
+        return;
+    }
+    const LineFit line = FitLine(rootF.data(), h.data(), static_cast<int>(rootF.size()));
+    if (!(line.slope > 0)) {
+        q.hMs = q.hMsR2 = Absent("depth does not rise with sqrt(F) on the loading");
+        return;
+    }
+    // F = c*HM*h^2, so h rises by 1/sqrt(c*HM) per sqrt(mN); mN/nm^2 = 1e9 MPa.
+    q.hMs = Present(1e9 / (options.surfaceCoefficient * line.slope * line.slope),
+                    "the slope fit is not finite");
+    q.hMsR2 = Present(line.rSquared, "the slope fit is not finite");
+}
+
+}  // namespace
+
+IsoQuantities ComputeIsoQuantities(const CurveView& c, const IsoOptions& options) {
+    IsoQuantities q;
+    const CycleRanges r = FindLastCycle(c);
+    ComputeWork(c, r, q);
+    ComputeHold(c, r, options, q);
+    ComputeMartensSlope(c, options, q);
     return q;
 }
 

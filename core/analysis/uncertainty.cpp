@@ -166,6 +166,208 @@ double ZeroPointScatter(const std::vector<double>& depth, const double* load, do
     return std::sqrt(ss / static_cast<double>(w.x.size() - 3));
 }
 
+// What the budget terms share: the curve, the accepted fit and its section, the model and the
+// options, and the window the re-fits of moved data search.
+struct BudgetContext {
+    const std::vector<double>& depth;
+    const double* load;
+    std::size_t n;
+    const StrategySettings& st;
+    const UncertaintyOptions& options;
+    const Model& model;
+    const Fit& accepted;
+    const Section& section;
+    // Re-fits of moved data start from a window around the accepted hf that reaches the
+    // section's smallest depth, where the search stops anyway.
+    double reach, wideLo, wideHi;
+};
+
+// Fit, linearised: gradient of (E, H) in (hf, m, alpha) by central differences. sdHf receives
+// the standard deviation of hf (NaN when the covariance is singular).
+BudgetEntry FitLinearisedTerm(const BudgetContext& ctx, double& sdHf) {
+    const Fit& accepted = ctx.accepted;
+    std::array<std::array<double, 3>, 3> cov{};
+    BudgetEntry fit{"fit"};
+    sdHf = kNaN;
+    if (FitCovariance(ctx.section, accepted, cov)) {
+        std::array<double, 3> gE{}, gH{};
+        for (int k = 0; k < 3; ++k) {
+            const double sd = std::sqrt(cov[k][k]);
+            const double step = sd > 0 ? 1e-3 * sd : 1e-8;
+            Fit plus = accepted, minus = accepted;
+            double* pp = k == 0 ? &plus.hf : k == 1 ? &plus.m : &plus.alpha;
+            double* pm = k == 0 ? &minus.hf : k == 1 ? &minus.m : &minus.alpha;
+            *pp += step;
+            *pm -= step;
+            const Values vp = ctx.model.Derive(plus), vm = ctx.model.Derive(minus);
+            gE[k] = (vp.eit - vm.eit) / (2 * step);
+            gH[k] = (vp.hit - vm.hit) / (2 * step);
+        }
+        double vE = 0, vH = 0;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                vE += gE[r] * cov[r][c] * gE[c], vH += gH[r] * cov[r][c] * gH[c];
+        fit.eit = std::sqrt(std::max(vE, 0.0));
+        fit.hit = std::sqrt(std::max(vH, 0.0));
+        sdHf = std::sqrt(cov[0][0]);
+    }
+    return fit;
+}
+
+// Fit, Monte Carlo check: the residuals resampled onto the fitted curve and fitted again.
+BudgetEntry FitMonteCarloTerm(const BudgetContext& ctx, double sdHf) {
+    const Fit& accepted = ctx.accepted;
+    const Section& section = ctx.section;
+    const double reach = ctx.reach;
+    BudgetEntry mc{"fitMonteCarlo", kNaN, kNaN, false};
+    const int runs = ctx.options.monteCarloRuns;
+    if (runs >= 2) {
+        const std::size_t m = section.x.size();
+        std::vector<double> fitted(m), residual(m);
+        for (std::size_t i = 0; i < m; ++i) {
+            fitted[i] = accepted.alpha * std::pow(section.x[i] - accepted.hf, accepted.m);
+            residual[i] = (section.y[i] - fitted[i]) *
+                          std::sqrt(static_cast<double>(m) / static_cast<double>(m - 3));
+        }
+        const double w =
+            std::isfinite(sdHf) ? std::min(reach, std::max(8 * sdHf, 1e-6 * reach)) : reach;
+        std::vector<Values> values(static_cast<std::size_t>(runs));
+        tbb::parallel_for(0, runs, [&](int k) {
+            std::mt19937_64 rng(ctx.options.seed * 0x9E3779B97F4A7C15ull +
+                                static_cast<std::uint64_t>(k));
+            std::uniform_int_distribution<std::size_t> pick(0, m - 1);
+            Section s;
+            s.x = section.x;
+            s.y.resize(m);
+            for (std::size_t i = 0; i < m; ++i) s.y[i] = fitted[i] + residual[pick(rng)];
+            const Fit f = FitSection(s, accepted.hf - w, accepted.hf + w, kMonteCarloSteps);
+            if (f.ok()) values[static_cast<std::size_t>(k)] = ctx.model.Derive(f);
+        });
+        std::vector<double> e, h;
+        for (const Values& v : values)
+            if (std::isfinite(v.eit) && std::isfinite(v.hit))
+                e.push_back(v.eit), h.push_back(v.hit);
+        if (2 * e.size() >= values.size()) mc.eit = SampleSd(e), mc.hit = SampleSd(h);
+    }
+    return mc;
+}
+
+// Fit window: the lower bound of the force range moved by up to +-windowHalfWidth in every
+// other step of "Percent Series" (1 %), within 0 % and 1 % below the upper bound.
+BudgetEntry FitWindowTerm(const BudgetContext& ctx) {
+    const StrategySettings& st = ctx.st;
+    std::vector<double> e, h;
+    const int steps = static_cast<int>(ctx.options.windowHalfWidth / 1.0f);
+    std::vector<Values> values(static_cast<std::size_t>(2 * steps + 1));
+    tbb::parallel_for(-steps, steps + 1, [&](int k) {
+        const float lower = st.m_fOPMinPercent + 1.0f * static_cast<float>(k);
+        if (lower < 0 || !(st.m_fOPMaxPercent - 1 > lower)) return;
+        const Section s = SelectSection(ctx.depth, ctx.load, lower, st.m_fOPMaxPercent);
+        const Fit f = k == 0 ? ctx.accepted : FitSection(s, ctx.wideLo, ctx.wideHi);
+        if (f.ok()) values[static_cast<std::size_t>(k + steps)] = ctx.model.Derive(f);
+    });
+    for (const Values& v : values)
+        if (std::isfinite(v.eit) && std::isfinite(v.hit)) e.push_back(v.eit), h.push_back(v.hit);
+    return {"fitWindow", SampleSd(e), SampleSd(h)};
+}
+
+// Zero point: every depth moved by the scatter of the zero-point window; hf, hmax and hc
+// move with it, the stiffness does not.
+BudgetEntry ZeroPointTerm(const BudgetContext& ctx) {
+    const Model& model = ctx.model;
+    const double dz = ZeroPointScatter(ctx.depth, ctx.load, model.hMax, ctx.st.m_fZeroFitMinPercent,
+                                       ctx.st.m_fZeroFitMaxPercent);
+    BudgetEntry zero{"zeroPoint"};
+    if (std::isfinite(dz)) {
+        Fit up = ctx.accepted, down = ctx.accepted;
+        up.hf += dz;
+        down.hf -= dz;
+        const Values vp = model.Derive(up, model.hMax + dz, model.ap, model.vs);
+        const Values vm = model.Derive(down, model.hMax - dz, model.ap, model.vs);
+        zero.eit = HalfDifference(vp.eit, vm.eit);
+        zero.hit = HalfDifference(vp.hit, vm.hit);
+    }
+    return zero;
+}
+
+// Sample Poisson ratio.
+BudgetEntry SamplePoissonTerm(const BudgetContext& ctx) {
+    const Model& model = ctx.model;
+    const double u = ctx.options.poissonU;
+    const Values vp = model.Derive(ctx.accepted, model.hMax, model.ap, model.vs + u);
+    const Values vm = model.Derive(ctx.accepted, model.hMax, model.ap, model.vs - u);
+    return {"samplePoisson", HalfDifference(vp.eit, vm.eit), 0.0};
+}
+
+// Frame compliance: depths corrected by a further -+u(C)*F, the section fitted again.
+BudgetEntry FrameComplianceTerm(const BudgetContext& ctx) {
+    const StrategySettings& st = ctx.st;
+    const double complianceU = ctx.options.complianceU;
+    Values v[2];
+    for (int side = 0; side < 2; ++side) {
+        const double dc = side == 0 ? complianceU : -complianceU;
+        std::vector<double> moved(ctx.depth);
+        double hmax = -9e99;
+        for (std::size_t i = 0; i < ctx.n; ++i) {
+            moved[i] -= dc * ctx.load[i];
+            if (moved[i] > hmax) hmax = moved[i];
+        }
+        const Section s = SelectSection(moved, ctx.load, st.m_fOPMinPercent, st.m_fOPMaxPercent);
+        const Fit f = complianceU == 0 ? ctx.accepted : FitSection(s, ctx.wideLo, ctx.wideHi);
+        if (f.ok()) v[side] = ctx.model.Derive(f, hmax, ctx.model.ap, ctx.model.vs);
+    }
+    return {"frameCompliance", HalfDifference(v[0].eit, v[1].eit),
+            HalfDifference(v[0].hit, v[1].hit)};
+}
+
+// Area function: each coefficient moved by its relative uncertainty, independently.
+BudgetEntry AreaFunctionTerm(const BudgetContext& ctx) {
+    const Model& model = ctx.model;
+    const double relativeU = ctx.options.areaRelativeU;
+    double vE = 0, vH = 0;
+    for (std::size_t k = 0; k < model.ap.size(); ++k) {
+        if (model.ap[k] == 0) continue;
+        AreaCoefficients plus = model.ap, minus = model.ap;
+        plus[k] *= 1 + relativeU;
+        minus[k] *= 1 - relativeU;
+        const Values vp = model.Derive(ctx.accepted, model.hMax, plus, model.vs);
+        const Values vm = model.Derive(ctx.accepted, model.hMax, minus, model.vs);
+        vE += std::pow(HalfDifference(vp.eit, vm.eit), 2);
+        vH += std::pow(HalfDifference(vp.hit, vm.hit), 2);
+    }
+    return {"areaFunction", std::sqrt(vE), std::sqrt(vH)};
+}
+
+// The combined uncertainty: the root sum of squares of the combined terms; NaN, with the
+// reason, when one of them could not be estimated.
+void CombineBudget(ModulusUncertainty& u) {
+    double vE = 0, vH = 0;
+    for (const BudgetEntry& e : u.budget) {
+        if (!e.combined) continue;
+        if (!std::isfinite(e.eit) || !std::isfinite(e.hit)) {
+            u.reason = "the " + e.name + " term could not be estimated";
+            u.uEit = u.uHit = kNaN;
+            return;
+        }
+        vE += e.eit * e.eit;
+        vH += e.hit * e.hit;
+    }
+    u.uEit = std::sqrt(vE);
+    u.uHit = std::sqrt(vH);
+}
+
+Model ModelOf(const CCurveAnalyzer& a, const Settings& settings) {
+    Model model;
+    model.hMax = a.m_dHmax;
+    model.fMax = a.m_dFmax;
+    model.epsilon = settings.strategy.m_fEpsilon;
+    model.ap = settings.areaFunction.m_dApCoef;
+    model.vs = settings.m_fPoisson;
+    model.vi = settings.areaFunction.m_fIndenterPoisson;
+    model.ei = settings.areaFunction.m_fIndenterModulus;
+    return model;
+}
+
 }  // namespace
 
 const BudgetEntry* ModulusUncertainty::Find(const std::string& name) const {
@@ -186,15 +388,7 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
     const std::vector<double> depth(a.m_pDepth.begin(),
                                     a.m_pDepth.begin() + static_cast<std::ptrdiff_t>(n));
     const double* load = a.m_pLoad.data();
-
-    Model model;
-    model.hMax = a.m_dHmax;
-    model.fMax = a.m_dFmax;
-    model.epsilon = st.m_fEpsilon;
-    model.ap = settings.areaFunction.m_dApCoef;
-    model.vs = settings.m_fPoisson;
-    model.vi = settings.areaFunction.m_fIndenterPoisson;
-    model.ei = settings.areaFunction.m_fIndenterModulus;
+    const Model model = ModelOf(a, settings);
 
     const Fit accepted{a.m_dAlpha, a.m_dM, a.m_dHf};
     const Section section = SelectSection(depth, load, st.m_fOPMinPercent, st.m_fOPMaxPercent);
@@ -210,164 +404,20 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
         return u;
     }
     const double xMin = *std::min_element(section.x.begin(), section.x.end());
-    // Re-fits of moved data start from a window around the accepted hf that reaches the
-    // section's smallest depth, where the search stops anyway.
     const double reach = xMin - accepted.hf;
     const double wideLo = accepted.hf - reach, wideHi = accepted.hf + reach;
+    const BudgetContext ctx{depth,    load,    n,     st,     options, model,
+                            accepted, section, reach, wideLo, wideHi};
 
-    // Fit, linearised: gradient of (E, H) in (hf, m, alpha) by central differences.
-    std::array<std::array<double, 3>, 3> cov{};
-    BudgetEntry fit{"fit"};
     double sdHf = kNaN;
-    if (FitCovariance(section, accepted, cov)) {
-        std::array<double, 3> gE{}, gH{};
-        for (int k = 0; k < 3; ++k) {
-            const double sd = std::sqrt(cov[k][k]);
-            const double step = sd > 0 ? 1e-3 * sd : 1e-8;
-            Fit plus = accepted, minus = accepted;
-            double* pp = k == 0 ? &plus.hf : k == 1 ? &plus.m : &plus.alpha;
-            double* pm = k == 0 ? &minus.hf : k == 1 ? &minus.m : &minus.alpha;
-            *pp += step;
-            *pm -= step;
-            const Values vp = model.Derive(plus), vm = model.Derive(minus);
-            gE[k] = (vp.eit - vm.eit) / (2 * step);
-            gH[k] = (vp.hit - vm.hit) / (2 * step);
-        }
-        double vE = 0, vH = 0;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                vE += gE[r] * cov[r][c] * gE[c], vH += gH[r] * cov[r][c] * gH[c];
-        fit.eit = std::sqrt(std::max(vE, 0.0));
-        fit.hit = std::sqrt(std::max(vH, 0.0));
-        sdHf = std::sqrt(cov[0][0]);
-    }
-    u.budget.push_back(fit);
-
-    // Fit, Monte Carlo check: the residuals resampled onto the fitted curve and fitted again.
-    BudgetEntry mc{"fitMonteCarlo", kNaN, kNaN, false};
-    const int runs = options.monteCarloRuns;
-    if (runs >= 2) {
-        const std::size_t m = section.x.size();
-        std::vector<double> fitted(m), residual(m);
-        for (std::size_t i = 0; i < m; ++i) {
-            fitted[i] = accepted.alpha * std::pow(section.x[i] - accepted.hf, accepted.m);
-            residual[i] = (section.y[i] - fitted[i]) *
-                          std::sqrt(static_cast<double>(m) / static_cast<double>(m - 3));
-        }
-        const double w =
-            std::isfinite(sdHf) ? std::min(reach, std::max(8 * sdHf, 1e-6 * reach)) : reach;
-        std::vector<Values> values(static_cast<std::size_t>(runs));
-        tbb::parallel_for(0, runs, [&](int k) {
-            std::mt19937_64 rng(options.seed * 0x9E3779B97F4A7C15ull +
-                                static_cast<std::uint64_t>(k));
-            std::uniform_int_distribution<std::size_t> pick(0, m - 1);
-            Section s;
-            s.x = section.x;
-            s.y.resize(m);
-            for (std::size_t i = 0; i < m; ++i) s.y[i] = fitted[i] + residual[pick(rng)];
-            const Fit f = FitSection(s, accepted.hf - w, accepted.hf + w, kMonteCarloSteps);
-            if (f.ok()) values[static_cast<std::size_t>(k)] = model.Derive(f);
-        });
-        std::vector<double> e, h;
-        for (const Values& v : values)
-            if (std::isfinite(v.eit) && std::isfinite(v.hit))
-                e.push_back(v.eit), h.push_back(v.hit);
-        if (2 * e.size() >= values.size()) mc.eit = SampleSd(e), mc.hit = SampleSd(h);
-    }
-    u.budget.push_back(mc);
-
-    // Fit window: the lower bound of the force range moved by up to +-windowHalfWidth in every
-    // other step of "Percent Series" (1 %), within 0 % and 1 % below the upper bound.
-    {
-        std::vector<double> e, h;
-        const int steps = static_cast<int>(options.windowHalfWidth / 1.0f);
-        std::vector<Values> values(static_cast<std::size_t>(2 * steps + 1));
-        tbb::parallel_for(-steps, steps + 1, [&](int k) {
-            const float lower = st.m_fOPMinPercent + 1.0f * static_cast<float>(k);
-            if (lower < 0 || !(st.m_fOPMaxPercent - 1 > lower)) return;
-            const Section s = SelectSection(depth, load, lower, st.m_fOPMaxPercent);
-            const Fit f = k == 0 ? accepted : FitSection(s, wideLo, wideHi);
-            if (f.ok()) values[static_cast<std::size_t>(k + steps)] = model.Derive(f);
-        });
-        for (const Values& v : values)
-            if (std::isfinite(v.eit) && std::isfinite(v.hit))
-                e.push_back(v.eit), h.push_back(v.hit);
-        u.budget.push_back({"fitWindow", SampleSd(e), SampleSd(h)});
-    }
-
-    // Zero point: every depth moved by the scatter of the zero-point window; hf, hmax and hc
-    // move with it, the stiffness does not.
-    {
-        const double dz = ZeroPointScatter(depth, load, model.hMax, st.m_fZeroFitMinPercent,
-                                           st.m_fZeroFitMaxPercent);
-        BudgetEntry zero{"zeroPoint"};
-        if (std::isfinite(dz)) {
-            Fit up = accepted, down = accepted;
-            up.hf += dz;
-            down.hf -= dz;
-            const Values vp = model.Derive(up, model.hMax + dz, model.ap, model.vs);
-            const Values vm = model.Derive(down, model.hMax - dz, model.ap, model.vs);
-            zero.eit = HalfDifference(vp.eit, vm.eit);
-            zero.hit = HalfDifference(vp.hit, vm.hit);
-        }
-        u.budget.push_back(zero);
-    }
-
-    // Sample Poisson ratio.
-    {
-        const Values vp = model.Derive(accepted, model.hMax, model.ap, model.vs + options.poissonU);
-        const Values vm = model.Derive(accepted, model.hMax, model.ap, model.vs - options.poissonU);
-        u.budget.push_back({"samplePoisson", HalfDifference(vp.eit, vm.eit), 0.0});
-    }
-
-    // Frame compliance: depths corrected by a further -+u(C)*F, the section fitted again.
-    {
-        Values v[2];
-        for (int side = 0; side < 2; ++side) {
-            const double dc = side == 0 ? options.complianceU : -options.complianceU;
-            std::vector<double> moved(depth);
-            double hmax = -9e99;
-            for (std::size_t i = 0; i < n; ++i) {
-                moved[i] -= dc * load[i];
-                if (moved[i] > hmax) hmax = moved[i];
-            }
-            const Section s = SelectSection(moved, load, st.m_fOPMinPercent, st.m_fOPMaxPercent);
-            const Fit f = options.complianceU == 0 ? accepted : FitSection(s, wideLo, wideHi);
-            if (f.ok()) v[side] = model.Derive(f, hmax, model.ap, model.vs);
-        }
-        u.budget.push_back({"frameCompliance", HalfDifference(v[0].eit, v[1].eit),
-                            HalfDifference(v[0].hit, v[1].hit)});
-    }
-
-    // Area function: each coefficient moved by its relative uncertainty, independently.
-    {
-        double vE = 0, vH = 0;
-        for (std::size_t k = 0; k < model.ap.size(); ++k) {
-            if (model.ap[k] == 0) continue;
-            AreaCoefficients plus = model.ap, minus = model.ap;
-            plus[k] *= 1 + options.areaRelativeU;
-            minus[k] *= 1 - options.areaRelativeU;
-            const Values vp = model.Derive(accepted, model.hMax, plus, model.vs);
-            const Values vm = model.Derive(accepted, model.hMax, minus, model.vs);
-            vE += std::pow(HalfDifference(vp.eit, vm.eit), 2);
-            vH += std::pow(HalfDifference(vp.hit, vm.hit), 2);
-        }
-        u.budget.push_back({"areaFunction", std::sqrt(vE), std::sqrt(vH)});
-    }
-
-    double vE = 0, vH = 0;
-    for (const BudgetEntry& e : u.budget) {
-        if (!e.combined) continue;
-        if (!std::isfinite(e.eit) || !std::isfinite(e.hit)) {
-            u.reason = "the " + e.name + " term could not be estimated";
-            u.uEit = u.uHit = kNaN;
-            return u;
-        }
-        vE += e.eit * e.eit;
-        vH += e.hit * e.hit;
-    }
-    u.uEit = std::sqrt(vE);
-    u.uHit = std::sqrt(vH);
+    u.budget.push_back(FitLinearisedTerm(ctx, sdHf));
+    u.budget.push_back(FitMonteCarloTerm(ctx, sdHf));
+    u.budget.push_back(FitWindowTerm(ctx));
+    u.budget.push_back(ZeroPointTerm(ctx));
+    u.budget.push_back(SamplePoissonTerm(ctx));
+    u.budget.push_back(FrameComplianceTerm(ctx));
+    u.budget.push_back(AreaFunctionTerm(ctx));
+    CombineBudget(u);
     return u;
 }
 
