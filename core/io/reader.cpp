@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "parsed_curve.h"
@@ -271,76 +272,67 @@ void SetLastReadProblem(std::string problem) { tLastProblem = std::move(problem)
 
 namespace marvek::io {
 
-ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
-                     const PointArrays* direct, int* directCount) {
-    if (directCount) *directCount = -1;
-    const Address a = ParseAddress(address);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(a.file, ec)) {
-        SetLastReadProblem(a.file.string() + ": cannot be opened");
-        return ReadStatus::CannotOpen;
-    }
-    std::ifstream in(a.file, std::ios::binary);
-    if (!in) {
-        SetLastReadProblem(a.file.string() + ": cannot be opened");
-        return ReadStatus::CannotOpen;
-    }
+namespace {
+
+// Browsing or analysing the tests of a workbook reads the same file once per test: the last
+// file of several tests stays parsed (per thread) while its size and time are unchanged.
+struct CachedFile {
+    std::filesystem::path file;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time;
+    ReadOptions options;
+    std::shared_ptr<const ParsedFile> parsed;
+};
+thread_local CachedFile tCache;
+
+bool SameReadOptions(const ReadOptions& x, const ReadOptions& o) {
+    return x.format == o.format && x.depthColumn == o.depthColumn && x.loadColumn == o.loadColumn &&
+           x.timeColumn == o.timeColumn && x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit;
+}
+
+// The addressed curve from the cached file when that is still the file on disk.
+bool CachedCurve(const Address& a, const ReadOptions& o, std::uintmax_t size,
+                 std::filesystem::file_time_type time, ParsedCurve& out) {
+    if (!tCache.parsed || tCache.file != a.file || tCache.size != size || tCache.time != time ||
+        !SameReadOptions(tCache.options, o))
+        return false;
+    for (const ParsedCurve& c : tCache.parsed->curves)
+        if (a.test.empty() || c.test == a.test) {
+            out = c;
+            return true;
+        }
+    return false;
+}
+
+// The own CSV layout is read straight from the stream (into `direct` when given); nullopt when
+// the file is left to the other readers.
+std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const ReadOptions& o,
+                                     ParsedCurve& out, const PointArrays* direct,
+                                     int* directCount) {
     const bool plainOptions = o.depthColumn == 0 && o.loadColumn == 0 && o.timeColumn == 0 &&
                               o.depthUnit.empty() && o.loadUnit.empty();
-    if (a.test.empty() && plainOptions && (o.format.empty() || o.format == "marvek-csv")) {
-        char head[1 << 12];
-        in.read(head, sizeof head);
-        const std::string_view h(head, static_cast<std::size_t>(in.gcount()));
-        if (o.format == "marvek-csv" || LooksMarvekCsv(h)) {
-            in.clear();
-            in.seekg(0);
-            if (direct && directCount) {
-                int n = 0;
-                const bool ok = ParseMarvekCsv(in, *direct, n, out);
-                *directCount = ok ? n : 0;
-                if (ok) return ReadStatus::Ok;
-            } else if (ParseMarvekCsv(in, out)) {
-                return ReadStatus::Ok;
-            }
-            SetLastReadProblem(a.file.string() + ": not a recognised curve file");
-            return ReadStatus::UnknownLayout;
-        }
+    if (!a.test.empty() || !plainOptions || !(o.format.empty() || o.format == "marvek-csv"))
+        return std::nullopt;
+    char head[1 << 12];
+    in.read(head, sizeof head);
+    const std::string_view h(head, static_cast<std::size_t>(in.gcount()));
+    if (o.format != "marvek-csv" && !LooksMarvekCsv(h)) return std::nullopt;
+    in.clear();
+    in.seekg(0);
+    if (direct && directCount) {
+        int n = 0;
+        const bool ok = ParseMarvekCsv(in, *direct, n, out);
+        *directCount = ok ? n : 0;
+        if (ok) return ReadStatus::Ok;
+    } else if (ParseMarvekCsv(in, out)) {
+        return ReadStatus::Ok;
     }
-    in.close();
-    // Browsing or analysing the tests of a workbook reads the same file once per test: the last
-    // file of several tests stays parsed (per thread) while its size and time are unchanged.
-    struct Cached {
-        std::filesystem::path file;
-        std::uintmax_t size = 0;
-        std::filesystem::file_time_type time;
-        ReadOptions options;
-        std::shared_ptr<const ParsedFile> parsed;
-    };
-    thread_local Cached cache;
-    const std::uintmax_t size = std::filesystem::file_size(a.file, ec);
-    const auto time = std::filesystem::last_write_time(a.file, ec);
-    auto same = [&o](const ReadOptions& x) {
-        return x.format == o.format && x.depthColumn == o.depthColumn &&
-               x.loadColumn == o.loadColumn && x.timeColumn == o.timeColumn &&
-               x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit;
-    };
-    if (cache.parsed && cache.file == a.file && cache.size == size && cache.time == time &&
-        same(cache.options)) {
-        for (const ParsedCurve& c : cache.parsed->curves)
-            if (a.test.empty() || c.test == a.test) {
-                out = c;
-                return ReadStatus::Ok;
-            }
-    }
-    ParsedFile file = ReadFile(a.file, o);
-    if (file.status == ReadStatus::Ok && file.curves.size() > 1) {
-        cache = Cached{a.file, size, time, o, std::make_shared<const ParsedFile>(file)};
-    }
-    if (file.status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
-        // Nothing else claims it: today's reader has the last word (a header anywhere).
-        std::ifstream again(a.file, std::ios::binary);
-        if (ParseMarvekCsv(again, out)) return ReadStatus::Ok;
-    }
+    SetLastReadProblem(a.file.string() + ": not a recognised curve file");
+    return ReadStatus::UnknownLayout;
+}
+
+// The addressed test of a file read whole.
+ReadStatus TakeTest(ParsedFile& file, const Address& a, ParsedCurve& out) {
     if (file.status != ReadStatus::Ok) {
         out.clear();
         SetLastReadProblem(file.error);
@@ -356,6 +348,46 @@ ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o,
     SetLastReadProblem(a.file.string() + ": no test \"" + a.test + "\" in the file (" +
                        std::to_string(file.curves.size()) + " tests)");
     return ReadStatus::Damaged;
+}
+
+// Reads the file whole through the format readers (or the cache).
+ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& out) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(a.file, ec);
+    const auto time = std::filesystem::last_write_time(a.file, ec);
+    if (CachedCurve(a, o, size, time, out)) return ReadStatus::Ok;
+    ParsedFile file = ReadFile(a.file, o);
+    if (file.status == ReadStatus::Ok && file.curves.size() > 1) {
+        tCache = CachedFile{a.file, size, time, o, std::make_shared<const ParsedFile>(file)};
+    }
+    if (file.status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
+        // Nothing else claims it: today's reader has the last word (a header anywhere).
+        std::ifstream again(a.file, std::ios::binary);
+        if (ParseMarvekCsv(again, out)) return ReadStatus::Ok;
+    }
+    return TakeTest(file, a, out);
+}
+
+}  // namespace
+
+ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
+                     const PointArrays* direct, int* directCount) {
+    if (directCount) *directCount = -1;
+    const Address a = ParseAddress(address);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(a.file, ec)) {
+        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        return ReadStatus::CannotOpen;
+    }
+    std::ifstream in(a.file, std::ios::binary);
+    if (!in) {
+        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        return ReadStatus::CannotOpen;
+    }
+    if (const std::optional<ReadStatus> own = ReadOwnCsv(in, a, o, out, direct, directCount))
+        return *own;
+    in.close();
+    return ReadWholeFile(a, o, out);
 }
 
 }  // namespace marvek::io

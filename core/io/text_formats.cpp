@@ -144,6 +144,60 @@ bool ApplyOptions(const ReadOptions& o, Plan& p, std::string& error) {
     return true;
 }
 
+// "h [nm]  P [mN]": a blank-separated unit belongs to the name before it.
+void JoinBlankSeparatedUnits(std::vector<std::string_view>& names) {
+    std::vector<std::string_view> joined;
+    for (std::string_view f : names) {
+        if (!joined.empty() && (f.front() == '(' || f.front() == '[')) {
+            const char* begin = joined.back().data();
+            joined.back() =
+                std::string_view(begin, static_cast<std::size_t>(f.data() + f.size() - begin));
+        } else {
+            joined.push_back(f);
+        }
+    }
+    names = std::move(joined);
+}
+
+// Takes column `k` as depth, load or time when it is the first of its kind, with its unit.
+void AssignColumn(char kind, std::size_t k, const std::string& unit, Plan& p, std::string& error) {
+    const int col = static_cast<int>(k);
+    switch (kind) {
+        case 'd':
+            if (p.depth >= 0) break;
+            p.depth = col;
+            if (!unit.empty()) {
+                p.fd = DepthFactor(unit);
+                p.depthUnit = unit;
+                if (p.fd == 0)
+                    error =
+                        "unknown depth unit \"" + unit + "\" in column " + std::to_string(k + 1);
+            }
+            break;
+        case 'l':
+            if (p.load >= 0) break;
+            p.load = col;
+            if (!unit.empty()) {
+                p.fl = LoadFactor(unit);
+                p.loadUnit = unit;
+                if (p.fl == 0)
+                    error = "unknown load unit \"" + unit + "\" in column " + std::to_string(k + 1);
+            }
+            break;
+        case 't':
+            if (p.time >= 0) break;
+            p.time = col;
+            if (!unit.empty()) {
+                p.ft = TimeFactor(unit);
+                p.timeUnit = unit;
+                if (p.ft == 0)
+                    error = "unknown time unit \"" + unit + "\" in column " + std::to_string(k + 1);
+            }
+            break;
+        default: break;
+    }
+}
+
 // Takes columns and units from a header row (and a units row, when the next line is one).
 // False when the row names no depth and load column.
 bool PlanFromHeader(std::string_view header, std::string_view unitsRow, Plan& p,
@@ -151,63 +205,14 @@ bool PlanFromHeader(std::string_view header, std::string_view unitsRow, Plan& p,
     p.delim = GuessDelimiter(header);
     std::vector<std::string_view> names, units;
     SplitFields(header, p.delim, names);
-    if (p.delim == 0) {
-        // "h [nm]  P [mN]": a blank-separated unit belongs to the name before it.
-        std::vector<std::string_view> joined;
-        for (std::string_view f : names) {
-            if (!joined.empty() && (f.front() == '(' || f.front() == '[')) {
-                const char* begin = joined.back().data();
-                joined.back() =
-                    std::string_view(begin, static_cast<std::size_t>(f.data() + f.size() - begin));
-            } else {
-                joined.push_back(f);
-            }
-        }
-        names = std::move(joined);
-    }
+    if (p.delim == 0) JoinBlankSeparatedUnits(names);
     if (!unitsRow.empty()) SplitFields(unitsRow, p.delim, units);
     p.depth = p.load = p.time = -1;
     for (std::size_t k = 0; k < names.size(); ++k) {
         std::string name, unit;
         SplitNameUnit(names[k], name, unit);
         if (unit.empty() && k < units.size()) unit = NormalUnit(units[k]);
-        const int col = static_cast<int>(k);
-        switch (ColumnKind(name)) {
-            case 'd':
-                if (p.depth >= 0) break;
-                p.depth = col;
-                if (!unit.empty()) {
-                    p.fd = DepthFactor(unit);
-                    p.depthUnit = unit;
-                    if (p.fd == 0)
-                        error = "unknown depth unit \"" + unit + "\" in column " +
-                                std::to_string(k + 1);
-                }
-                break;
-            case 'l':
-                if (p.load >= 0) break;
-                p.load = col;
-                if (!unit.empty()) {
-                    p.fl = LoadFactor(unit);
-                    p.loadUnit = unit;
-                    if (p.fl == 0)
-                        error =
-                            "unknown load unit \"" + unit + "\" in column " + std::to_string(k + 1);
-                }
-                break;
-            case 't':
-                if (p.time >= 0) break;
-                p.time = col;
-                if (!unit.empty()) {
-                    p.ft = TimeFactor(unit);
-                    p.timeUnit = unit;
-                    if (p.ft == 0)
-                        error =
-                            "unknown time unit \"" + unit + "\" in column " + std::to_string(k + 1);
-                }
-                break;
-            default: break;
-        }
+        AssignColumn(ColumnKind(name), k, unit, p, error);
     }
     return p.depth >= 0 && p.load >= 0;
 }
@@ -463,58 +468,102 @@ void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& 
     out.curves.push_back(std::move(c));
 }
 
+namespace {
+
+struct HldSegment {
+    double begin = 0, end = 0, beginDemand = 0, endDemand = 0;
+};
+
+// What the header lines before the test data hold besides the curve's metadata.
+struct HldHeader {
+    std::vector<HldSegment> segments;
+    double tip[6] = {0, 0, 0, 0, 0, 0};
+    bool haveTip = false;
+    long declared = -1;  // test points declared; -1 when the block is not found
+};
+
+// Reads one header line into `c`'s metadata and warnings or into `h`; false at the line that
+// opens the test data block.
+bool ReadHldHeaderLine(std::string_view line, int lineNumber, ParsedCurve& c, HldHeader& h) {
+    std::string unit;
+    std::vector<HldSegment>& segments = h.segments;
+    if (StartsWith(line, "Segment Begin Time:")) {
+        segments.push_back({});
+        segments.back().begin = KeyNumber(line);
+    } else if (StartsWith(line, "Segment End Time:") && !segments.empty()) {
+        segments.back().end = KeyNumber(line);
+    } else if (StartsWith(line, "Segment Begin Demand:") && !segments.empty()) {
+        segments.back().beginDemand = KeyNumber(line);
+    } else if (StartsWith(line, "Segment End Demand:") && !segments.empty()) {
+        segments.back().endDemand = KeyNumber(line);
+    } else if (StartsWith(line, "Tip C") && line.size() > 6 && line[5] >= '0' && line[5] <= '5' &&
+               line[6] == ':') {
+        h.tip[line[5] - '0'] = KeyNumber(line);
+        h.haveTip = true;
+    } else if (StartsWith(line, "Tip ID:")) {
+        c.meta.tipName = std::string(Trim(line.substr(7)));
+    } else if (StartsWith(line, "Machine Comp:")) {
+        const double v = KeyNumber(line, &unit);
+        // nm/uN -> nm/mN
+        if (unit == "nm/uN")
+            c.meta.frameCompliance = v * 1000;
+        else if (unit == "nm/mN")
+            c.meta.frameCompliance = v;
+        else
+            c.warnings.push_back(
+                {lineNumber, "machine compliance in unknown unit \"" + unit + "\" ignored"});
+    } else if (StartsWith(line, "Stage X:") || StartsWith(line, "Stage Y:")) {
+        double v = KeyNumber(line, &unit);
+        if (unit == "mm") v *= 1000;
+        (line[6] == 'X' ? c.meta.positionX : c.meta.positionY) = v;
+    } else if (StartsWith(line, "Drift Rate:") || StartsWith(line, "Maximum Demand:") ||
+               StartsWith(line, "Time Stamp:") || StartsWith(line, "Test Type:")) {
+        const std::size_t colon = line.find(':');
+        c.meta.values.emplace_back(std::string(line.substr(0, colon)),
+                                   std::string(Trim(line.substr(colon + 1))));
+    } else if (StartsWith(line, "Test Data Points:")) {
+        h.declared = WholeNumber(KeyNumber(line));
+        return false;
+    }
+    return true;
+}
+
+// Segment codes from the demands: rising is loading (reloading after an unloading), falling
+// unloading, level a hold (top at the largest demand). The approach before the first rise
+// counts as loading, as the workbooks label it.
+void LabelHldSegments(const std::vector<HldSegment>& segments, ParsedCurve& c) {
+    if (segments.empty()) return;
+    double top = 0;
+    for (const HldSegment& s : segments) top = std::max({top, s.beginDemand, s.endDemand});
+    std::vector<char> codes;
+    bool unloaded = false, loaded = false;
+    for (const HldSegment& s : segments) {
+        char code = 'L';
+        if (s.endDemand > s.beginDemand)
+            code = unloaded ? 'R' : 'L', loaded = true;
+        else if (s.endDemand < s.beginDemand)
+            code = loaded ? 'U' : 'L', unloaded = unloaded || loaded;
+        else if (loaded)
+            code = s.endDemand >= top ? 'T' : 'B';
+        codes.push_back(code);
+    }
+    for (std::size_t i = 0; i < c.time.size(); ++i) {
+        std::size_t k = 0;
+        while (k + 1 < segments.size() && c.time[i] >= segments[k + 1].begin) ++k;
+        c.segment[i] = codes[k];
+    }
+}
+
+}  // namespace
+
 void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& out) {
     BufferLines lines(text);
     std::string_view line;
     ParsedCurve c;
-    struct Segment {
-        double begin = 0, end = 0, beginDemand = 0, endDemand = 0;
-    };
-    std::vector<Segment> segments;
-    double tip[6] = {0, 0, 0, 0, 0, 0};
-    bool haveTip = false;
-    long declared = -1;
-    while (lines.Next(line)) {
-        std::string unit;
-        if (StartsWith(line, "Segment Begin Time:")) {
-            segments.push_back({});
-            segments.back().begin = KeyNumber(line);
-        } else if (StartsWith(line, "Segment End Time:") && !segments.empty()) {
-            segments.back().end = KeyNumber(line);
-        } else if (StartsWith(line, "Segment Begin Demand:") && !segments.empty()) {
-            segments.back().beginDemand = KeyNumber(line);
-        } else if (StartsWith(line, "Segment End Demand:") && !segments.empty()) {
-            segments.back().endDemand = KeyNumber(line);
-        } else if (StartsWith(line, "Tip C") && line.size() > 6 && line[5] >= '0' &&
-                   line[5] <= '5' && line[6] == ':') {
-            tip[line[5] - '0'] = KeyNumber(line);
-            haveTip = true;
-        } else if (StartsWith(line, "Tip ID:")) {
-            c.meta.tipName = std::string(Trim(line.substr(7)));
-        } else if (StartsWith(line, "Machine Comp:")) {
-            const double v = KeyNumber(line, &unit);
-            // nm/uN -> nm/mN
-            if (unit == "nm/uN")
-                c.meta.frameCompliance = v * 1000;
-            else if (unit == "nm/mN")
-                c.meta.frameCompliance = v;
-            else
-                c.warnings.push_back({lines.LineNumber(), "machine compliance in unknown unit \"" +
-                                                              unit + "\" ignored"});
-        } else if (StartsWith(line, "Stage X:") || StartsWith(line, "Stage Y:")) {
-            double v = KeyNumber(line, &unit);
-            if (unit == "mm") v *= 1000;
-            (line[6] == 'X' ? c.meta.positionX : c.meta.positionY) = v;
-        } else if (StartsWith(line, "Drift Rate:") || StartsWith(line, "Maximum Demand:") ||
-                   StartsWith(line, "Time Stamp:") || StartsWith(line, "Test Type:")) {
-            const std::size_t colon = line.find(':');
-            c.meta.values.emplace_back(std::string(line.substr(0, colon)),
-                                       std::string(Trim(line.substr(colon + 1))));
-        } else if (StartsWith(line, "Test Data Points:")) {
-            declared = WholeNumber(KeyNumber(line));
-            break;
-        }
+    HldHeader h;
+    while (lines.Next(line) && ReadHldHeaderLine(line, lines.LineNumber(), c, h)) {
     }
+    const long declared = h.declared;
     if (declared < 0) return Fail(out, ReadStatus::Damaged, "no \"Test Data Points\" block");
     std::string_view header;
     if (!lines.Next(header))
@@ -531,31 +580,8 @@ void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& 
                     "the header declares " + std::to_string(declared) +
                         " test points, the file holds " + std::to_string(c.depth.size()) +
                         " (truncated?)");
-    if (haveTip) c.meta.areaCoefficients.assign(tip, tip + 6);
-    // Segment codes from the demands: rising is loading (reloading after an unloading), falling
-    // unloading, level a hold (top at the largest demand). The approach before the first rise
-    // counts as loading, as the workbooks label it.
-    if (!segments.empty()) {
-        double top = 0;
-        for (const Segment& s : segments) top = std::max({top, s.beginDemand, s.endDemand});
-        std::vector<char> codes;
-        bool unloaded = false, loaded = false;
-        for (const Segment& s : segments) {
-            char code = 'L';
-            if (s.endDemand > s.beginDemand)
-                code = unloaded ? 'R' : 'L', loaded = true;
-            else if (s.endDemand < s.beginDemand)
-                code = loaded ? 'U' : 'L', unloaded = unloaded || loaded;
-            else if (loaded)
-                code = s.endDemand >= top ? 'T' : 'B';
-            codes.push_back(code);
-        }
-        for (std::size_t i = 0; i < c.time.size(); ++i) {
-            std::size_t k = 0;
-            while (k + 1 < segments.size() && c.time[i] >= segments[k + 1].begin) ++k;
-            c.segment[i] = codes[k];
-        }
-    }
+    if (h.haveTip) c.meta.areaCoefficients.assign(h.tip, h.tip + 6);
+    LabelHldSegments(h.segments, c);
     c.format = "triboscan-hld";
     c.units = UnitsText(p);
     FinishCurve(c);

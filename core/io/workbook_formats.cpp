@@ -109,66 +109,76 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
     }
 }
 
-// One test sheet: row 1 names, row 2 units, then the points.
-bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& format, ParsedCurve& c,
-                    std::string& error) {
-    if (s.rows.size() < 2) {
-        error = "sheet \"" + s.name + "\" has no column names and units";
-        return false;
-    }
+// Where the depth, load, time and marker columns of a test sheet are, with their units.
+struct SheetColumns {
     int depth = -1, load = -1, time = -1, marker = -1;
     double fd = 1, fl = 1, ft = 1;
     std::string du = "nm", lu = "mN", tu = "s";
-    for (std::size_t k = 0; k < s.rows[0].size(); ++k) {
+};
+
+// The columns as row 1 names them (units there or in row 2), then --columns and --units over
+// them.
+SheetColumns FindSheetColumns(const Sheet& s, const ReadOptions& o) {
+    SheetColumns k;
+    for (std::size_t i = 0; i < s.rows[0].size(); ++i) {
         std::string name, unit;
-        SplitNameUnit(s.rows[0][k].text, name, unit);
-        const Cell* u = s.at(1, k);
+        SplitNameUnit(s.rows[0][i].text, name, unit);
+        const Cell* u = s.at(1, i);
         if (unit.empty() && u) unit = Trimmed(u->text);
-        const int col = static_cast<int>(k);
-        if (name == "Segment" || name == "Markers") marker = col;
+        const int col = static_cast<int>(i);
+        if (name == "Segment" || name == "Markers") k.marker = col;
         switch (ColumnKind(name)) {
             case 'd':
-                if (depth < 0) depth = col, du = unit, fd = unit.empty() ? 1 : DepthFactor(unit);
+                if (k.depth < 0)
+                    k.depth = col, k.du = unit, k.fd = unit.empty() ? 1 : DepthFactor(unit);
                 break;
             case 'l':
-                if (load < 0) load = col, lu = unit, fl = unit.empty() ? 1 : LoadFactor(unit);
+                if (k.load < 0)
+                    k.load = col, k.lu = unit, k.fl = unit.empty() ? 1 : LoadFactor(unit);
                 break;
             case 't':
-                if (time < 0) time = col, tu = unit, ft = unit.empty() ? 1 : TimeFactor(unit);
+                if (k.time < 0)
+                    k.time = col, k.tu = unit, k.ft = unit.empty() ? 1 : TimeFactor(unit);
                 break;
             default: break;
         }
     }
-    if (o.depthColumn > 0) depth = o.depthColumn - 1, fd = 1, du = "nm";
-    if (o.loadColumn > 0) load = o.loadColumn - 1, fl = 1, lu = "mN";
-    if (o.timeColumn > 0) time = o.timeColumn - 1, ft = 1;
-    if (!o.depthUnit.empty()) fd = DepthFactor(o.depthUnit), du = o.depthUnit;
-    if (!o.loadUnit.empty()) fl = LoadFactor(o.loadUnit), lu = o.loadUnit;
-    if (depth < 0 || load < 0) {
-        error = "sheet \"" + s.name + "\" has no depth and load columns";
-        return false;
-    }
-    if (fd == 0 || fl == 0 || ft == 0) {
-        error = "sheet \"" + s.name + "\" states a unit that is not understood (depth \"" + du +
-                "\", load \"" + lu + "\", time \"" + tu + "\")";
-        return false;
-    }
-    c.test = s.name;
-    c.format = format;
-    c.units = "depth " + du + ", load " + lu + (time >= 0 ? ", time " + tu : ", no time");
+    if (o.depthColumn > 0) k.depth = o.depthColumn - 1, k.fd = 1, k.du = "nm";
+    if (o.loadColumn > 0) k.load = o.loadColumn - 1, k.fl = 1, k.lu = "mN";
+    if (o.timeColumn > 0) k.time = o.timeColumn - 1, k.ft = 1;
+    if (!o.depthUnit.empty()) k.fd = DepthFactor(o.depthUnit), k.du = o.depthUnit;
+    if (!o.loadUnit.empty()) k.fl = LoadFactor(o.loadUnit), k.lu = o.loadUnit;
+    return k;
+}
+
+// The final unloading after the thermal-drift hold has no marker of its own: it starts at
+// the first point more than 2 % below the hold's force.
+void MarkFinalUnloading(std::size_t driftHoldStart, ParsedCurve& c) {
+    if (driftHoldStart >= c.load.size()) return;
+    const double hold = c.load[driftHoldStart];
+    for (std::size_t i = driftHoldStart; i < c.load.size(); ++i)
+        if (c.load[i] < hold * 0.98) {
+            for (std::size_t j = i; j < c.load.size(); ++j) c.segment[j] = 'U';
+            break;
+        }
+}
+
+// The points from row 3 on, with segment codes from the marker column.
+void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
     char code = 'X';
     bool anyMarker = false;
     std::size_t driftHoldStart = std::string::npos;
     for (std::size_t r = 2; r < s.rows.size(); ++r) {
-        const Cell* d = s.at(r, static_cast<std::size_t>(depth));
-        const Cell* l = s.at(r, static_cast<std::size_t>(load));
-        const Cell* t = time >= 0 ? s.at(r, static_cast<std::size_t>(time)) : nullptr;
-        if (marker >= 0) {
-            if (const Cell* m = s.at(r, static_cast<std::size_t>(marker)); m && !m->text.empty()) {
-                if (const char k = MarkerCode(Trimmed(m->text))) {
-                    code = k;
+        const Cell* d = s.at(r, static_cast<std::size_t>(k.depth));
+        const Cell* l = s.at(r, static_cast<std::size_t>(k.load));
+        const Cell* t = k.time >= 0 ? s.at(r, static_cast<std::size_t>(k.time)) : nullptr;
+        if (k.marker >= 0) {
+            if (const Cell* m = s.at(r, static_cast<std::size_t>(k.marker));
+                m && !m->text.empty()) {
+                if (const char mc = MarkerCode(Trimmed(m->text))) {
+                    code = mc;
                     anyMarker = true;
-                    if (k == 'B') driftHoldStart = c.depth.size();
+                    if (mc == 'B') driftHoldStart = c.depth.size();
                 }
             }
         }
@@ -177,18 +187,32 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
                 c.warnings.push_back({static_cast<int>(r + 1), "not a row of numbers; skipped"});
             continue;
         }
-        c.push(d->value * fd, l->value * fl, t && t->number ? t->value * ft : 0, code);
+        c.push(d->value * k.fd, l->value * k.fl, t && t->number ? t->value * k.ft : 0, code);
     }
-    // The final unloading after the thermal-drift hold has no marker of its own: it starts at
-    // the first point more than 2 % below the hold's force.
-    if (anyMarker && driftHoldStart < c.load.size()) {
-        const double hold = c.load[driftHoldStart];
-        for (std::size_t i = driftHoldStart; i < c.load.size(); ++i)
-            if (c.load[i] < hold * 0.98) {
-                for (std::size_t j = i; j < c.load.size(); ++j) c.segment[j] = 'U';
-                break;
-            }
+    if (anyMarker) MarkFinalUnloading(driftHoldStart, c);
+}
+
+// One test sheet: row 1 names, row 2 units, then the points.
+bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& format, ParsedCurve& c,
+                    std::string& error) {
+    if (s.rows.size() < 2) {
+        error = "sheet \"" + s.name + "\" has no column names and units";
+        return false;
     }
+    const SheetColumns k = FindSheetColumns(s, o);
+    if (k.depth < 0 || k.load < 0) {
+        error = "sheet \"" + s.name + "\" has no depth and load columns";
+        return false;
+    }
+    if (k.fd == 0 || k.fl == 0 || k.ft == 0) {
+        error = "sheet \"" + s.name + "\" states a unit that is not understood (depth \"" + k.du +
+                "\", load \"" + k.lu + "\", time \"" + k.tu + "\")";
+        return false;
+    }
+    c.test = s.name;
+    c.format = format;
+    c.units = "depth " + k.du + ", load " + k.lu + (k.time >= 0 ? ", time " + k.tu : ", no time");
+    ReadSheetPoints(s, k, c);
     FinishCurve(c);
     return true;
 }
@@ -273,6 +297,95 @@ std::size_t ColumnOf(const char* ref) {
     return col ? col - 1 : 0;
 }
 
+// Loads one XML part of the archive; `what` names it in the message when it is not well-formed.
+bool LoadXmlPart(zip_t* z, const std::string& name, const std::string& what,
+                 pugi::xml_document& doc, std::string& error) {
+    std::string xml;
+    if (!MemberByName(z, name, xml, error)) return false;
+    if (!doc.load_buffer(xml.data(), xml.size())) {
+        error = what + " is not well-formed XML";
+        return false;
+    }
+    return true;
+}
+
+// The shared strings of the workbook, none when it has no such part.
+bool SharedStrings(zip_t* z, std::vector<std::string>& strings, std::string& error) {
+    if (zip_name_locate(z, "xl/sharedStrings.xml", 0) < 0) return true;
+    pugi::xml_document shared;
+    if (!LoadXmlPart(z, "xl/sharedStrings.xml", "xl/sharedStrings.xml", shared, error))
+        return false;
+    for (pugi::xml_node si : shared.document_element().children("si")) {
+        std::string s;
+        for (const pugi::xpath_node& n : si.select_nodes(".//*[local-name()='t']"))
+            s += n.node().text().get();
+        strings.push_back(std::move(s));
+    }
+    return true;
+}
+
+// Part names of the workbook's relationships, by relationship id.
+std::map<std::string, std::string> RelationshipTargets(const pugi::xml_document& rels) {
+    std::map<std::string, std::string> targets;
+    for (pugi::xml_node r : rels.document_element().children("Relationship")) {
+        std::string target = r.attribute("Target").value();
+        if (target.rfind("/xl/", 0) == 0)
+            target = target.substr(1);
+        else
+            target = "xl/" + target;
+        targets[r.attribute("Id").value()] = target;
+    }
+    return targets;
+}
+
+void ReadXlsxCell(pugi::xml_node c, const std::vector<std::string>& strings, Cell& cell) {
+    const std::string type = c.attribute("t").value();
+    const char* v = c.child("v").text().get();
+    if (type == "s") {
+        const auto k = static_cast<std::size_t>(c.child("v").text().as_ullong(~0ull));
+        if (k < strings.size()) cell.text = strings[k];
+    } else if (type == "str") {
+        cell.text = v;
+    } else if (type == "inlineStr") {
+        for (const pugi::xpath_node& n : c.select_nodes(".//*[local-name()='t']"))
+            cell.text += n.node().text().get();
+    } else if (*v) {
+        std::size_t used = 0;
+        cell.value = ParseDouble(v, &used);
+        cell.number = used > 0;
+    }
+}
+
+// The rows of one worksheet part into `sheet`; false with `error` set on a forged size.
+bool ReadXlsxRows(const pugi::xml_document& doc, const std::vector<std::string>& strings,
+                  Sheet& sheet, std::string& error) {
+    std::uint64_t cellCount = 0;
+    for (pugi::xml_node row : doc.document_element().child("sheetData").children("row")) {
+        const long r = row.attribute("r").as_int(static_cast<int>(sheet.rows.size()) + 1);
+        if (r < 1 || r > 2000000) {
+            error = "sheet \"" + sheet.name + "\" has a row number out of range";
+            return false;
+        }
+        if (static_cast<std::size_t>(r) > sheet.rows.size())
+            sheet.rows.resize(static_cast<std::size_t>(r));
+        Row& cells = sheet.rows[static_cast<std::size_t>(r - 1)];
+        for (pugi::xml_node c : row.children("c")) {
+            const std::size_t col = ColumnOf(c.attribute("r").value());
+            if (col > 16384) continue;
+            if (col >= cells.size()) {
+                cellCount += col + 1 - cells.size();
+                if (cellCount > kMaxCells) {
+                    error = "sheet \"" + sheet.name + "\" holds more cells than a curve sheet";
+                    return false;
+                }
+                cells.resize(col + 1);
+            }
+            ReadXlsxCell(c, strings, cells[col]);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ZipIsWorkbook(std::string_view content) {
@@ -345,38 +458,14 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
     std::string error;
     ZipPtr z = OpenZip(content, error);
     if (!z) return Fail(out, ReadStatus::Damaged, error);
-    std::string xml;
-    pugi::xml_document workbook, rels, shared;
-    if (!MemberByName(z.get(), "xl/workbook.xml", xml, error))
-        return Fail(out, ReadStatus::Damaged, error);
-    if (!workbook.load_buffer(xml.data(), xml.size()))
-        return Fail(out, ReadStatus::Damaged, "xl/workbook.xml is not well-formed XML");
-    if (!MemberByName(z.get(), "xl/_rels/workbook.xml.rels", xml, error))
-        return Fail(out, ReadStatus::Damaged, error);
-    if (!rels.load_buffer(xml.data(), xml.size()))
-        return Fail(out, ReadStatus::Damaged, "xl/_rels/workbook.xml.rels is not well-formed XML");
+    pugi::xml_document workbook, rels;
     std::vector<std::string> strings;
-    if (zip_name_locate(z.get(), "xl/sharedStrings.xml", 0) >= 0) {
-        if (!MemberByName(z.get(), "xl/sharedStrings.xml", xml, error))
-            return Fail(out, ReadStatus::Damaged, error);
-        if (!shared.load_buffer(xml.data(), xml.size()))
-            return Fail(out, ReadStatus::Damaged, "xl/sharedStrings.xml is not well-formed XML");
-        for (pugi::xml_node si : shared.document_element().children("si")) {
-            std::string s;
-            for (const pugi::xpath_node& n : si.select_nodes(".//*[local-name()='t']"))
-                s += n.node().text().get();
-            strings.push_back(std::move(s));
-        }
-    }
-    std::map<std::string, std::string> targets;
-    for (pugi::xml_node r : rels.document_element().children("Relationship")) {
-        std::string target = r.attribute("Target").value();
-        if (target.rfind("/xl/", 0) == 0)
-            target = target.substr(1);
-        else
-            target = "xl/" + target;
-        targets[r.attribute("Id").value()] = target;
-    }
+    if (!LoadXmlPart(z.get(), "xl/workbook.xml", "xl/workbook.xml", workbook, error) ||
+        !LoadXmlPart(z.get(), "xl/_rels/workbook.xml.rels", "xl/_rels/workbook.xml.rels", rels,
+                     error) ||
+        !SharedStrings(z.get(), strings, error))
+        return Fail(out, ReadStatus::Damaged, error);
+    const std::map<std::string, std::string> targets = RelationshipTargets(rels);
     std::vector<Sheet> sheets;
     for (pugi::xml_node s : workbook.document_element().child("sheets").children("sheet")) {
         Sheet sheet;
@@ -384,50 +473,11 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
         const auto t = targets.find(s.attribute("r:id").value());
         if (t == targets.end())
             return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" has no part");
-        if (!MemberByName(z.get(), t->second, xml, error))
-            return Fail(out, ReadStatus::Damaged, error);
-        std::uint64_t cellCount = 0;
         pugi::xml_document doc;
-        if (!doc.load_buffer(xml.data(), xml.size()))
-            return Fail(out, ReadStatus::Damaged,
-                        t->second + " (sheet \"" + sheet.name + "\") is not well-formed XML");
-        for (pugi::xml_node row : doc.document_element().child("sheetData").children("row")) {
-            const long r = row.attribute("r").as_int(static_cast<int>(sheet.rows.size()) + 1);
-            if (r < 1 || r > 2000000)
-                return Fail(out, ReadStatus::Damaged,
-                            "sheet \"" + sheet.name + "\" has a row number out of range");
-            if (static_cast<std::size_t>(r) > sheet.rows.size())
-                sheet.rows.resize(static_cast<std::size_t>(r));
-            Row& cells = sheet.rows[static_cast<std::size_t>(r - 1)];
-            for (pugi::xml_node c : row.children("c")) {
-                const std::size_t col = ColumnOf(c.attribute("r").value());
-                if (col > 16384) continue;
-                if (col >= cells.size()) {
-                    cellCount += col + 1 - cells.size();
-                    if (cellCount > kMaxCells)
-                        return Fail(
-                            out, ReadStatus::Damaged,
-                            "sheet \"" + sheet.name + "\" holds more cells than a curve sheet");
-                    cells.resize(col + 1);
-                }
-                Cell& cell = cells[col];
-                const std::string type = c.attribute("t").value();
-                const char* v = c.child("v").text().get();
-                if (type == "s") {
-                    const auto k = static_cast<std::size_t>(c.child("v").text().as_ullong(~0ull));
-                    if (k < strings.size()) cell.text = strings[k];
-                } else if (type == "str") {
-                    cell.text = v;
-                } else if (type == "inlineStr") {
-                    for (const pugi::xpath_node& n : c.select_nodes(".//*[local-name()='t']"))
-                        cell.text += n.node().text().get();
-                } else if (*v) {
-                    std::size_t used = 0;
-                    cell.value = ParseDouble(v, &used);
-                    cell.number = used > 0;
-                }
-            }
-        }
+        if (!LoadXmlPart(z.get(), t->second, t->second + " (sheet \"" + sheet.name + "\")", doc,
+                         error) ||
+            !ReadXlsxRows(doc, strings, sheet, error))
+            return Fail(out, ReadStatus::Damaged, error);
         sheets.push_back(std::move(sheet));
     }
     WorkbookCurves(sheets, o, "xlsx", out);
