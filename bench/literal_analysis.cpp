@@ -8,14 +8,6 @@
 namespace marvek::bench {
 namespace {
 
-template <typename Model>
-void BuildSeries(const CCurveAnalyzer& a, std::vector<double>& depth, std::vector<double>& load,
-                 Model model) {
-    depth.assign(a.m_pFitDepth.begin(), a.m_pFitDepth.begin() + a.m_nFitPoints);
-    load.resize(depth.size());
-    for (std::size_t k = 0; k < depth.size(); ++k) load[k] = model(depth[k]);
-}
-
 ReadStatus Prologue(CCurveAnalyzer& a, int curve, double compliance, float minPercent,
                     float maxPercent) {
     const ReadStatus status = a.ReadCurveFile(a.m_strFiles[static_cast<std::size_t>(curve)]);
@@ -78,34 +70,9 @@ AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const S
             outcome.status = AnalysisStatus::ReadFailed;
             return outcome;
         }
-        const CCurveAnalyzer& a = analyzer;
-        auto model = [&a, op](double d) {
-            return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
-                      : a.m_dStiffness * d + a.m_dIntercept;
-        };
-        BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model);
-        analyzer.SelectUnloadSection(0, 100);
-        BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);
     }
-    const int n = analyzer.m_nPoints;
-    display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
-    display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
-
-    // Only the search is done the plain way; the derived quantities are the core's.
-    UnloadResult unload;
-    unload.stiffness = analyzer.m_dStiffness;
-    unload.hc = analyzer.m_dHc;
-    unload.hmax = analyzer.m_dHmax;
-    unload.fmax = analyzer.m_dFmax;
-    const DerivedQuantities q =
-        ComputeDerivedQuantities(unload, settings.areaFunction, settings.m_fPoisson);
-    display.m_dProjectedArea = q.projectedArea;
-    display.m_dSurfaceArea = q.surfaceArea;
-    display.m_dEIT = q.eit;
-    display.m_dHIT = q.hit;
-    display.m_dHOP = q.hop;
-    display.m_dHV = q.hv;
-    display.m_dHM = q.hm;
+    // Only the search is done the plain way; everything after it is the core's.
+    CompleteCurveDisplay(analyzer, strategy.m_nMethod, settings, display);
     return outcome;
 }
 

@@ -79,6 +79,15 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
                                     : std::filesystem::path("curve " + std::to_string(curve)));
             return outcome;
         }
+    }
+    CompleteCurveDisplay(analyzer, strategy.m_nMethod, settings, display);
+    return outcome;
+}
+
+void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& settings,
+                          CurveDisplay& display) {
+    if (method == 0 || method == 1) {
+        const bool op = method == 0;
         const CCurveAnalyzer& a = analyzer;
         auto model = [&a, op](double d) {
             return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
@@ -109,7 +118,6 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
     display.m_dHM = q.hm;
     // Segment durations belong to the analysis, not to whoever formats them later.
     analyzer.ComputeSegmentTimes();
-    return outcome;
 }
 
 }  // namespace marvek

@@ -50,6 +50,11 @@ struct AnalysisOutcome {
     bool ok() const { return status == AnalysisStatus::Ok; }
 };
 
+// What AnalyzeCurve does after the unload analysis of `method` (only 0 and 1 build the fit and
+// extrapolation series): the plot series, the derived quantities and the segment durations.
+void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& settings,
+                          CurveDisplay& display);
+
 // Sets the analyzer's zero-point correction (switch and fit window) from the strategy; the
 // reader applies it on every read. Drift and force accuracy are set by AnalyzeCurve itself.
 void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
