@@ -4,8 +4,8 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/series/graph_series.h"
 #include "core/io/settings.h"
+#include "core/series/graph_series.h"
 #include "ui/dialog.h"
 
 namespace marvek::graphs {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/calibration/calibration_curves.h"
 #include "core/analysis/curve_analyzer.h"
+#include "core/calibration/calibration_curves.h"
 #include "core/io/settings.h"
 
 namespace marvek {

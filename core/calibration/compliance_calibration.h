@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/calibration/calibration_curves.h"
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/fitting.h"
+#include "core/calibration/calibration_curves.h"
 #include "core/io/settings.h"
 
 namespace marvek {

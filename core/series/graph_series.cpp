@@ -12,9 +12,9 @@
 #include <optional>
 #include <set>
 
-#include "core/series/graininess.h"
 #include "core/io/number_format.h"
 #include "core/io/output_file.h"
+#include "core/series/graininess.h"
 
 namespace marvek {
 

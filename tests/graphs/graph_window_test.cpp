@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/series/graph_series.h"
 #include "core/io/number_format.h"
+#include "core/series/graph_series.h"
 #include "ui/test_doubles.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include <cmath>
 
 #include "app/resource_ids.h"
-#include "support/curve_generator.h"
 #include "core/io/parameter_file.h"
 #include "main_window_fixture.h"
+#include "support/curve_generator.h"
 #include "ui/test_doubles.h"
 
 namespace {
