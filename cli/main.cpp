@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);  // printing the version is a success, not a usage error
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return 2;

@@ -47,6 +47,13 @@ std::vector<std::string> Lines(const std::string& text) {
 
 const std::string kExamples = std::string(MARVEK_EXAMPLES) + "/";
 
+TEST(Cli, VersionIsASuccess) {
+    const marvek::testing::TempDir dir;
+    const CliRun run = RunCli("--version", dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("marvek-cli ", 0), 0u) << run.out;
+}
+
 TEST(AnalyzeCli, PrintsOneCsvRowPerFileWithUnits) {
     marvek::testing::TempDir dir;
     const CliRun run = RunCli("analyze --defaults " + kExamples + "agilent_nial_t001.csv " +
