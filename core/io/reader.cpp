@@ -9,7 +9,8 @@
 
 #include "parsed_curve.h"
 #include "text_formats.h"
-#include "workbook_formats.h"
+#include "module_loader.h"
+#include "workbook_module.h"
 
 namespace marvek::io {
 
@@ -24,6 +25,19 @@ std::string LowerExtension(const std::filesystem::path& file) {
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return ext;
+}
+
+// The workbook readers, loaded on first use; nullptr with the reason in `error` when missing.
+const WorkbookReaders* Workbooks(std::string& error) {
+    const auto* readers = static_cast<const WorkbookReaders*>(
+        LoadModuleTable(kWorkbookReadersModule, kWorkbookReadersEntry, error));
+    if (readers && (readers->parsedFileSize != sizeof(ParsedFile) ||
+                    readers->readOptionsSize != sizeof(ReadOptions))) {
+        error = std::string("the module ") + kWorkbookReadersModule +
+                ".so belongs to another build of Marvek";
+        return nullptr;
+    }
+    return readers;
 }
 
 bool IsOle2(std::string_view head) { return StartsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"); }
@@ -84,13 +98,36 @@ bool LooksMarvekCsv(std::string_view head) {
 // The format of a file from its first bytes (and its whole text for the text formats).
 std::string Detect(std::string_view content, const std::filesystem::path& name) {
     if (IsOle2(content)) return "xls";
-    if (IsZip(content)) return ZipIsWorkbook(content) ? "xlsx" : "nanotest-zip";
+    if (IsZip(content)) {
+        std::string error;  // without the readers, Dispatch names what is missing
+        const WorkbookReaders* readers = Workbooks(error);
+        return !readers || readers->zipIsWorkbook(content) ? "xlsx" : "nanotest-zip";
+    }
     const std::string_view head = content.substr(0, 1 << 16);
     if (LooksMarvekCsv(head)) return "marvek-csv";
     std::string text = DetectTextFormat(content);
     if (!text.empty()) return text;
     (void)name;
     return "";
+}
+
+void DispatchWorkbook(const std::string& format, std::string_view content,
+                      const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+    std::string error;
+    const WorkbookReaders* readers = Workbooks(error);
+    if (!readers) {
+        out.status = ReadStatus::Damaged;
+        out.error = "cannot read " + format + " files: " + error;
+    } else if (format == "nanotest-zip") {
+        readers->parseNanoTestZip(content, o, out);
+    } else if (format == "xlsx") {
+        readers->parseXlsx(content, o, out);
+    } else if (file.empty()) {
+        out.status = ReadStatus::Damaged;
+        out.error = ".xls workbooks are read from a file";
+    } else {
+        readers->parseXls(file, o, out);
+    }
 }
 
 void Dispatch(const std::string& format, std::string_view content,
@@ -116,17 +153,8 @@ void Dispatch(const std::string& format, std::string_view content,
         ParseFischerscope(content, o, out);
     } else if (format == "nanotest-txt") {
         ParseNanoTestTxt(content, o, out);
-    } else if (format == "nanotest-zip") {
-        ParseNanoTestZip(content, o, out);
-    } else if (format == "xlsx") {
-        ParseXlsx(content, o, out);
-    } else if (format == "xls") {
-        if (file.empty()) {
-            out.status = ReadStatus::Damaged;
-            out.error = ".xls workbooks are read from a file";
-            return;
-        }
-        ParseXls(file, o, out);
+    } else if (format == "nanotest-zip" || format == "xlsx" || format == "xls") {
+        DispatchWorkbook(format, content, file, o, out);
     } else {
         out.status = ReadStatus::UnknownLayout;
         out.error = "unknown format \"" + format + "\"";

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/io/module_loader.h"
 #include "core/io/parsed_curve.h"
 #include "core/tools/multi_cycle_split.h"
 #include "support/curve_generator.h"
@@ -279,6 +280,16 @@ TEST(ImportAddresses, ExpandWorkbooksAndKeepOutputsInTheirFolder) {
             SplitFileName(dir.path() / ("w.xlsx#" + std::string(hostile)), SplitKind::Unload, 1);
         EXPECT_EQ(out.parent_path(), dir.path()) << out;
     }
+}
+
+// A missing module is a sentence naming it and where it was looked for, not a crash or a
+// silent "unknown format".
+TEST(ImportModules, AMissingModuleIsNamed) {
+    std::string error;
+    EXPECT_EQ(io::LoadModuleTable("marvek_no_such_module", "entry", error), nullptr);
+    EXPECT_NE(error.find("marvek_no_such_module.so is not installed (looked for "),
+              std::string::npos)
+        << error;
 }
 
 }  // namespace
