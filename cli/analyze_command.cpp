@@ -120,7 +120,8 @@ std::string OneLine(std::string text) {
 // for every file cost more in page faults than the analysis of a 10000-point curve.
 struct Worker {
     CCurveAnalyzer analyzer;
-    CurveDisplay display;  // the series keep their storage from file to file
+    CurveDisplay display;  // keeps its storage from file to file
+    Worker() { display.withPlotSeries = false; }
 };
 
 // The numbers of a display, without its series: a batch holds many results.

@@ -94,11 +94,12 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& 
                       : a.m_dStiffness * d + a.m_dIntercept;
         };
         BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model);
-        analyzer.SelectUnloadSection(0, 100);
-        BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);
+        analyzer.SelectUnloadSection(0, 100);  // the analyzer's fit arrays end on this section
+        if (display.withPlotSeries)
+            BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);
     }
 
-    const int n = analyzer.m_nPoints;
+    const int n = display.withPlotSeries ? analyzer.m_nPoints : 0;
     display.m_pCurveDepth.assign(analyzer.m_pDepth.begin(), analyzer.m_pDepth.begin() + n);
     display.m_pCurveLoad.assign(analyzer.m_pLoad.begin(), analyzer.m_pLoad.begin() + n);
 

@@ -25,6 +25,9 @@ struct CurveDisplay {
     std::vector<double> m_pCurveDepth, m_pCurveLoad;
     std::vector<double> m_pFitCurveDepth, m_pFitCurveLoad;
     std::vector<double> m_pExtrapDepth, m_pExtrapLoad;
+    // False where nothing is drawn (batch runs): the measured curve and the extrapolation are
+    // then left empty; the numbers and the fit series are filled as always.
+    bool withPlotSeries = true;
 };
 
 // Modulus and hardness numbers of one unload result; see ComputeDerivedQuantities.

@@ -12,6 +12,7 @@
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/unload_analysis.h"
+#include "core/io/large_blocks.h"
 #include "core/io/parsed_curve.h"
 
 namespace marvek {
@@ -23,9 +24,10 @@ extern const char* const kFileFormatMessage;
 // A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok).
 std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file);
 
-// Storage whose zeros come from the allocator (calloc) rather than a fill: a fresh analyzer's
-// 1.6 MB of arrays then costs only the pages a curve actually uses. Page faults on a filled
-// buffer took 4 ms, longer than reading and fitting a 10000-point curve.
+// Storage whose zeros come from the allocator rather than a fill: a fresh analyzer's 1.6 MB of
+// arrays then costs only the pages a curve actually uses, and those mostly as huge pages (see
+// large_blocks.h). Page faults on a filled buffer took 4 ms, longer than reading and fitting a
+// 10000-point curve.
 template <class T>
 struct ZeroedAllocator {
     using value_type = T;
@@ -33,10 +35,16 @@ struct ZeroedAllocator {
     template <class U>
     ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
     T* allocate(std::size_t n) {
+        if (void* p = io::AllocateLargeBlock(n * sizeof(T))) return static_cast<T*>(p);
         if (void* p = std::calloc(n, sizeof(T))) return static_cast<T*>(p);
         throw std::bad_alloc();
     }
-    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (io::kLargeBlockPoolOn && n * sizeof(T) >= io::kLargeBlockBytes)
+            io::FreeLargeBlock(p, n * sizeof(T));
+        else
+            std::free(p);
+    }
     // Value-initialisation leaves the allocator's zeros in place.
     template <class U>
     void construct(U* p) noexcept {

@@ -200,7 +200,9 @@ bool RunStepsInParallel(const StepRunner& runner, std::size_t count, int threads
         Settings settings;
     };
     tbb::enumerable_thread_specific<Worker> workers([&] {
-        return Worker{analyzer, display, settings};
+        Worker w{analyzer, display, settings};
+        w.display.withPlotSeries = false;  // a step gives numbers, never a plot
+        return w;
     });
     std::atomic<bool> stopped{false};
     tbb::task_arena arena(threads);

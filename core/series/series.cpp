@@ -284,6 +284,7 @@ bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
     struct Worker {
         CCurveAnalyzer analyzer;
         CurveDisplay display;
+        Worker() { display.withPlotSeries = false; }  // a row needs no plot
     };
     // Each row depends only on its own curve (every reported value is written by its analysis),
     // so the workers' reuse of their analyzer gives the rows of a one-thread run.
