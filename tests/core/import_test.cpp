@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/io/large_blocks.h"
 #include "core/io/module_loader.h"
 #include "core/io/parsed_curve.h"
 #include "core/tools/multi_cycle_split.h"
@@ -290,6 +291,26 @@ TEST(ImportModules, AMissingModuleIsNamed) {
     EXPECT_NE(error.find("marvek_no_such_module.so is not installed (looked for "),
               std::string::npos)
         << error;
+}
+
+// A reused block must come back zeroed: analyzers rely on zeros beyond the loaded points.
+TEST(LargeBlocks, ComeBackZeroedAndDistinct) {
+    const std::size_t bytes = 320000;
+    auto* a = static_cast<unsigned char*>(io::AllocateLargeBlock(bytes));
+    if (!io::kLargeBlockPoolOn) {
+        EXPECT_EQ(a, nullptr);
+        return;
+    }
+    auto* b = static_cast<unsigned char*>(io::AllocateLargeBlock(bytes));
+    ASSERT_TRUE(a && b);
+    EXPECT_GE(static_cast<std::size_t>(a > b ? a - b : b - a), bytes);
+    std::fill(a, a + bytes, 0xAB);
+    io::FreeLargeBlock(a, bytes);
+    auto* c = static_cast<unsigned char*>(io::AllocateLargeBlock(bytes));
+    EXPECT_EQ(std::count(c, c + bytes, 0), static_cast<std::ptrdiff_t>(bytes));
+    EXPECT_EQ(io::AllocateLargeBlock(io::kLargeBlockBytes - 1), nullptr);
+    io::FreeLargeBlock(b, bytes);
+    io::FreeLargeBlock(c, bytes);
 }
 
 }  // namespace
