@@ -373,18 +373,24 @@ int Run(AnalyzeOptions& o) {
     });
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
-                          [&](const tbb::blocked_range<std::size_t>& range) {
-                              Worker& worker = *workers.local();
-                              for (std::size_t k = range.begin(); k < range.end(); ++k) {
-                                  FileResult& r = results[k];
-                                  r = AnalyzeFile(worker, o.files[first + k], settings,
-                                                  o.useFileSettings, o.iso);
-                                  r.curve = DescribeSeriesCurve(
-                                      {r.file, io::ParseAddress(r.file).file.string(), r.test},
-                                      r.ok, r.error, worker.analyzer, worker.display, settings);
-                              }
-                          });
+        auto analyze = [&](Worker& worker, std::size_t k) {
+            FileResult& r = results[k];
+            r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
+            r.curve =
+                DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test}, r.ok,
+                                    r.error, worker.analyzer, worker.display, settings);
+        };
+        if (o.files.size() == 1) {
+            // One curve: no pool of file workers (its power-law search may still use the cores).
+            analyze(*workers.local(), 0);
+        } else {
+            tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
+                              [&](const tbb::blocked_range<std::size_t>& range) {
+                                  Worker& worker = *workers.local();
+                                  for (std::size_t k = range.begin(); k < range.end(); ++k)
+                                      analyze(worker, k);
+                              });
+        }
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
             if (!r.ok) {
