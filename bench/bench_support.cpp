@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <map>
@@ -62,7 +63,7 @@ const std::vector<std::string>& CurveFiles(int count, int points) {
     return files;
 }
 
-int RunQuietly(const std::vector<std::string>& args) {
+int RunQuietly(const std::vector<std::string>& args, ChildUsage* usage) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -74,7 +75,13 @@ int RunQuietly(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return -1;
     int status = 0;
-    if (waitpid(pid, &status, 0) < 0) return -1;
+    struct rusage r {};
+    if (wait4(pid, &status, 0, &r) < 0) return -1;
+    if (usage) {
+        usage->cpuSeconds = static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+                            1e-6 * static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec);
+        usage->pageFaults = r.ru_minflt;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -22,9 +22,15 @@ const std::filesystem::path& CurveFile(int points, std::uint64_t seed = 1);
 // `count` curve files of `points` points (seeds 1000, 1001, ...), written once per run.
 const std::vector<std::string>& CurveFiles(int count, int points);
 
+// What a child process cost: processor time (user + system) and minor page faults.
+struct ChildUsage {
+    double cpuSeconds = 0;
+    long pageFaults = 0;
+};
+
 // Runs the command (argv[0] a path) with its output thrown away; its exit status, -1 when it
-// could not run or did not exit.
-int RunQuietly(const std::vector<std::string>& args);
+// could not run or did not exit. `usage`, when given, receives what the run cost.
+int RunQuietly(const std::vector<std::string>& args, ChildUsage* usage = nullptr);
 
 // Runs f with at most `threads` worker threads (the caller's included).
 template <typename F>
