@@ -64,6 +64,11 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_HELP_HELP, &CIndentMainDlg::OnHelp},
         {ID_HELP_ABOUT, &CIndentMainDlg::OnAbout},
         {ID_EXPLORE_PLOT, &CIndentMainDlg::OnExplorePlot},
+        {ID_PLOT_RESET, &CIndentMainDlg::OnPlotReset},
+        {ID_PLOT_GRID, &CIndentMainDlg::OnPlotGrid},
+        {ID_PLOT_SEGMENTS, &CIndentMainDlg::OnPlotSegments},
+        {ID_PLOT_EXPORT_PNG, &CIndentMainDlg::OnPlotExportPng},
+        {ID_PLOT_EXPORT_SVG, &CIndentMainDlg::OnPlotExportSvg},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
@@ -89,9 +94,13 @@ bool CIndentMainDlg::OnInitDialog() {
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
     CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
     ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
+    BuildPlot();
     InstallShortcuts();
+    BuildRecentMenu();
     UpdateContext();
-    GotoDlgCtrl(IDC_POISSON);
+    // The keys step through the curves from the start; the Poisson field takes them only once
+    // the user goes there to type.
+    m_plot->setFocus();
     return true;
 }
 
@@ -124,8 +133,8 @@ void CIndentMainDlg::OnDestroy() {
                     kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
 }
 
-void CIndentMainDlg::OnPaint(DrawingSurface& dc) {
-    DrawCurvePlot(dc, *this, m_analyzer.m_nFileCount);
+void CIndentMainDlg::OnPaint(DrawingSurface&) {
+    // The plot is a child window that draws itself (app/main_window_plot.cpp).
 }
 
 void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveDisplay{}; }
@@ -143,7 +152,7 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
                             MessageIcon::Warning);
         }
     }
-    Invalidate();
+    RefreshPlot();
     return m_lastOutcome;
 }
 

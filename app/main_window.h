@@ -12,6 +12,7 @@
 #include "core/io/settings.h"
 #include "ui/dialog.h"
 #include "ui/plot_explorer.h"
+#include "ui/plot_view.h"
 #include "ui/scroll_bar.h"
 
 // The results of the displayed curve and its three plot series come from CurveDisplay
@@ -37,6 +38,8 @@ public:
     std::filesystem::path m_parameterFile;
     // How the last analysis went; a failed one leaves no results of another curve on show.
     marvek::AnalysisOutcome m_lastOutcome;
+    // The curve plot (zooms and pans in place); made in OnInitDialog.
+    marvek::ui::PlotView* m_plot = nullptr;
 
     int CurvePointCount() const { return static_cast<int>(m_pCurveDepth.size()); }
     // The global settings objects with this window's Poisson ratio.
@@ -94,6 +97,20 @@ public:
     void OnExplorePlot();
     // What that window shows: points, fit, extrapolation and the points by segment.
     marvek::ui::PlotData ExplorerData() const;
+    // View menu: the plot back to its home view, grid and segment colours on or off, the plot
+    // as a picture.
+    void OnPlotReset();
+    void OnPlotGrid();
+    void OnPlotSegments();
+    void OnPlotExportPng();
+    void OnPlotExportSvg();
+    // Shows the last analysis in the plot; the view stays where it is when the same curve was
+    // analysed again, a new curve starts at its home view.
+    void RefreshPlot();
+    // File > Open Recent: the selections, newest first, and choosing entry `index`.
+    std::vector<std::vector<std::filesystem::path>> RecentSelections() const;
+    void OnOpenRecent(std::size_t index);
+    std::filesystem::path RecentFile() const;
     // Control notifications.
     void OnKillfocusPoisson();
 
@@ -117,4 +134,10 @@ private:
     void UpdateContext();
     void ClearDisplay();
     void ShowFirstCurve();
+    void BuildPlot();
+    void LayOutPlot();
+    // Adds the selection now in the analyzer to the recent list and rebuilds the submenu.
+    void RememberSelection(const std::vector<std::filesystem::path>& files);
+    void BuildRecentMenu();
+    std::string plottedCurve_;  // address of the curve the plot shows
 };
