@@ -100,6 +100,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
     CIndentMainDlg dlg;
     dlg.Create();
     if (!options.files.empty()) dlg.SelectFiles(options.files);
+    dlg.WaitForResultSet();
     // The analysis names the file and the reason; a message of its own is shown as it stands.
     if (!dlg.m_lastOutcome.ok())
         std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";

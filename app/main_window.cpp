@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <cmath>
+#include <memory>
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
@@ -73,9 +76,19 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
     SetAcceptFiles(true);
+    resultPool_ = std::make_unique<QThreadPool>();
+    resultPool_->setMaxThreadCount(1);
 }
 
-CIndentMainDlg::~CIndentMainDlg() = default;
+CIndentMainDlg::~CIndentMainDlg() {
+    resultPool_->clear();
+    resultPool_->waitForDone();
+}
+
+void CIndentMainDlg::WaitForResultSet() {
+    resultPool_->waitForDone();
+    QCoreApplication::processEvents();
+}
 
 Settings CIndentMainDlg::CurrentSettings() const { return CollectSettings(m_fPoisson); }
 
@@ -158,13 +171,28 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 
 void CIndentMainDlg::UpdateResultsText() {
     m_strIsoResults.clear();
+    const int generation = ++resultGeneration_;
+    resultPool_->clear();  // blocks of older analyses not yet started are not wanted
     if (m_lastOutcome.ok()) {
         const Settings settings = CurrentSettings();
         const std::string reason = NoResultReason(m_analyzer, *this, settings);
         if (reason.empty()) {
             m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
-            m_strIsoResults = BuildIsoResultsText(ComputeIsoQuantities(m_analyzer, settings),
-                                                  EstimateUncertainty(m_analyzer, settings));
+            m_strIsoResults = "ISO 14577 :\n computing ...";
+            // The worker has its own copy: the window may analyse the next curve meanwhile.
+            auto analyzer = std::make_shared<const CCurveAnalyzer>(m_analyzer);
+            resultPool_->start([this, analyzer, settings, generation] {
+                std::string text = BuildIsoResultsText(ComputeIsoQuantities(*analyzer, settings),
+                                                       EstimateUncertainty(*analyzer, settings));
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, text = std::move(text)] {
+                        if (generation != resultGeneration_) return;
+                        m_strIsoResults = text;
+                        SetDlgItemText(IDC_ISO_RESULTS, text);
+                    },
+                    Qt::QueuedConnection);
+            });
         } else {
             m_strResults = NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
         }

@@ -4,6 +4,7 @@
 // command handlers of every subsystem can reach them.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 // The results of the displayed curve and its three plot series come from CurveDisplay
 // (m_dEIT ... m_dHM, m_pCurveDepth/m_pCurveLoad, m_pFitCurveDepth/m_pFitCurveLoad,
 // m_pExtrapDepth/m_pExtrapLoad).
+class QThreadPool;
+
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:
     // `parameterFile` is where the settings are read at start and written at exit.
@@ -49,7 +52,11 @@ public:
     // that cannot be read is reported (when `showFailure`) and clears the displayed results.
     marvek::AnalysisOutcome AnalyzeCurve(int curve, bool showFailure = true);
     // Rebuilds the results text from the last analysis and shows the members in the controls.
+    // The result-set block (about 0.1 s at 40000 points) is computed off the window thread and
+    // shown when ready; a newer analysis makes an older block's answer void.
     void UpdateResultsText();
+    // Waits until the result-set block of the last analysis is on show.
+    void WaitForResultSet();
     // Analysis, path and results text of curve `curve`.
     void DisplayCurve(int curve);
     // Replaces the file list (keeping the first 2000) and shows curve 0; false if `files` is
@@ -140,4 +147,7 @@ private:
     void RememberSelection(const std::vector<std::filesystem::path>& files);
     void BuildRecentMenu();
     std::string plottedCurve_;  // address of the curve the plot shows
+    int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
+    // Last member: destroyed first, it waits for a running block before anything it uses goes.
+    std::unique_ptr<QThreadPool> resultPool_;
 };
