@@ -29,6 +29,9 @@ PlotView::PlotView(QWidget* parent) : QCustomPlot(parent) {
     setNoAntialiasingOnDrag(true);
     setPlottingHint(QCP::phFastPolylines, true);
     setFocusPolicy(Qt::StrongFocus);
+    // The window's own background around a white frame, as a plot drawn on the window.
+    setBackground(palette().window());
+    axisRect()->setBackground(QBrush(Qt::white));
     setMouseTracking(true);
     xAxis->grid()->setVisible(false);
     yAxis->grid()->setVisible(false);
