@@ -205,7 +205,10 @@ void CGraphDlg::OnSize(int width, int height) {
 
 marvek::ui::PlotData CGraphDlg::PlotContent() const {
     const marvek::GraphSeries s = Series();
-    marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
+    marvek::ui::PlotData plot;
+    plot.caption = windowTitle().toStdString();
+    plot.xTitle = s.xTitle;
+    plot.yTitle = s.yTitle;
     plot.series.push_back(
         {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
     double sum = 0;
@@ -290,11 +293,7 @@ void CGraphDlg::OnSavePicture() {
 }
 
 void CGraphDlg::OnExplorePlot() {
-    const marvek::GraphSeries s = Series();
-    marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
-    plot.series.push_back(
-        {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
-    auto* explorer = new marvek::ui::PlotExplorer(std::move(plot), this);
+    auto* explorer = new marvek::ui::PlotExplorer(PlotContent(), this);
     explorer->setAttribute(Qt::WA_DeleteOnClose);
     explorer->show();
 }

@@ -48,10 +48,10 @@ PlotView::PlotView(QWidget* parent) : QCustomPlot(parent) {
             qOverload<const QCPRange&>(&QCPAxis::setRange));
 }
 
-void PlotView::SetData(PlotData data, bool keepView) {
+void PlotView::SetData(PlotData content, bool keepView) {
     const PlotRange view = View();
     const bool hadData = !data_.series.empty();
-    data_ = std::move(data);
+    data_ = std::move(content);
     xAxis->setLabel(QString::fromStdString(data_.xTitle));
     yAxis->setLabel(QString::fromStdString(data_.yTitle));
     ShowSeries();

@@ -54,7 +54,7 @@ public:
     explicit PlotView(QWidget* parent = nullptr);
 
     // Shows `data`; the view goes home unless `keepView` (and the view was already set).
-    void SetData(PlotData data, bool keepView = false);
+    void SetData(PlotData content, bool keepView = false);
     const PlotData& Data() const { return data_; }
 
     // Back to the home view.
