@@ -157,6 +157,8 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurrentSettings(), *this);
     if (!m_lastOutcome.ok()) {
         ClearDisplay();
+        // The empty plot is on show under the message, not the previous curve.
+        RefreshPlot();
         if (showFailure) {
             if (m_lastOutcome.read == ReadStatus::UnknownLayout)
                 ShowMessage(this, kFileFormatMessage, kFileFormatCaption);
