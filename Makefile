@@ -37,7 +37,8 @@ bench: deps
 	cmake --build --preset bench -j$(JOBS) --target marvek_bench
 	./build/bench/bench/marvek_bench
 
-FUZZ_TARGETS = curve_reader_fuzz parameter_file_fuzz multi_cycle_fuzz text_import_fuzz \
+FUZZ_TARGETS = curve_reader_fuzz parameter_file_fuzz recent_selections_fuzz multi_cycle_fuzz \
+               text_import_fuzz \
                zip_import_fuzz xls_import_fuzz
 
 # Runs each libFuzzer target for $(SECONDS) s from its seed corpus (clang, ASan, UBSan).

@@ -1,119 +1,99 @@
 #include "app/curve_plot.h"
 
+#include <algorithm>
 #include <cmath>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "core/io/number_format.h"
 
-using marvek::ui::DrawingSurface;
+using marvek::ui::PlotData;
+using marvek::ui::PlotMark;
+using marvek::ui::PlotRange;
+using marvek::ui::PlotSeries;
 using marvek::ui::Rect;
 using marvek::ui::Rgb;
 
 namespace {
 
-constexpr int kCharWidth = 8;    // assumed width of a character of the default font
-constexpr int kCharHeight = 11;  // assumed height
 constexpr double kHeadroom = 1.05;
 constexpr double kWidthShare = 0.62;
 constexpr double kHeightShare = 0.84;
 constexpr Rgb kExtrapolationPen{0, 180, 0};
 constexpr Rgb kFitPen{255, 0, 0};
-// Coordinates beyond this cannot be drawn sensibly (a zero top divides by zero).
-constexpr double kLargestPixel = 1.0e6;
 
-struct Mapping {
-    CurvePlotFrame frame;
-    double depthMin = 9e99, depthMax = -9e99, loadMin = 9e99, loadMax = -9e99;
-    double depthTop = 0, loadTop = 0;
-
-    static std::optional<int> Truncate(double v) {
-        if (!std::isfinite(v) || std::fabs(v) > kLargestPixel) return std::nullopt;
-        return static_cast<int>(v);
-    }
-    std::optional<int> X(double d) const {
-        return Truncate(frame.left + frame.size * (d - depthMin) / depthTop);
-    }
-    std::optional<int> Y(double f) const {
-        return Truncate(frame.top + frame.size - frame.size * (f - loadMin) / loadTop);
-    }
-    bool Inside(int px, int py) const {
-        return frame.left < px && px < frame.left + frame.size && frame.top < py &&
-               py < frame.top + frame.size;
-    }
+// Colours of the segment codes when segment colours are on.
+struct SegmentLook {
+    char code;
+    const char* name;
+    Rgb colour;
 };
-
-// The points of a series inside the frame (strictly), joined in order: the first kept point
-// starts the line when none is started yet (the drawing position's x still 0).
-void DrawClippedPolyline(DrawingSurface& dc, const Mapping& map, const std::vector<double>& depth,
-                         const std::vector<double>& load) {
-    const std::size_t n = std::min(depth.size(), load.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto px = map.X(depth[i]);
-        const auto py = map.Y(load[i]);
-        if (!px || !py || !map.Inside(*px, *py)) continue;
-        if (dc.GetCurrentPosition().x == 0) dc.MoveTo(*px, *py);
-        dc.LineTo(*px, *py);
-    }
-}
+constexpr SegmentLook kSegments[] = {
+    {'L', "loading", {0, 90, 200}},    {'T', "top hold", {230, 140, 0}},
+    {'U', "unloading", {140, 0, 160}}, {'B', "bottom hold", {120, 120, 120}},
+    {'R', "reloading", {0, 160, 160}}, {'X', "unlabelled", {0, 0, 0}},
+};
 
 }  // namespace
 
-CurvePlotFrame CurvePlotFrameFor(const Rect& client) {
+CurvePlotFrame CurvePlotFrameFor(const Rect& client, int bottom) {
     CurvePlotFrame f;
     f.left = static_cast<int>(client.right - kWidthShare * (client.right - client.left));
-    f.size = static_cast<int>(kHeightShare * (client.bottom - client.top));
-    f.top = client.top;
+    f.top = client.top + kPlotRoomAbove;
+    const int byHeight = static_cast<int>(kHeightShare * (client.bottom - client.top));
+    const int byFoot = bottom - kPlotRoomBelow - f.top;
+    const int byWidth = client.right - kPlotRoomRight - f.left;
+    f.size = std::max(0, std::min({byHeight, byFoot, byWidth}));
     return f;
 }
 
-void DrawCurvePlot(DrawingSurface& dc, const marvek::CurveDisplay& display, int fileCount) {
-    Mapping map;
-    const std::size_t points = std::min(display.m_pCurveDepth.size(), display.m_pCurveLoad.size());
-    for (std::size_t i = 0; i < points; ++i) {
-        const double d = display.m_pCurveDepth[i];
-        const double f = display.m_pCurveLoad[i];
-        if (d < map.depthMin) map.depthMin = d;
-        if (d > map.depthMax) map.depthMax = d;
-        if (f < map.loadMin) map.loadMin = f;
-        if (f > map.loadMax) map.loadMax = f;
+PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
+                       std::string_view segments, const std::string& caption) {
+    PlotData plot;
+    plot.caption = caption;
+    plot.xTitle = "Depth [nm]";
+    plot.yTitle = "Load [mN]";
+    const std::size_t n = std::min(display.m_pCurveDepth.size(), display.m_pCurveLoad.size());
+    if (fileCount < 1) return plot;
+
+    using Segments = PlotSeries::Segments;
+    plot.series.push_back({"measured", display.m_pCurveDepth, display.m_pCurveLoad,
+                           marvek::ui::kBlack, PlotSeries::Style::Dots,
+                           Segments::WithoutSegments});
+    if (segments.size() == n) {
+        for (const SegmentLook& look : kSegments) {
+            PlotSeries s{
+                look.name, {}, {}, look.colour, PlotSeries::Style::Dots, Segments::WithSegments};
+            for (std::size_t i = 0; i < n; ++i)
+                if (segments[i] == look.code) {
+                    s.x.push_back(display.m_pCurveDepth[i]);
+                    s.y.push_back(display.m_pCurveLoad[i]);
+                }
+            if (!s.x.empty()) plot.series.push_back(std::move(s));
+        }
     }
-    map.depthTop = map.depthMin + kHeadroom * (map.depthMax - map.depthMin);
-    map.loadTop = map.loadMin + kHeadroom * (map.loadMax - map.loadMin);
-    map.frame = CurvePlotFrameFor(dc.GetClientRect());
-    const CurvePlotFrame& fr = map.frame;
+    plot.series.push_back({"extrapolation", display.m_pExtrapDepth, display.m_pExtrapLoad,
+                           kExtrapolationPen, PlotSeries::Style::Line});
+    plot.series.push_back({"fit", display.m_pFitCurveDepth, display.m_pFitCurveLoad, kFitPen,
+                           PlotSeries::Style::Line});
 
-    dc.Rectangle(fr.left, fr.top, fr.left + fr.size, fr.top + fr.size);
-    dc.SetTransparentBackground();
-    const std::string loadUnit = " [mN]";
-    const std::string depthUnit = " [nm] ";
-    dc.TextOut(fr.left - dc.TextWidth(loadUnit), fr.top + fr.size / 2 - kCharWidth, loadUnit);
-    dc.TextOut(fr.left + fr.size / 2 - dc.TextWidth(depthUnit) + 40,
-               fr.top + fr.size - kCharWidth + 10, depthUnit);
-    if (fileCount < 1) return;
-
-    for (std::size_t i = 0; i < points; ++i) {
-        const auto px = map.X(display.m_pCurveDepth[i]);
-        const auto py = map.Y(display.m_pCurveLoad[i]);
-        if (px && py) dc.TextOut(*px - 2, *py - 12, ".");
+    // Extremes of the finite points only: no start value of a search is ever shown.
+    bool any = false;
+    double d0 = 0, d1 = 0, f0 = 0, f1 = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double d = display.m_pCurveDepth[i], f = display.m_pCurveLoad[i];
+        if (!std::isfinite(d) || !std::isfinite(f)) continue;
+        if (!any) {
+            d0 = d1 = d;
+            f0 = f1 = f;
+            any = true;
+        }
+        d0 = std::min(d0, d);
+        d1 = std::max(d1, d);
+        f0 = std::min(f0, f);
+        f1 = std::max(f1, f);
     }
-
-    dc.SelectPen(kExtrapolationPen);
-    DrawClippedPolyline(dc, map, display.m_pExtrapDepth, display.m_pExtrapLoad);
-    dc.SelectPen(kFitPen);
-    dc.MoveTo(0, 0);
-    DrawClippedPolyline(dc, map, display.m_pFitCurveDepth, display.m_pFitCurveLoad);
-    dc.SelectDefaultPen();
-
-    // Without points the extremes are the search's start values, not numbers of the curve.
-    if (points == 0) return;
-    dc.SetTextColor(marvek::ui::kBlack);
-    const std::string loadLabel = marvek::FormatFixed(map.loadMax, 2);
-    if (const auto y = map.Y(map.loadMax))
-        dc.TextOut(fr.left - dc.TextWidth(loadLabel), *y - kCharWidth, loadLabel);
-    const std::string depthLabel = marvek::FormatFixed(map.depthMax, 2);
-    if (const auto x = map.X(map.depthMax))
-        dc.TextOut(*x - dc.TextWidth(depthLabel) / 2, fr.top + fr.size + kCharHeight / 2,
-                   depthLabel);
+    if (!any) return plot;
+    plot.home = PlotRange{d0, d0 + kHeadroom * (d1 - d0), f0, f0 + kHeadroom * (f1 - f0)};
+    plot.marks.push_back({PlotMark::Axis::Y, f1, marvek::FormatFixed(f1, 2)});
+    plot.marks.push_back({PlotMark::Axis::X, d1, marvek::FormatFixed(d1, 2)});
+    return plot;
 }

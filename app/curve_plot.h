@@ -1,19 +1,31 @@
 #pragma once
-// The load-displacement plot of the displayed curve in the main window's client area.
+// The load-displacement plot of the displayed curve in the main window: what it shows and
+// where its frame lies. A PlotView draws it, so it zooms and pans in place.
+
+#include <string>
+#include <string_view>
 
 #include "core/analysis/curve_analysis.h"
-#include "ui/drawing_surface.h"
+#include "ui/plot_view.h"
 
-// Layout of the plot for a client rectangle: a square frame whose left edge lies at 38 % of
-// the width and whose side is 84 % of the height.
+// The square frame for a client rectangle: its left edge at 38 % of the width, its top at the
+// client's top, its side 84 % of the height, made smaller where the tick numbers and axis
+// title below it would reach `bottom` (the top of the path field) or the frame the right edge.
 struct CurvePlotFrame {
     int left = 0;
     int top = 0;
     int size = 0;
 };
-CurvePlotFrame CurvePlotFrameFor(const marvek::ui::Rect& client);
+// Room the axes take around the frame: tick numbers and titles left and below, half a tick
+// number above, a little on the right.
+inline constexpr int kPlotRoomLeft = 70, kPlotRoomBelow = 42, kPlotRoomAbove = 8,
+                     kPlotRoomRight = 10;
+CurvePlotFrame CurvePlotFrameFor(const marvek::ui::Rect& client, int bottom);
 
-// Draws the frame, the unit labels and, once files are selected (`fileCount` > 0), the measured
-// points, the green extrapolation, the red fit and the two value labels.
-void DrawCurvePlot(marvek::ui::DrawingSurface& dc, const marvek::CurveDisplay& display,
-                   int fileCount);
+// The plot's content: the measured points in black (by segment code in colour when segment
+// colours are on), the green extrapolation, the red fit, the largest load and depth at the
+// frame's edges, and a home view from the curve's smallest values to 5 % above its largest.
+// `segments` are the points' segment codes (used when there is one per point); nothing but
+// the empty frame while `fileCount` is 0.
+marvek::ui::PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
+                                   std::string_view segments, const std::string& caption);

@@ -26,9 +26,9 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             options.screenshot = args[++i];
         } else if (!onlyFiles && a == "--window") {
             if (i + 1 >= args.size() ||
-                (args[i + 1] != "main" && args[i + 1] != "help" && args[i + 1] != "about" &&
-                 args[i + 1] != "explore" && args[i + 1] != "graph")) {
-                error = "--window takes main, help, about, explore or graph";
+                (args[i + 1] != "main" && args[i + 1] != "main-fit" && args[i + 1] != "help" &&
+                 args[i + 1] != "about" && args[i + 1] != "explore" && args[i + 1] != "graph")) {
+                error = "--window takes main, main-fit, help, about, explore or graph";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -100,6 +100,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
     CIndentMainDlg dlg;
     dlg.Create();
     if (!options.files.empty()) dlg.SelectFiles(options.files);
+    dlg.WaitForResultSet();
     // The analysis names the file and the reason; a message of its own is shown as it stands.
     if (!dlg.m_lastOutcome.ok())
         std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";
@@ -112,6 +113,11 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         marvek::ui::Dialog& shown = other ? *other : dlg;
         shown.Create();
         shown.show();
+        if (options.window == "main-fit") {
+            // The unloading fit up close, in the window itself.
+            dlg.m_plot->SetGrid(true);
+            dlg.m_plot->ZoomTo("fit");
+        }
         QApplication::processEvents();
         QPixmap picture = shown.grab();
         if (options.window == "graph") {

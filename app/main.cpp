@@ -26,8 +26,9 @@ int main(int argc, char** argv) {
             << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
                "Opens the main window with the given curve files selected.\n"
                "--screenshot  analyse the first file, write the window as PNG and exit\n"
-               "--window      with --screenshot: main (default), help, about, explore (the plot\n"
-               "              explorer zoomed into the unloading fit) or graph (Modulus - Depth)\n"
+               "--window      with --screenshot: main (default), main-fit (its plot zoomed into\n"
+               "              the unloading fit), help, about, explore (the plot explorer zoomed\n"
+               "              into the unloading fit) or graph (Modulus - Depth)\n"
                "--version     print the version and exit\n";
         return 0;
     }

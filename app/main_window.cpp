@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <cmath>
+#include <memory>
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
@@ -64,13 +67,28 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_HELP_HELP, &CIndentMainDlg::OnHelp},
         {ID_HELP_ABOUT, &CIndentMainDlg::OnAbout},
         {ID_EXPLORE_PLOT, &CIndentMainDlg::OnExplorePlot},
+        {ID_PLOT_RESET, &CIndentMainDlg::OnPlotReset},
+        {ID_PLOT_GRID, &CIndentMainDlg::OnPlotGrid},
+        {ID_PLOT_SEGMENTS, &CIndentMainDlg::OnPlotSegments},
+        {ID_PLOT_EXPORT_PNG, &CIndentMainDlg::OnPlotExportPng},
+        {ID_PLOT_EXPORT_SVG, &CIndentMainDlg::OnPlotExportSvg},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
     SetAcceptFiles(true);
+    resultPool_ = std::make_unique<QThreadPool>();
+    resultPool_->setMaxThreadCount(1);
 }
 
-CIndentMainDlg::~CIndentMainDlg() = default;
+CIndentMainDlg::~CIndentMainDlg() {
+    resultPool_->clear();
+    resultPool_->waitForDone();
+}
+
+void CIndentMainDlg::WaitForResultSet() {
+    resultPool_->waitForDone();
+    QCoreApplication::processEvents();
+}
 
 Settings CIndentMainDlg::CurrentSettings() const { return CollectSettings(m_fPoisson); }
 
@@ -89,9 +107,13 @@ bool CIndentMainDlg::OnInitDialog() {
     CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
     CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);
     ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
+    BuildPlot();
     InstallShortcuts();
+    BuildRecentMenu();
     UpdateContext();
-    GotoDlgCtrl(IDC_POISSON);
+    // The keys step through the curves from the start; the Poisson field takes them only once
+    // the user goes there to type.
+    m_plot->setFocus();
     return true;
 }
 
@@ -124,8 +146,8 @@ void CIndentMainDlg::OnDestroy() {
                     kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
 }
 
-void CIndentMainDlg::OnPaint(DrawingSurface& dc) {
-    DrawCurvePlot(dc, *this, m_analyzer.m_nFileCount);
+void CIndentMainDlg::OnPaint(DrawingSurface&) {
+    // The plot is a child window that draws itself (app/main_window_plot.cpp).
 }
 
 void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveDisplay{}; }
@@ -135,6 +157,8 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurrentSettings(), *this);
     if (!m_lastOutcome.ok()) {
         ClearDisplay();
+        // The empty plot is on show under the message, not the previous curve.
+        RefreshPlot();
         if (showFailure) {
             if (m_lastOutcome.read == ReadStatus::UnknownLayout)
                 ShowMessage(this, kFileFormatMessage, kFileFormatCaption);
@@ -143,19 +167,34 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
                             MessageIcon::Warning);
         }
     }
-    Invalidate();
+    RefreshPlot();
     return m_lastOutcome;
 }
 
 void CIndentMainDlg::UpdateResultsText() {
     m_strIsoResults.clear();
+    const int generation = ++resultGeneration_;
+    resultPool_->clear();  // blocks of older analyses not yet started are not wanted
     if (m_lastOutcome.ok()) {
         const Settings settings = CurrentSettings();
         const std::string reason = NoResultReason(m_analyzer, *this, settings);
         if (reason.empty()) {
             m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
-            m_strIsoResults = BuildIsoResultsText(ComputeIsoQuantities(m_analyzer, settings),
-                                                  EstimateUncertainty(m_analyzer, settings));
+            m_strIsoResults = "ISO 14577 :\n computing ...";
+            // The worker has its own copy: the window may analyse the next curve meanwhile.
+            auto analyzer = std::make_shared<const CCurveAnalyzer>(m_analyzer);
+            resultPool_->start([this, analyzer, settings, generation] {
+                std::string text = BuildIsoResultsText(ComputeIsoQuantities(*analyzer, settings),
+                                                       EstimateUncertainty(*analyzer, settings));
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, text = std::move(text)] {
+                        if (generation != resultGeneration_) return;
+                        m_strIsoResults = text;
+                        SetDlgItemText(IDC_ISO_RESULTS, text);
+                    },
+                    Qt::QueuedConnection);
+            });
         } else {
             m_strResults = NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
         }

@@ -84,14 +84,14 @@ void CIndentMainDlg::OnSize(int width, int height) {
     // At the template's size the template's layout; larger, the results box grows downward,
     // and the result-set block, path, scroll bar and hint follow the foot (path and scroll bar
     // as wide as the growth).
-    // The plot derives its frame from the client size when it paints.
+    // The plot takes its frame from the client size and the path field's new place.
     if (!Client()) return;
     const int dx = std::max(0, width - DluToPixelsX(Template().width));
     const int dy = std::max(0, height - DluToPixelsY(Template().height));
     const int foot = DluToPixelsY(285);
     for (QObject* child : Client()->children()) {
         auto* w = qobject_cast<QWidget*>(child);
-        if (!w) continue;
+        if (!w || w->property("marvekOwnLayout").isValid()) continue;
         if (!w->property("marvekHome").isValid()) w->setProperty("marvekHome", w->geometry());
         const QRect home = w->property("marvekHome").toRect();
         QRect box = home;
@@ -106,57 +106,5 @@ void CIndentMainDlg::OnSize(int width, int height) {
         }
         if (box != w->geometry()) w->setGeometry(box);
     }
-}
-
-namespace {
-
-// Colours of the segment codes when the explorer shows them.
-struct SegmentLook {
-    char code;
-    const char* name;
-    Rgb colour;
-};
-constexpr SegmentLook kSegments[] = {
-    {'L', "loading", {0, 90, 200}},    {'T', "top hold", {230, 140, 0}},
-    {'U', "unloading", {140, 0, 160}}, {'B', "bottom hold", {120, 120, 120}},
-    {'R', "reloading", {0, 160, 160}}, {'X', "unlabelled", {0, 0, 0}},
-};
-
-}  // namespace
-
-PlotData CIndentMainDlg::ExplorerData() const {
-    PlotData plot;
-    plot.caption = "Marvek - Explore Plot - " +
-                   (m_strFileName.empty() ? std::string("no curve") : m_strFileName);
-    plot.xTitle = "Depth (nm)";
-    plot.yTitle = "Force (mN)";
-    using Segments = PlotSeries::Segments;
-    plot.series.push_back({"measured", m_pCurveDepth, m_pCurveLoad, kBlack, PlotSeries::Style::Dots,
-                           Segments::WithoutSegments});
-    const std::size_t n = m_pCurveDepth.size();
-    if (n == static_cast<std::size_t>(m_analyzer.m_nPoints)) {
-        for (const SegmentLook& look : kSegments) {
-            PlotSeries s{
-                look.name, {}, {}, look.colour, PlotSeries::Style::Dots, Segments::WithSegments};
-            for (std::size_t i = 0; i < n; ++i)
-                if (m_analyzer.m_pSegment[i] == look.code) {
-                    s.x.push_back(m_pCurveDepth[i]);
-                    s.y.push_back(m_pCurveLoad[i]);
-                }
-            if (!s.x.empty()) plot.series.push_back(std::move(s));
-        }
-    }
-    plot.series.push_back(
-        {"extrapolation", m_pExtrapDepth, m_pExtrapLoad, {0, 180, 0}, PlotSeries::Style::Line});
-    plot.series.push_back(
-        {"fit", m_pFitCurveDepth, m_pFitCurveLoad, {255, 0, 0}, PlotSeries::Style::Line});
-    return plot;
-}
-
-void CIndentMainDlg::OnExplorePlot() {
-    if (m_analyzer.m_nFileCount < 1) return;
-    // Modeless: the main window stays usable beside it; it closes with the main window.
-    auto* explorer = new PlotExplorer(ExplorerData(), this);
-    explorer->setAttribute(Qt::WA_DeleteOnClose);
-    explorer->show();
+    LayOutPlot();
 }

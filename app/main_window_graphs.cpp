@@ -9,7 +9,7 @@ void RunGraph(CIndentMainDlg& w, marvek::GraphCommand command) {
     if (w.m_analyzer.m_nFileCount < 1 || !w.UpdateData(true)) return;
     if (marvek::graphs::ShowGraphCommand(w, command, w.m_analyzer, w, w.CurrentSettings(),
                                          w.m_nCurrentCurve))
-        w.Invalidate();
+        w.RefreshPlot();
 }
 
 }  // namespace

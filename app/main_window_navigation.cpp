@@ -7,12 +7,21 @@
 #include "app/resource_ids.h"
 #include "settings/curve_files.h"
 #include "ui/scroll_bar.h"
+#include "ui/services.h"
 
 using namespace marvek;
 using namespace marvek::ui;
 
 void CIndentMainDlg::OnSelectCurveFiles() {
-    SelectCurveFiles(m_analyzer);
+    OpenFilesRequest request;
+    request.filter = kCurveFileFilter;
+    request.defaultExtension = "csv";
+    request.multiSelect = true;
+    // A cancelled choice still shows the first curve of the list there was.
+    if (const auto files = GetServices().OpenFiles(request); files && !files->empty()) {
+        m_analyzer.SetFiles(*files);
+        RememberSelection(*files);
+    }
     if (m_analyzer.m_nFileCount < 1) return;
     ShowFirstCurve();
 }
@@ -20,6 +29,8 @@ void CIndentMainDlg::OnSelectCurveFiles() {
 bool CIndentMainDlg::SelectFiles(const std::vector<std::filesystem::path>& files) {
     if (files.empty()) return false;
     m_analyzer.SetFiles(files);
+    // Remembered before the first curve is shown, so a message about it cannot stop that.
+    RememberSelection(files);
     ShowFirstCurve();
     return true;
 }

@@ -69,7 +69,15 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
          {{"Elastic Modulus Calculation Strategy", ID_STRATEGY},
           {"Indenter Area Function and Modulus ", ID_AREA_FUNCTION},
           {"Compliance of the Testing Machine ", ID_COMPLIANCE}}},
-        {"View", {{"Explore Plot", ID_EXPLORE_PLOT}}},
+        {"View",
+         {{"Explore Plot", ID_EXPLORE_PLOT},
+          MenuItem::Separator(),
+          {"Reset Zoom", ID_PLOT_RESET},
+          {"Grid", ID_PLOT_GRID},
+          {"Segment Colours", ID_PLOT_SEGMENTS},
+          MenuItem::Separator(),
+          {"Export Plot as PNG...", ID_PLOT_EXPORT_PNG},
+          {"Export Plot as SVG...", ID_PLOT_EXPORT_SVG}}},
         {"Help", {{"Help", ID_HELP_HELP}, {"About", ID_HELP_ABOUT}}, true},
     };
     return t;

@@ -49,5 +49,12 @@ inline constexpr int ID_GRAININESS2_LOAD = 32832;
 inline constexpr int ID_GRAININESS2_UNLOAD = 32833;
 inline constexpr int ID_RESULTS_TABLE = 32840;
 inline constexpr int ID_EXPLORE_PLOT = 32950;
+inline constexpr int ID_PLOT_RESET = 32952;
+inline constexpr int ID_PLOT_GRID = 32953;
+inline constexpr int ID_PLOT_SEGMENTS = 32954;
+inline constexpr int ID_PLOT_EXPORT_PNG = 32955;
+inline constexpr int ID_PLOT_EXPORT_SVG = 32956;
+// File > Open Recent: entry k has command ID_OPEN_RECENT_FIRST + k.
+inline constexpr int ID_OPEN_RECENT_FIRST = 32960;
 
 }  // namespace resource

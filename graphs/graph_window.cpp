@@ -187,6 +187,43 @@ marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
     return t;
 }
 
+bool CGraphDlg::OnInitDialog() {
+    Dialog::OnInitDialog();
+    m_plot = new marvek::ui::PlotView(Client());
+    m_plot->onCoordinates = [this](const std::string& text) { SetStatusText(text); };
+    SetStatusText("Wheel zooms, drag pans, Ctrl+drag zooms to a rectangle, double-click resets");
+    // The status line is added to the window, not taken from the plot.
+    if (StatusBarWidget()) resize(width(), height() + StatusBarWidget()->sizeHint().height());
+    m_plot->SetData(PlotContent());
+    m_plot->show();
+    return true;
+}
+
+void CGraphDlg::OnSize(int width, int height) {
+    if (m_plot) m_plot->setGeometry(0, 0, width, height);
+}
+
+marvek::ui::PlotData CGraphDlg::PlotContent() const {
+    const marvek::GraphSeries s = Series();
+    marvek::ui::PlotData plot;
+    plot.caption = windowTitle().toStdString();
+    plot.xTitle = s.xTitle;
+    plot.yTitle = s.yTitle;
+    plot.series.push_back(
+        {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
+    double sum = 0;
+    int used = 0;
+    for (std::size_t i = 0; i < s.x.size(); ++i)
+        if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) {
+            sum += s.y[i];
+            ++used;
+        }
+    if (used > 0)
+        plot.marks.push_back({marvek::ui::PlotMark::Axis::Y, sum / used,
+                              "mean " + marvek::FormatFixed(sum / used, 5)});
+    return plot;
+}
+
 void CGraphDlg::SetSeries(const marvek::GraphSeries& series) {
     m_strXLabel = series.xTitle;
     m_strYLabel = series.yTitle;
@@ -194,6 +231,7 @@ void CGraphDlg::SetSeries(const marvek::GraphSeries& series) {
     m_adX.assign(series.x.begin(), series.x.begin() + static_cast<std::ptrdiff_t>(n));
     m_adY.assign(series.y.begin(), series.y.begin() + static_cast<std::ptrdiff_t>(n));
     m_nCount = static_cast<int>(n);
+    if (m_plot) m_plot->SetData(PlotContent());
 }
 
 marvek::GraphSeries CGraphDlg::Series() const {
@@ -205,11 +243,6 @@ marvek::GraphSeries CGraphDlg::Series() const {
     return s;
 }
 
-void CGraphDlg::OnPaint(DrawingSurface& surface) {
-    const marvek::GraphSeries s = Series();
-    DrawGraph(surface, s.x.data(), s.y.data(), static_cast<int>(s.x.size()), m_strXLabel,
-              m_strYLabel, m_chMarker);
-}
 
 void CGraphDlg::OnSaveAsCsv() {
     marvek::ui::SaveFileRequest request;
@@ -234,7 +267,9 @@ bool CGraphDlg::SavePicture(const std::filesystem::path& file, std::string& erro
         QPainter painter(&image);
         painter.setFont(Client() ? Client()->font() : font());
         marvek::ui::PainterSurface surface(painter, r);
-        OnPaint(surface);
+        const marvek::GraphSeries s = Series();
+        DrawGraph(surface, s.x.data(), s.y.data(), static_cast<int>(s.x.size()), m_strXLabel,
+                  m_strYLabel, m_chMarker);
     }
     if (!image.save(marvek::ui::QStringFromPath(file), "PNG")) {
         error = "Could not write " + file.string() + ": the picture could not be saved there.";
@@ -258,11 +293,7 @@ void CGraphDlg::OnSavePicture() {
 }
 
 void CGraphDlg::OnExplorePlot() {
-    const marvek::GraphSeries s = Series();
-    marvek::ui::PlotData plot{windowTitle().toStdString(), s.xTitle, s.yTitle, {}};
-    plot.series.push_back(
-        {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
-    auto* explorer = new marvek::ui::PlotExplorer(std::move(plot), this);
+    auto* explorer = new marvek::ui::PlotExplorer(PlotContent(), this);
     explorer->setAttribute(Qt::WA_DeleteOnClose);
     explorer->show();
 }

@@ -9,6 +9,7 @@
 #include "core/series/graph_series.h"
 #include "ui/dialog.h"
 #include "ui/drawing_surface.h"
+#include "ui/plot_view.h"
 
 // Resource ids of the graph window.
 inline constexpr int IDD_GRAPH = 136;
@@ -41,11 +42,18 @@ public:
     // The series in a window to zoom, pan and export.
     void OnExplorePlot();
 
-    // The picture of the client area as it is painted, saved as PNG; false with a message.
+    // The series in its classic drawing (DrawGraph: frame, ranges, mean and titles) at the
+    // client's size, saved as PNG; false with a message.
     bool SavePicture(const std::filesystem::path& file, std::string& error);
 
+    // The plot on show (zoom, pan, grid; the cursor's coordinates in the status line): the
+    // points as stars, the mean of the values at the left edge. Made in OnInitDialog.
+    marvek::ui::PlotView* m_plot = nullptr;
+    marvek::ui::PlotData PlotContent() const;
+
 protected:
-    void OnPaint(marvek::ui::DrawingSurface& surface) override;
+    bool OnInitDialog() override;
+    void OnSize(int width, int height) override;
 
 private:
     marvek::GraphSeries Series() const;

@@ -397,11 +397,15 @@ void Dialog::SetStatusText(const std::string& text) {
         status_->setTextFormat(Qt::PlainText);
         status_->setContentsMargins(4, 1, 4, 1);
         status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // One line whatever the window's height; a long path never widens the window.
+        status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         if (auto* box = qobject_cast<QBoxLayout*>(layout())) box->addWidget(status_);
         status_->show();
     }
     status_->setText(QString::fromStdString(text));
 }
+
+QWidget* Dialog::StatusBarWidget() const { return status_; }
 
 std::string Dialog::StatusText() const {
     return status_ ? status_->text().toStdString() : std::string();

@@ -57,6 +57,7 @@ public:
     // A line of text in the status bar at the window's foot (created on first use).
     void SetStatusText(const std::string& text);
     std::string StatusText() const;
+    QWidget* StatusBarWidget() const;
     // Repaints the client area soon.
     void Invalidate();
     // Paints the client area on `surface` now (what a paint request does).

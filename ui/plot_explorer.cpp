@@ -1,34 +1,20 @@
 #include "ui/plot_explorer.h"
 
-#include <qcustomplot.h>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 #include "ui/dialog.h"
 #include "ui/services.h"
 
 namespace marvek::ui {
 
-namespace {
-
-QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
-
-QString Number(double v) { return QString::number(v, 'g', 6); }
-
-}  // namespace
-
-PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
-    : QDialog(parent), data_(std::move(content)) {
-    setWindowTitle(QString::fromStdString(data_.caption));
+PlotExplorer::PlotExplorer(PlotData content, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString::fromStdString(content.caption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
     auto* layout = new QVBoxLayout(this);
@@ -56,13 +42,8 @@ PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
     tools->addWidget(svg);
     layout->addLayout(tools);
 
-    plot_ = new QCustomPlot(this);
-    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot_ = new PlotView(this);
     plot_->setMinimumSize(400, 300);
-    plot_->xAxis->setLabel(QString::fromStdString(data_.xTitle));
-    plot_->yAxis->setLabel(QString::fromStdString(data_.yTitle));
-    plot_->setNoAntialiasingOnDrag(true);
-    plot_->setPlottingHint(QCP::phFastPolylines, true);
     layout->addWidget(plot_, 1);
     coordinates_ = new QLabel(this);
     coordinates_->setText(
@@ -75,97 +56,27 @@ PlotExplorer::PlotExplorer(PlotData content, QWidget* parent)
     connect(reset, &QPushButton::clicked, this, [this] { ResetView(); });
     connect(png, &QPushButton::clicked, this, [this] { ChooseAndExport(false); });
     connect(svg, &QPushButton::clicked, this, [this] { ChooseAndExport(true); });
-    connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
-        plot_->setSelectionRectMode((e->modifiers() & Qt::ControlModifier) ? QCP::srmZoom
-                                                                           : QCP::srmNone);
-    });
-    connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) { ResetView(); });
-    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {
-        coordinates_->setText(QString::fromStdString(CoordinatesAt(e->pos())));
-    });
+    plot_->onCoordinates = [this](const std::string& text) {
+        coordinates_->setText(QString::fromStdString(text));
+    };
 
-    ShowSeries();
+    plot_->SetData(std::move(content));
     SetGrid(false);
-    ResetView();
     resize(900, 650);
 }
 
-void PlotExplorer::ShowSeries() {
-    plot_->clearPlottables();
-    const bool segments = segments_->isChecked();
-    for (const PlotSeries& s : data_.series) {
-        if (s.segments == PlotSeries::Segments::WithSegments && !segments) continue;
-        if (s.segments == PlotSeries::Segments::WithoutSegments && segments) continue;
-        const QColor colour = ToQColor(s.colour);
-        QVector<double> x(s.x.begin(), s.x.end()), y(s.y.begin(), s.y.end());
-        y.resize(x.size());
-        if (s.style == PlotSeries::Style::Line) {
-            // A curve, not a function of x: joined in its own order.
-            auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
-            curve->setName(QString::fromStdString(s.name));
-            curve->setData(x, y);
-            curve->setPen(QPen(colour, 1.5));
-            continue;
-        }
-        // Unjoined points may be sorted by x; a graph then thins points that share a pixel,
-        // which keeps 40000 of them quick to redraw.
-        auto* graph = plot_->addGraph();
-        graph->setName(QString::fromStdString(s.name));
-        graph->setData(x, y);
-        graph->setLineStyle(QCPGraph::lsNone);
-        graph->setAdaptiveSampling(true);
-        graph->setAntialiasedScatters(false);
-        graph->setScatterStyle(s.style == PlotSeries::Style::Dots
-                                   ? QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 3)
-                                   : QCPScatterStyle(QCPScatterStyle::ssStar, colour, 7));
-    }
-    plot_->legend->setVisible(data_.series.size() > 1);
-    plot_->replot();
-}
+void PlotExplorer::ResetView() { plot_->ResetView(); }
 
-void PlotExplorer::ResetView() {
-    plot_->rescaleAxes();
-    // A margin so points on the extremes stay inside the frame; an axis without spread gets
-    // one unit either side.
-    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
-        const QCPRange r = axis->range();
-        const double pad = r.size() > 0 ? 0.03 * r.size() : 1.0;
-        axis->setRange(r.lower - pad, r.upper + pad);
-    }
-    plot_->replot();
-}
-
-void PlotExplorer::ZoomTo(const std::string& name) {
-    for (int i = 0; i < plot_->plottableCount(); ++i) {
-        QCPAbstractPlottable* p = plot_->plottable(i);
-        if (p->name().toStdString() != name) continue;
-        bool foundX = false, foundY = false;
-        QCPRange x = p->getKeyRange(foundX), y = p->getValueRange(foundY);
-        if (!foundX || !foundY) return;
-        // A quarter of the extent either side keeps the curve's surroundings in view.
-        const double padX = x.size() > 0 ? 0.25 * x.size() : 1.0;
-        const double padY = y.size() > 0 ? 0.25 * y.size() : 1.0;
-        plot_->xAxis->setRange(x.lower - padX, x.upper + padX);
-        plot_->yAxis->setRange(y.lower - padY, y.upper + padY);
-        plot_->replot();
-        return;
-    }
-}
+void PlotExplorer::ZoomTo(const std::string& name) { plot_->ZoomTo(name); }
 
 void PlotExplorer::SetGrid(bool on) {
     if (grid_->isChecked() != on) grid_->setChecked(on);
-    plot_->xAxis->grid()->setVisible(on);
-    plot_->yAxis->grid()->setVisible(on);
-    plot_->replot();
+    plot_->SetGrid(on);
 }
 
 void PlotExplorer::SetSegments(bool on) {
     if (segments_->isChecked() != on) segments_->setChecked(on);
-    const QCPRange x = plot_->xAxis->range(), y = plot_->yAxis->range();
-    ShowSeries();
-    plot_->xAxis->setRange(x);
-    plot_->yAxis->setRange(y);
-    plot_->replot();
+    plot_->SetSegments(on);
 }
 
 void PlotExplorer::SetExportSize(int width, int height) {
@@ -173,36 +84,16 @@ void PlotExplorer::SetExportSize(int width, int height) {
     height_->setValue(height);
 }
 
-std::string PlotExplorer::CoordinatesAt(QPoint pixel) const {
-    const double x = plot_->xAxis->pixelToCoord(pixel.x());
-    const double y = plot_->yAxis->pixelToCoord(pixel.y());
-    return (QString::fromStdString(data_.xTitle) + " = " + Number(x) + "   " +
-            QString::fromStdString(data_.yTitle) + " = " + Number(y))
-        .toStdString();
-}
+std::string PlotExplorer::CoordinatesAt(QPoint pixel) const { return plot_->CoordinatesAt(pixel); }
 
 std::string PlotExplorer::CoordinatesText() const { return coordinates_->text().toStdString(); }
 
 bool PlotExplorer::ExportPng(const std::filesystem::path& file, std::string& error) const {
-    if (plot_->savePng(QStringFromPath(file), width_->value(), height_->value())) return true;
-    error = "Could not write " + file.string() + ": the picture could not be saved there.";
-    return false;
+    return plot_->ExportPng(file, width_->value(), height_->value(), error);
 }
 
 bool PlotExplorer::ExportSvg(const std::filesystem::path& file, std::string& error) const {
-    QSvgGenerator svg;
-    svg.setFileName(QStringFromPath(file));
-    svg.setSize(plot_->size());
-    svg.setViewBox(QRect(QPoint(0, 0), plot_->size()));
-    svg.setTitle(QString::fromStdString(data_.caption));
-    QCPPainter painter;
-    if (!painter.begin(&svg)) {
-        error = "Could not write " + file.string() + ": the drawing could not be saved there.";
-        return false;
-    }
-    plot_->toPainter(&painter, plot_->width(), plot_->height());
-    painter.end();
-    return true;
+    return plot_->ExportSvg(file, error);
 }
 
 void PlotExplorer::ChooseAndExport(bool asSvg) {
@@ -217,6 +108,8 @@ void PlotExplorer::ChooseAndExport(bool asSvg) {
 }
 
 void PlotExplorer::keyPressEvent(QKeyEvent* event) {
+    // Home resets here whether or not the plot has the focus: nothing else in this window
+    // wants it.
     if (event->key() == Qt::Key_Home) {
         ResetView();
         return;

@@ -49,6 +49,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
     const std::vector<Popup> expected = {
         {"File",
          {{"Select Curve Files", 32773},
+          {"Open Recent", 0},
           {"", 0},
           {"Separate Multi to Unload Only", 32822},
           {"Separate Multi to Reload Only", 32823},
@@ -91,7 +92,15 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
          {{"Elastic Modulus Calculation Strategy", 32795},
           {"Indenter Area Function and Modulus ", 32787},
           {"Compliance of the Testing Machine ", 32794}}},
-        {"View", {{"Explore Plot", 32950}}},
+        {"View",
+         {{"Explore Plot", 32950},
+          {"", 0},
+          {"Reset Zoom", ID_PLOT_RESET},
+          {"Grid", ID_PLOT_GRID},
+          {"Segment Colours", ID_PLOT_SEGMENTS},
+          {"", 0},
+          {"Export Plot as PNG...", ID_PLOT_EXPORT_PNG},
+          {"Export Plot as SVG...", ID_PLOT_EXPORT_SVG}}},
         {"Help", {{"Help", 32775}, {"About", 32776}}},
     };
     CIndentMainDlg& w = Open();
@@ -115,10 +124,12 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
     // greys out those that work on curves until some are selected.
     for (const auto& popup : expected) {
         for (const auto& [text, id] : popup.items) {
-            if (!text.empty() && id != ID_EXIT) {
+            // Open Recent is a submenu (its entries are tested with it); Reset Zoom waits for a
+            // zoomed plot.
+            if (!text.empty() && id != ID_EXIT && id != 0) {
                 const bool needsCurves = &popup == &expected[1] || id == ID_SEPARATE_UNLOAD ||
                                          id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
-                                         id == ID_EXPLORE_PLOT;
+                                         id == ID_EXPLORE_PLOT || id == ID_PLOT_RESET;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;
                 EXPECT_TRUE(w.SendCommand(id)) << text;
             }

@@ -1,4 +1,5 @@
 #include "core/io/parameter_file.h"
+#include "core/io/recent_selections.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -176,6 +177,36 @@ TEST(ParameterFile, DefaultPathFollowsXdgConfigHome) {
     ::setenv("HOME", "/home/u", 1);
     EXPECT_EQ(DefaultParameterFilePath(),
               std::filesystem::path("/home/u/.config/marvek/marvek.par"));
+}
+
+
+// The recent selections beside the parameter file: newest first, an equal one moved up, ten at
+// most; odd names survive the round trip; a file written by hand or damaged reads as what
+// can be understood of it.
+TEST(RecentSelections, NewestFirstTenAtMostAndOddNamesSurvive) {
+    std::vector<CurveSelection> list;
+    for (int k = 0; k < 12; ++k)
+        list = AddRecentSelection(std::move(list), {"/c/" + std::to_string(k) + ".csv"});
+    list = AddRecentSelection(std::move(list), {"/c/5.csv"});
+    list = AddRecentSelection(std::move(list), {});
+    ASSERT_EQ(list.size(), kMaxRecentSelections);
+    EXPECT_EQ(list[0], CurveSelection{"/c/5.csv"});
+    EXPECT_EQ(list[1], CurveSelection{"/c/11.csv"});
+    EXPECT_EQ(std::count(list.begin(), list.end(), CurveSelection{"/c/5.csv"}), 1);
+
+    testing::TempDir dir;
+    const auto file = RecentSelectionsPath(dir.path() / "sub" / "marvek.par");
+    EXPECT_EQ(file, dir.path() / "sub" / "marvek.recent");
+    EXPECT_TRUE(LoadRecentSelections(file).empty());  // none yet
+    const std::vector<CurveSelection> odd = {{"/d/100% load\nname.txt", "/d/cr\rlf\n.hld"},
+                                             {"/d/%0A literal.csv", "/d/T\xc3\xbcbingen.xls"}};
+    ASSERT_TRUE(SaveRecentSelections(file, odd).ok());
+    EXPECT_EQ(LoadRecentSelections(file), odd);
+
+    EXPECT_EQ(ParseRecentSelections("selection\r\nfile a.csv\r\nfile b.csv\r\nnoise\n"
+                                    "selection\nselection\nfile \nfile c\n"),
+              (std::vector<CurveSelection>{{"a.csv", "b.csv"}, {"c"}}));
+    EXPECT_TRUE(ParseRecentSelections(std::string("file x.csv\n\0\xff", 13)).empty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "graphs/graph_window.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QWheelEvent>
+#include <QMouseEvent>
 #include <unistd.h>
 
 #include <QImage>
@@ -180,6 +183,38 @@ TEST_F(GraphWindowTest, SaveThatCannotWriteSaysSo) {
     dlg.TriggerMenuCommand(ID_GRAPH_SAVE_CSV);
     EXPECT_EQ(services_.messages.size(), 1u);
     EXPECT_FALSE(dlg.IsEnded());
+}
+
+// On screen the series is a plot to explore: stars at the values, the mean at the left edge
+// (points without numbers left out of it), the wheel zooms and a double-click goes home.
+TEST_F(GraphWindowTest, PlotOnShowZoomsAndMarksTheMean) {
+    marvek::ui::ScopedServices scoped(services_);
+    CGraphDlg dlg;
+    auto series = Sample();
+    series.x.push_back(std::nan(""));
+    series.y.push_back(1e9);
+    dlg.SetSeries(series);
+    dlg.Create();
+    dlg.show();
+    QApplication::processEvents();
+    marvek::ui::PlotView* plot = dlg.m_plot;
+    ASSERT_NE(plot, nullptr);
+    EXPECT_EQ(plot->geometry(), dlg.Client()->rect());
+    double sum = 0;
+    for (double v : Sample().y) sum += v;
+    ASSERT_EQ(plot->Data().marks.size(), 1u);
+    EXPECT_EQ(plot->Data().marks[0].text, "mean " + marvek::FormatFixed(sum / 40, 5));
+    EXPECT_EQ(plot->xAxis->label().toStdString(), "Maximum Depth (nm)");
+    const QPoint at(plot->width() / 2, plot->height() / 2);
+    QWheelEvent wheel(QPointF(at), plot->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 240),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    EXPECT_TRUE(plot->IsZoomed());
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(at), plot->mapToGlobal(QPointF(at)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &click);
+    EXPECT_FALSE(plot->IsZoomed());
+    EXPECT_LT(plot->yAxis->range().upper, 200);  // the point without an x is no part of it
 }
 
 TEST_F(GraphWindowTest, PictureIsTheWindowsDrawing) {
