@@ -8,8 +8,8 @@
 namespace marvek::bench {
 namespace {
 
-template <typename Analyze>
-void Analysis(benchmark::State& state, Analyze analyze) {
+void Analysis(benchmark::State& state,
+              AnalysisOutcome (*analyze)(CCurveAnalyzer&, int, const Settings&, CurveDisplay&)) {
     CCurveAnalyzer analyzer;
     analyzer.SetFiles({CurveFile(static_cast<int>(state.range(0)))});
     const Settings settings;
@@ -37,17 +37,11 @@ void FastAnalysis(benchmark::State& state) {
 
 void LiteralAnalysis(benchmark::State& state) { Analysis(state, LiteralAnalyzeCurve); }
 
-BENCHMARK(FastAnalysis)
-    ->Name("B3_analysis/fast")
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(1.0);
+BENCHMARK(FastAnalysis)->Name("B3_analysis/fast")->Arg(40000)->Apply(Milliseconds)->MinTime(1.0);
 BENCHMARK(LiteralAnalysis)
     ->Name("B3_analysis/literal")
     ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->Apply(Milliseconds)
     ->MinTime(1.0);
 
 }  // namespace

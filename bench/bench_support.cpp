@@ -41,7 +41,7 @@ const std::filesystem::path& CurveFile(int points, std::uint64_t seed) {
     if (slot.empty()) {
         slot = Scratch().path() / ("curve_" + FormatInt(points) + "_" +
                                    FormatInt(static_cast<long long>(seed)) + ".csv");
-        WriteLayoutA(curve, slot);
+        testing::WriteCurveFile(slot, curve.Points(), testing::kLayoutA);
     }
     return slot;
 }
@@ -56,7 +56,9 @@ const std::vector<std::string>& CurveFiles(int count, int points) {
         std::filesystem::create_directories(folder);
         for (int i = 0; i < count; ++i) {
             const auto file = folder / ("curve_" + FormatInt(i) + ".csv");
-            WriteLayoutA(MakeSyntheticCurve(points, 1000 + static_cast<std::uint64_t>(i)), file);
+            const SyntheticCurve curve =
+                MakeSyntheticCurve(points, 1000 + static_cast<std::uint64_t>(i));
+            testing::WriteCurveFile(file, curve.Points(), testing::kLayoutA);
             files.push_back(file.string());
         }
     }

@@ -10,9 +10,12 @@
 
 #include <tbb/task_arena.h>
 
-#include "support/synthetic_curve.h"
+#include "support/curve_generator.h"
 
 namespace marvek::bench {
+
+using testing::MakeSyntheticCurve;
+using testing::SyntheticCurve;
 
 // The curve of `points` points and `seed`, generated once per run.
 const SyntheticCurve& Curve(int points, std::uint64_t seed = 1);
@@ -37,6 +40,15 @@ template <typename F>
 void WithThreads(int threads, F&& f) {
     tbb::task_arena arena(threads);
     arena.execute(f);
+}
+
+// How the benchmarks report: milliseconds of wall time.
+inline void Milliseconds(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+// Curves of 2000, 10000 and 40000 points, in milliseconds of wall time.
+inline void CurveSizes(benchmark::internal::Benchmark* b) {
+    Milliseconds(b->Arg(2000)->Arg(10000)->Arg(40000));
 }
 
 // Whether the fast path gave the plain path's numbers on a benchmark's data; the summary lists

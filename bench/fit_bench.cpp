@@ -90,29 +90,14 @@ void FastFit(benchmark::State& state, int threads) {
 
 const int kThreads = static_cast<int>(tbb::info::default_concurrency());
 
-BENCHMARK(LiteralFit)
-    ->Name("B2_fit/literal")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(1.0);
+BENCHMARK(LiteralFit)->Name("B2_fit/literal")->Apply(CurveSizes)->MinTime(1.0);
 BENCHMARK_CAPTURE(FastFit, one_thread, 1)
     ->Name("B2_fit/fast_1thread")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->Apply(CurveSizes)
     ->MinTime(1.0);
 BENCHMARK_CAPTURE(FastFit, all_cores, kThreads)
     ->Name("B2_fit/fast")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->Apply(CurveSizes)
     ->MinTime(1.0);
 
 }  // namespace

@@ -46,27 +46,9 @@ void AnalysisWithUncertainty(benchmark::State& state) {
     }
 }
 
-BENCHMARK(Analysis)
-    ->Name("B8_iso/analysis")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(Quantities)
-    ->Name("B8_iso/quantities")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(AnalysisWithUncertainty)
-    ->Name("B8_iso/analysis_uncertainty")
-    ->Arg(2000)
-    ->Arg(10000)
-    ->Arg(40000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(Analysis)->Name("B8_iso/analysis")->Apply(CurveSizes);
+BENCHMARK(Quantities)->Name("B8_iso/quantities")->Apply(CurveSizes);
+BENCHMARK(AnalysisWithUncertainty)->Name("B8_iso/analysis_uncertainty")->Apply(CurveSizes);
 
 }  // namespace
 }  // namespace marvek::bench

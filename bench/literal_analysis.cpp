@@ -49,31 +49,8 @@ ReadStatus OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double e
 
 AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                                     CurveDisplay& display) {
-    AnalysisOutcome outcome;
-    if (analyzer.m_nFileCount < 1) {
-        outcome.status = AnalysisStatus::NoFiles;
-        return outcome;
-    }
-    const StrategySettings& strategy = settings.strategy;
-    analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
-    analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
-    const double compliance = settings.compliance.m_fCompliance;
-    const double epsilon = strategy.m_fEpsilon;
-    if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
-        const bool op = strategy.m_nMethod == 0;
-        outcome.read =
-            op ? OliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
-                             strategy.m_fOPMaxPercent)
-               : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
-                                            strategy.m_fDNMaxPercent);
-        if (outcome.read != ReadStatus::Ok) {
-            outcome.status = AnalysisStatus::ReadFailed;
-            return outcome;
-        }
-    }
-    // Only the search is done the plain way; everything after it is the core's.
-    CompleteCurveDisplay(analyzer, strategy.m_nMethod, settings, display);
-    return outcome;
+    // Only the search is done the plain way; everything around it is the core's.
+    return AnalyzeCurve(analyzer, curve, settings, display, OliverPharr);
 }
 
 void LoadCurve(CCurveAnalyzer& analyzer, const std::vector<double>& depth,

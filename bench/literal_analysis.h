@@ -6,7 +6,7 @@
 
 namespace marvek::bench {
 
-// AnalyzeCurve with the plain power-law search (Oliver-Pharr and Doerner-Nix).
+// AnalyzeCurve with the plain power-law search for Oliver-Pharr.
 AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                                     CurveDisplay& display);
 

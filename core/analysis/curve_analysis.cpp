@@ -52,6 +52,14 @@ void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strateg
 
 AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                              CurveDisplay& display) {
+    return AnalyzeCurve(analyzer, curve, settings, display,
+                        [](CCurveAnalyzer& a, int c, double cf, double e, float lo, float hi) {
+                            return a.AnalyzeOliverPharr(c, cf, e, lo, hi);
+                        });
+}
+
+AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                             CurveDisplay& display, OliverPharrStep oliverPharr) {
     AnalysisOutcome outcome;
     if (analyzer.m_nFileCount < 1) {
         outcome.status = AnalysisStatus::NoFiles;
@@ -67,8 +75,8 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
     if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
         const bool op = strategy.m_nMethod == 0;
         outcome.read =
-            op ? analyzer.AnalyzeOliverPharr(curve, compliance, epsilon, strategy.m_fOPMinPercent,
-                                             strategy.m_fOPMaxPercent)
+            op ? oliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
+                             strategy.m_fOPMaxPercent)
                : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
                                             strategy.m_fDNMaxPercent);
         if (outcome.read != ReadStatus::Ok) {

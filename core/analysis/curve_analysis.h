@@ -68,5 +68,10 @@ void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strateg
 // On a failed read `display` is left untouched and the outcome says why.
 AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                              CurveDisplay& display);
+// The same with another Oliver-Pharr step (the benchmarks' plain reference passes its own).
+using OliverPharrStep = ReadStatus (*)(CCurveAnalyzer&, int curve, double compliance,
+                                       double epsilon, float minPercent, float maxPercent);
+AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                             CurveDisplay& display, OliverPharrStep oliverPharr);
 
 }  // namespace marvek

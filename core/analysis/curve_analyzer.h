@@ -153,7 +153,8 @@ private:
     struct HeldCurve;
 
     UnloadInput LoadedUnloadInput() const;
-    void StoreUnloadResult(const UnloadResult& result);
+    ReadStatus AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
+                             float maxPercent, bool oliverPharr);
     void FinishRead();
     ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
@@ -46,42 +47,57 @@ CurveView ViewOfCurve(const CCurveAnalyzer& a) {
             {a.m_pSegment.data(), n}};
 }
 
-CycleRanges FindLastCycle(const CurveView& c) {
+namespace {
+
+// The first point of the run of `code` that ends at point i.
+int RunStart(const CurveView& c, int i, char code) {
+    while (i > 0 && Code(c, static_cast<std::size_t>(i - 1)) == code) --i;
+    return i;
+}
+
+// No unloading label: split at the first largest load and the first smallest after it.
+CycleRanges SplitAtLargestLoad(const CurveView& c, int n) {
     CycleRanges r;
-    const int n = static_cast<int>(std::min(c.depth.size(), c.load.size()));
-    if (n < 2) return r;
-    int e = n - 1;
-    while (e >= 0 && Code(c, static_cast<std::size_t>(e)) != 'U') --e;
-    if (e < 0) {
-        // No unloading label: split at the first largest load and the first smallest after it.
-        int peak = 0;
-        for (int i = 1; i < n; ++i)
-            if (c.load[static_cast<std::size_t>(i)] > c.load[static_cast<std::size_t>(peak)])
-                peak = i;
-        int bottom = peak;
-        for (int i = peak; i < n; ++i)
-            if (c.load[static_cast<std::size_t>(i)] < c.load[static_cast<std::size_t>(bottom)])
-                bottom = i;
-        r.loadStart = 0;
-        if (bottom > peak) {
-            r.unloadStart = peak + 1;
-            r.unloadEnd = bottom;
-        }
-        return r;
+    int peak = 0;
+    for (int i = 1; i < n; ++i)
+        if (c.load[static_cast<std::size_t>(i)] > c.load[static_cast<std::size_t>(peak)]) peak = i;
+    int bottom = peak;
+    for (int i = peak; i < n; ++i)
+        if (c.load[static_cast<std::size_t>(i)] < c.load[static_cast<std::size_t>(bottom)])
+            bottom = i;
+    r.loadStart = 0;
+    if (bottom > peak) {
+        r.unloadStart = peak + 1;
+        r.unloadEnd = bottom;
     }
-    // The unloading from the top: the last run of 'U' not preceded by a bottom hold (the
-    // unloading after a drift hold at low load belongs to the run before it).
-    int k = e;
-    while (k > 0 && Code(c, static_cast<std::size_t>(k - 1)) == 'U') --k;
-    int start = k, end = e;
+    return r;
+}
+
+// The unloading from the top, first and last point: the last run of 'U' (ending at `last`) not
+// preceded by a bottom hold (the unloading after a drift hold at low load belongs to the run
+// before it).
+std::pair<int, int> UnloadingFromTop(const CurveView& c, int last) {
+    int start = RunStart(c, last, 'U'), end = last;
     while (start > 0 && Code(c, static_cast<std::size_t>(start - 1)) == 'B') {
         int j = start - 1;
         while (j >= 0 && Code(c, static_cast<std::size_t>(j)) != 'U') --j;
         if (j < 0) break;
         end = j;
-        start = j;
-        while (start > 0 && Code(c, static_cast<std::size_t>(start - 1)) == 'U') --start;
+        start = RunStart(c, j, 'U');
     }
+    return {start, end};
+}
+
+}  // namespace
+
+CycleRanges FindLastCycle(const CurveView& c) {
+    const int n = static_cast<int>(std::min(c.depth.size(), c.load.size()));
+    if (n < 2) return {};
+    int e = n - 1;
+    while (e >= 0 && Code(c, static_cast<std::size_t>(e)) != 'U') --e;
+    if (e < 0) return SplitAtLargestLoad(c, n);
+    CycleRanges r;
+    const auto [start, end] = UnloadingFromTop(c, e);
     r.unloadStart = start;
     // The unloading goes on through the holds and unloading that follow it.
     r.unloadEnd = end;
@@ -90,11 +106,10 @@ CycleRanges FindLastCycle(const CurveView& c) {
         if (code != 'U' && code != 'B') break;
         ++r.unloadEnd;
     }
-    k = start;
+    int k = start;
     if (k > 0 && Code(c, static_cast<std::size_t>(k - 1)) == 'T') {
         r.holdEnd = k - 1;
-        k = k - 1;
-        while (k > 0 && Code(c, static_cast<std::size_t>(k - 1)) == 'T') --k;
+        k = RunStart(c, k - 1, 'T');
         r.holdStart = k;
     }
     while (k > 0) {

@@ -126,7 +126,14 @@ UnloadInput CCurveAnalyzer::LoadedUnloadInput() const {
             {m_pFitLoad.data(), nFit}};
 }
 
-void CCurveAnalyzer::StoreUnloadResult(const UnloadResult& r) {
+// Both methods: read and correct the curve, analyse its unloading, keep the results (and the
+// method's own parameters: the power law's alpha and m, or the line's intercept).
+ReadStatus CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double epsilon,
+                                         float minPercent, float maxPercent, bool oliverPharr) {
+    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
+    if (status != ReadStatus::Ok) return status;
+    const UnloadResult r = oliverPharr ? AnalyzeOliverPharrUnload(LoadedUnloadInput(), epsilon)
+                                       : AnalyzeDoernerNixUnload(LoadedUnloadInput(), epsilon);
     m_dStiffness = r.stiffness;
     m_dHc = r.hc;
     m_dHr = r.hr;
@@ -134,27 +141,23 @@ void CCurveAnalyzer::StoreUnloadResult(const UnloadResult& r) {
     m_dHmax = r.hmax;
     m_dFmax = r.fmax;
     m_dRSquared = r.r2;
+    if (oliverPharr) {
+        m_dAlpha = r.alpha;
+        m_dM = r.m;
+    } else {
+        m_dIntercept = r.intercept;
+    }
+    return ReadStatus::Ok;
 }
 
 ReadStatus CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,
                                               float minPercent, float maxPercent) {
-    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
-    if (status != ReadStatus::Ok) return status;
-    const UnloadResult r = AnalyzeOliverPharrUnload(LoadedUnloadInput(), epsilon);
-    StoreUnloadResult(r);
-    m_dAlpha = r.alpha;
-    m_dM = r.m;
-    return ReadStatus::Ok;
+    return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, true);
 }
 
 ReadStatus CCurveAnalyzer::AnalyzeDoernerNix(int curve, double compliance, double epsilon,
                                              float minPercent, float maxPercent) {
-    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
-    if (status != ReadStatus::Ok) return status;
-    const UnloadResult r = AnalyzeDoernerNixUnload(LoadedUnloadInput(), epsilon);
-    StoreUnloadResult(r);
-    m_dIntercept = r.intercept;
-    return ReadStatus::Ok;
+    return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, false);
 }
 
 }  // namespace marvek

@@ -14,6 +14,13 @@ namespace {
 // Exponent of term j: 2, 1, 1/2, ... 1/128.
 double TermExponent(int j) { return std::pow(0.5, j - 1); }
 
+// Sum of x[i]^e over the n points: one entry of the normal equations.
+double PowerSum(const double* x, int n, double e) {
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += std::pow(x[i], e);
+    return sum;
+}
+
 using Row = std::array<double, 10>;  // up to 9 coefficients and the right-hand side
 
 // Solves the `size` equations held in rows[0..size-1] (coefficients in columns 0..size-1, the
@@ -72,12 +79,8 @@ double FitAreaFunction(AreaCoefficients& c, const double* x, const double* y, in
     for (int l = 0; l <= m; ++l) {
         const double weight = std::pow(0.5, l);
         Row& row = rows[static_cast<std::size_t>(l)];
-        for (int j = 0; j <= m; ++j) {
-            const double e = TermExponent(j) + weight;
-            double sum = 0;
-            for (int i = 0; i < n; ++i) sum += std::pow(x[i], e);
-            row[static_cast<std::size_t>(j)] = sum;
-        }
+        for (int j = 0; j <= m; ++j)
+            row[static_cast<std::size_t>(j)] = PowerSum(x, n, TermExponent(j) + weight);
         double rhs = 0;
         for (int i = 0; i < n; ++i) rhs += std::pow(x[i], weight) * y[i];
         row[static_cast<std::size_t>(m + 1)] = rhs;
@@ -95,12 +98,8 @@ double FitAreaFunctionFixedLead(AreaCoefficients& c, const double* x, const doub
     for (int l = 1; l <= m; ++l) {
         const double el = TermExponent(l);
         Row& row = rows[static_cast<std::size_t>(l - 1)];
-        for (int j = 1; j <= m; ++j) {
-            const double e = TermExponent(j) + el;
-            double sum = 0;
-            for (int i = 0; i < n; ++i) sum += std::pow(x[i], e);
-            row[static_cast<std::size_t>(j - 1)] = sum;
-        }
+        for (int j = 1; j <= m; ++j)
+            row[static_cast<std::size_t>(j - 1)] = PowerSum(x, n, TermExponent(j) + el);
         double rhs = 0;
         for (int i = 0; i < n; ++i) rhs += std::pow(x[i], el) * y[i] - c0 * std::pow(x[i], 2 + el);
         row[static_cast<std::size_t>(m)] = rhs;
@@ -197,15 +196,8 @@ AreaFunctionCalibrationResult CalibrateAreaFunction(CCurveAnalyzer& analyzer,
         return r;
     }
 
-    UnloadMethod method;
-    method.method = settings.m_nMethod;
-    method.compliance = settings.m_fFrameCompliance;
-    method.epsilon = settings.m_fEpsilon;
-    method.minPercent =
-        settings.m_nMethod == 1 ? settings.m_fDNMinPercent : settings.m_fOPMinPercent;
-    method.maxPercent =
-        settings.m_nMethod == 1 ? settings.m_fDNMaxPercent : settings.m_fOPMaxPercent;
-    CalibrationCurves analysed = AnalyzeCalibrationCurves(analyzer, method, progress);
+    CalibrationCurves analysed = AnalyzeCalibrationCurves(
+        analyzer, UnloadMethodOf(settings, settings.m_fFrameCompliance), progress);
     if (analysed.cancelled) {
         r.error = "The calibration was cancelled; the area function is unchanged.";
         return r;

@@ -28,6 +28,15 @@ struct UnloadMethod {
     float maxPercent = 82;
 };
 
+// The unload method of a calibration's settings (method, epsilon and the method's force range)
+// with the frame compliance `compliance`.
+template <typename CalibrationSettings>
+UnloadMethod UnloadMethodOf(const CalibrationSettings& s, double compliance) {
+    const bool dn = s.m_nMethod == 1;
+    return {s.m_nMethod, compliance, s.m_fEpsilon, dn ? s.m_fDNMinPercent : s.m_fOPMinPercent,
+            dn ? s.m_fDNMaxPercent : s.m_fOPMaxPercent};
+}
+
 struct CalibrationCurve {
     int index = 0;  // position in the analyzer's file list
     std::filesystem::path file;

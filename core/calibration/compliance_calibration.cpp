@@ -147,15 +147,8 @@ ComplianceCalibrationResult CalibrateCompliance(CCurveAnalyzer& analyzer,
         r.error = countProblem;
         return r;
     }
-    UnloadMethod method;
-    method.method = settings.m_nMethod;
-    method.compliance = 0;
-    method.epsilon = settings.m_fEpsilon;
-    method.minPercent =
-        settings.m_nMethod == 1 ? settings.m_fDNMinPercent : settings.m_fOPMinPercent;
-    method.maxPercent =
-        settings.m_nMethod == 1 ? settings.m_fDNMaxPercent : settings.m_fOPMaxPercent;
-    CalibrationCurves analysed = AnalyzeCalibrationCurves(analyzer, method, progress);
+    CalibrationCurves analysed =
+        AnalyzeCalibrationCurves(analyzer, UnloadMethodOf(settings, 0), progress);
     if (analysed.cancelled) {
         ComplianceCalibrationResult r;
         r.error = "The calibration was cancelled; the frame compliance is unchanged.";

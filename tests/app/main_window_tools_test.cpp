@@ -7,7 +7,7 @@
 #include "core/tools/multi_cycle_split.h"
 #include "core/tools/save_curves.h"
 #include "main_window_fixture.h"
-#include "support/multi_cycle_curve.h"
+#include "support/curve_generator.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ protected:
     // A three-cycle curve and a recorded single-cycle curve, selected in the window.
     std::vector<fs::path> SelectCycleFiles(CIndentMainDlg& w) {
         const fs::path three = dir / "three.csv";
-        marvek::testing::WriteCurveFile(marvek::testing::MakeMultiCycleCurve({2, 4, 6}, 0.3),
-                                        three);
+        marvek::testing::WriteCurveFile(
+            three, marvek::testing::MakeMultiCycleCurve({2, 4, 6}, 0.3).Points());
         std::vector<fs::path> files = {three};
         for (const fs::path& f : Curves({"agilent_nial_t001.csv"})) files.push_back(f);
         EXPECT_TRUE(w.SelectFiles(files));

@@ -15,13 +15,13 @@
 
 #include "core/io/number_format.h"
 #include "core/io/parameter_file.h"
-#include "support/indent_series.h"
+#include "support/curve_generator.h"
 #include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
-using test::IndentModel;
+using testing::IndentModel;
 using testing::TempDir;
 
 struct CliRun {
@@ -62,7 +62,7 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
     IndentModel model;
     model.frameCompliance = 0.6;
     const auto files =
-        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 8));
+        testing::WriteIndentSeries(folder.path(), model, testing::LogSpacedForces(1, 300, 8));
     const auto params = folder.path() / "marvek.par";
     Settings before;
     before.strategy.m_fSectionSizePercent = 7;
@@ -108,7 +108,7 @@ TEST(CalibrateComplianceCommand, PrintsEveryFitAndSavesOnlyTheCompliance) {
 TEST(CalibrateComplianceCommand, FailureLeavesTheParameterFileAlone) {
     TempDir folder;
     const auto files =
-        test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(5, 5, 1));
+        testing::WriteIndentSeries(folder.path(), IndentModel{}, testing::LogSpacedForces(5, 5, 1));
     const auto params = folder.path() / "marvek.par";
     Settings before;
     before.compliance.m_fCompliance = 0.25f;
@@ -131,7 +131,7 @@ TEST(CalibrateAreaCommand, PrintsNineCoefficientsAndSavesThem) {
     model.apCoef = {24.5, 700, 0, 0, 0, 0, 0, 0, 0};
     model.reducedModulus = 1.0 / ((1 - 0.2 * 0.2) / 80.0 + (1 - 0.07 * 0.07) / 1141.0);
     const auto files =
-        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 10));
+        testing::WriteIndentSeries(folder.path(), model, testing::LogSpacedForces(1, 300, 10));
     const auto params = folder.path() / "marvek.par";
     ASSERT_TRUE(SaveParameters(params, Settings{}).ok());
 

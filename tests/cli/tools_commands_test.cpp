@@ -14,7 +14,7 @@
 #include "core/analysis/results_text.h"
 #include "core/tools/multi_cycle_split.h"
 #include "core/tools/save_curves.h"
-#include "support/multi_cycle_curve.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {
@@ -64,7 +64,7 @@ protected:
 TEST_F(ToolsCommands, SplitWritesTheCoreFilesAndOneCountLinePerInput) {
     const auto curve = testing::MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3);
     const fs::path input = dir_ / "three.csv";
-    testing::WriteCurveFile(curve, input);
+    testing::WriteCurveFile(input, curve.Points());
     const fs::path missing = dir_ / "missing.csv";
 
     for (SplitKind kind : {SplitKind::Unload, SplitKind::Reload}) {
@@ -88,7 +88,7 @@ TEST_F(ToolsCommands, SplitWritesTheCoreFilesAndOneCountLinePerInput) {
 
 TEST_F(ToolsCommands, SplitWithoutForceAccuracyWritesNoHolds) {
     const fs::path input = dir_ / "three.csv";
-    testing::WriteCurveFile(testing::MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3), input);
+    testing::WriteCurveFile(input, testing::MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3).Points());
     for (const char* mode : {"unload", "reload"}) {
         const CliRun run =
             RunCli(std::string("split ") + mode + " --force-accuracy 0 " + Quote(input));

@@ -5,13 +5,13 @@
 #include <cmath>
 
 #include "core/io/number_format.h"
-#include "support/indent_series.h"
+#include "support/curve_generator.h"
 #include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
-using test::IndentModel;
+using testing::IndentModel;
 using testing::TempDir;
 
 // Exact data leave only rounding; the elimination has no pivoting, so allow a little.
@@ -132,7 +132,7 @@ TEST_P(GeneratedAreaSeries, CalibratesBackToTheAreaFunction) {
     model.frameCompliance = c.frameCompliance;
     model.reducedModulus = 1.0 / ((1 - 0.17 * 0.17) / 72.0 + (1 - 0.07 * 0.07) / 1141.0);
     const auto files =
-        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 10));
+        testing::WriteIndentSeries(folder.path(), model, testing::LogSpacedForces(1, 300, 10));
     CCurveAnalyzer analyzer;
     analyzer.SetFiles(files);
     AreaFunctionSettings settings;

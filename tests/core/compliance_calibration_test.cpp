@@ -6,13 +6,13 @@
 #include <fstream>
 
 #include "core/io/number_format.h"
-#include "support/indent_series.h"
+#include "support/curve_generator.h"
 #include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
 
-using test::IndentModel;
+using testing::IndentModel;
 using testing::TempDir;
 
 // The calibration must land within 3 % of the frame compliance, beyond what the unload fit itself
@@ -38,7 +38,7 @@ ComplianceCalibrationResult CalibrateSeries(double compliance, int method) {
     IndentModel model;
     model.frameCompliance = compliance;
     CCurveAnalyzer analyzer = AnalyzerFor(
-        test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 8)));
+        testing::WriteIndentSeries(folder.path(), model, testing::LogSpacedForces(1, 300, 8)));
     ComplianceCalibrationSettings settings;
     settings.m_nMethod = method;
     return CalibrateCompliance(analyzer, settings);
@@ -77,7 +77,7 @@ TEST(ComplianceCalibration, ContactDepthCorrectionTakesOnlyOneMinusEpsilon) {
     IndentModel model;
     model.fmax = 100;
     model.frameCompliance = 0.5;
-    const test::IndentTruth truth = test::WriteIndentCurve(folder.path() / "a.csv", model);
+    const testing::IndentTruth truth = testing::WriteIndentCurve(folder.path() / "a.csv", model);
     CCurveAnalyzer analyzer = AnalyzerFor({folder.path() / "a.csv"});
     ASSERT_EQ(analyzer.AnalyzeOliverPharr(0, 0.0, model.epsilon, 20, 82), ReadStatus::Ok);
 
@@ -95,9 +95,9 @@ std::vector<CalibrationCurve> ExactPoints(double compliance, double epsilon) {
     IndentModel model;
     model.epsilon = epsilon;
     int index = 0;
-    for (double f : test::LogSpacedForces(1, 300, 6)) {
+    for (double f : testing::LogSpacedForces(1, 300, 6)) {
         model.fmax = f;
-        const test::IndentTruth t = test::SolveIndent(model);
+        const testing::IndentTruth t = testing::SolveIndent(model);
         CalibrationCurve c;
         c.index = index;
         c.file = "curve" + FormatInt(index++) + ".csv";
@@ -191,8 +191,8 @@ TEST(ComplianceCalibrationFailures, AreReportedWithAReason) {
 
 TEST(ComplianceCalibrationFailures, TooFewOrTooManyFilesChangeNothing) {
     TempDir folder;
-    const auto files =
-        test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(1, 10, 1));
+    const auto files = testing::WriteIndentSeries(folder.path(), IndentModel{},
+                                                  testing::LogSpacedForces(1, 10, 1));
     ComplianceCalibrationSettings settings;
     {
         CCurveAnalyzer analyzer = AnalyzerFor(files);
@@ -215,7 +215,8 @@ TEST(ComplianceCalibrationFailures, UnreadableCurveIsLeftOutAndNamed) {
     TempDir folder;
     IndentModel model;
     model.frameCompliance = 0.4;
-    auto files = test::WriteIndentSeries(folder.path(), model, test::LogSpacedForces(1, 300, 6));
+    auto files =
+        testing::WriteIndentSeries(folder.path(), model, testing::LogSpacedForces(1, 300, 6));
     const std::filesystem::path missing = folder.path() / "missing.csv";
     const std::filesystem::path garbage = folder.path() / "garbage.csv";
     std::ofstream(garbage) << "Time,Load\n1,2\n";
@@ -237,8 +238,8 @@ TEST(ComplianceCalibrationFailures, UnreadableCurveIsLeftOutAndNamed) {
 
 TEST(ComplianceCalibration, ProgressSeesEveryCurveAndCanCancel) {
     TempDir folder;
-    const auto files =
-        test::WriteIndentSeries(folder.path(), IndentModel{}, test::LogSpacedForces(1, 30, 4));
+    const auto files = testing::WriteIndentSeries(folder.path(), IndentModel{},
+                                                  testing::LogSpacedForces(1, 30, 4));
     CCurveAnalyzer analyzer = AnalyzerFor(files);
     int calls = 0;
     const ComplianceCalibrationResult r =

@@ -11,7 +11,7 @@
 #include "core/analysis/fitting.h"
 #include "core/io/number_format.h"
 #include "core/series/graph_series.h"
-#include "support/graph_test_curves.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {
@@ -199,7 +199,8 @@ TEST_F(GraininessCommandTest, LoadingPowerLawGivesFlatGraphAndItsParameters) {
     c.hMax = 100;
     c.fMax = 2 * std::pow(100.0, 1.5);  // F = 2 h^1.5
     c.loadPoints = 400;
-    const std::filesystem::path file = testing::FreshFolder() / "c.csv";
+    const testing::TempDir scratch;
+    const std::filesystem::path file = scratch.path() / "c.csv";
     testing::WriteCurve(file, c);
     Load(file);
     const GraphResult r = Run(GraphCommand::GraininessLoad);
@@ -230,7 +231,8 @@ TEST_F(GraininessCommandTest, SecondDerivativeOfAStraightLoadingBranchIsZero) {
     testing::PowerLawCurve c;
     c.loadExponent = 1;
     c.loadPoints = 300;
-    const std::filesystem::path file = testing::FreshFolder() / "c.csv";
+    const testing::TempDir scratch;
+    const std::filesystem::path file = scratch.path() / "c.csv";
     testing::WriteCurve(file, c);
     Load(file);
     const GraphResult r = Run(GraphCommand::Graininess2Load);
@@ -246,7 +248,8 @@ TEST_F(GraininessCommandTest, WindowsWithEqualMeanDepthGiveNoSecondDerivativePoi
         int n, repeatAt, windowLength;
     };
     for (const Case tc : {Case{100, 20, 10}, Case{400, 100, 40}}) {
-        const std::filesystem::path file = testing::FreshFolder() / "c.csv";
+        const testing::TempDir scratch;
+        const std::filesystem::path file = scratch.path() / "c.csv";
         {
             std::ofstream out(file);
             out << "Depth (nm),Force (mN),Time (s),Segment\n";
@@ -268,7 +271,8 @@ TEST_F(GraininessCommandTest, WindowsWithEqualMeanDepthGiveNoSecondDerivativePoi
 TEST_F(GraininessCommandTest, UnloadingCommandsAnalyseOverTheWholeDropAndKeepSettings) {
     testing::PowerLawCurve c;
     c.unloadPoints = 500;
-    const std::filesystem::path file = testing::FreshFolder() / "c.csv";
+    const testing::TempDir scratch;
+    const std::filesystem::path file = scratch.path() / "c.csv";
     testing::WriteCurve(file, c);
     settings_.strategy.m_nMethod = 1;
     Load(file);
@@ -301,7 +305,8 @@ TEST_F(GraininessCommandTest, UnloadingCommandsAnalyseOverTheWholeDropAndKeepSet
 }
 
 TEST_F(GraininessCommandTest, LoadingBranchWithoutLoadingPointsGivesEmptyGraphAndMessage) {
-    const std::filesystem::path file = testing::FreshFolder() / "c.csv";
+    const testing::TempDir scratch;
+    const std::filesystem::path file = scratch.path() / "c.csv";
     {
         std::ofstream out(file);
         out << "Depth (nm),Force (mN),Time (s),Segment\n";

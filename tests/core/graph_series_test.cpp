@@ -6,15 +6,40 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
-#include "support/graph_test_curves.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {
 
-using testing::ExpectedResults;
 using testing::PowerLawCurve;
+
+// Hand formulas of the per-curve analysis for an unloading branch that is exactly the power law,
+// with the default settings (epsilon 0.75, Ap = 24.5 hc^2, As = 26.44 h^2, Ei 1141 GPa,
+// nu_i 0.07, nu_s 0.3).
+struct ExpectedResults {
+    double stiffness, hc, eit, hit, hop, hv, hm, alpha;
+};
+
+ExpectedResults ExpectOliverPharr(const PowerLawCurve& c) {
+    const double pi = 3.141592654;
+    ExpectedResults e{};
+    e.stiffness = c.m * c.fMax / (c.hMax - c.hf);
+    e.hc = c.hMax - 0.75 * c.fMax / e.stiffness;
+    const double ap = 24.5 * e.hc * e.hc;
+    const double asHc = 26.44 * e.hc * e.hc;
+    const double asHmax = 26.44 * c.hMax * c.hMax;
+    const double er = std::sqrt(pi) / 2 * e.stiffness / std::sqrt(ap / 1e12);
+    e.eit = (1 - 0.3 * 0.3) / (1 / er - (1 - 0.07 * 0.07) / 1141);
+    e.hit = c.fMax / ap * 1e9;
+    e.hop = c.fMax / asHc * 1e9;
+    e.hv = e.hit * ap / (9.80665 * asHc);
+    e.hm = c.fMax / asHmax * 1e9;
+    e.alpha = c.fMax / std::pow(c.hMax - c.hf, c.m);
+    return e;
+}
 
 // The power-law search stops once two sweeps' errors differ by less than 1e-7, which leaves
 // an exact power law's parameters (and what derives from them) good to about this.
@@ -35,7 +60,8 @@ class GraphSeriesTest : public ::testing::Test {
 protected:
     void MakeCurves(const std::vector<PowerLawCurve>& curves) {
         curves_ = curves;
-        folder_ = testing::FreshFolder();
+        dir_.emplace();  // a fresh folder each time
+        folder_ = dir_->path();
         files_.clear();
         for (std::size_t i = 0; i < curves.size(); ++i) {
             files_.push_back(folder_ / ("curve" + std::to_string(i) + ".csv"));
@@ -58,6 +84,7 @@ protected:
     }
 
     std::vector<PowerLawCurve> curves_;
+    std::optional<testing::TempDir> dir_;
     std::filesystem::path folder_;
     std::vector<std::filesystem::path> files_;
     CCurveAnalyzer analyzer_;
@@ -116,7 +143,7 @@ TEST_F(GraphSeriesTest, CurveListGraphsGiveOnePointPerCurveFromItsOwnAnalysis) {
         EXPECT_TRUE(r.failures.empty());
         for (int i = 0; i < static_cast<int>(curves_.size()); ++i) {
             const PowerLawCurve& c = curves_[static_cast<std::size_t>(i)];
-            ExpectedResults e = testing::ExpectOliverPharr(c);
+            ExpectedResults e = ExpectOliverPharr(c);
             // The same values as a single analysis of that curve, bit for bit.
             CCurveAnalyzer single = analyzer_;
             CurveDisplay singleDisplay;
@@ -176,7 +203,7 @@ TEST_F(GraphSeriesTest, CurveListLeavesTheLastCurveAnalysed) {
     EXPECT_DOUBLE_EQ(analyzer_.m_dHmax, curves_[2].hMax);
     EXPECT_DOUBLE_EQ(analyzer_.m_dFmax, curves_[2].fMax);
     EXPECT_EQ(display_.m_pCurveDepth.size(), 400u);  // the point at depth 0 is not read
-    EXPECT_PRED3(Near, display_.m_dEIT, testing::ExpectOliverPharr(curves_[2]).eit, kFitTolerance);
+    EXPECT_PRED3(Near, display_.m_dEIT, ExpectOliverPharr(curves_[2]).eit, kFitTolerance);
 }
 
 // ---- Sweeps of the current curve ----------------------------------------------------------
@@ -251,7 +278,7 @@ TEST_F(GraphSeriesTest, SweepValuesComeFromEachRangesAnalysis) {
     const GraphResult r = Run(GraphCommand::SectionR, 1);
     for (double v : r.series.y) EXPECT_NEAR(v, 1.0, 1e-6);
     const GraphResult e = Run(GraphCommand::UnloadSections, 1);
-    const double eit = testing::ExpectOliverPharr(c).eit;
+    const double eit = ExpectOliverPharr(c).eit;
     for (std::size_t i = 0; i + 20 < e.series.y.size(); ++i)
         EXPECT_PRED3(Near, e.series.y[i], eit, 5 * kFitTolerance) << i;
 
@@ -496,7 +523,8 @@ TEST(GraphCsv, HeaderHasCommaSpaceAndRowsBareCommaWithSevenDigits) {
 
 // Saving used to take only the file's name and write it into the current folder.
 TEST(GraphCsv, WritesToTheFullChosenPath) {
-    const std::filesystem::path folder = testing::FreshFolder() / "chosen";
+    const testing::TempDir scratch;
+    const std::filesystem::path folder = scratch.path() / "chosen";
     std::filesystem::create_directories(folder);
     const std::filesystem::path file = folder / "graph.csv";
     std::ofstream(file) << "an older and much longer file that must be replaced entirely\n";
@@ -512,7 +540,8 @@ TEST(GraphCsv, WritesToTheFullChosenPath) {
 
 // A file that could not be created used to be skipped in silence.
 TEST(GraphCsv, UnwritableFileIsReportedWithItsNameAndReason) {
-    const std::filesystem::path folder = testing::FreshFolder();
+    const testing::TempDir scratch;
+    const std::filesystem::path folder = scratch.path();
     GraphSeries s{"x", "y", {1}, {2}};
     const std::string error = WriteGraphCsv(s, folder / "no-such-folder" / "graph.csv").message();
     EXPECT_NE(error.find("graph.csv"), std::string::npos) << error;

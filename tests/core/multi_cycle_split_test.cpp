@@ -13,7 +13,7 @@
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/number_format.h"
-#include "support/multi_cycle_curve.h"
+#include "support/curve_generator.h"
 
 namespace marvek {
 namespace {
@@ -147,7 +147,7 @@ protected:
 TEST_F(SplitFolder, WrittenFilesReadBackWithTheirSegments) {
     const MultiCycleCurve curve = MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3);
     const fs::path input = dir_ / "cycles.csv";
-    testing::WriteCurveFile(curve, input);
+    testing::WriteCurveFile(input, curve.Points());
 
     for (SplitKind kind : {SplitKind::Unload, SplitKind::Reload}) {
         CCurveAnalyzer reader;
@@ -313,7 +313,7 @@ TEST(SplitMessages, CountLineOfEachSplit) {
 // An unreadable file used to be cut from the points the previous file left in the analyzer.
 TEST_F(SplitFolder, UnreadableFileIsNotCutFromPreviousPoints) {
     const fs::path good = dir_ / "good.csv";
-    testing::WriteCurveFile(MakeMultiCycleCurve({2.0, 4.0}, 0.3), good);
+    testing::WriteCurveFile(good, MakeMultiCycleCurve({2.0, 4.0}, 0.3).Points());
     CCurveAnalyzer reader;
     ASSERT_EQ(SplitCurveFile(reader, good, SplitKind::Unload, kDefaultBand).written.size(), 2u);
 
@@ -333,7 +333,7 @@ TEST_F(SplitFolder, UnreadableFileIsNotCutFromPreviousPoints) {
 // A file that could not be created used to be counted as created.
 TEST_F(SplitFolder, FailedOutputIsNotCountedAndIsNamed) {
     const fs::path input = dir_ / "cycles.csv";
-    testing::WriteCurveFile(MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3), input);
+    testing::WriteCurveFile(input, MakeMultiCycleCurve({2.0, 4.0, 6.0}, 0.3).Points());
     // A folder where the second file should go cannot be opened as a file, even by root.
     fs::create_directory(dir_ / "cycles_2u.csv");
 
@@ -353,7 +353,7 @@ TEST_F(SplitFolder, LongPathsAreWrittenWhole) {
     for (int i = 0; i < 4; ++i) folder /= std::string(60, static_cast<char>('a' + i));
     fs::create_directories(folder);
     const fs::path input = folder / (std::string(120, 'n') + ".csv");
-    testing::WriteCurveFile(MakeMultiCycleCurve({2.0}, 0.3), input);
+    testing::WriteCurveFile(input, MakeMultiCycleCurve({2.0}, 0.3).Points());
 
     CCurveAnalyzer reader;
     const SplitFileReport report = SplitCurveFile(reader, input, SplitKind::Unload, kDefaultBand);

@@ -20,7 +20,6 @@
 #include "core/analysis/power_law_search.h"
 #include "support/curve_generator.h"
 #include "support/literal_power_law.h"
-#include "support/synthetic_curve.h"
 
 namespace marvek {
 namespace {
@@ -178,7 +177,7 @@ TEST(PowerLawSearch, MatchesPlainSearchOnGeneratedCurves) {
 TEST(PowerLawSearch, MatchesPlainSearchOnBenchmarkCurves) {
     for (const int points : {2000, 10000, 40000}) {
         for (std::uint64_t seed = 1; seed <= (points == 40000 ? 1u : 4u); ++seed) {
-            const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(points, seed);
+            const testing::SyntheticCurve curve = testing::MakeSyntheticCurve(points, seed);
             CCurveAnalyzer analyzer;
             analyzer.m_nPoints = points;
             std::copy(curve.depth.begin(), curve.depth.end(), analyzer.m_pDepth.begin());
@@ -285,8 +284,8 @@ TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
     std::vector<std::vector<double>> xs, ys;
     std::vector<double> depths;
     for (std::uint64_t seed = 1; seed <= 3; ++seed) {
-        const bench::SyntheticCurve curve =
-            bench::MakeSyntheticCurve(2000 + 3000 * static_cast<int>(seed), seed);
+        const testing::SyntheticCurve curve =
+            testing::MakeSyntheticCurve(2000 + 3000 * static_cast<int>(seed), seed);
         xs.emplace_back();
         ys.emplace_back();
         for (std::size_t i = 0; i < curve.depth.size(); ++i) {
@@ -326,7 +325,7 @@ TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
 }
 
 TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
-    const bench::SyntheticCurve curve = bench::MakeSyntheticCurve(10000, 5);
+    const testing::SyntheticCurve curve = testing::MakeSyntheticCurve(10000, 5);
     std::vector<double> x, y;
     for (std::size_t i = 0; i < curve.depth.size(); ++i) {
         if (curve.segment[i] != 'U') continue;

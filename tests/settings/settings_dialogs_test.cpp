@@ -12,7 +12,7 @@
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
 #include "settings/strategy_dialog.h"
-#include "support/indent_series.h"
+#include "support/curve_generator.h"
 #include "support/temp_dir.h"
 #include "ui/dialog.h"
 #include "ui/test_doubles.h"
@@ -49,13 +49,14 @@ protected:
     std::vector<std::filesystem::path> Series(double compliance, int count = 6,
                                               AreaCoefficients ap = {24.5, 0, 0, 0, 0, 0, 0, 0,
                                                                      0}) {
-        test::IndentModel model;
+        marvek::testing::IndentModel model;
         model.frameCompliance = compliance;
         model.apCoef = ap;
         model.reducedModulus = 1.0 / ((1 - 0.17 * 0.17) / 72.0 + (1 - 0.07 * 0.07) / 1141.0);
         const auto sub = folder.path() / ("series" + FormatInt(++seriesCount));
         std::filesystem::create_directories(sub);
-        return test::WriteIndentSeries(sub, model, test::LogSpacedForces(1, 300, count));
+        return marvek::testing::WriteIndentSeries(sub, model,
+                                                  marvek::testing::LogSpacedForces(1, 300, count));
     }
     std::vector<std::string> MessagesWithCaption(const std::string& caption) const {
         std::vector<std::string> texts;
