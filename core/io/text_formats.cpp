@@ -20,7 +20,7 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
-std::string_view Trim(std::string_view s) {
+[[gnu::always_inline]] inline std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '"'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '"'))
@@ -111,7 +111,16 @@ bool ReadRow(std::string_view line, const Plan& p, std::vector<std::string_view>
     for (int k = 0; k < 3; ++k) {
         if (cols[k] < 0) continue;
         std::string_view f = Trim(fields[static_cast<std::size_t>(cols[k])]);
-        if (p.decimalComma && f.find(',') != std::string_view::npos) {
+        char point[64];
+        if (p.decimalComma && f.size() <= sizeof point) {
+            // Short fields (every number) on the stack; the copy costs less than a search.
+            bool comma = false;
+            for (std::size_t i = 0; i < f.size(); ++i) {
+                point[i] = f[i] == ',' ? '.' : f[i];
+                comma = comma || f[i] == ',';
+            }
+            if (comma) f = std::string_view(point, f.size());
+        } else if (p.decimalComma && f.find(',') != std::string_view::npos) {
             scratch.assign(f);
             std::replace(scratch.begin(), scratch.end(), ',', '.');
             f = scratch;
