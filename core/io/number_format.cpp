@@ -1,6 +1,8 @@
 #include "core/io/number_format.h"
 
 #include <locale.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -38,7 +40,9 @@ double CLocaleStrtod(const std::string& text, std::size_t* consumed) {
 // 19 digits whose integer value m is at most 2^53, at most 22 of them after the point, no
 // exponent. m and 10^k are then exact doubles and one IEEE division rounds m / 10^k correctly,
 // the very double from_chars gives, at a fraction of its cost. False for anything else.
-bool PlainDecimal(const char* first, const char* last, double& value, const char*& end) {
+// `comma` also takes ',' as the point (text written with decimal commas).
+bool PlainDecimal(const char* first, const char* last, double& value, const char*& end,
+                  bool comma = false) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -47,7 +51,7 @@ bool PlainDecimal(const char* first, const char* last, double& value, const char
     const char* p = first;
     for (; p != last && *p >= '0' && *p <= '9'; ++p, ++digits)
         m = m * 10 + static_cast<unsigned>(*p - '0');
-    if (p != last && *p == '.') {
+    if (p != last && (*p == '.' || (comma && *p == ','))) {
         for (++p; p != last && *p >= '0' && *p <= '9'; ++p, ++digits, ++decimals)
             m = m * 10 + static_cast<unsigned>(*p - '0');
     }
@@ -117,6 +121,25 @@ double ParseDouble(std::string_view text, std::size_t* consumed) {
     double result = CLocaleStrtod(copy, &used);
     if (consumed) *consumed = used == 0 ? 0 : start + used;
     return result;
+}
+
+double ParseDoubleDecimalComma(std::string_view text, std::size_t* consumed) {
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    const bool hex = last - first >= 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X');
+    double value = 0;
+    const char* end = nullptr;
+    if (!hex && PlainDecimal(first, last, value, end, true)) {
+        if (consumed) *consumed = static_cast<std::size_t>(end - text.data());
+        return negative ? -value : value;
+    }
+    std::string copy(text);
+    std::replace(copy.begin(), copy.end(), ',', '.');
+    return ParseDouble(copy, consumed);
 }
 
 float ParseFloat(std::string_view text, std::size_t* consumed) {

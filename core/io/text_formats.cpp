@@ -97,11 +97,11 @@ struct Plan {
 };
 
 // One row of numbers into the curve; false when a needed field is not a number. Parsed in place:
-// only the fields up to the last one needed are split, and with decimal commas only a field that
-// holds a comma is copied (the delimiter is never a comma then, so the fields are the same as
-// those of the line with every comma made a point).
+// only the fields up to the last one needed are split, and decimal commas are read as points
+// where they stand (the delimiter is never a comma then, so the fields are the same as those of
+// the line with every comma made a point).
 bool ReadRow(std::string_view line, const Plan& p, std::vector<std::string_view>& fields,
-             std::string& scratch, ParsedCurve& c) {
+             ParsedCurve& c) {
     const int need = std::max({p.depth, p.load, p.time}) + 1;
     SplitFields(line, p.delim, fields, static_cast<std::size_t>(need));
     const int n = static_cast<int>(fields.size());
@@ -111,22 +111,8 @@ bool ReadRow(std::string_view line, const Plan& p, std::vector<std::string_view>
     for (int k = 0; k < 3; ++k) {
         if (cols[k] < 0) continue;
         std::string_view f = Trim(fields[static_cast<std::size_t>(cols[k])]);
-        char point[64];
-        if (p.decimalComma && f.size() <= sizeof point) {
-            // Short fields (every number) on the stack; the copy costs less than a search.
-            bool comma = false;
-            for (std::size_t i = 0; i < f.size(); ++i) {
-                point[i] = f[i] == ',' ? '.' : f[i];
-                comma = comma || f[i] == ',';
-            }
-            if (comma) f = std::string_view(point, f.size());
-        } else if (p.decimalComma && f.find(',') != std::string_view::npos) {
-            scratch.assign(f);
-            std::replace(scratch.begin(), scratch.end(), ',', '.');
-            f = scratch;
-        }
         std::size_t used = 0;
-        v[k] = ParseDouble(f, &used);
+        v[k] = p.decimalComma ? ParseDoubleDecimalComma(f, &used) : ParseDouble(f, &used);
         if (used == 0 || used != f.size()) return false;
     }
     c.push(v[0] * p.fd, v[1] * p.fl, v[2] * p.ft, 'X');
@@ -249,7 +235,6 @@ bool LooksNumeric(std::string_view line, char delim) {
 bool ReadBlock(BufferLines& lines, Plan& p, ParsedCurve& c, bool stopAtText, int limit,
                std::string& error) {
     std::vector<std::string_view> fields;
-    std::string scratch;
     std::string_view line;
     bool decided = false;
     int rows = 0;
@@ -264,7 +249,7 @@ bool ReadBlock(BufferLines& lines, Plan& p, ParsedCurve& c, bool stopAtText, int
             p.decimalComma = p.delim != ',' && line.find(',') != std::string_view::npos;
             decided = true;
         }
-        if (ReadRow(line, p, fields, scratch, c)) {
+        if (ReadRow(line, p, fields, c)) {
             ++rows;
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <clocale>
@@ -100,7 +101,9 @@ TEST(NumberFormat, PlainDecimalsReadAsFromChars) {
         const double expect = fromChars(t, expectUsed);
         const double got = ParseDouble(t, &used);
         ASSERT_EQ(used, expectUsed) << t;
-        if (used) ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expect)) << t;
+        if (used) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expect)) << t;
+        }
     };
     for (const char* t : {"0", "0.0", "5.", ".5", ".", "1.5.3", "12,5", "1e5", "2.5E-3", "1e",
                           "9007199254740992", "9007199254740993", "90071992547409921",
@@ -118,6 +121,24 @@ TEST(NumberFormat, PlainDecimalsReadAsFromChars) {
             t += static_cast<char>('0' + rng() % 10);
         }
         same(t);
+    }
+}
+
+// Decimal commas are read where they stand, as if every comma had been made a point first.
+TEST(NumberFormat, DecimalCommasReadAsPoints) {
+    std::mt19937_64 rng(5);
+    const char pool[] = "0123456789,,..e-+ x";
+    for (int k = 0; k < 100000; ++k) {
+        std::string t;
+        for (int i = 0, n = 1 + static_cast<int>(rng() % 12); i < n; ++i)
+            t += pool[rng() % (sizeof pool - 1)];
+        std::string points = t;
+        std::replace(points.begin(), points.end(), ',', '.');
+        std::size_t used = 0, expectUsed = 0;
+        const double got = ParseDoubleDecimalComma(t, &used);
+        const double expect = ParseDouble(points, &expectUsed);
+        ASSERT_EQ(used, expectUsed) << t;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expect)) << t;
     }
 }
 
