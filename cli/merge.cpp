@@ -96,16 +96,19 @@ bool ParseJsonRows(std::string_view text, std::size_t pos, ShardFile& shard, std
         if (j.is_discarded() || !j.is_object())
             return error = where + " is not a JSON object (cut short?)", false;
         if (j.contains("summary") && !j.contains("file")) {
-            if (!h.summary) return error = where + ": a summary the shard line does not announce", false;
+            if (!h.summary)
+                return error = where + ": a summary the shard line does not announce", false;
             summarySeen = true;
             continue;
         }
         auto isString = [&](const char* k) { return j.contains(k) && j[k].is_string(); };
         auto isBool = [&](const char* k) { return j.contains(k) && j[k].is_boolean(); };
-        auto orNull = [&](const char* k) { return j.contains(k) && (j[k].is_null() || j[k].is_string()); };
+        auto orNull = [&](const char* k) {
+            return j.contains(k) && (j[k].is_null() || j[k].is_string());
+        };
         if (!isString("file") || !orNull("test") || !isBool("ok") || !orNull("error") ||
-            !isString("method") || (h.series && (!isBool("included") || !j.contains("flags") ||
-                                                 !j["flags"].is_array())))
+            !isString("method") ||
+            (h.series && (!isBool("included") || !j.contains("flags") || !j["flags"].is_array())))
             return error = where + " is not a row of marvek-cli analyze --json", false;
         ShardRow row;
         row.text = std::string(line);
@@ -209,8 +212,8 @@ bool ParseCsvRows(std::string_view text, std::size_t pos, ShardFile& shard, std:
         const std::string where = "record " + std::to_string(record);
         if (!complete) return error = where + " ends without a line break (cut short?)", false;
         if (fields.size() != header.size())
-            return error = where + " has " + std::to_string(fields.size()) + " fields, the header " +
-                           std::to_string(header.size()),
+            return error = where + " has " + std::to_string(fields.size()) +
+                           " fields, the header " + std::to_string(header.size()),
                    false;
         const bool curveRow = fields[3] == "true" || fields[3] == "false";
         if (!curveRow) {
@@ -253,7 +256,8 @@ bool ParseCsvRows(std::string_view text, std::size_t pos, ShardFile& shard, std:
         }
         shard.rows.push_back(std::move(row));
     }
-    if (h.summary && !summarySeen) return error = "the summary rows are missing (cut short?)", false;
+    if (h.summary && !summarySeen)
+        return error = "the summary rows are missing (cut short?)", false;
     // The CSV error column is on one line; the summary's reasons keep the full message.
     for (ShardRow& row : shard.rows) {
         auto it = failed.find(row.curve.input.address);
@@ -278,8 +282,9 @@ bool CheckWhole(const std::vector<ShardFile>& shards, std::string& error) {
     for (const ShardFile& s : shards) {
         const ShardHeader& g = s.header;
         if (g.json != h.json)
-            return error = "mixed formats: " + first.name + " is " + (h.json ? "JSON lines" : "CSV") +
-                           ", " + s.name + " is " + (g.json ? "JSON lines" : "CSV"),
+            return error = "mixed formats: " + first.name + " is " +
+                           (h.json ? "JSON lines" : "CSV") + ", " + s.name + " is " +
+                           (g.json ? "JSON lines" : "CSV"),
                    false;
         if (g.of != h.of || g.files != h.files || g.list != h.list)
             return error = first.name + " and " + s.name +
@@ -328,7 +333,8 @@ bool CollectGroups(const std::vector<ShardFile>& shards, std::vector<Group>& gro
             std::size_t j = i + 1;
             while (j < rows.size() && rows[j].file == rows[i].file) ++j;
             if (i > 0 && !(rows[i - 1].file < rows[i].file))
-                return error = shards[s].name + ": the rows are not in path order at " + rows[i].file,
+                return error =
+                           shards[s].name + ": the rows are not in path order at " + rows[i].file,
                        false;
             const auto [it, fresh] = owner.emplace(rows[i].file, s);
             if (!fresh)
@@ -364,8 +370,9 @@ bool ParseShard(std::string_view text, const std::string& name, ShardFile& shard
     const nlohmann::ordered_json marker =
         any && complete ? nlohmann::ordered_json::parse(first, nullptr, false) : nullptr;
     if (marker.is_discarded() || !ReadHeader(marker, shard.header)) {
-        error = name + ": not a shard file (its first line is not the one marvek-cli analyze "
-                       "--shard writes)";
+        error = name +
+                ": not a shard file (its first line is not the one marvek-cli analyze "
+                "--shard writes)";
         return false;
     }
     const bool ok = shard.header.json ? ParseJsonRows(text, pos, shard, error)

@@ -21,7 +21,8 @@ int Run(const std::vector<std::string>& files) {
             std::cerr << "marvek-cli merge: " << files[k] << ": cannot be opened\n";
             return 1;
         }
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string text{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
         std::string error;
         if (in.bad() || !ParseShard(text, files[k], shards[k], error)) {
             std::cerr << "marvek-cli merge: " << (error.empty() ? files[k] + ": read error" : error)

@@ -15,8 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::size_t pos = 0;
     for (int k = 0; k < 4 && pos <= all.size(); ++k) {
         std::size_t cut = all.find("\n@@\n", pos);
-        if (cut == std::string_view::npos || k == 3) cut = all.size();
-        else ++cut;  // the shard keeps its last line break
+        if (cut == std::string_view::npos || k == 3)
+            cut = all.size();
+        else
+            ++cut;  // the shard keeps its last line break
         marvek::cli::ShardFile shard;
         std::string error;
         const bool ok = marvek::cli::ParseShard(all.substr(pos, cut - pos),

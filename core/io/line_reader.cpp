@@ -76,8 +76,8 @@ BufferLines::BufferLines(std::string_view text) : text_(text) {
 std::size_t BufferLines::NextOf(char c, std::size_t& cached) const {
     if (cached != std::string_view::npos && cached >= pos_) return cached;
     const void* hit = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
-    cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data())
-                 : text_.size();
+    cached =
+        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : text_.size();
     return cached;
 }
 
@@ -88,8 +88,7 @@ bool BufferLines::Next(std::string_view& line) {
     std::size_t i = pos_;
     const std::size_t near = std::min(text_.size(), pos_ + 64);
     while (i < near && text_[i] != '\n' && text_[i] != '\r') ++i;
-    if (i == near && i < text_.size())
-        i = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
+    if (i == near && i < text_.size()) i = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
     line = text_.substr(pos_, i - pos_);
     pos_ = i + 1;
     if (i < text_.size() && text_[i] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;

@@ -103,9 +103,9 @@ TEST(ShardMerge, SharesFollowTheSortedPathsAndKeepATestFileWhole) {
 TEST(ShardMerge, RefusesShardsThatAreNotOneWholeJob) {
     const Job job;
     for (int k = 1; k <= 3; ++k) {
-        job.Run("analyze --defaults --json --summary --shard " + std::to_string(k) + "/3" +
-                    job.files,
-                "j" + std::to_string(k));
+        job.Run(
+            "analyze --defaults --json --summary --shard " + std::to_string(k) + "/3" + job.files,
+            "j" + std::to_string(k));
         job.Run("analyze --defaults --shard " + std::to_string(k) + "/3" + job.files,
                 "c" + std::to_string(k));
     }
