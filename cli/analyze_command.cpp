@@ -21,6 +21,7 @@
 #include "core/io/number_format.h"
 #include "iso_columns.h"
 #include "series_output.h"
+#include "shard.h"
 
 namespace marvek::cli {
 
@@ -37,6 +38,7 @@ struct AnalyzeOptions {
     int threads = 0;
     IsoOptions iso;
     SeriesCliOptions series;
+    ShardSelection shard;
 };
 
 // Everything reported for one file, taken from the analyzer right after its analysis.
@@ -321,6 +323,10 @@ int Run(AnalyzeOptions& o) {
         std::cerr << "marvek-cli analyze: no curve files given\n";
         return 2;
     }
+    if (std::string e; !SelectShard(o.shard, o.files, e)) {
+        std::cerr << "marvek-cli analyze: " << e << '\n';
+        return 2;
+    }
     const std::optional<Settings> resolved =
         ResolveSettingsOrReport(o.analysis, "marvek-cli analyze");
     if (!resolved) return 2;
@@ -336,7 +342,8 @@ int Run(AnalyzeOptions& o) {
         o.files.assign(addresses.begin(), addresses.end());
     }
     std::string error;
-    if (!ResolveSeriesOptions(o.series, settings, error)) {
+    if (!ResolveSeriesOptions(o.series, settings, error) ||
+        !BeginShardOutput(o.shard, o.json, o.text, o.series, settings, std::cout, error)) {
         std::cerr << "marvek-cli analyze: " << error << '\n';
         return 2;
     }
@@ -430,6 +437,7 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
                   "Use the Poisson ratio, frame compliance and area function a file states "
                   "(the output names those taken)");
     AddIsoOptions(*cmd, options->iso);
+    AddShardOption(*cmd, options->shard);
     cmd->add_option("FILE", options->files, "Curve files or addresses FILE#TEST (any format)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }

@@ -9,6 +9,7 @@
 #include "graph_command.h"
 #include "list_command.h"
 #include "marvek_version.h"
+#include "merge_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     marvek::cli::AddSplitCommand(app, exitStatus);
     marvek::cli::AddExportCommand(app, exitStatus);
     marvek::cli::AddListCommand(app, exitStatus);
+    marvek::cli::AddMergeCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,5 +1,6 @@
 #include "line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace marvek::io {
@@ -70,11 +71,24 @@ BufferLines::BufferLines(std::string_view text) : text_(text) {
     if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
 }
 
+// The first `c` at or after pos_ (text_.size() when none), searching again only once the one
+// remembered in `cached` lies behind.
+std::size_t BufferLines::NextOf(char c, std::size_t& cached) const {
+    if (cached != std::string_view::npos && cached >= pos_) return cached;
+    const void* hit = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    cached =
+        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : text_.size();
+    return cached;
+}
+
 bool BufferLines::Next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
     ++lineNumber_;
-    std::size_t i = text_.find_first_of("\r\n", pos_);
-    if (i == std::string_view::npos) i = text_.size();
+    // Most lines are short: look at their bytes first, and only past 64 ask memchr.
+    std::size_t i = pos_;
+    const std::size_t near = std::min(text_.size(), pos_ + 64);
+    while (i < near && text_[i] != '\n' && text_[i] != '\r') ++i;
+    if (i == near && i < text_.size()) i = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
     line = text_.substr(pos_, i - pos_);
     pos_ = i + 1;
     if (i < text_.size() && text_[i] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;

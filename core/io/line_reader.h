@@ -30,7 +30,8 @@ private:
     std::string long_;
 };
 
-// The same over a buffer in memory, with no copies.
+// The same over a buffer in memory, with no copies. The next LF and the next CR are each found
+// once with memchr and remembered, so a file of bare CRs (or bare LFs) is still read in one pass.
 class BufferLines {
 public:
     explicit BufferLines(std::string_view text);
@@ -38,8 +39,12 @@ public:
     int LineNumber() const { return lineNumber_; }
 
 private:
+    std::size_t NextOf(char c, std::size_t& cached) const;
+
     std::string_view text_;
     std::size_t pos_ = 0;
+    // Where the next LF and CR were found (text_.size() when none); npos before the first search.
+    std::size_t nextLf_ = std::string_view::npos, nextCr_ = std::string_view::npos;
     int lineNumber_ = 0;
 };
 

@@ -20,6 +20,9 @@ std::string FormatInt(long long value);
 // a number (decimal, hexadecimal, inf, nan); 0 when there is none. `consumed` receives the
 // number of characters used, 0 when no number was found.
 double ParseDouble(std::string_view text, std::size_t* consumed = nullptr);
+// ParseDouble of `text` with every comma taken for a decimal point (as if each were replaced by
+// '.'), for files written with decimal commas; plain decimals need no copy.
+double ParseDoubleDecimalComma(std::string_view text, std::size_t* consumed = nullptr);
 // strtof in the C locale (for single-precision settings); same rules as ParseDouble.
 float ParseFloat(std::string_view text, std::size_t* consumed = nullptr);
 // strtol(text, nullptr, 10) clamped to int.

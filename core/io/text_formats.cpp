@@ -20,7 +20,7 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
-std::string_view Trim(std::string_view s) {
+[[gnu::always_inline]] inline std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '"'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '"'))
@@ -54,26 +54,29 @@ bool IsNumberStart(std::string_view f) {
     return used == f.size();
 }
 
-// Fields of a line: at `delim`, or at runs of blanks and tabs when delim is 0.
-void SplitFields(std::string_view line, char delim, std::vector<std::string_view>& out) {
+// Fields of a line: at `delim`, or at runs of blanks and tabs when delim is 0; at most `limit`
+// (the rest of the line is then not looked at).
+void SplitFields(std::string_view line, char delim, std::vector<std::string_view>& out,
+                 std::size_t limit = std::string_view::npos) {
     out.clear();
+    const char* p = line.data();
+    const char* const end = p + line.size();
     if (delim == 0) {
-        std::size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-            if (i >= line.size()) break;
-            const std::size_t start = i;
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-            out.push_back(line.substr(start, i - start));
+        while (out.size() < limit) {
+            while (p < end && (*p == ' ' || *p == '\t')) ++p;
+            if (p == end) break;
+            const char* const start = p;
+            while (p < end && *p != ' ' && *p != '\t') ++p;
+            out.emplace_back(start, static_cast<std::size_t>(p - start));
         }
         return;
     }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = line.find(delim, start);
-        out.push_back(Trim(line.substr(start, at == std::string_view::npos ? at : at - start)));
-        if (at == std::string_view::npos) break;
-        start = at + 1;
+    while (out.size() < limit) {
+        const char* const start = p;
+        while (p < end && *p != delim) ++p;
+        out.push_back(Trim(std::string_view(start, static_cast<std::size_t>(p - start))));
+        if (p == end) break;
+        ++p;
     }
 }
 
@@ -93,24 +96,23 @@ struct Plan {
     std::string depthUnit = "nm", loadUnit = "mN", timeUnit = "s";
 };
 
-// One row of numbers into the curve; false when a needed field is not a number.
+// One row of numbers into the curve; false when a needed field is not a number. Parsed in place:
+// only the fields up to the last one needed are split, and decimal commas are read as points
+// where they stand (the delimiter is never a comma then, so the fields are the same as those of
+// the line with every comma made a point).
 bool ReadRow(std::string_view line, const Plan& p, std::vector<std::string_view>& fields,
-             std::string& scratch, ParsedCurve& c) {
-    if (p.decimalComma) {
-        scratch.assign(line);
-        std::replace(scratch.begin(), scratch.end(), ',', '.');
-        line = scratch;
-    }
-    SplitFields(line, p.delim, fields);
+             ParsedCurve& c) {
+    const int need = std::max({p.depth, p.load, p.time}) + 1;
+    SplitFields(line, p.delim, fields, static_cast<std::size_t>(need));
     const int n = static_cast<int>(fields.size());
     if (p.depth >= n || p.load >= n || p.time >= n) return false;
     double v[3] = {0, 0, 0};
     const int cols[3] = {p.depth, p.load, p.time};
     for (int k = 0; k < 3; ++k) {
         if (cols[k] < 0) continue;
-        const std::string_view f = Trim(fields[static_cast<std::size_t>(cols[k])]);
+        std::string_view f = Trim(fields[static_cast<std::size_t>(cols[k])]);
         std::size_t used = 0;
-        v[k] = ParseDouble(f, &used);
+        v[k] = p.decimalComma ? ParseDoubleDecimalComma(f, &used) : ParseDouble(f, &used);
         if (used == 0 || used != f.size()) return false;
     }
     c.push(v[0] * p.fd, v[1] * p.fl, v[2] * p.ft, 'X');
@@ -233,7 +235,6 @@ bool LooksNumeric(std::string_view line, char delim) {
 bool ReadBlock(BufferLines& lines, Plan& p, ParsedCurve& c, bool stopAtText, int limit,
                std::string& error) {
     std::vector<std::string_view> fields;
-    std::string scratch;
     std::string_view line;
     bool decided = false;
     int rows = 0;
@@ -248,7 +249,7 @@ bool ReadBlock(BufferLines& lines, Plan& p, ParsedCurve& c, bool stopAtText, int
             p.decimalComma = p.delim != ',' && line.find(',') != std::string_view::npos;
             decided = true;
         }
-        if (ReadRow(line, p, fields, scratch, c)) {
+        if (ReadRow(line, p, fields, c)) {
             ++rows;
             continue;
         }

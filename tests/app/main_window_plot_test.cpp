@@ -15,7 +15,7 @@
 #include "app/resource_ids.h"
 #include "core/io/recent_selections.h"
 #include "main_window_fixture.h"
-#include "support/synthetic_curve.h"
+#include "support/curve_generator.h"
 
 using namespace resource;
 using marvek::ui::PlotView;
@@ -84,8 +84,10 @@ TEST_F(MainWindowTest, ArrowsStepFromTheStartAndTheFieldKeepsThemWhileTyping) {
 // home view; then stepping with the keys. Repaint times are printed with the load.
 TEST_F(MainWindowTest, PlotZoomsAndPansInPlaceAtFortyThousandPoints) {
     const auto files = std::vector<std::filesystem::path>{dir / "a.csv", dir / "b.csv"};
-    marvek::bench::WriteLayoutA(marvek::bench::MakeSyntheticCurve(40000, 1), files[0]);
-    marvek::bench::WriteLayoutA(marvek::bench::MakeSyntheticCurve(40000, 2), files[1]);
+    marvek::testing::WriteCurveFile(files[0], marvek::testing::MakeSyntheticCurve(40000, 1).Points(),
+                                    marvek::testing::kLayoutA);
+    marvek::testing::WriteCurveFile(files[1], marvek::testing::MakeSyntheticCurve(40000, 2).Points(),
+                                    marvek::testing::kLayoutA);
     CIndentMainDlg& w = Open();
     w.show();
     QApplication::processEvents();

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -81,6 +85,77 @@ TEST(NumberFormat, IgnoresTheProcessLocale) {
         EXPECT_EQ(ParseDouble("2.25"), 2.25);
     }
     std::setlocale(LC_ALL, "C");
+}
+
+// Plain decimals take a short path of their own; it must give from_chars' double bit for bit and
+// stop where from_chars stops, at the edges of its range (19 digits, 2^53, 22 decimals) too.
+TEST(NumberFormat, PlainDecimalsReadAsFromChars) {
+    auto fromChars = [](const std::string& t, std::size_t& used) {
+        double v = 0;
+        const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+        used = ec == std::errc() ? static_cast<std::size_t>(ptr - t.data()) : 0;
+        return v;
+    };
+    auto same = [&](const std::string& t) {
+        std::size_t expectUsed = 0, used = 0;
+        const double expect = fromChars(t, expectUsed);
+        const double got = ParseDouble(t, &used);
+        ASSERT_EQ(used, expectUsed) << t;
+        if (used) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expect)) << t;
+        }
+    };
+    for (const char* t : {"0",
+                          "0.0",
+                          "5.",
+                          ".5",
+                          ".",
+                          "1.5.3",
+                          "12,5",
+                          "1e5",
+                          "2.5E-3",
+                          "1e",
+                          "9007199254740992",
+                          "9007199254740993",
+                          "90071992547409921",
+                          "0.1234567890123456789",
+                          "1234567890123456789",
+                          "12345678901234567890",
+                          "0.0000000000000000000001",
+                          "0.00000000000000000000001",
+                          "007.50x",
+                          "4503599627370497.5",
+                          "0.30000000000000004"})
+        same(t);
+    std::mt19937_64 rng(11);
+    for (int k = 0; k < 200000; ++k) {
+        std::string t;
+        const int digits = 1 + static_cast<int>(rng() % 20);
+        const int point = static_cast<int>(rng() % (digits + 2));
+        for (int i = 0; i < digits; ++i) {
+            if (i == point) t += '.';
+            t += static_cast<char>('0' + rng() % 10);
+        }
+        same(t);
+    }
+}
+
+// Decimal commas are read where they stand, as if every comma had been made a point first.
+TEST(NumberFormat, DecimalCommasReadAsPoints) {
+    std::mt19937_64 rng(5);
+    const char pool[] = "0123456789,,..e-+ x";
+    for (int k = 0; k < 100000; ++k) {
+        std::string t;
+        for (int i = 0, n = 1 + static_cast<int>(rng() % 12); i < n; ++i)
+            t += pool[rng() % (sizeof pool - 1)];
+        std::string points = t;
+        std::replace(points.begin(), points.end(), ',', '.');
+        std::size_t used = 0, expectUsed = 0;
+        const double got = ParseDoubleDecimalComma(t, &used);
+        const double expect = ParseDouble(points, &expectUsed);
+        ASSERT_EQ(used, expectUsed) << t;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expect)) << t;
+    }
 }
 
 TEST(NumberFormat, ShortestRoundTrips) {

@@ -199,7 +199,7 @@ TEST(RecentSelections, NewestFirstTenAtMostAndOddNamesSurvive) {
     EXPECT_EQ(file, dir.path() / "sub" / "marvek.recent");
     EXPECT_TRUE(LoadRecentSelections(file).empty());  // none yet
     const std::vector<CurveSelection> odd = {{"/d/100% load\nname.txt", "/d/cr\rlf\n.hld"},
-                                             {"/d/%0A literal.csv", "/d/T\xc3\xbcbingen.xls"}};
+                                             {"/d/%0A literal.csv", "/d/T\xc3\xbc" "bingen.xls"}};
     ASSERT_TRUE(SaveRecentSelections(file, odd).ok());
     EXPECT_EQ(LoadRecentSelections(file), odd);
 
