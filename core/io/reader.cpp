@@ -180,7 +180,14 @@ bool ReadWhole(const std::filesystem::path& file, std::string& content) {
     if (!std::filesystem::is_regular_file(file, ec)) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // One buffer sized from the file, filled by large reads; a file that grows meanwhile is
+    // read to its end all the same.
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    content.clear();
+    if (!ec) content.reserve(static_cast<std::size_t>(size));
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+        content.append(chunk, static_cast<std::size_t>(in.gcount()));
     return !in.bad();
 }
 
