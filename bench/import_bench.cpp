@@ -12,7 +12,7 @@
 #include "bench_support.h"
 #include "core/io/number_format.h"
 #include "core/io/parsed_curve.h"
-#include "support/synthetic_curve.h"
+#include "support/curve_generator.h"
 #include "support/temp_dir.h"
 
 namespace marvek::bench {
