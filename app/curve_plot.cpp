@@ -56,8 +56,7 @@ PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
 
     using Segments = PlotSeries::Segments;
     plot.series.push_back({"measured", display.m_pCurveDepth, display.m_pCurveLoad,
-                           marvek::ui::kBlack, PlotSeries::Style::Dots,
-                           Segments::WithoutSegments});
+                           marvek::ui::kBlack, PlotSeries::Style::Dots, Segments::WithoutSegments});
     if (segments.size() == n) {
         for (const SegmentLook& look : kSegments) {
             PlotSeries s{

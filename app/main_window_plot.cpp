@@ -85,11 +85,11 @@ void CIndentMainDlg::RefreshPlot() {
 
 PlotData CIndentMainDlg::ExplorerData() const {
     const std::size_t n = static_cast<std::size_t>(std::max(0, m_analyzer.m_nPoints));
-    return CurvePlotData(*this, m_analyzer.m_nFileCount,
-                         std::string_view(m_analyzer.m_pSegment.data(),
-                                          std::min(n, m_analyzer.m_pSegment.size())),
-                         "Marvek - Explore Plot - " +
-                             (m_strFileName.empty() ? std::string("no curve") : m_strFileName));
+    return CurvePlotData(
+        *this, m_analyzer.m_nFileCount,
+        std::string_view(m_analyzer.m_pSegment.data(), std::min(n, m_analyzer.m_pSegment.size())),
+        "Marvek - Explore Plot - " +
+            (m_strFileName.empty() ? std::string("no curve") : m_strFileName));
 }
 
 void CIndentMainDlg::OnExplorePlot() {
@@ -127,9 +127,9 @@ void ExportPlot(CIndentMainDlg& w, bool svg) {
     std::string error;
     // A PNG at twice the plot's size on screen: sharp in a document; the explorer window
     // takes any size.
-    const bool ok = svg ? w.m_plot->ExportSvg(*file, error)
-                        : w.m_plot->ExportPng(*file, 2 * w.m_plot->width(),
-                                              2 * w.m_plot->height(), error);
+    const bool ok =
+        svg ? w.m_plot->ExportSvg(*file, error)
+            : w.m_plot->ExportPng(*file, 2 * w.m_plot->width(), 2 * w.m_plot->height(), error);
     if (ok)
         w.SetStatusText("Plot saved to " + file->string());
     else
@@ -172,8 +172,8 @@ void CIndentMainDlg::BuildRecentMenu() {
     recent->clear();
     const auto list = RecentSelections();
     for (std::size_t k = 0; k < list.size(); ++k) {
-        const std::string text = (k < 9 ? "&" : "1&") + std::to_string((k + 1) % 10) + "  " +
-                                 SelectionLabel(list[k]);
+        const std::string text =
+            (k < 9 ? "&" : "1&") + std::to_string((k + 1) % 10) + "  " + SelectionLabel(list[k]);
         QAction* a = recent->addAction(QString::fromStdString(text));
         a->setData(ID_OPEN_RECENT_FIRST + static_cast<int>(k));
         connect(a, &QAction::triggered, this, [this, k] { OnOpenRecent(k); });
@@ -206,8 +206,7 @@ void CIndentMainDlg::OnOpenRecent(std::size_t index) {
     // status line, so this choice raises no box of its own on top of the first curve's.
     SelectFiles(present);
     if (!missing.empty())
-        SetStatusText(std::to_string(missing.size()) + " file" +
-                      (missing.size() == 1 ? "" : "s") +
+        SetStatusText(std::to_string(missing.size()) + " file" + (missing.size() == 1 ? "" : "s") +
                       " of this selection could not be found: " + missing.front().string() +
                       (missing.size() > 1 ? " ..." : ""));
 }

@@ -1,5 +1,5 @@
-// B7: `marvek-cli analyze --json` as a whole process (start-up, reading, analysis on all cores, output):
-// 1000 files of 2000 points, a 200-curve batch of 10000 points, and single 10000- and
+// B7: `marvek-cli analyze --json` as a whole process (start-up, reading, analysis on all cores,
+// output): 1000 files of 2000 points, a 200-curve batch of 10000 points, and single 10000- and
 // 40000-point curves, the cases researchers time against their scripts.
 
 #include <fcntl.h>

@@ -383,9 +383,8 @@ int Run(AnalyzeOptions& o) {
         auto analyze = [&](Worker& worker, std::size_t k) {
             FileResult& r = results[k];
             r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
-            r.curve =
-                DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test}, r.ok,
-                                    r.error, worker.analyzer, worker.display, settings);
+            r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
+                                          r.ok, r.error, worker.analyzer, worker.display, settings);
         };
         if (o.files.size() == 1) {
             // One curve: no pool of file workers (its power-law search may still use the cores).

@@ -14,11 +14,11 @@ namespace marvek::cli {
 namespace {
 
 // "K/N" with 1 <= K <= N.
-bool ParseSpec(const std::string& spec, int& shard, int& of) {
-    const std::size_t slash = spec.find('/');
+bool ParseShardText(const std::string& text, int& shard, int& of) {
+    const std::size_t slash = text.find('/');
     if (slash == std::string::npos) return false;
     std::size_t used = 0;
-    const std::string k = spec.substr(0, slash), n = spec.substr(slash + 1);
+    const std::string k = text.substr(0, slash), n = text.substr(slash + 1);
     if (k.empty() || n.empty() || k.size() > 9 || n.size() > 9) return false;
     shard = ParseInt(k, &used);
     if (used != k.size() || k[0] == '+' || k[0] == '-') return false;
@@ -43,15 +43,15 @@ std::string Fingerprint(const std::map<std::string, std::vector<std::string>>& g
 }  // namespace
 
 void AddShardOption(CLI::App& cmd, ShardSelection& shard) {
-    cmd.add_option("--shard", shard.spec,
+    cmd.add_option("--shard", shard.text,
                    "Analyse only share K of N (K/N, 1-based): the files sorted by path, the i-th "
                    "going to share i mod N + 1; combine the shares with marvek-cli merge");
 }
 
 bool SelectShard(ShardSelection& shard, std::vector<std::string>& files, std::string& error) {
-    if (shard.spec.empty()) return true;
-    if (!ParseSpec(shard.spec, shard.shard, shard.of)) {
-        error = "--shard: \"" + shard.spec + "\" is not K/N with 1 <= K <= N (e.g. 2/8)";
+    if (shard.text.empty()) return true;
+    if (!ParseShardText(shard.text, shard.shard, shard.of)) {
+        error = "--shard: \"" + shard.text + "\" is not K/N with 1 <= K <= N (e.g. 2/8)";
         return false;
     }
     // std::string orders by unsigned bytes, as `LC_ALL=C sort` does.

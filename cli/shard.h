@@ -20,7 +20,7 @@
 namespace marvek::cli {
 
 struct ShardSelection {
-    std::string spec;  // "K/N" as given; empty without --shard
+    std::string text;  // "K/N" as given; empty without --shard
     int shard = 0, of = 0;
     std::size_t files = 0;    // files of the whole job
     std::size_t entries = 0;  // files of this shard
@@ -31,7 +31,7 @@ struct ShardSelection {
 void AddShardOption(CLI::App& command, ShardSelection& shard);
 
 // Keeps in `files` the entries of the shard (in path order); nothing changes without --shard.
-// False with a message when the spec is not K/N with 1 <= K <= N.
+// False with a message when the text is not K/N with 1 <= K <= N.
 bool SelectShard(ShardSelection& shard, std::vector<std::string>& files, std::string& error);
 
 // Writes the shard's first line (JSON lines: a JSON object; CSV: "# " and the same object),

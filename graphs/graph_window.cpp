@@ -243,7 +243,6 @@ marvek::GraphSeries CGraphDlg::Series() const {
     return s;
 }
 
-
 void CGraphDlg::OnSaveAsCsv() {
     marvek::ui::SaveFileRequest request;
     request.owner = this;

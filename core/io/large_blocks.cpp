@@ -54,7 +54,8 @@ private:
         const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
         if (aligned > start) ::munmap(raw, aligned - start);
         const std::uintptr_t end = start + want + kHugePage;
-        if (end > aligned + want) ::munmap(reinterpret_cast<void*>(aligned + want), end - aligned - want);
+        if (end > aligned + want)
+            ::munmap(reinterpret_cast<void*>(aligned + want), end - aligned - want);
         ::madvise(reinterpret_cast<void*>(aligned), want, MADV_HUGEPAGE);  // a hint only
         // The rest of the old chunk stays unused: chunks are large and few.
         next_ = reinterpret_cast<char*>(aligned);

@@ -7,9 +7,9 @@
 #include <optional>
 #include <sstream>
 
+#include "module_loader.h"
 #include "parsed_curve.h"
 #include "text_formats.h"
-#include "module_loader.h"
 #include "workbook_module.h"
 
 namespace marvek::io {
