@@ -16,6 +16,7 @@
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
+#include "core/analysis/power_law_search.h"
 #include "core/analysis/results_text.h"
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
@@ -351,8 +352,11 @@ int Run(AnalyzeOptions& o) {
     std::vector<FileResult> held;  // a series prints its rows once every curve is judged
     const StrategySettings& st = settings.strategy;
     const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
+    // One curve starts no thread pool: its start-up costs more than the search would gain.
+    const bool one = o.files.size() == 1;
+    if (one) AllowParallelSearch(false);
     std::unique_ptr<tbb::global_control> limit;
-    if (o.threads > 0)
+    if (o.threads > 0 && !one)
         limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                       static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
@@ -371,13 +375,15 @@ int Run(AnalyzeOptions& o) {
     constexpr std::size_t kBatch = 256;
     std::vector<FileResult> results(std::min(kBatch, o.files.size()));
     bool anyFailed = false;
-    tbb::enumerable_thread_specific<std::unique_ptr<Worker>> workers([&] {
+    auto makeWorker = [&] {
         auto worker = std::make_unique<Worker>();
         CCurveAnalyzer& analyzer = worker->analyzer;
         ConfigureAnalyzer(analyzer, st);
         analyzer.m_readOptions = o.read;
         return worker;
-    });
+    };
+    std::optional<tbb::enumerable_thread_specific<std::unique_ptr<Worker>>> workers;
+    if (!one) workers.emplace(makeWorker);
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);
         auto analyze = [&](Worker& worker, std::size_t k) {
@@ -386,13 +392,12 @@ int Run(AnalyzeOptions& o) {
             r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
                                           r.ok, r.error, worker.analyzer, worker.display, settings);
         };
-        if (o.files.size() == 1) {
-            // One curve: no pool of file workers (its power-law search may still use the cores).
-            analyze(*workers.local(), 0);
+        if (one) {
+            analyze(*makeWorker(), 0);
         } else {
             tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
                               [&](const tbb::blocked_range<std::size_t>& range) {
-                                  Worker& worker = *workers.local();
+                                  Worker& worker = *workers->local();
                                   for (std::size_t k = range.begin(); k < range.end(); ++k)
                                       analyze(worker, k);
                               });

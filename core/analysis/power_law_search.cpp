@@ -1,6 +1,7 @@
 #include "core/analysis/power_law_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -22,6 +23,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // Below this many point evaluations per sweep, threads cost more than they save.
 constexpr double kParallelWork = 40000;
 constexpr std::size_t kWorkPerTask = 20000;
+
+std::atomic<bool> gParallel{true};
 
 // An RMS error as the search knows it: either the value the scalar functions give (bound 0), or
 // a vector-computed value within `bound` of it, with the candidate offset h to compute it exactly.
@@ -329,7 +332,8 @@ void Search::Evaluate(std::vector<Candidate>& candidates, const std::vector<std:
                                            scratch.data(), cutoff);
         for (std::size_t j = begin; j < end; ++j) SetBounds(sums[j - begin], candidates[which[j]]);
     };
-    if (static_cast<double>(count) * m_n < kParallelWork) {
+    if (static_cast<double>(count) * m_n < kParallelWork ||
+        !gParallel.load(std::memory_order_relaxed)) {
         block(0, count);
     } else {
         const std::size_t grain =
@@ -431,6 +435,8 @@ double Search::Run(double& alpha, double& m, double& hf, double lo, double hi, i
 }
 
 }  // namespace
+
+void AllowParallelSearch(bool allowed) { gParallel.store(allowed, std::memory_order_relaxed); }
 
 double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, const double* y,
                          int n, double maxDepth, PowerLawSearchStats* stats) {
