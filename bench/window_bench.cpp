@@ -4,15 +4,17 @@
 // time is that of the window's thread (the result-set block runs on its own and is waited for
 // outside the timing, so it never overlaps the next operation).
 
-// Before Qt: TBB's headers use the word Qt defines as a macro.
+// Before Qt: TBB's headers use `emit` as a name, and Qt defines it as a macro.
 #include "bench_support.h"
 
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/main_window.h"
