@@ -49,10 +49,11 @@ std::string Duration(double seconds) {
 
 struct Row {
     std::string what;
-    std::string fast;        // benchmark measured
-    std::string reference;   // benchmark it is compared with ("" for none)
-    double target = 0;       // least speed-up, 0 for none
-    bool oneThread = false;  // both sides on one thread: processor time compares them too
+    std::string fast;            // benchmark measured
+    std::string reference;       // benchmark it is compared with ("" for none)
+    double target = 0;           // least speed-up, 0 for none
+    bool oneThread = false;      // both sides on one thread: processor time compares them too
+    bool processorTime = false;  // processor time of the benchmark's thread shown beside
 };
 
 const std::vector<Row>& Rows() {
@@ -88,6 +89,12 @@ const std::vector<Row>& Rows() {
         {"B8 result set (work, etaIT, CIT, RIT, HM(s)) of it", "B8_iso/quantities/10000", "", 0},
         {"B8 analysis with the uncertainty of EIT and HIT", "B8_iso/analysis_uncertainty/10000", "",
          0},
+        {"B10 main window, repaint of the plot at its home view", "B10_window/repaint", "", 0,
+         false, true},
+        {"B10 main window, arrow-key step to the other curve (analysis, plot data, repaint)",
+         "B10_window/step", "", 0, false, true},
+        {"B10 main window, one wheel notch with its repaint", "B10_window/zoom", "", 0, false,
+         true},
     };
     return rows;
 }
@@ -145,6 +152,8 @@ void PrintSummary(const std::map<std::string, Measured>& measured) {
         if (fast->counters.count("peak_heap_MB"))
             std::cout << ", peak heap " << FormatFixed(fast->counters.at("peak_heap_MB"), 1)
                       << " MB";
+        if (row.processorTime)
+            std::cout << " (processor time " << Duration(fast->cpuSeconds) << ")";
         std::cout << " | ";
         const Measured* reference = row.reference.empty() ? nullptr : find(row.reference);
         if (reference) {
