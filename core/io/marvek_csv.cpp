@@ -165,11 +165,11 @@ struct ArraySink {
     }
 };
 
-template <class Sink>
-bool ParseInto(std::istream& in, Sink& sink, ParsedCurve& out) {
+// `reader` is a LineReader over a stream or BufferLines over text in memory.
+template <class Lines, class Sink>
+bool ParseInto(Lines& reader, Sink& sink, ParsedCurve& out) {
     out.clear();
     enum class Layout { None, Header, Marker, SaveCurves } layout = Layout::None;
-    LineReader reader(in);
     std::string_view line;
     std::string scratch;
     double depthFactor = 1000;
@@ -212,13 +212,21 @@ bool ParseInto(std::istream& in, Sink& sink, ParsedCurve& out) {
 }  // namespace
 
 bool ParseMarvekCsv(std::istream& in, ParsedCurve& out) {
+    LineReader lines(in);
     CurveSink sink{out};
-    return ParseInto(in, sink, out);
+    return ParseInto(lines, sink, out);
+}
+
+bool ParseMarvekCsv(std::string_view text, ParsedCurve& out) {
+    BufferLines lines(text);
+    CurveSink sink{out};
+    return ParseInto(lines, sink, out);
 }
 
 bool ParseMarvekCsv(std::istream& in, const PointArrays& points, int& count, ParsedCurve& info) {
+    LineReader lines(in);
     ArraySink sink{points};
-    const bool ok = ParseInto(in, sink, info);
+    const bool ok = ParseInto(lines, sink, info);
     count = sink.n;
     return ok;
 }

@@ -91,6 +91,8 @@ ParsedFile ParseBuffer(std::string_view content, const std::string& name,
 // Marvek's own CSV layouts, streamed (the fast path of the analyzer). False when neither layout
 // is found; out then holds no points.
 bool ParseMarvekCsv(std::istream& in, ParsedCurve& out);
+// The same over text in memory.
+bool ParseMarvekCsv(std::string_view text, ParsedCurve& out);
 
 // The same straight into fixed arrays of at least kMaxPoints each (no copy); `info` gets the
 // format and units, no points.

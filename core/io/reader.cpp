@@ -5,8 +5,8 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 
+#include "line_reader.h"
 #include "module_loader.h"
 #include "parsed_curve.h"
 #include "text_formats.h"
@@ -67,13 +67,9 @@ bool LooksMarvekCsv(std::string_view head) {
     // Instrument key-value headers have lines such as "Disp Gain: 1".
     for (const char* key : {"File Version: Hysitron", "Test Data Points:", "Number of Points"})
         if (head.find(key) != std::string_view::npos) return false;
-    std::size_t pos = 0;
-    if (StartsWith(head, "\xEF\xBB\xBF")) pos = 3;
-    while (pos < head.size()) {
-        std::size_t end = head.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = head.size();
-        const std::string_view line = head.substr(pos, end - pos);
-        pos = end + 1;
+    BufferLines lines(head);
+    std::string_view line;
+    while (lines.Next(line)) {
         if (StartsWith(line, "Depth") || StartsWith(line, "Disp")) {
             if (line.find('\t') != std::string_view::npos) return false;
             if (line.find(',') == std::string_view::npos &&
@@ -81,11 +77,8 @@ bool LooksMarvekCsv(std::string_view head) {
                 return true;  // one column: today's reader decides
             if (NamesOtherForceUnit(line)) return false;
             // A units row under the header ("nm;uN;s").
-            std::size_t next = end < head.size() && head[end] == '\r' ? end + 1 : end;
-            if (next < head.size() && head[next] == '\n') ++next;
-            const std::size_t stop = std::min(head.find_first_of("\r\n", next), head.size());
-            const std::string_view units = next < head.size() ? head.substr(next, stop - next) : "";
-            if (units.find_first_of("0123456789") == std::string_view::npos &&
+            std::string_view units;
+            if (lines.Next(units) && units.find_first_of("0123456789") == std::string_view::npos &&
                 NamesOtherForceUnit(units))
                 return false;
             return true;
@@ -134,9 +127,8 @@ void Dispatch(const std::string& format, std::string_view content,
               const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
     out.format = format;
     if (format == "marvek-csv" || format == "marvek-save-curves") {
-        std::istringstream in{std::string(content)};
         ParsedCurve c;
-        if (!ParseMarvekCsv(in, c)) {
+        if (!ParseMarvekCsv(content, c)) {
             out.status = ReadStatus::UnknownLayout;
             out.error = "no \"Depth\"/\"Disp\" header line and no \",1, \" marker line";
             return;

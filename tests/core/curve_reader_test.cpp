@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
@@ -38,6 +39,16 @@ TEST_P(ReaderCases, StoresExactlyTheExpectedPoints) {
         if (i < c.codes.size()) {
             EXPECT_EQ(analyzer.m_pSegment[i], c.codes[i]) << "point " << i;
         }
+    }
+    // Text already in memory (read whole, through the format readers) gives the same points.
+    io::ParsedCurve whole;
+    ASSERT_EQ(io::ParseMarvekCsv(std::string_view(c.text), whole), c.status == ReadStatus::Ok);
+    ASSERT_EQ(whole.size(), c.depth.size());
+    for (std::size_t i = 0; i < c.depth.size(); ++i) {
+        EXPECT_EQ(whole.depth[i], analyzer.m_pDepth[i]) << "point " << i;
+        EXPECT_EQ(whole.load[i], analyzer.m_pLoad[i]) << "point " << i;
+        EXPECT_EQ(whole.time[i], analyzer.m_pTime[i]) << "point " << i;
+        EXPECT_EQ(whole.segment[i], analyzer.m_pSegment[i]) << "point " << i;
     }
 }
 
