@@ -84,11 +84,7 @@ std::size_t BufferLines::NextOf(char c, std::size_t& cached) const {
 bool BufferLines::Next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
     ++lineNumber_;
-    // Most lines are short: look at their bytes first, and only past 64 ask memchr.
-    std::size_t i = pos_;
-    const std::size_t near = std::min(text_.size(), pos_ + 64);
-    while (i < near && text_[i] != '\n' && text_[i] != '\r') ++i;
-    if (i == near && i < text_.size()) i = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
+    const std::size_t i = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
     line = text_.substr(pos_, i - pos_);
     pos_ = i + 1;
     if (i < text_.size() && text_[i] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
