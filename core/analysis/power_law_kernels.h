@@ -21,6 +21,7 @@ struct PowerLawData {
     const double* weight = nullptr;  // 1 where y > 0, else 0
     std::size_t n = 0;               // real points
     std::size_t padded = 0;          // entries of every array
+    bool unitWeights = false;        // every real point has y > 0 (weight 1)
     double regressionCount = 0;      // points with y > 0
     double sumLogY = 0;              // sum of logY
 };

@@ -126,6 +126,7 @@ Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLa
     m_data.n = count;
     m_data.padded = padded;
     m_data.regressionCount = static_cast<double>(m_logYCompact.size());
+    m_data.unitWeights = m_logYCompact.size() == count;
     m_data.sumLogY = sumLogY;
 }
 
