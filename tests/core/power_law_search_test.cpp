@@ -340,6 +340,10 @@ TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
     ExpectSame(Fast(x.data(), y.data(), n, 2000, &all), single, "all threads");
     EXPECT_EQ(one.candidates, all.candidates);
     EXPECT_EQ(one.sweeps, all.sweeps);
+    // A one-curve process keeps the search on its own thread.
+    AllowParallelSearch(false);
+    ExpectSame(Fast(x.data(), y.data(), n, 2000, nullptr), single, "calling thread only");
+    AllowParallelSearch(true);
 }
 
 }  // namespace
