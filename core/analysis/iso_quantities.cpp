@@ -201,6 +201,8 @@ void ComputeMartensSlope(const CurveView& c, const IsoOptions& options, IsoQuant
         if (c.load[static_cast<std::size_t>(i)] > fMax)
             fMax = c.load[static_cast<std::size_t>(i)], peak = i;
     std::vector<double> rootF, h;
+    rootF.reserve(static_cast<std::size_t>(peak));  // no regrowth copies on 40000 points
+    h.reserve(static_cast<std::size_t>(peak));
     for (int i = 0; i < peak; ++i) {
         const double f = c.load[static_cast<std::size_t>(i)];
         if (f >= 0.5 * fMax && f <= 0.9 * fMax && f > 0) {
