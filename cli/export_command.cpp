@@ -7,6 +7,7 @@
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
+#include "core/analysis/power_law_search.h"
 #include "core/analysis/results_text.h"
 #include "core/tools/save_curves.h"
 
@@ -32,6 +33,7 @@ int Run(const ExportOptions& o) {
     analyzer->SetFiles({o.file});
 
     CurveDisplay display;
+    AllowParallelSearch(false);  // one curve: starting the thread pool costs more than it saves
     const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
     if (!outcome.ok()) {
         std::cerr << "marvek-cli export: "
