@@ -153,8 +153,7 @@ bool PlotView::IsZoomed() const {
 }
 
 PlotRange PlotView::View() const {
-    return {xAxis->range().lower, xAxis->range().upper, yAxis->range().lower,
-            yAxis->range().upper};
+    return {xAxis->range().lower, xAxis->range().upper, yAxis->range().lower, yAxis->range().upper};
 }
 
 void PlotView::SetView(const PlotRange& r) {
@@ -234,8 +233,7 @@ void PlotView::keyPressEvent(QKeyEvent* event) {
 }
 
 void PlotView::mousePressEvent(QMouseEvent* event) {
-    setSelectionRectMode((event->modifiers() & Qt::ControlModifier) ? QCP::srmZoom
-                                                                     : QCP::srmNone);
+    setSelectionRectMode((event->modifiers() & Qt::ControlModifier) ? QCP::srmZoom : QCP::srmNone);
     QCustomPlot::mousePressEvent(event);
 }
 

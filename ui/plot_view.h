@@ -76,8 +76,7 @@ public:
     // Called after every change of view made with the mouse or keys.
     std::function<void()> onViewChanged;
 
-    bool ExportPng(const std::filesystem::path& file, int width, int height,
-                   std::string& error);
+    bool ExportPng(const std::filesystem::path& file, int width, int height, std::string& error);
     bool ExportSvg(const std::filesystem::path& file, std::string& error);
 
 protected:

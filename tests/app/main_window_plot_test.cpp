@@ -1,5 +1,6 @@
 // The main window's plot and File > Open Recent used as a researcher would: keys from the
 // start, wheel, drag and Home on a 40000-point curve, and old selections reopened.
+#include <time.h>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,7 +9,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
-#include <time.h>
 #include <fstream>
 #include <iostream>
 
@@ -84,9 +84,11 @@ TEST_F(MainWindowTest, ArrowsStepFromTheStartAndTheFieldKeepsThemWhileTyping) {
 // home view; then stepping with the keys. Repaint times are printed with the load.
 TEST_F(MainWindowTest, PlotZoomsAndPansInPlaceAtFortyThousandPoints) {
     const auto files = std::vector<std::filesystem::path>{dir / "a.csv", dir / "b.csv"};
-    marvek::testing::WriteCurveFile(files[0], marvek::testing::MakeSyntheticCurve(40000, 1).Points(),
+    marvek::testing::WriteCurveFile(files[0],
+                                    marvek::testing::MakeSyntheticCurve(40000, 1).Points(),
                                     marvek::testing::kLayoutA);
-    marvek::testing::WriteCurveFile(files[1], marvek::testing::MakeSyntheticCurve(40000, 2).Points(),
+    marvek::testing::WriteCurveFile(files[1],
+                                    marvek::testing::MakeSyntheticCurve(40000, 2).Points(),
                                     marvek::testing::kLayoutA);
     CIndentMainDlg& w = Open();
     w.show();
@@ -149,11 +151,11 @@ TEST_F(MainWindowTest, PlotZoomsAndPansInPlaceAtFortyThousandPoints) {
     w.WaitForResultSet();
     const double blockWall = static_cast<double>(wall.nsecsElapsed()) / 1e6;
     EXPECT_EQ(w.m_strIsoResults.find("computing"), std::string::npos);
-    std::cout << "[ timing ] 40000 points, load " << LoadAverage() << ": zoom repaint "
-              << zoomWall << " ms wall / " << zoomCpu << " ms cpu, pan " << panWall << " / "
-              << panCpu << ", step (analysis + paint) " << stepWall << " / " << stepCpu
-              << ", last replot " << plot->replotTime() << " ms; result-set block after it "
-              << blockWall << " ms wall\n";
+    std::cout << "[ timing ] 40000 points, load " << LoadAverage() << ": zoom repaint " << zoomWall
+              << " ms wall / " << zoomCpu << " ms cpu, pan " << panWall << " / " << panCpu
+              << ", step (analysis + paint) " << stepWall << " / " << stepCpu << ", last replot "
+              << plot->replotTime() << " ms; result-set block after it " << blockWall
+              << " ms wall\n";
     EXPECT_TRUE(services.messages.empty());
 }
 

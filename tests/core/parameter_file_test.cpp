@@ -179,7 +179,6 @@ TEST(ParameterFile, DefaultPathFollowsXdgConfigHome) {
               std::filesystem::path("/home/u/.config/marvek/marvek.par"));
 }
 
-
 // The recent selections beside the parameter file: newest first, an equal one moved up, ten at
 // most; odd names survive the round trip; a file written by hand or damaged reads as what
 // can be understood of it.
@@ -199,7 +198,9 @@ TEST(RecentSelections, NewestFirstTenAtMostAndOddNamesSurvive) {
     EXPECT_EQ(file, dir.path() / "sub" / "marvek.recent");
     EXPECT_TRUE(LoadRecentSelections(file).empty());  // none yet
     const std::vector<CurveSelection> odd = {{"/d/100% load\nname.txt", "/d/cr\rlf\n.hld"},
-                                             {"/d/%0A literal.csv", "/d/T\xc3\xbc" "bingen.xls"}};
+                                             {"/d/%0A literal.csv",
+                                              "/d/T\xc3\xbc"
+                                              "bingen.xls"}};
     ASSERT_TRUE(SaveRecentSelections(file, odd).ok());
     EXPECT_EQ(LoadRecentSelections(file), odd);
 

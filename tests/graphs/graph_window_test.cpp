@@ -1,10 +1,10 @@
 #include "graphs/graph_window.h"
 
 #include <gtest/gtest.h>
-#include <QApplication>
-#include <QWheelEvent>
-#include <QMouseEvent>
 #include <unistd.h>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
 
 #include <QImage>
 #include <QMenu>
