@@ -4,6 +4,7 @@
 #define HWY_TARGET_INCLUDE "core/analysis/power_law_kernels.cpp"
 #include <hwy/foreach_target.h>  // must come before highway.h
 
+#include <algorithm>
 #include <limits>
 
 #include <hwy/contrib/math/math-inl.h>
@@ -21,40 +22,341 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The error pass checks its cutoff every this many points.
 constexpr std::size_t kCutoffStride = 64;
 
-void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::size_t count,
-                            CandidateSums* out, double* logs, const ErrorPassCutoff* cutoff) {
-    const hn::ScalableTag<double> d;
+using D = hn::ScalableTag<double>;
+using V = hn::Vec<D>;
+
+struct LineAccumulators {
+    V sx, sxx, sxy;
+};
+
+// Adds the points [begin, end) to the line's sums one logarithm at a time; stores the logarithms
+// in `logs` when given.
+void SumDirectly(const PowerLawData& data, V h, std::size_t begin, std::size_t end, double* logs,
+                 LineAccumulators& a) {
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    const std::size_t full = std::min(end, data.n - data.n % lanes);
+    std::size_t i = begin;
+    // With every point in the regression the weights of whole vectors are 1, and 1 * l is l:
+    // the same sums without the multiplication.
+    if (data.unitWeights) {
+        for (; i < full; i += lanes) {
+            const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
+            if (logs) hn::StoreU(l, d, logs + i);
+            a.sx = hn::Add(a.sx, l);
+            a.sxx = hn::MulAdd(l, l, a.sxx);
+            a.sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), a.sxy);
+        }
+    }
+    for (; i < end; i += lanes) {
+        const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
+        if (logs) hn::StoreU(l, d, logs + i);
+        const auto wl = hn::Mul(hn::LoadU(d, data.weight + i), l);
+        a.sx = hn::Add(a.sx, wl);
+        a.sxx = hn::MulAdd(wl, l, a.sxx);
+        a.sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), a.sxy);
+    }
+}
+
+// sum over k < kSeriesTerms of terms[k * stride] v^(k+1), by Horner's rule.
+V Series(const D d, const double* terms, std::size_t stride, V v) {
+    auto t = hn::LoadU(d, terms + (kSeriesTerms - 1) * stride);
+    for (std::size_t k = kSeriesTerms - 1; k-- > 0;)
+        t = hn::MulAdd(t, v, hn::LoadU(d, terms + k * stride));
+    return hn::Mul(t, v);
+}
+
+// The line's sums of candidate h: from the series for each group far enough from h, one by one
+// for the others; with the bounds of what the series added.
+void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    const PowerLawGroups& g = *data.groups;
+    const auto h = hn::Set(d, hValue);
+    const auto invLn10 = hn::Set(d, 1 / 2.302585092994045684);
+    const auto invLn10Squared = hn::Mul(invLn10, invLn10);
+    const auto one = hn::Set(d, 1.0);
+    // v <= 1/8 with the roundings of c - h and the comparison's own.
+    const auto shrink = hn::Set(d, 0.125 * (1 - 0x1.0p-50));
+    LineAccumulators a{hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+    double s1 = 0, s2 = 0, s3 = 0;
+    double points = 0, absLogY = 0, mag1 = 0, mag2 = 0, mag3 = 0, pointsAbsA = 0;
+    constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
+    HWY_ALIGN double l1[kMaxLanes], l2[kMaxLanes], l3[kMaxLanes], la[kMaxLanes], lnear[kMaxLanes];
+    for (std::size_t j = 0; j < g.count; j += lanes) {
+        const auto radius = hn::LoadU(d, g.radius.data() + j);
+        const auto span = hn::Sub(hn::LoadU(d, g.center.data() + j), h);
+        const auto near = hn::Not(hn::Le(radius, hn::Mul(span, shrink)));
+        const auto v = hn::Div(radius, span);
+        const auto logSpan = hn::Log10(d, span);
+        const auto t1 = hn::Mul(Series(d, g.logTerms.data() + j, g.padded, v), invLn10);
+        const auto t2 = hn::Mul(Series(d, g.squareTerms.data() + j, g.padded, v), invLn10Squared);
+        const auto t3 = hn::Mul(Series(d, g.logYTerms.data() + j, g.padded, v), invLn10);
+        const auto n = hn::LoadU(d, g.points.data() + j);
+        const auto nA = hn::Mul(n, logSpan);
+        hn::Store(hn::Add(nA, t1), d, l1);
+        hn::Store(hn::MulAdd(nA, logSpan, hn::MulAdd(hn::Add(logSpan, logSpan), t1, t2)), d, l2);
+        hn::Store(hn::MulAdd(hn::LoadU(d, g.sumLogY.data() + j), logSpan, t3), d, l3);
+        hn::Store(hn::Abs(logSpan), d, la);
+        hn::Store(hn::IfThenElseZero(near, one), d, lnear);
+        for (std::size_t k = 0; k < lanes && j + k < g.count; ++k) {
+            const std::size_t group = j + k;
+            if (lnear[k] != 0) {
+                const std::size_t begin = group * kGroupPoints;
+                SumDirectly(data, h, begin, std::min(begin + kGroupPoints, data.padded), nullptr,
+                            a);
+                continue;
+            }
+            const double count = g.points[group], logs = g.sumAbsLogY[group];
+            const double size = la[k] + 1;
+            s1 += l1[k], s2 += l2[k], s3 += l3[k];
+            points += count, absLogY += logs;
+            mag1 += count * size, mag2 += count * size * size, mag3 += logs * size;
+            pointsAbsA += count * la[k];
+        }
+    }
+    r.sumL = hn::GetLane(hn::SumOfLanes(d, a.sx)) + s1;
+    r.sumLL = hn::GetLane(hn::SumOfLanes(d, a.sxx)) + s2;
+    r.sumLLogY = hn::GetLane(hn::SumOfLanes(d, a.sxy)) + s3;
+    // Each series term carries at most (points per group + 5 terms + groups + 40) roundings of
+    // its size (coefficients, Horner's rule, v^k, assembly, the sum over groups, the logarithm
+    // of the centre), doubled; the tails past kSeriesTerms terms are at most
+    // (1/8)^17 / (17 * 7/8) per point for ln(1 + t) and (1/8)^17 / (7/8) for its square. The
+    // last term covers coefficients that underflowed.
+    constexpr double kUnit = 0x1.0p-53;
+    constexpr double kTail = 3.1e-17, kSquareTail = 5.1e-16, kUnderflow = 1e-290;
+    const double theta =
+        2 * kUnit * static_cast<double>(kGroupPoints + 5 * kSeriesTerms + g.count + 40);
+    r.seriesL = theta * mag1 + kTail * points + kUnderflow * points;
+    r.seriesLL = theta * mag2 + 2 * kTail * pointsAbsA + kSquareTail * points + kUnderflow * points;
+    r.seriesLLogY = theta * mag3 + kTail * absLogY + kUnderflow * points;
+}
+
+// Whether the series prove that the plain search's sum of squared residuals for candidate h
+// exceeds `squaresAbove`, kappa being the residual margin of ErrorPassCutoff. Over the groups far
+// from h the series give S, the squared residuals of the vector line, and P, its squared
+// predictions; each plain residual is at least |r| - kappa p there, so those points' plain
+// squares are at least (sqrt(S) - kappa sqrt(P))^2. The groups near h add the error pass's own
+// point-by-point lower bound. Needs every point in the regression (the groups hold them all).
+bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSums& r, double kappa,
+                     double squaresAbove) {
+    constexpr std::size_t K = kSeriesTerms;
+    constexpr double kUnit = 0x1.0p-53;
+    const double m = r.m;
+    // Past K the binomial coefficients of (1 + t)^(2m) must shrink: 2m < K + 1.
+    if (!(m > 0 && m < 0.5 * K)) return false;
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    const PowerLawGroups& g = *data.groups;
+    double binomial[K + 1], binomial2[K + 1];  // of (1 + t)^m and (1 + t)^(2m)
+    binomial[0] = binomial2[0] = 1;
+    for (std::size_t k = 0; k < K; ++k) {
+        const double kk = static_cast<double>(k);
+        binomial[k + 1] = binomial[k] * (m - kk) / (kk + 1);
+        binomial2[k + 1] = binomial2[k] * (2 * m - kk) / (kk + 1);
+    }
+    // Tails past K for t <= 1/8: |C(mu, K+1)| (1/8)^(K+1) / (7/8); sums of |C(mu, k)| t^k
+    // below (1 - t)^-mu <= (8/7)^mu. Each with a margin for its own roundings.
+    const double kk = static_cast<double>(K);
+    const double eighthPower = std::ldexp(1.0, -3 * static_cast<int>(K + 1)) / 0.875 * 1.01;
+    const double tail = std::fabs(binomial[K] * (m - kk) / (kk + 1)) * eighthPower;
+    const double tail2 = std::fabs(binomial2[K] * (2 * m - kk) / (kk + 1)) * eighthPower;
+    const double majorant = std::pow(8.0 / 7.0, m) * 1.01;
+    const double majorant2 = std::pow(8.0 / 7.0, 2 * m) * 1.01;
+    // Roundings per term: moments, coefficients, v^k, Horner's rule, assembly; doubled.
+    const double theta = 2 * kUnit * static_cast<double>(kGroupPoints + 8 * K + 20);
+    constexpr double kUnderflow = 1e-290;
+
+    const double lnAlpha = r.c * 2.302585092994045684;
+    const auto h = hn::Set(d, hValue);
+    const auto shrink = hn::Set(d, 0.125 * (1 - 0x1.0p-50));
+    const auto mm = hn::Set(d, m), lnA = hn::Set(d, lnAlpha), two = hn::Set(d, 2.0);
+    const auto one = hn::Set(d, 1.0), three = hn::Set(d, 3.0);
+    constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
+    HWY_ALIGN double lS[kMaxLanes], lP[kMaxLanes], lErrS[kMaxLanes], lErrP[kMaxLanes],
+        lNear[kMaxLanes];
+    double squares = 0, predictions = 0, errSquares = 0, errPredictions = 0, absSquares = 0;
+    double nearLeast = 0;
+    const std::size_t full = data.n - data.n % lanes;
+    for (std::size_t j = 0; j < g.count; j += lanes) {
+        const auto radius = hn::LoadU(d, g.radius.data() + j);
+        const auto span = hn::Sub(hn::LoadU(d, g.center.data() + j), h);
+        const auto v = hn::Div(radius, span);
+        const auto lnSpan = hn::Log(d, span);
+        const auto gain = hn::Exp(d, hn::MulAdd(mm, lnSpan, lnA));  // alpha (c - h)^m
+        // Outside the normal range of the gain the relative bounds below do not hold.
+        const auto near = hn::Not(
+            hn::And(hn::Le(radius, hn::Mul(span, shrink)),
+                    hn::And(hn::Gt(gain, hn::Set(d, 1e-250)), hn::Lt(gain, hn::Set(d, 1e250)))));
+        const double* powers = g.powers.data() + j;
+        const double* loadPowers = g.loadPowers.data() + j;
+        auto b2 = hn::Mul(hn::Set(d, binomial2[K]), hn::LoadU(d, powers + K * g.padded));
+        auto by = hn::Mul(hn::Set(d, binomial[K]), hn::LoadU(d, loadPowers + K * g.padded));
+        for (std::size_t k = K; k-- > 0;) {
+            b2 = hn::MulAdd(b2, v,
+                            hn::Mul(hn::Set(d, binomial2[k]), hn::LoadU(d, powers + k * g.padded)));
+            by = hn::MulAdd(
+                by, v, hn::Mul(hn::Set(d, binomial[k]), hn::LoadU(d, loadPowers + k * g.padded)));
+        }
+        const auto n = hn::LoadU(d, g.points.data() + j);
+        const auto sumY = hn::LoadU(d, loadPowers);
+        const auto y2 = hn::LoadU(d, g.loadSquares.data() + j);
+        const auto gain2 = hn::Mul(gain, gain);
+        const auto p2 = hn::Mul(gain2, b2);                       // sum of p^2
+        const auto py = hn::Mul(gain, by);                        // sum of p y
+        const auto sq = hn::Add(hn::NegMulAdd(two, py, p2), y2);  // sum of (p - y)^2
+        // Relative error of the gain: the exponent's roundings and the vector log and exp.
+        const auto exponentSize =
+            hn::Add(hn::Set(d, std::fabs(lnAlpha)), hn::Abs(hn::Mul(mm, lnSpan)));
+        const auto logSize = hn::Add(hn::Abs(lnSpan), one);
+        const auto dGain =
+            hn::Mul(hn::Set(d, 2 * kUnit),
+                    hn::MulAdd(three, exponentSize,
+                               hn::MulAdd(hn::Set(d, 8 * m), logSize, hn::Set(d, 16.0))));
+        const auto sizeP = hn::Mul(gain2, hn::Mul(n, hn::Set(d, majorant2)));
+        const auto sizePY = hn::Mul(two, hn::Mul(gain, hn::Mul(sumY, hn::Set(d, majorant))));
+        const auto truncP = hn::Mul(gain2, hn::Mul(n, hn::Set(d, tail2)));
+        const auto truncS = hn::MulAdd(two, hn::Mul(gain, hn::Mul(sumY, hn::Set(d, tail))), truncP);
+        const auto gainP = hn::Mul(hn::Mul(three, dGain), hn::Abs(p2));
+        const auto gainS = hn::Mul(hn::Mul(three, dGain), hn::Add(hn::Abs(p2), hn::Abs(py)));
+        const auto underflow =
+            hn::Mul(hn::Set(d, kUnderflow), hn::Mul(n, hn::Add(one, hn::Add(sizeP, sizePY))));
+        const auto theta2 = hn::Set(d, theta);
+        const auto errS = hn::Add(hn::MulAdd(theta2, hn::Add(hn::Add(sizeP, sizePY), y2), truncS),
+                                  hn::Add(gainS, underflow));
+        const auto errP = hn::Add(hn::MulAdd(theta2, sizeP, truncP), hn::Add(gainP, underflow));
+        hn::Store(sq, d, lS);
+        hn::Store(p2, d, lP);
+        hn::Store(errS, d, lErrS);
+        hn::Store(errP, d, lErrP);
+        hn::Store(hn::IfThenElseZero(near, one), d, lNear);
+        for (std::size_t k = 0; k < lanes && j + k < g.count; ++k) {
+            if (lNear[k] == 0) {
+                squares += lS[k];
+                absSquares += std::fabs(lS[k]);
+                predictions += lP[k];
+                errSquares += lErrS[k];
+                errPredictions += lErrP[k];
+                continue;
+            }
+            // The error pass's lower bound over the group's whole vectors.
+            const std::size_t begin = (j + k) * kGroupPoints;
+            const std::size_t end = std::min(begin + kGroupPoints, full);
+            const auto mLn10 = hn::Set(d, m * 2.302585092994045684);
+            const auto margin = hn::Set(d, kappa);
+            auto least = hn::Zero(d);
+            for (std::size_t i = begin; i < end; i += lanes) {
+                const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
+                const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, lnA));
+                const auto res = hn::Sub(pred, hn::LoadU(d, data.y + i));
+                const auto t = hn::Max(hn::Zero(d), hn::NegMulAdd(margin, pred, hn::Abs(res)));
+                least = hn::MulAdd(t, t, least);
+            }
+            nearLeast += hn::GetLane(hn::SumOfLanes(d, least));
+        }
+    }
+    // The sums over the groups add their own roundings.
+    const double groups = static_cast<double>(g.count);
+    errSquares += 2 * groups * kUnit * absSquares;
+    errPredictions += 2 * groups * kUnit * predictions;
+    double far = 0;
+    const double low = squares - errSquares;
+    if (low > 0) {
+        const double root = std::sqrt(low) - kappa * std::sqrt(predictions + errPredictions);
+        if (root > 0) far = root * root * (1 - 1e-12);
+    }
+    return far + nearLeast > squaresAbove;
+}
+
+// The error pass, with the logarithms of the line pass (kStored) or computed afresh.
+template <bool kStored>
+void ErrorPass(const PowerLawData& data, double hValue, CandidateSums& r, const double* logs,
+               const ErrorPassCutoff* cutoff) {
+    const D d;
     const std::size_t lanes = hn::Lanes(d);
     const std::size_t full = data.n - data.n % lanes;
-    const auto ln10 = hn::Set(d, 2.302585092994045684);
-    for (std::size_t j = 0; j < count; ++j) {
-        CandidateSums& r = out[j];
-        r.abandoned = false;
-        const auto h = hn::Set(d, hs[j]);
-        auto sx = hn::Zero(d), sxx = hn::Zero(d), sxy = hn::Zero(d);
-        // With every point in the regression the weights of whole vectors are 1, and 1 * l is l:
-        // the same sums without the multiplication.
-        std::size_t i = 0;
-        if (data.unitWeights) {
-            for (; i < full; i += lanes) {
-                const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
-                hn::StoreU(l, d, logs + i);
-                sx = hn::Add(sx, l);
-                sxx = hn::MulAdd(l, l, sxx);
-                sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), sxy);
+    const auto h = hn::Set(d, hValue);
+    auto logAt = [&](std::size_t i) {
+        if constexpr (kStored)
+            return hn::LoadU(d, logs + i);
+        else
+            return hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
+    };
+    // 10^(c + m L) = e^(ln10 c + ln10 m L): the logarithm of the first pass serves again.
+    const auto c = hn::Set(d, r.c * 2.302585092994045684);
+    const auto mLn10 = hn::Set(d, r.m * 2.302585092994045684);
+    auto sq = hn::Zero(d), absRp = hn::Zero(d), rp = hn::Zero(d), rpl = hn::Zero(d);
+    auto accumulate = [&](auto l, auto res, auto pred) {
+        const auto resPred = hn::Mul(res, pred);
+        sq = hn::MulAdd(res, res, sq);
+        absRp = hn::Add(absRp, hn::Abs(resPred));
+        rp = hn::Add(rp, resPred);
+        rpl = hn::MulAdd(resPred, l, rpl);
+    };
+    std::size_t i = 0;
+    const double kappa = cutoff ? cutoff->margin(cutoff->context, hValue, r) : kNaN;
+    if (kappa >= 0 && data.groups && data.unitWeights &&
+        SeriesProveLoss(data, hValue, r, kappa, cutoff->squaresAbove)) {
+        r.abandoned = true;
+        r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
+        return;
+    }
+    if (kappa >= 0) {
+        // The same pass, with a lower bound of the plain search's squares alongside.
+        const auto margin = hn::Set(d, kappa);
+        auto least = hn::Zero(d);
+        std::size_t check = kCutoffStride;
+        for (; i < full; i += lanes) {
+            const auto l = logAt(i);
+            const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+            const auto res = hn::Sub(pred, hn::LoadU(d, data.y + i));
+            accumulate(l, res, pred);
+            const auto t = hn::Max(hn::Zero(d), hn::NegMulAdd(margin, pred, hn::Abs(res)));
+            least = hn::MulAdd(t, t, least);
+            if (i + lanes >= check) {
+                check += kCutoffStride;
+                if (hn::GetLane(hn::SumOfLanes(d, least)) > cutoff->squaresAbove) {
+                    r.abandoned = true;
+                    r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
+                    return;
+                }
             }
         }
-        for (; i < data.padded; i += lanes) {
-            const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
-            hn::StoreU(l, d, logs + i);
-            const auto wl = hn::Mul(hn::LoadU(d, data.weight + i), l);
-            sx = hn::Add(sx, wl);
-            sxx = hn::MulAdd(wl, l, sxx);
-            sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), sxy);
+    }
+    for (; i < full; i += lanes) {
+        const auto l = logAt(i);
+        const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+        accumulate(l, hn::Sub(pred, hn::LoadU(d, data.y + i)), pred);
+    }
+    if (i < data.n) {
+        // The padding lanes of the last vector count nothing.
+        const auto l = logAt(i);
+        const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
+        const auto res =
+            hn::IfThenElseZero(hn::FirstN(d, data.n - i), hn::Sub(pred, hn::LoadU(d, data.y + i)));
+        accumulate(l, res, pred);
+    }
+    r.squares = hn::GetLane(hn::SumOfLanes(d, sq));
+    r.absResidualPred = hn::GetLane(hn::SumOfLanes(d, absRp));
+    r.residualPred = hn::GetLane(hn::SumOfLanes(d, rp));
+    r.residualPredL = hn::GetLane(hn::SumOfLanes(d, rpl));
+}
+
+void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::size_t count,
+                            CandidateSums* out, double* logs, const ErrorPassCutoff* cutoff) {
+    const D d;
+    for (std::size_t j = 0; j < count; ++j) {
+        CandidateSums& r = out[j];
+        r = CandidateSums{};
+        if (data.groups) {
+            SumBySeries(data, hs[j], r);
+        } else {
+            LineAccumulators a{hn::Zero(d), hn::Zero(d), hn::Zero(d)};
+            SumDirectly(data, hn::Set(d, hs[j]), 0, data.padded, logs, a);
+            r.sumL = hn::GetLane(hn::SumOfLanes(d, a.sx));
+            r.sumLL = hn::GetLane(hn::SumOfLanes(d, a.sxx));
+            r.sumLLogY = hn::GetLane(hn::SumOfLanes(d, a.sxy));
         }
-        r.sumL = hn::GetLane(hn::SumOfLanes(d, sx));
-        r.sumLL = hn::GetLane(hn::SumOfLanes(d, sxx));
-        r.sumLLogY = hn::GetLane(hn::SumOfLanes(d, sxy));
         const double k = data.regressionCount;
         const double xMean = r.sumL / k;
         r.m = (r.sumLLogY - r.sumL * data.sumLogY / k) / (r.sumLL - k * xMean * xMean);
@@ -64,63 +366,10 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
             r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
             continue;
         }
-
-        // 10^(c + m L) = e^(ln10 c + ln10 m L): the logarithm of the first pass serves again.
-        const auto c = hn::Set(d, r.c * 2.302585092994045684);
-        const auto m = hn::Set(d, r.m);
-        auto sq = hn::Zero(d), absRp = hn::Zero(d), rp = hn::Zero(d), rpl = hn::Zero(d);
-        const auto mLn10 = hn::Mul(m, ln10);
-        auto accumulate = [&](auto l, auto res, auto pred) {
-            const auto resPred = hn::Mul(res, pred);
-            sq = hn::MulAdd(res, res, sq);
-            absRp = hn::Add(absRp, hn::Abs(resPred));
-            rp = hn::Add(rp, resPred);
-            rpl = hn::MulAdd(resPred, l, rpl);
-        };
-        i = 0;
-        const double kappa = cutoff ? cutoff->margin(cutoff->context, hs[j], r) : kNaN;
-        if (kappa >= 0) {
-            // The same pass, with a lower bound of the plain search's squares alongside.
-            const auto margin = hn::Set(d, kappa);
-            auto least = hn::Zero(d);
-            std::size_t check = kCutoffStride;
-            for (; i < full; i += lanes) {
-                const auto l = hn::LoadU(d, logs + i);
-                const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
-                const auto res = hn::Sub(pred, hn::LoadU(d, data.y + i));
-                accumulate(l, res, pred);
-                const auto t = hn::Max(hn::Zero(d), hn::NegMulAdd(margin, pred, hn::Abs(res)));
-                least = hn::MulAdd(t, t, least);
-                if (i + lanes >= check) {
-                    check += kCutoffStride;
-                    if (hn::GetLane(hn::SumOfLanes(d, least)) > cutoff->squaresAbove) {
-                        r.abandoned = true;
-                        break;
-                    }
-                }
-            }
-            if (r.abandoned) {
-                r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
-                continue;
-            }
-        }
-        for (; i < full; i += lanes) {
-            const auto l = hn::LoadU(d, logs + i);
-            const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
-            accumulate(l, hn::Sub(pred, hn::LoadU(d, data.y + i)), pred);
-        }
-        if (i < data.n) {
-            // The padding lanes of the last vector count nothing.
-            const auto l = hn::LoadU(d, logs + i);
-            const auto pred = hn::Exp(d, hn::MulAdd(mLn10, l, c));
-            const auto res = hn::IfThenElseZero(hn::FirstN(d, data.n - i),
-                                                hn::Sub(pred, hn::LoadU(d, data.y + i)));
-            accumulate(l, res, pred);
-        }
-        r.squares = hn::GetLane(hn::SumOfLanes(d, sq));
-        r.absResidualPred = hn::GetLane(hn::SumOfLanes(d, absRp));
-        r.residualPred = hn::GetLane(hn::SumOfLanes(d, rp));
-        r.residualPredL = hn::GetLane(hn::SumOfLanes(d, rpl));
+        if (data.groups)
+            ErrorPass<false>(data, hs[j], r, nullptr, cutoff);
+        else
+            ErrorPass<true>(data, hs[j], r, logs, cutoff);
     }
 }
 
@@ -129,6 +378,7 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 #include <atomic>
+#include <cmath>
 #if HWY_ARCH_X86
 #include <cpuid.h>
 #endif
@@ -213,6 +463,88 @@ std::atomic<const Target*>& Chosen() {
 }
 
 }  // namespace
+
+// Below this many points the per-candidate work of the groups costs more than it saves.
+constexpr std::size_t kGroupsFrom = 4 * kGroupPoints;
+
+void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
+    out = PowerLawGroups{};
+    if (data.n < kGroupsFrom) return;
+    const std::size_t count = (data.n + kGroupPoints - 1) / kGroupPoints;
+    const std::size_t padded = (count + kPowerLawPadding - 1) / kPowerLawPadding * kPowerLawPadding;
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    out.count = count;
+    out.padded = padded;
+    out.center.assign(padded, 1.0);
+    out.radius.assign(padded, kInf);
+    out.points.assign(padded, 0.0);
+    out.sumLogY.assign(padded, 0.0);
+    out.sumAbsLogY.assign(padded, 0.0);
+    out.logTerms.assign(kSeriesTerms * padded, 0.0);
+    out.squareTerms.assign(kSeriesTerms * padded, 0.0);
+    out.logYTerms.assign(kSeriesTerms * padded, 0.0);
+    out.powers.assign((kSeriesTerms + 1) * padded, 0.0);
+    out.loadPowers.assign((kSeriesTerms + 1) * padded, 0.0);
+    out.loadSquares.assign(padded, 0.0);
+    // ln(1 + t) = sum of (-1)^(k+1) t^k / k; ln(1 + t)^2 = sum over k >= 2 of
+    // (-1)^k 2 H(k-1) t^k / k, H the harmonic numbers.
+    double logCoefficient[kSeriesTerms], squareCoefficient[kSeriesTerms];
+    double harmonic = 0;
+    for (std::size_t k = 1; k <= kSeriesTerms; ++k) {
+        const double sign = k % 2 == 1 ? 1.0 : -1.0;
+        logCoefficient[k - 1] = sign / static_cast<double>(k);
+        squareCoefficient[k - 1] = -sign * 2 * harmonic / static_cast<double>(k);
+        harmonic += 1 / static_cast<double>(k);
+    }
+    for (std::size_t g = 0; g < count; ++g) {
+        const std::size_t begin = g * kGroupPoints, end = std::min(begin + kGroupPoints, data.n);
+        double lo = kInf, hi = -kInf, points = 0;
+        for (std::size_t i = begin; i < end; ++i) {
+            if (data.weight[i] == 0) continue;
+            lo = std::min(lo, data.x[i]);
+            hi = std::max(hi, data.x[i]);
+            points += 1;
+        }
+        // x - c is exact (Sterbenz) when every x lies within a factor 2 of c.
+        const double center = 0.5 * lo + 0.5 * hi;
+        if (points == 0 || !(lo > 1e-300) || !(hi < 1e300) || !(2 * lo >= center) ||
+            !(hi <= 2 * center))
+            continue;
+        const double radius = std::max(center - lo, hi - center);
+        double sumLogY = 0, sumAbsLogY = 0, loadSquares = 0;
+        double p[kSeriesTerms + 1] = {}, q[kSeriesTerms + 1] = {}, w[kSeriesTerms + 1] = {};
+        for (std::size_t i = begin; i < end; ++i) {
+            if (data.weight[i] == 0) continue;
+            const double logY = data.logY[i], y = data.y[i];
+            sumLogY += logY;
+            sumAbsLogY += std::fabs(logY);
+            loadSquares += y * y;
+            const double s = radius > 0 ? (data.x[i] - center) / radius : 0.0;
+            double power = 1;
+            for (std::size_t k = 0; k <= kSeriesTerms; ++k) {
+                p[k] += power;
+                q[k] += logY * power;
+                w[k] += y * power;
+                power *= s;
+            }
+        }
+        out.loadSquares[g] = loadSquares;
+        for (std::size_t k = 0; k <= kSeriesTerms; ++k) {
+            out.powers[k * padded + g] = p[k];
+            out.loadPowers[k * padded + g] = w[k];
+        }
+        out.center[g] = center;
+        out.radius[g] = radius;
+        out.points[g] = points;
+        out.sumLogY[g] = sumLogY;
+        out.sumAbsLogY[g] = sumAbsLogY;
+        for (std::size_t k = 0; k < kSeriesTerms; ++k) {
+            out.logTerms[k * padded + g] = logCoefficient[k] * p[k + 1];
+            out.squareTerms[k * padded + g] = squareCoefficient[k] * p[k + 1];
+            out.logYTerms[k * padded + g] = logCoefficient[k] * q[k + 1];
+        }
+    }
+}
 
 void EvaluatePowerLawCandidates(const PowerLawData& data, const double* h, std::size_t count,
                                 CandidateSums* out, double* scratch,

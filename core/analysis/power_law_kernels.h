@@ -14,17 +14,44 @@ namespace marvek::detail {
 // largest x, y = logY = weight = 0.
 inline constexpr std::size_t kPowerLawPadding = 16;
 
+// The line's sums over a run of neighbouring points need no logarithm per point: with c the run's
+// centre and t = (x - c) / (c - h),
+//   log10(x - h) = log10(c - h) + ln(1 + t) / ln 10,
+// and the sums over the run of ln(1 + t), ln(1 + t)^2 and logY ln(1 + t) are power series in
+// v = r / (c - h), r the run's radius, whose coefficients depend on the points alone. A
+// candidate far enough from a run (v <= 1/8) takes its sums from kSeriesTerms terms of them.
+inline constexpr std::size_t kGroupPoints = 64;
+inline constexpr std::size_t kSeriesTerms = 16;
+
+struct PowerLawGroups {
+    std::size_t count = 0;   // groups of kGroupPoints points, the last one shorter
+    std::size_t padded = 0;  // entries of every array: count rounded up to kPowerLawPadding
+    // Padding groups, and runs whose differences x - c are not all exact, have radius = inf:
+    // their points are always summed one by one.
+    std::vector<double> center, radius;
+    std::vector<double> points, sumLogY, sumAbsLogY;  // over the run's regression points
+    // Coefficient of v^(k+1) at [k * padded + group], k < kSeriesTerms, of the three sums.
+    std::vector<double> logTerms, squareTerms, logYTerms;
+    // The error of a law alpha (x - h)^m, through (x - h)^m = (c - h)^m (1 + t)^m: the sums of
+    // s^k and y s^k, s = (x - c) / r, at [k * padded + group] for k <= kSeriesTerms, and of y^2.
+    std::vector<double> powers, loadPowers, loadSquares;
+};
+
 struct PowerLawData {
     const double* x = nullptr;
     const double* y = nullptr;
-    const double* logY = nullptr;    // log10 y where y > 0, else 0
-    const double* weight = nullptr;  // 1 where y > 0, else 0
-    std::size_t n = 0;               // real points
-    std::size_t padded = 0;          // entries of every array
-    bool unitWeights = false;        // every real point has y > 0 (weight 1)
-    double regressionCount = 0;      // points with y > 0
-    double sumLogY = 0;              // sum of logY
+    const double* logY = nullptr;            // log10 y where y > 0, else 0
+    const double* weight = nullptr;          // 1 where y > 0, else 0
+    std::size_t n = 0;                       // real points
+    std::size_t padded = 0;                  // entries of every array
+    bool unitWeights = false;                // every real point has y > 0 (weight 1)
+    double regressionCount = 0;              // points with y > 0
+    double sumLogY = 0;                      // sum of logY
+    const PowerLawGroups* groups = nullptr;  // when set, the line's sums come from the series
 };
+
+// The groups of `data` (whose own `groups` is not read); none for sections too short to gain.
+void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out);
 
 // One candidate. Sums over the regression points unless said otherwise.
 struct CandidateSums {
@@ -35,6 +62,9 @@ struct CandidateSums {
     double absResidualPred = 0;                // sum over all points of |r| * pred
     double residualPred = 0;                   // sum over all points of r * pred
     double residualPredL = 0;                  // sum over all points of r * pred * L
+    // Bounds on |sumL - exact sum| and so on from the series (truncation, roundings and the
+    // logarithm of each centre); 0 when every point was summed one by one.
+    double seriesL = 0, seriesLL = 0, seriesLLogY = 0;
 };
 
 // Lets the error pass stop once a candidate is certain to lose. After the line of candidate h

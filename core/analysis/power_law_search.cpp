@@ -70,7 +70,7 @@ private:
     LineBounds BoundLine(const detail::CandidateSums& s, double h) const;
     static double CutoffMargin(const void* search, double h, const detail::CandidateSums& s);
     void SetBounds(const detail::CandidateSums& sums, Candidate& c) const;
-    ExactFit EvaluateExactly(double h);
+    ExactFit EvaluateExactly(double h, bool withError = true);
     void Refine(Candidate& c);
     void Refine(Score& s);
     bool Less(Score& a, Score& b);
@@ -88,6 +88,7 @@ private:
     std::vector<double> m_logXCompact;  // scratch of the exact evaluation
     std::vector<double> m_px, m_py, m_pLogY, m_pWeight;
     detail::PowerLawData m_data;
+    detail::PowerLawGroups m_groups;
     double m_sumAbsLogY = 0;
     double m_sumY2 = 0;
 };
@@ -128,11 +129,13 @@ Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLa
     m_data.regressionCount = static_cast<double>(m_logYCompact.size());
     m_data.unitWeights = m_logYCompact.size() == count;
     m_data.sumLogY = sumLogY;
+    detail::BuildPowerLawGroups(m_data, m_groups);
+    if (m_groups.count > 0) m_data.groups = &m_groups;
 }
 
 // The candidate as a plain search evaluates it, operation for operation, so that its numbers
-// are the plain search's to the last bit.
-ExactFit Search::EvaluateExactly(double h) {
+// are the plain search's to the last bit. Without the error, err is NaN.
+ExactFit Search::EvaluateExactly(double h, bool withError) {
     if (m_stats) ++m_stats->exactEvaluations;
     int k = 0;
     for (int i = 0; i < m_n; i++) {
@@ -143,6 +146,7 @@ ExactFit Search::EvaluateExactly(double h) {
     const LineFit f = FitLine(m_logXCompact.data(), m_logYCompact.data(), k);
     const double mm = f.slope;
     const double aa = std::pow(10.0, f.intercept);
+    if (!withError) return {std::numeric_limits<double>::quiet_NaN(), mm, aa, f.rSquared};
     double sum = 0;
     for (int i = 0; i < m_n; i++) {
         const double e = aa * std::pow(m_x[i] - h, mm) - m_y[i];
@@ -190,9 +194,10 @@ LineBounds Search::BoundLine(const detail::CandidateSums& s, double h) const {
     const double yMean = m_data.sumLogY / k;
     const double absM = std::fabs(s.m);
 
-    const double dSx = k * eta + 2 * gk * k * lAbs;
-    const double dSxx = k * (2 * lAbs * eta + eta * eta) + 2 * gk * k * lAbs * lAbs;
-    const double dSxy = (eta + 2 * gk * lAbs) * m_sumAbsLogY;
+    // The sums of the series add their own bounds.
+    const double dSx = k * eta + 2 * gk * k * lAbs + s.seriesL;
+    const double dSxx = k * (2 * lAbs * eta + eta * eta) + 2 * gk * k * lAbs * lAbs + s.seriesLL;
+    const double dSxy = (eta + 2 * gk * lAbs) * m_sumAbsLogY + s.seriesLLogY;
     const double den = s.sumLL - k * xMean * xMean;
     const double dNum = dSxy + dSx * std::fabs(yMean) +
                         4 * kUnit * (std::fabs(s.sumLLogY) + std::fabs(s.sumL * yMean));
@@ -263,57 +268,62 @@ double Search::CutoffMargin(const void* search, double h, const detail::Candidat
     return b.predictions ? 2 * b.eps + 4 * kUnit : std::numeric_limits<double>::quiet_NaN();
 }
 
-// Only the sweep's winner matters, and it has the smallest error. So a few candidates are
-// evaluated in full first: the best of them that surely has m >= 1 bounds the winner's error from
-// above, and the error pass of every other candidate stops as soon as the squares it has summed
-// prove that the plain search would give it a larger error. Such a candidate cannot be the
-// winner, whichever comes first; the decisions on the others are unchanged.
+// Only the sweep's winner matters, and it has the smallest error. So the candidate nearest the
+// previous sweep's winner, likely this sweep's best too, is evaluated in full first; the best
+// evaluated candidate that surely has m >= 1 bounds the winner's error from above, and the error
+// pass of every other candidate stops as soon as the squares it has summed prove that the plain
+// search would give it a larger error. Such a candidate cannot be the winner, whichever comes
+// first; the decisions on the others are unchanged. Every 8th candidate comes next, to tighten
+// the bound before the rest.
 void Search::EvaluateSweep(std::vector<Candidate>& candidates, double previousBest) {
-    constexpr std::size_t kSample = 8;  // every 8th candidate is evaluated in full
+    constexpr std::size_t kSample = 8;
     const std::size_t count = candidates.size();
-    std::vector<std::size_t> first, rest;
+    std::vector<std::size_t> nearest, sample, rest;
     if (count < 4 * kSample) {
-        for (std::size_t j = 0; j < count; ++j) first.push_back(j);
-        Evaluate(candidates, first, nullptr);
+        for (std::size_t j = 0; j < count; ++j) sample.push_back(j);
+        Evaluate(candidates, sample, nullptr);
         return;
     }
-    // The candidate nearest the previous sweep's best is likely this sweep's best too.
-    std::size_t nearest = count;
+    std::size_t closest = count;
     if (std::isfinite(previousBest)) {
         double distance = kInf;
         for (std::size_t j = 0; j < count; ++j) {
             const double d = std::fabs(candidates[j].h - previousBest);
-            if (d < distance) distance = d, nearest = j;
+            if (d < distance) distance = d, closest = j;
         }
     }
     for (std::size_t j = 0; j < count; ++j)
-        (j % kSample == kSample / 2 || j == nearest ? first : rest).push_back(j);
-    Evaluate(candidates, first, nullptr);
+        (j == closest ? nearest : j % kSample == kSample / 2 ? sample : rest).push_back(j);
 
     double bound = kInf;  // >= the plain search's error of some candidate it would accept
-    for (std::size_t j : first) {
-        const Candidate& c = candidates[j];
-        const bool surelyAccepted = c.m - 1.0 > c.mBound;
-        if (surelyAccepted && std::isfinite(c.err + c.errBound))
-            bound = std::min(bound, c.err + c.errBound);
-    }
-    // Far from 1 (zero included) the squares could leave the normal range, where the roundings
-    // below no longer hold.
-    if (!(bound > 1e-150 && bound < 1e150)) {
-        Evaluate(candidates, rest, nullptr);
-        return;
-    }
+    auto tighten = [&](const std::vector<std::size_t>& evaluated) {
+        for (std::size_t j : evaluated) {
+            const Candidate& c = candidates[j];
+            const bool surelyAccepted = !c.abandoned && c.m - 1.0 > c.mBound;
+            if (surelyAccepted && std::isfinite(c.err + c.errBound))
+                bound = std::min(bound, c.err + c.errBound);
+        }
+    };
     // err = pow(sum / n, 0.5) of a plain sequential sum of plain squared residuals: its roundings
     // and those of the kernel's own sum, with a wide margin, separate "certainly larger" from
-    // "about equal".
-    const double n = m_n;
-    const double gn = 1.01 * (n + 2) * kUnit;
-    const double roundings = 1 - 2.2 * gn - 16 * kUnit;
+    // "about equal". Far from 1 (zero included) the squares could leave the normal range, where
+    // those roundings no longer hold: no early stop then.
     detail::ErrorPassCutoff cutoff;
-    cutoff.squaresAbove = n * bound * bound * (1 + 1e-6) / roundings;
     cutoff.margin = &Search::CutoffMargin;
     cutoff.context = this;
-    Evaluate(candidates, rest, &cutoff);
+    auto cutoffFor = [&]() -> const detail::ErrorPassCutoff* {
+        if (!(bound > 1e-150 && bound < 1e150)) return nullptr;
+        const double n = m_n;
+        const double gn = 1.01 * (n + 2) * kUnit;
+        const double roundings = 1 - 2.2 * gn - 16 * kUnit;
+        cutoff.squaresAbove = n * bound * bound * (1 + 1e-6) / roundings;
+        return &cutoff;
+    };
+    Evaluate(candidates, nearest, nullptr);
+    tighten(nearest);
+    Evaluate(candidates, sample, cutoffFor());
+    tighten(sample);
+    Evaluate(candidates, rest, cutoffFor());
 }
 
 void Search::Evaluate(std::vector<Candidate>& candidates, const std::vector<std::size_t>& which,
@@ -429,7 +439,7 @@ double Search::Run(double& alpha, double& m, double& hf, double lo, double hi, i
         alpha = m = std::numeric_limits<double>::quiet_NaN();
         return 0;
     }
-    const ExactFit winner = EvaluateExactly(bestHf);
+    const ExactFit winner = EvaluateExactly(bestHf, false);
     alpha = winner.alpha;
     m = winner.m;
     return winner.rSquared;

@@ -324,6 +324,87 @@ TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
     ASSERT_TRUE(detail::UsePowerLawVectorTarget(targets.front()));
 }
 
+// Sections long enough take the line's sums, and the proof that a candidate loses, from series
+// over groups of points. Their bounds must hold: the sums within the stated bound of long-double
+// ones, and no candidate proved to lose against a threshold just above its true squares.
+TEST(PowerLawSearch, SeriesStayWithinTheirBounds) {
+    std::mt19937_64 rng(20261209);
+    std::uniform_real_distribution<double> unit(0, 1);
+    int checkedSums = 0, proved = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        const std::size_t n = 300 + rng() % 3000;
+        const double hMax = 50 + 2000 * unit(rng), hf = hMax * (0.05 + 0.8 * unit(rng));
+        const double m = 1 + 1.5 * unit(rng), fMax = 0.1 + 50 * unit(rng);
+        const double noise = fMax * 1e-4 * std::pow(10, 2 * unit(rng));
+        std::normal_distribution<double> gauss(0, noise);
+        const std::size_t padded =
+            (n + detail::kPowerLawPadding) / detail::kPowerLawPadding * detail::kPowerLawPadding;
+        std::vector<double> x(padded, hMax), y(padded, 0), logY(padded, 0), weight(padded, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double f = fMax * (1 - 0.7 * static_cast<double>(i) / static_cast<double>(n));
+            x[i] = hf + (hMax - hf) * std::pow(f / fMax, 1 / m);
+            y[i] = std::max(f + gauss(rng), 1e-3 * fMax);
+            logY[i] = std::log10(y[i]);
+            weight[i] = 1;
+        }
+        detail::PowerLawData data;
+        data.x = x.data(), data.y = y.data(), data.logY = logY.data(), data.weight = weight.data();
+        data.n = n, data.padded = padded, data.unitWeights = true;
+        data.regressionCount = static_cast<double>(n);
+        for (std::size_t i = 0; i < n; ++i) data.sumLogY += logY[i];
+        detail::PowerLawGroups groups;
+        detail::BuildPowerLawGroups(data, groups);
+        ASSERT_GT(groups.count, 0u);
+        data.groups = &groups;
+
+        const double xMin = *std::min_element(x.begin(), x.begin() + static_cast<long>(n));
+        std::vector<double> scratch(padded);
+        // One group at the edge of the series' reach puts the truncation bound to the test.
+        double edge = xMin;
+        for (std::size_t g = 0; g < groups.count; ++g)
+            edge = std::min(edge, groups.center[g] - 8.02 * groups.radius[g]);
+        for (const double h :
+             {hf, hf - 0.2 * (xMin - hf), hf + 0.5 * (xMin - hf), xMin - 1e-3, edge}) {
+            detail::CandidateSums line;
+            detail::EvaluatePowerLawCandidates(data, &h, 1, &line, scratch.data());
+            long double sumL = 0, sumLL = 0, sumLLogY = 0, squares = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                const long double l = std::log10(static_cast<long double>(x[i]) - h);
+                sumL += l, sumLL += l * l,
+                    sumLLogY += l * std::log10(static_cast<long double>(y[i]));
+                const long double p =
+                    std::pow(10.0L, static_cast<long double>(line.c) + line.m * l) - y[i];
+                squares += p * p;
+            }
+            bool allFar = true;
+            for (std::size_t g = 0; g < groups.count; ++g)
+                allFar = allFar && 8 * groups.radius[g] <= 0.9999 * (groups.center[g] - h);
+            if (allFar) {
+                ++checkedSums;
+                EXPECT_LE(std::fabs(line.sumL - sumL), line.seriesL) << trial << " at " << h;
+                EXPECT_LE(std::fabs(line.sumLL - sumLL), line.seriesLL) << trial << " at " << h;
+                EXPECT_LE(std::fabs(line.sumLLogY - sumLLogY), line.seriesLLogY)
+                    << trial << " at " << h;
+            }
+            if (!(line.m >= 1 && line.m < 8)) continue;
+            // With margin 0 the squares to beat are the vector line's own.
+            detail::ErrorPassCutoff cutoff;
+            cutoff.margin = [](const void*, double, const detail::CandidateSums&) { return 0.0; };
+            for (const double factor : {1 + 1e-9, 1 - 1e-5}) {
+                cutoff.squaresAbove = static_cast<double>(squares) * factor;
+                detail::CandidateSums r;
+                detail::EvaluatePowerLawCandidates(data, &h, 1, &r, scratch.data(), &cutoff);
+                if (factor > 1) {
+                    EXPECT_FALSE(r.abandoned) << trial << " at " << h;
+                }
+                proved += r.abandoned ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(checkedSums, 40);
+    EXPECT_GT(proved, 40) << "the series hardly ever proved a loss";
+}
+
 TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
     const testing::SyntheticCurve curve = testing::MakeSyntheticCurve(10000, 5);
     std::vector<double> x, y;
