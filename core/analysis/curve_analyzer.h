@@ -24,41 +24,11 @@ extern const char* const kFileFormatMessage;
 // A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok).
 std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file);
 
-// Storage whose zeros come from the allocator rather than a fill: a fresh analyzer's 1.6 MB of
-// arrays then costs only the pages a curve actually uses, and those mostly as huge pages (see
+// The point arrays: zeros from the allocator, large blocks from the huge-page pool (see
 // large_blocks.h). Page faults on a filled buffer took 4 ms, longer than reading and fitting a
 // 10000-point curve.
 template <class T>
-struct ZeroedAllocator {
-    using value_type = T;
-    ZeroedAllocator() = default;
-    template <class U>
-    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) {
-        if (void* p = io::AllocateLargeBlock(n * sizeof(T))) return static_cast<T*>(p);
-        if (void* p = std::calloc(n, sizeof(T))) return static_cast<T*>(p);
-        throw std::bad_alloc();
-    }
-    void deallocate(T* p, std::size_t n) noexcept {
-        if (io::kLargeBlockPoolOn && n * sizeof(T) >= io::kLargeBlockBytes)
-            io::FreeLargeBlock(p, n * sizeof(T));
-        else
-            std::free(p);
-    }
-    // Value-initialisation leaves the allocator's zeros in place.
-    template <class U>
-    void construct(U* p) noexcept {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
-};
-
-template <class T>
-using PointArray = std::vector<T, ZeroedAllocator<T>>;
+using PointArray = io::ZeroedVector<T>;
 
 class CCurveAnalyzer {
 public:

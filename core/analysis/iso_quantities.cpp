@@ -7,6 +7,7 @@
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/fitting.h"
+#include "core/io/large_blocks.h"
 
 namespace marvek {
 
@@ -200,8 +201,9 @@ void ComputeMartensSlope(const CurveView& c, const IsoOptions& options, IsoQuant
     for (int i = 0; i < n; ++i)
         if (c.load[static_cast<std::size_t>(i)] > fMax)
             fMax = c.load[static_cast<std::size_t>(i)], peak = i;
-    std::vector<double> rootF, h;
-    rootF.reserve(static_cast<std::size_t>(peak));  // no regrowth copies on 40000 points
+    // Reserved once: no regrowth copies on 40000 points, and large blocks as huge pages.
+    io::ZeroedVector<double> rootF, h;
+    rootF.reserve(static_cast<std::size_t>(peak));
     h.reserve(static_cast<std::size_t>(peak));
     for (int i = 0; i < peak; ++i) {
         const double f = c.load[static_cast<std::size_t>(i)];

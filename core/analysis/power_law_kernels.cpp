@@ -5,6 +5,7 @@
 #include <hwy/foreach_target.h>  // must come before highway.h
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include <hwy/contrib/math/math-inl.h>
@@ -38,7 +39,7 @@ void SumDirectly(const PowerLawData& data, V h, std::size_t begin, std::size_t e
     const std::size_t full = std::min(end, data.n - data.n % lanes);
     std::size_t i = begin;
     // With every point in the regression the weights of whole vectors are 1, and 1 * l is l:
-    // the same sums without the multiplication.
+    // the same sums without the multiplication; past the last point, the lanes count nothing.
     if (data.unitWeights) {
         for (; i < full; i += lanes) {
             const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
@@ -47,6 +48,15 @@ void SumDirectly(const PowerLawData& data, V h, std::size_t begin, std::size_t e
             a.sxx = hn::MulAdd(l, l, a.sxx);
             a.sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), a.sxy);
         }
+        for (; i < end; i += lanes) {
+            const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
+            if (logs) hn::StoreU(l, d, logs + i);
+            const auto wl = hn::IfThenElseZero(hn::FirstN(d, data.n > i ? data.n - i : 0), l);
+            a.sx = hn::Add(a.sx, wl);
+            a.sxx = hn::MulAdd(wl, l, a.sxx);
+            a.sxy = hn::MulAdd(l, hn::LoadU(d, data.logY + i), a.sxy);
+        }
+        return;
     }
     for (; i < end; i += lanes) {
         const auto l = hn::Log10(d, hn::Sub(hn::LoadU(d, data.x + i), h));
@@ -84,19 +94,19 @@ void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
     constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
     HWY_ALIGN double l1[kMaxLanes], l2[kMaxLanes], l3[kMaxLanes], la[kMaxLanes], lnear[kMaxLanes];
     for (std::size_t j = 0; j < g.count; j += lanes) {
-        const auto radius = hn::LoadU(d, g.radius.data() + j);
-        const auto span = hn::Sub(hn::LoadU(d, g.center.data() + j), h);
+        const auto radius = hn::LoadU(d, g.radius + j);
+        const auto span = hn::Sub(hn::LoadU(d, g.center + j), h);
         const auto near = hn::Not(hn::Le(radius, hn::Mul(span, shrink)));
         const auto v = hn::Div(radius, span);
         const auto logSpan = hn::Log10(d, span);
-        const auto t1 = hn::Mul(Series(d, g.logTerms.data() + j, g.padded, v), invLn10);
-        const auto t2 = hn::Mul(Series(d, g.squareTerms.data() + j, g.padded, v), invLn10Squared);
-        const auto t3 = hn::Mul(Series(d, g.logYTerms.data() + j, g.padded, v), invLn10);
-        const auto n = hn::LoadU(d, g.points.data() + j);
+        const auto t1 = hn::Mul(Series(d, g.logTerms + j, g.padded, v), invLn10);
+        const auto t2 = hn::Mul(Series(d, g.squareTerms + j, g.padded, v), invLn10Squared);
+        const auto t3 = hn::Mul(Series(d, g.logYTerms + j, g.padded, v), invLn10);
+        const auto n = hn::LoadU(d, g.points + j);
         const auto nA = hn::Mul(n, logSpan);
         hn::Store(hn::Add(nA, t1), d, l1);
         hn::Store(hn::MulAdd(nA, logSpan, hn::MulAdd(hn::Add(logSpan, logSpan), t1, t2)), d, l2);
-        hn::Store(hn::MulAdd(hn::LoadU(d, g.sumLogY.data() + j), logSpan, t3), d, l3);
+        hn::Store(hn::MulAdd(hn::LoadU(d, g.sumLogY + j), logSpan, t3), d, l3);
         hn::Store(hn::Abs(logSpan), d, la);
         hn::Store(hn::IfThenElseZero(near, one), d, lnear);
         for (std::size_t k = 0; k < lanes && j + k < g.count; ++k) {
@@ -148,23 +158,38 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
     const D d;
     const std::size_t lanes = hn::Lanes(d);
     const PowerLawGroups& g = *data.groups;
+    // 1/(k+1), and (8/7)^k rounded up a little.
+    struct Tables {
+        std::array<double, K + 1> reciprocal, eightSevenths;
+    };
+    static const Tables tables = [] {
+        Tables t{};
+        for (std::size_t k = 0; k <= K; ++k) {
+            t.reciprocal[k] = 1 / static_cast<double>(k + 1);
+            t.eightSevenths[k] = std::pow(8.0 / 7.0, static_cast<double>(k)) * 1.001;
+        }
+        return t;
+    }();
+    const auto& reciprocal = tables.reciprocal;
+    const auto& eightSevenths = tables.eightSevenths;
     double binomial[K + 1], binomial2[K + 1];  // of (1 + t)^m and (1 + t)^(2m)
     binomial[0] = binomial2[0] = 1;
     for (std::size_t k = 0; k < K; ++k) {
         const double kk = static_cast<double>(k);
-        binomial[k + 1] = binomial[k] * (m - kk) / (kk + 1);
-        binomial2[k + 1] = binomial2[k] * (2 * m - kk) / (kk + 1);
+        binomial[k + 1] = binomial[k] * (m - kk) * reciprocal[k];
+        binomial2[k + 1] = binomial2[k] * (2 * m - kk) * reciprocal[k];
     }
     // Tails past K for t <= 1/8: |C(mu, K+1)| (1/8)^(K+1) / (7/8); sums of |C(mu, k)| t^k
-    // below (1 - t)^-mu <= (8/7)^mu. Each with a margin for its own roundings.
+    // below (1 - t)^-mu <= (8/7)^mu <= (8/7)^ceil(mu). Each with a margin for its roundings.
     const double kk = static_cast<double>(K);
     const double eighthPower = std::ldexp(1.0, -3 * static_cast<int>(K + 1)) / 0.875 * 1.01;
-    const double tail = std::fabs(binomial[K] * (m - kk) / (kk + 1)) * eighthPower;
-    const double tail2 = std::fabs(binomial2[K] * (2 * m - kk) / (kk + 1)) * eighthPower;
-    const double majorant = std::pow(8.0 / 7.0, m) * 1.01;
-    const double majorant2 = std::pow(8.0 / 7.0, 2 * m) * 1.01;
-    // Roundings per term: moments, coefficients, v^k, Horner's rule, assembly; doubled.
-    const double theta = 2 * kUnit * static_cast<double>(kGroupPoints + 8 * K + 20);
+    const double tail = std::fabs(binomial[K] * (m - kk) * reciprocal[K]) * eighthPower;
+    const double tail2 = std::fabs(binomial2[K] * (2 * m - kk) * reciprocal[K]) * eighthPower;
+    const double majorant = eightSevenths[static_cast<std::size_t>(std::ceil(m))];
+    const double majorant2 = eightSevenths[static_cast<std::size_t>(std::ceil(2 * m))];
+    // Roundings per term: moments (points + K), coefficients (4K), v^k (2K), Horner's rule (2K),
+    // assembly; doubled.
+    const double theta = 2 * kUnit * static_cast<double>(kGroupPoints + 9 * K + 20);
     constexpr double kUnderflow = 1e-290;
 
     const double lnAlpha = r.c * 2.302585092994045684;
@@ -179,8 +204,8 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
     double nearLeast = 0;
     const std::size_t full = data.n - data.n % lanes;
     for (std::size_t j = 0; j < g.count; j += lanes) {
-        const auto radius = hn::LoadU(d, g.radius.data() + j);
-        const auto span = hn::Sub(hn::LoadU(d, g.center.data() + j), h);
+        const auto radius = hn::LoadU(d, g.radius + j);
+        const auto span = hn::Sub(hn::LoadU(d, g.center + j), h);
         const auto v = hn::Div(radius, span);
         const auto lnSpan = hn::Log(d, span);
         const auto gain = hn::Exp(d, hn::MulAdd(mm, lnSpan, lnA));  // alpha (c - h)^m
@@ -188,8 +213,8 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
         const auto near = hn::Not(
             hn::And(hn::Le(radius, hn::Mul(span, shrink)),
                     hn::And(hn::Gt(gain, hn::Set(d, 1e-250)), hn::Lt(gain, hn::Set(d, 1e250)))));
-        const double* powers = g.powers.data() + j;
-        const double* loadPowers = g.loadPowers.data() + j;
+        const double* powers = g.powers + j;
+        const double* loadPowers = g.loadPowers + j;
         auto b2 = hn::Mul(hn::Set(d, binomial2[K]), hn::LoadU(d, powers + K * g.padded));
         auto by = hn::Mul(hn::Set(d, binomial[K]), hn::LoadU(d, loadPowers + K * g.padded));
         for (std::size_t k = K; k-- > 0;) {
@@ -198,9 +223,9 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
             by = hn::MulAdd(
                 by, v, hn::Mul(hn::Set(d, binomial[k]), hn::LoadU(d, loadPowers + k * g.padded)));
         }
-        const auto n = hn::LoadU(d, g.points.data() + j);
+        const auto n = hn::LoadU(d, g.points + j);
         const auto sumY = hn::LoadU(d, loadPowers);
-        const auto y2 = hn::LoadU(d, g.loadSquares.data() + j);
+        const auto y2 = hn::LoadU(d, g.loadSquares + j);
         const auto gain2 = hn::Mul(gain, gain);
         const auto p2 = hn::Mul(gain2, b2);                       // sum of p^2
         const auto py = hn::Mul(gain, by);                        // sum of p y
@@ -475,17 +500,21 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
     constexpr double kInf = std::numeric_limits<double>::infinity();
     out.count = count;
     out.padded = padded;
-    out.center.assign(padded, 1.0);
-    out.radius.assign(padded, kInf);
-    out.points.assign(padded, 0.0);
-    out.sumLogY.assign(padded, 0.0);
-    out.sumAbsLogY.assign(padded, 0.0);
-    out.logTerms.assign(kSeriesTerms * padded, 0.0);
-    out.squareTerms.assign(kSeriesTerms * padded, 0.0);
-    out.logYTerms.assign(kSeriesTerms * padded, 0.0);
-    out.powers.assign((kSeriesTerms + 1) * padded, 0.0);
-    out.loadPowers.assign((kSeriesTerms + 1) * padded, 0.0);
-    out.loadSquares.assign(padded, 0.0);
+    out.block.resize((5 + 3 * kSeriesTerms + 2 * (kSeriesTerms + 1) + 1) * padded);
+    double* next = out.block.data();
+    auto take = [&](std::size_t rows) {
+        double* start = next;
+        next += rows * padded;
+        return start;
+    };
+    out.center = take(1), out.radius = take(1), out.points = take(1);
+    out.sumLogY = take(1), out.sumAbsLogY = take(1);
+    out.logTerms = take(kSeriesTerms), out.squareTerms = take(kSeriesTerms);
+    out.logYTerms = take(kSeriesTerms);
+    out.powers = take(kSeriesTerms + 1), out.loadPowers = take(kSeriesTerms + 1);
+    out.loadSquares = take(1);
+    std::fill(out.center, out.center + padded, 1.0);
+    std::fill(out.radius, out.radius + padded, kInf);
     // ln(1 + t) = sum of (-1)^(k+1) t^k / k; ln(1 + t)^2 = sum over k >= 2 of
     // (-1)^k 2 H(k-1) t^k / k, H the harmonic numbers.
     double logCoefficient[kSeriesTerms], squareCoefficient[kSeriesTerms];
@@ -500,7 +529,7 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
         const std::size_t begin = g * kGroupPoints, end = std::min(begin + kGroupPoints, data.n);
         double lo = kInf, hi = -kInf, points = 0;
         for (std::size_t i = begin; i < end; ++i) {
-            if (data.weight[i] == 0) continue;
+            if (!data.unitWeights && data.weight[i] == 0) continue;
             lo = std::min(lo, data.x[i]);
             hi = std::max(hi, data.x[i]);
             points += 1;
@@ -514,7 +543,7 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
         double sumLogY = 0, sumAbsLogY = 0, loadSquares = 0;
         double p[kSeriesTerms + 1] = {}, q[kSeriesTerms + 1] = {}, w[kSeriesTerms + 1] = {};
         for (std::size_t i = begin; i < end; ++i) {
-            if (data.weight[i] == 0) continue;
+            if (!data.unitWeights && data.weight[i] == 0) continue;
             const double logY = data.logY[i], y = data.y[i];
             sumLogY += logY;
             sumAbsLogY += std::fabs(logY);

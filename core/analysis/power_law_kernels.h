@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/io/large_blocks.h"
+
 namespace marvek::detail {
 
 // Arrays are padded to a multiple of kPowerLawPadding entries; padding entries carry x = the
@@ -28,20 +30,28 @@ struct PowerLawGroups {
     std::size_t padded = 0;  // entries of every array: count rounded up to kPowerLawPadding
     // Padding groups, and runs whose differences x - c are not all exact, have radius = inf:
     // their points are always summed one by one.
-    std::vector<double> center, radius;
-    std::vector<double> points, sumLogY, sumAbsLogY;  // over the run's regression points
+    double* center = nullptr;
+    double* radius = nullptr;
+    double* points = nullptr;  // over the run's regression points
+    double* sumLogY = nullptr;
+    double* sumAbsLogY = nullptr;
     // Coefficient of v^(k+1) at [k * padded + group], k < kSeriesTerms, of the three sums.
-    std::vector<double> logTerms, squareTerms, logYTerms;
+    double* logTerms = nullptr;
+    double* squareTerms = nullptr;
+    double* logYTerms = nullptr;
     // The error of a law alpha (x - h)^m, through (x - h)^m = (c - h)^m (1 + t)^m: the sums of
     // s^k and y s^k, s = (x - c) / r, at [k * padded + group] for k <= kSeriesTerms, and of y^2.
-    std::vector<double> powers, loadPowers, loadSquares;
+    double* powers = nullptr;
+    double* loadPowers = nullptr;
+    double* loadSquares = nullptr;
+    io::ZeroedVector<double> block;  // all of the above
 };
 
 struct PowerLawData {
     const double* x = nullptr;
     const double* y = nullptr;
     const double* logY = nullptr;            // log10 y where y > 0, else 0
-    const double* weight = nullptr;          // 1 where y > 0, else 0
+    const double* weight = nullptr;          // 1 where y > 0, else 0; may be null with unitWeights
     std::size_t n = 0;                       // real points
     std::size_t padded = 0;                  // entries of every array
     bool unitWeights = false;                // every real point has y > 0 (weight 1)

@@ -12,6 +12,7 @@
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/power_law_kernels.h"
+#include "core/io/large_blocks.h"
 
 namespace marvek {
 namespace {
@@ -84,9 +85,16 @@ private:
 
     double m_xMin = 9e99;  // as the plain search finds it
     double m_xMax = -kInf;
-    std::vector<double> m_logYCompact;  // log10 y of the regression points, in order
-    std::vector<double> m_logXCompact;  // scratch of the exact evaluation
-    std::vector<double> m_px, m_py, m_pLogY, m_pWeight;
+    std::vector<double> m_logYCompact;         // log10 y of the regression points, when not all are
+    const double* m_logYRegression = nullptr;  // log10 y of the regression points, in order
+    // The padded arrays of the kernels and the exact evaluation's scratch, in one zeroed block:
+    // large sections then take huge pages instead of a page fault per 4 KiB.
+    io::ZeroedVector<double> m_block;
+    double* m_px = nullptr;
+    double* m_py = nullptr;
+    double* m_pLogY = nullptr;
+    double* m_pWeight = nullptr;  // only when some load is at or below zero
+    double* m_logXCompact = nullptr;
     detail::PowerLawData m_data;
     detail::PowerLawGroups m_groups;
     double m_sumAbsLogY = 0;
@@ -96,38 +104,53 @@ private:
 Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats)
     : m_x(x), m_y(y), m_n(std::max(n, 0)), m_maxDepth(maxDepth), m_stats(stats) {
     const auto count = static_cast<std::size_t>(m_n);
+    std::size_t positive = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (x[i] < m_xMin) m_xMin = x[i];
         m_xMax = std::max(m_xMax, x[i]);
-        if (!(y[i] <= 0)) m_logYCompact.push_back(std::log10(y[i]));
+        if (!(y[i] <= 0)) ++positive;
         m_sumY2 += y[i] * y[i];
     }
-    m_logXCompact.resize(m_logYCompact.size() + 1);
 
+    // Only what the search reads is allocated: a 40000-point curve's section touches each page
+    // of these arrays once, and a first touch costs as much as the arithmetic on it.
     const std::size_t padded =
         (count + detail::kPowerLawPadding) / detail::kPowerLawPadding * detail::kPowerLawPadding;
-    m_px.assign(padded, count > 0 ? m_xMax : 1.0);
-    m_py.assign(padded, 0.0);
-    m_pLogY.assign(padded, 0.0);
-    m_pWeight.assign(padded, 0.0);
-    std::copy(x, x + count, m_px.begin());
-    std::copy(y, y + count, m_py.begin());
+    const bool unitWeights = positive == count;
+    m_block.resize((unitWeights ? 3 : 4) * padded + positive + 1);
+    m_px = m_block.data();
+    m_py = m_px + padded;
+    m_pLogY = m_py + padded;
+    m_pWeight = unitWeights ? nullptr : m_pLogY + padded;
+    m_logXCompact = m_pLogY + (unitWeights ? 1 : 2) * padded;
+    std::copy(x, x + count, m_px);
+    std::fill(m_px + count, m_px + padded, count > 0 ? m_xMax : 1.0);
+    std::copy(y, y + count, m_py);
     double sumLogY = 0;
-    for (std::size_t i = 0, k = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (y[i] <= 0) continue;
-        m_pLogY[i] = m_logYCompact[k++];
-        m_pWeight[i] = 1.0;
+        m_pLogY[i] = std::log10(y[i]);
         sumLogY += m_pLogY[i];  // the order and operations of FitLine's sum
         m_sumAbsLogY += std::fabs(m_pLogY[i]);
     }
-    m_data.x = m_px.data();
-    m_data.y = m_py.data();
-    m_data.logY = m_pLogY.data();
-    m_data.weight = m_pWeight.data();
+    if (!unitWeights) {
+        m_logYCompact.reserve(positive);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (y[i] <= 0) continue;
+            m_pWeight[i] = 1.0;
+            m_logYCompact.push_back(m_pLogY[i]);
+        }
+    }
+    // With every point in the regression the padded logarithms are the compact ones.
+    m_logYRegression = unitWeights ? m_pLogY : m_logYCompact.data();
+    m_data.x = m_px;
+    m_data.y = m_py;
+    m_data.logY = m_pLogY;
+    m_data.weight = m_pWeight;
     m_data.n = count;
     m_data.padded = padded;
-    m_data.regressionCount = static_cast<double>(m_logYCompact.size());
-    m_data.unitWeights = m_logYCompact.size() == count;
+    m_data.regressionCount = static_cast<double>(positive);
+    m_data.unitWeights = unitWeights;
     m_data.sumLogY = sumLogY;
     detail::BuildPowerLawGroups(m_data, m_groups);
     if (m_groups.count > 0) m_data.groups = &m_groups;
@@ -143,7 +166,7 @@ ExactFit Search::EvaluateExactly(double h, bool withError) {
         m_logXCompact[static_cast<std::size_t>(k)] = std::log10(m_x[i] - h);
         k++;
     }
-    const LineFit f = FitLine(m_logXCompact.data(), m_logYCompact.data(), k);
+    const LineFit f = FitLine(m_logXCompact, m_logYRegression, k);
     const double mm = f.slope;
     const double aa = std::pow(10.0, f.intercept);
     if (!withError) return {std::numeric_limits<double>::quiet_NaN(), mm, aa, f.rSquared};
@@ -335,7 +358,8 @@ void Search::Evaluate(std::vector<Candidate>& candidates, const std::vector<std:
         thread_local std::vector<double> scratch;
         thread_local std::vector<double> hs;
         thread_local std::vector<detail::CandidateSums> sums;
-        if (scratch.size() < m_data.padded) scratch.resize(m_data.padded);
+        // The series path keeps no logarithms.
+        if (!m_data.groups && scratch.size() < m_data.padded) scratch.resize(m_data.padded);
         hs.resize(end - begin);
         sums.resize(end - begin);
         for (std::size_t j = begin; j < end; ++j) hs[j - begin] = candidates[which[j]].h;

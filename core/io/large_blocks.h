@@ -6,6 +6,10 @@
 // kept for reuse instead of being returned to the system.
 
 #include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace marvek::io {
 
@@ -30,5 +34,39 @@ inline constexpr bool kLargeBlockPoolOn = true;
 void* AllocateLargeBlock(std::size_t bytes);
 // Gives a block of the pool back for reuse; `bytes` as allocated.
 void FreeLargeBlock(void* block, std::size_t bytes) noexcept;
+
+// Storage whose zeros come from the allocator rather than a fill: a fresh array then costs only
+// the pages it actually uses, and those of large blocks as huge pages.
+template <class T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <class U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (void* p = AllocateLargeBlock(n * sizeof(T))) return static_cast<T*>(p);
+        if (void* p = std::calloc(n, sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (kLargeBlockPoolOn && n * sizeof(T) >= kLargeBlockBytes)
+            FreeLargeBlock(p, n * sizeof(T));
+        else
+            std::free(p);
+    }
+    // Value-initialisation leaves the allocator's zeros in place.
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
+
+template <class T>
+using ZeroedVector = std::vector<T, ZeroedAllocator<T>>;
 
 }  // namespace marvek::io
