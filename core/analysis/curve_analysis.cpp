@@ -8,10 +8,15 @@ namespace marvek {
 
 namespace {
 
+// The fit's depths, and with `withLoads` the model's loads at them.
 template <typename Model>
 void BuildSeries(const CCurveAnalyzer& a, std::vector<double>& depth, std::vector<double>& load,
-                 Model model) {
+                 Model model, bool withLoads = true) {
     depth.assign(a.m_pFitDepth.begin(), a.m_pFitDepth.begin() + a.m_nFitPoints);
+    if (!withLoads) {
+        load.clear();
+        return;
+    }
     load.resize(depth.size());
     for (std::size_t k = 0; k < depth.size(); ++k) load[k] = model(depth[k]);
 }
@@ -101,7 +106,9 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& 
             return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
                       : a.m_dStiffness * d + a.m_dIntercept;
         };
-        BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model);
+        // A batch row needs the section's depths (its quality checks), not the model's loads.
+        BuildSeries(a, display.m_pFitCurveDepth, display.m_pFitCurveLoad, model,
+                    display.withPlotSeries);
         analyzer.SelectUnloadSection(0, 100);  // the analyzer's fit arrays end on this section
         if (display.withPlotSeries)
             BuildSeries(a, display.m_pExtrapDepth, display.m_pExtrapLoad, model);

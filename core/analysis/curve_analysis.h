@@ -25,8 +25,8 @@ struct CurveDisplay {
     std::vector<double> m_pCurveDepth, m_pCurveLoad;
     std::vector<double> m_pFitCurveDepth, m_pFitCurveLoad;
     std::vector<double> m_pExtrapDepth, m_pExtrapLoad;
-    // False where nothing is drawn (batch runs): the measured curve and the extrapolation are
-    // then left empty; the numbers and the fit series are filled as always.
+    // False where nothing is drawn (batch runs): the measured curve, the extrapolation and the
+    // fit's loads are then left empty; the numbers and the fit's depths are filled as always.
     bool withPlotSeries = true;
 };
 
