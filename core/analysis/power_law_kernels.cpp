@@ -78,10 +78,10 @@ V Series(const D d, const double* terms, std::size_t stride, V v) {
 
 // The line's sums of candidate h: from the series for each group far enough from h, one by one
 // for the others; with the bounds of what the series added.
-void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
+void SumBySeries(const PowerLawData& data, const PowerLawGroups& g, double hValue,
+                 CandidateSums& r) {
     const D d;
     const std::size_t lanes = hn::Lanes(d);
-    const PowerLawGroups& g = *data.groups;
     const auto h = hn::Set(d, hValue);
     const auto invLn10 = hn::Set(d, 1 / 2.302585092994045684);
     const auto invLn10Squared = hn::Mul(invLn10, invLn10);
@@ -112,9 +112,8 @@ void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
         for (std::size_t k = 0; k < lanes && j + k < g.count; ++k) {
             const std::size_t group = j + k;
             if (lnear[k] != 0) {
-                const std::size_t begin = group * kGroupPoints;
-                SumDirectly(data, h, begin, std::min(begin + kGroupPoints, data.padded), nullptr,
-                            a);
+                const std::size_t begin = group * g.size;
+                SumDirectly(data, h, begin, std::min(begin + g.size, data.padded), nullptr, a);
                 continue;
             }
             const double count = g.points[group], logs = g.sumAbsLogY[group];
@@ -135,8 +134,7 @@ void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
     // last term covers coefficients that underflowed.
     constexpr double kUnit = 0x1.0p-53;
     constexpr double kTail = 3.1e-17, kSquareTail = 5.1e-16, kUnderflow = 1e-290;
-    const double theta =
-        2 * kUnit * static_cast<double>(kGroupPoints + 5 * kSeriesTerms + g.count + 40);
+    const double theta = 2 * kUnit * static_cast<double>(g.size + 5 * kSeriesTerms + g.count + 40);
     r.seriesL = theta * mag1 + kTail * points + kUnderflow * points;
     r.seriesLL = theta * mag2 + 2 * kTail * pointsAbsA + kSquareTail * points + kUnderflow * points;
     r.seriesLLogY = theta * mag3 + kTail * absLogY + kUnderflow * points;
@@ -148,8 +146,8 @@ void SumBySeries(const PowerLawData& data, double hValue, CandidateSums& r) {
 // predictions; each plain residual is at least |r| - kappa p there, so those points' plain
 // squares are at least (sqrt(S) - kappa sqrt(P))^2. The groups near h add the error pass's own
 // point-by-point lower bound. Needs every point in the regression (the groups hold them all).
-bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSums& r, double kappa,
-                     double squaresAbove) {
+bool SeriesProveLoss(const PowerLawData& data, const PowerLawGroups& g, double hValue,
+                     const CandidateSums& r, double kappa, double squaresAbove) {
     constexpr std::size_t K = kSeriesTerms;
     constexpr double kUnit = 0x1.0p-53;
     const double m = r.m;
@@ -157,7 +155,6 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
     if (!(m > 0 && m < 0.5 * K)) return false;
     const D d;
     const std::size_t lanes = hn::Lanes(d);
-    const PowerLawGroups& g = *data.groups;
     // 1/(k+1), and (8/7)^k rounded up a little.
     struct Tables {
         std::array<double, K + 1> reciprocal, eightSevenths;
@@ -189,7 +186,7 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
     const double majorant2 = eightSevenths[static_cast<std::size_t>(std::ceil(2 * m))];
     // Roundings per term: moments (points + K), coefficients (4K), v^k (2K), Horner's rule (2K),
     // assembly; doubled.
-    const double theta = 2 * kUnit * static_cast<double>(kGroupPoints + 9 * K + 20);
+    const double theta = 2 * kUnit * static_cast<double>(g.size + 9 * K + 20);
     constexpr double kUnderflow = 1e-290;
 
     const double lnAlpha = r.c * 2.302585092994045684;
@@ -265,8 +262,8 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
                 continue;
             }
             // The error pass's lower bound over the group's whole vectors.
-            const std::size_t begin = (j + k) * kGroupPoints;
-            const std::size_t end = std::min(begin + kGroupPoints, full);
+            const std::size_t begin = (j + k) * g.size;
+            const std::size_t end = std::min(begin + g.size, full);
             const auto mLn10 = hn::Set(d, m * 2.302585092994045684);
             const auto margin = hn::Set(d, kappa);
             auto least = hn::Zero(d);
@@ -295,8 +292,8 @@ bool SeriesProveLoss(const PowerLawData& data, double hValue, const CandidateSum
 
 // The error pass, with the logarithms of the line pass (kStored) or computed afresh.
 template <bool kStored>
-void ErrorPass(const PowerLawData& data, double hValue, CandidateSums& r, const double* logs,
-               const ErrorPassCutoff* cutoff) {
+void ErrorPass(const PowerLawData& data, const PowerLawGroups* groups, double hValue,
+               CandidateSums& r, const double* logs, const ErrorPassCutoff* cutoff) {
     const D d;
     const std::size_t lanes = hn::Lanes(d);
     const std::size_t full = data.n - data.n % lanes;
@@ -320,8 +317,8 @@ void ErrorPass(const PowerLawData& data, double hValue, CandidateSums& r, const 
     };
     std::size_t i = 0;
     const double kappa = cutoff ? cutoff->margin(cutoff->context, hValue, r) : kNaN;
-    if (kappa >= 0 && data.groups && data.unitWeights &&
-        SeriesProveLoss(data, hValue, r, kappa, cutoff->squaresAbove)) {
+    if (kappa >= 0 && groups && data.unitWeights &&
+        SeriesProveLoss(data, *groups, hValue, r, kappa, cutoff->squaresAbove)) {
         r.abandoned = true;
         r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
         return;
@@ -373,8 +370,11 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
     for (std::size_t j = 0; j < count; ++j) {
         CandidateSums& r = out[j];
         r = CandidateSums{};
-        if (data.groups) {
-            SumBySeries(data, hs[j], r);
+        // Far from the data the coarse groups serve, with a quarter of the work.
+        const PowerLawGroups* groups =
+            data.coarseGroups && hs[j] < data.coarseGroups->reach ? data.coarseGroups : data.groups;
+        if (groups) {
+            SumBySeries(data, *groups, hs[j], r);
         } else {
             LineAccumulators a{hn::Zero(d), hn::Zero(d), hn::Zero(d)};
             SumDirectly(data, hn::Set(d, hs[j]), 0, data.padded, logs, a);
@@ -391,10 +391,10 @@ void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::siz
             r.squares = r.absResidualPred = r.residualPred = r.residualPredL = kNaN;
             continue;
         }
-        if (data.groups)
-            ErrorPass<false>(data, hs[j], r, nullptr, cutoff);
+        if (groups)
+            ErrorPass<false>(data, groups, hs[j], r, nullptr, cutoff);
         else
-            ErrorPass<true>(data, hs[j], r, logs, cutoff);
+            ErrorPass<true>(data, nullptr, hs[j], r, logs, cutoff);
     }
 }
 
@@ -489,17 +489,19 @@ std::atomic<const Target*>& Chosen() {
 
 }  // namespace
 
-// Below this many points the per-candidate work of the groups costs more than it saves.
-constexpr std::size_t kGroupsFrom = 4 * kGroupPoints;
+// Below this many groups the per-candidate work of the groups costs more than it saves.
+constexpr std::size_t kGroupsFrom = 4;
 
-void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
+void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out, std::size_t size) {
     out = PowerLawGroups{};
-    if (data.n < kGroupsFrom) return;
-    const std::size_t count = (data.n + kGroupPoints - 1) / kGroupPoints;
+    if (size == 0 || size % kPowerLawPadding != 0 || data.n < kGroupsFrom * size) return;
+    const std::size_t count = (data.n + size - 1) / size;
     const std::size_t padded = (count + kPowerLawPadding - 1) / kPowerLawPadding * kPowerLawPadding;
     constexpr double kInf = std::numeric_limits<double>::infinity();
+    out.size = size;
     out.count = count;
     out.padded = padded;
+    out.reach = kInf;
     out.block.resize((5 + 3 * kSeriesTerms + 2 * (kSeriesTerms + 1) + 1) * padded);
     double* next = out.block.data();
     auto take = [&](std::size_t rows) {
@@ -526,7 +528,7 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
         harmonic += 1 / static_cast<double>(k);
     }
     for (std::size_t g = 0; g < count; ++g) {
-        const std::size_t begin = g * kGroupPoints, end = std::min(begin + kGroupPoints, data.n);
+        const std::size_t begin = g * size, end = std::min(begin + size, data.n);
         double lo = kInf, hi = -kInf, points = 0;
         for (std::size_t i = begin; i < end; ++i) {
             if (!data.unitWeights && data.weight[i] == 0) continue;
@@ -564,6 +566,7 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out) {
         }
         out.center[g] = center;
         out.radius[g] = radius;
+        out.reach = std::min(out.reach, center - 8.5 * radius);
         out.points[g] = points;
         out.sumLogY[g] = sumLogY;
         out.sumAbsLogY[g] = sumAbsLogY;

@@ -22,11 +22,17 @@ inline constexpr std::size_t kPowerLawPadding = 16;
 // and the sums over the run of ln(1 + t), ln(1 + t)^2 and logY ln(1 + t) are power series in
 // v = r / (c - h), r the run's radius, whose coefficients depend on the points alone. A
 // candidate far enough from a run (v <= 1/8) takes its sums from kSeriesTerms terms of them.
+// Runs of kGroupPoints serve candidates near the data; candidates far from it take runs of
+// kCoarseGroupPoints, a quarter as many. (A third level, of 1024, gained nothing measurable.)
 inline constexpr std::size_t kGroupPoints = 64;
+inline constexpr std::size_t kCoarseGroupPoints = 256;
 inline constexpr std::size_t kSeriesTerms = 16;
 
 struct PowerLawGroups {
-    std::size_t count = 0;   // groups of kGroupPoints points, the last one shorter
+    std::size_t size = 0;   // points per group
+    std::size_t count = 0;  // groups of `size` points, the last one shorter
+    // Candidates h below this are far from every group (v <= 1/8 with a margin).
+    double reach = 0;
     std::size_t padded = 0;  // entries of every array: count rounded up to kPowerLawPadding
     // Padding groups, and runs whose differences x - c are not all exact, have radius = inf:
     // their points are always summed one by one.
@@ -58,10 +64,13 @@ struct PowerLawData {
     double regressionCount = 0;              // points with y > 0
     double sumLogY = 0;                      // sum of logY
     const PowerLawGroups* groups = nullptr;  // when set, the line's sums come from the series
+    const PowerLawGroups* coarseGroups = nullptr;  // taken instead where h < their reach
 };
 
-// The groups of `data` (whose own `groups` is not read); none for sections too short to gain.
-void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out);
+// The groups of `size` points of `data` (whose own groups are not read); none (count 0) for
+// sections too short to gain.
+void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out,
+                         std::size_t size = kGroupPoints);
 
 // One candidate. Sums over the regression points unless said otherwise.
 struct CandidateSums {

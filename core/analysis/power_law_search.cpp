@@ -96,7 +96,7 @@ private:
     double* m_pWeight = nullptr;  // only when some load is at or below zero
     double* m_logXCompact = nullptr;
     detail::PowerLawData m_data;
-    detail::PowerLawGroups m_groups;
+    detail::PowerLawGroups m_groups, m_coarseGroups;
     double m_sumAbsLogY = 0;
     double m_sumY2 = 0;
 };
@@ -153,7 +153,9 @@ Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLa
     m_data.unitWeights = unitWeights;
     m_data.sumLogY = sumLogY;
     detail::BuildPowerLawGroups(m_data, m_groups);
+    detail::BuildPowerLawGroups(m_data, m_coarseGroups, detail::kCoarseGroupPoints);
     if (m_groups.count > 0) m_data.groups = &m_groups;
+    if (m_coarseGroups.count > 0) m_data.coarseGroups = &m_coarseGroups;
 }
 
 // The candidate as a plain search evaluates it, operation for operation, so that its numbers

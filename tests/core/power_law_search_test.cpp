@@ -330,7 +330,7 @@ TEST(PowerLawSearch, MatchesPlainSearchOnEveryVectorUnit) {
 TEST(PowerLawSearch, SeriesStayWithinTheirBounds) {
     std::mt19937_64 rng(20261209);
     std::uniform_real_distribution<double> unit(0, 1);
-    int checkedSums = 0, proved = 0;
+    int checkedSums = 0, proved = 0, sizesChecked[2] = {};
     for (int trial = 0; trial < 40; ++trial) {
         const std::size_t n = 300 + rng() % 3000;
         const double hMax = 50 + 2000 * unit(rng), hf = hMax * (0.05 + 0.8 * unit(rng));
@@ -352,57 +352,64 @@ TEST(PowerLawSearch, SeriesStayWithinTheirBounds) {
         data.n = n, data.padded = padded, data.unitWeights = true;
         data.regressionCount = static_cast<double>(n);
         for (std::size_t i = 0; i < n; ++i) data.sumLogY += logY[i];
-        detail::PowerLawGroups groups;
-        detail::BuildPowerLawGroups(data, groups);
-        ASSERT_GT(groups.count, 0u);
-        data.groups = &groups;
+        for (const std::size_t size : {detail::kGroupPoints, detail::kCoarseGroupPoints}) {
+            detail::PowerLawGroups groups;
+            detail::BuildPowerLawGroups(data, groups, size);
+            if (groups.count == 0) continue;  // too few points for this size
+            data.groups = &groups;
+            ++sizesChecked[size == detail::kGroupPoints ? 0 : 1];
 
-        const double xMin = *std::min_element(x.begin(), x.begin() + static_cast<long>(n));
-        std::vector<double> scratch(padded);
-        // One group at the edge of the series' reach puts the truncation bound to the test.
-        double edge = xMin;
-        for (std::size_t g = 0; g < groups.count; ++g)
-            edge = std::min(edge, groups.center[g] - 8.02 * groups.radius[g]);
-        for (const double h :
-             {hf, hf - 0.2 * (xMin - hf), hf + 0.5 * (xMin - hf), xMin - 1e-3, edge}) {
-            detail::CandidateSums line;
-            detail::EvaluatePowerLawCandidates(data, &h, 1, &line, scratch.data());
-            long double sumL = 0, sumLL = 0, sumLLogY = 0, squares = 0;
-            for (std::size_t i = 0; i < n; ++i) {
-                const long double l = std::log10(static_cast<long double>(x[i]) - h);
-                sumL += l, sumLL += l * l,
-                    sumLLogY += l * std::log10(static_cast<long double>(y[i]));
-                const long double p =
-                    std::pow(10.0L, static_cast<long double>(line.c) + line.m * l) - y[i];
-                squares += p * p;
-            }
-            bool allFar = true;
+            const double xMin = *std::min_element(x.begin(), x.begin() + static_cast<long>(n));
+            std::vector<double> scratch(padded);
+            // One group at the edge of the series' reach puts the truncation bound to the test.
+            double edge = xMin;
             for (std::size_t g = 0; g < groups.count; ++g)
-                allFar = allFar && 8 * groups.radius[g] <= 0.9999 * (groups.center[g] - h);
-            if (allFar) {
-                ++checkedSums;
-                EXPECT_LE(std::fabs(line.sumL - sumL), line.seriesL) << trial << " at " << h;
-                EXPECT_LE(std::fabs(line.sumLL - sumLL), line.seriesLL) << trial << " at " << h;
-                EXPECT_LE(std::fabs(line.sumLLogY - sumLLogY), line.seriesLLogY)
-                    << trial << " at " << h;
-            }
-            if (!(line.m >= 1 && line.m < 8)) continue;
-            // With margin 0 the squares to beat are the vector line's own.
-            detail::ErrorPassCutoff cutoff;
-            cutoff.margin = [](const void*, double, const detail::CandidateSums&) { return 0.0; };
-            for (const double factor : {1 + 1e-9, 1 - 1e-5}) {
-                cutoff.squaresAbove = static_cast<double>(squares) * factor;
-                detail::CandidateSums r;
-                detail::EvaluatePowerLawCandidates(data, &h, 1, &r, scratch.data(), &cutoff);
-                if (factor > 1) {
-                    EXPECT_FALSE(r.abandoned) << trial << " at " << h;
+                edge = std::min(edge, groups.center[g] - 8.02 * groups.radius[g]);
+            for (const double h :
+                 {hf, hf - 0.2 * (xMin - hf), hf + 0.5 * (xMin - hf), xMin - 1e-3, edge}) {
+                detail::CandidateSums line;
+                detail::EvaluatePowerLawCandidates(data, &h, 1, &line, scratch.data());
+                long double sumL = 0, sumLL = 0, sumLLogY = 0, squares = 0;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const long double l = std::log10(static_cast<long double>(x[i]) - h);
+                    sumL += l, sumLL += l * l,
+                        sumLLogY += l * std::log10(static_cast<long double>(y[i]));
+                    const long double p =
+                        std::pow(10.0L, static_cast<long double>(line.c) + line.m * l) - y[i];
+                    squares += p * p;
                 }
-                proved += r.abandoned ? 1 : 0;
+                bool allFar = true;
+                for (std::size_t g = 0; g < groups.count; ++g)
+                    allFar = allFar && 8 * groups.radius[g] <= 0.9999 * (groups.center[g] - h);
+                if (allFar) {
+                    ++checkedSums;
+                    EXPECT_LE(std::fabs(line.sumL - sumL), line.seriesL) << trial << " at " << h;
+                    EXPECT_LE(std::fabs(line.sumLL - sumLL), line.seriesLL) << trial << " at " << h;
+                    EXPECT_LE(std::fabs(line.sumLLogY - sumLLogY), line.seriesLLogY)
+                        << trial << " at " << h;
+                }
+                if (!(line.m >= 1 && line.m < 8)) continue;
+                // With margin 0 the squares to beat are the vector line's own.
+                detail::ErrorPassCutoff cutoff;
+                cutoff.margin = [](const void*, double, const detail::CandidateSums&) {
+                    return 0.0;
+                };
+                for (const double factor : {1 + 1e-9, 1 - 1e-5}) {
+                    cutoff.squaresAbove = static_cast<double>(squares) * factor;
+                    detail::CandidateSums r;
+                    detail::EvaluatePowerLawCandidates(data, &h, 1, &r, scratch.data(), &cutoff);
+                    if (factor > 1) {
+                        EXPECT_FALSE(r.abandoned) << trial << " at " << h;
+                    }
+                    proved += r.abandoned ? 1 : 0;
+                }
             }
         }
     }
-    EXPECT_GT(checkedSums, 40);
-    EXPECT_GT(proved, 40) << "the series hardly ever proved a loss";
+    EXPECT_EQ(sizesChecked[0], 40);
+    EXPECT_GT(sizesChecked[1], 20);
+    EXPECT_GT(checkedSums, 60);
+    EXPECT_GT(proved, 60) << "the series hardly ever proved a loss";
 }
 
 TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
