@@ -93,14 +93,22 @@ bool ParseHeaderLayoutLine(std::string_view line, double& depthFactor, Point& p,
         text = scratch;
     }
     p = Point{};
-    p.depth = ParseDouble(text) * depthFactor;
-    const std::size_t loadAt = AfterComma(text, 0);
-    if (loadAt == std::string_view::npos) return false;  // no load field
-    p.load = ParseDouble(text.substr(loadAt));
-    const std::size_t timeAt = AfterComma(text, loadAt);
-    if (timeAt != std::string_view::npos) {
-        p.time = ParseDouble(text.substr(timeAt));
-        const std::size_t thirdComma = text.find(',', timeAt);
+    // A number holds no comma: when one follows it, that is the field's end, with no search.
+    std::size_t used = 0;
+    auto commaAfter = [&](std::size_t field) {
+        const std::size_t end = field + used;
+        return used > 0 && end < text.size() && text[end] == ',' ? end : text.find(',', field);
+    };
+    p.depth = ParseDouble(text, &used) * depthFactor;
+    std::size_t comma = commaAfter(0);
+    if (comma == std::string_view::npos) return false;  // no load field
+    const std::size_t loadAt = comma + 1;
+    p.load = ParseDouble(text.substr(loadAt), &used);
+    comma = commaAfter(loadAt);
+    if (comma != std::string_view::npos) {
+        const std::size_t timeAt = comma + 1;
+        p.time = ParseDouble(text.substr(timeAt), &used);
+        const std::size_t thirdComma = commaAfter(timeAt);
         if (thirdComma != std::string_view::npos) p.code = SegmentKeyword(text.substr(thirdComma));
     }
     return Usable(p);
