@@ -294,12 +294,12 @@ double Search::CutoffMargin(const void* search, double h, const detail::Candidat
 }
 
 // Only the sweep's winner matters, and it has the smallest error. So the candidate nearest the
-// previous sweep's winner, likely this sweep's best too, is evaluated in full first; the best
-// evaluated candidate that surely has m >= 1 bounds the winner's error from above, and the error
-// pass of every other candidate stops as soon as the squares it has summed prove that the plain
-// search would give it a larger error. Such a candidate cannot be the winner, whichever comes
-// first; the decisions on the others are unchanged. Every 8th candidate comes next, to tighten
-// the bound before the rest.
+// previous sweep's winner, likely this sweep's best too, is evaluated in full first (in the
+// first sweep, every 32nd); the best evaluated candidate that surely has m >= 1 bounds the
+// winner's error from above, and the error pass of every other candidate stops as soon as the
+// squares it has summed prove that the plain search would give it a larger error. Such a
+// candidate cannot be the winner, whichever comes first; the decisions on the others are
+// unchanged. Every 8th candidate comes next, to tighten the bound before the rest.
 void Search::EvaluateSweep(std::vector<Candidate>& candidates, double previousBest) {
     constexpr std::size_t kSample = 8;
     const std::size_t count = candidates.size();
@@ -317,8 +317,10 @@ void Search::EvaluateSweep(std::vector<Candidate>& candidates, double previousBe
             if (d < distance) distance = d, closest = j;
         }
     }
-    for (std::size_t j = 0; j < count; ++j)
-        (j == closest ? nearest : j % kSample == kSample / 2 ? sample : rest).push_back(j);
+    for (std::size_t j = 0; j < count; ++j) {
+        const bool seed = closest < count ? j == closest : j % (4 * kSample) == kSample / 2;
+        (seed ? nearest : j % kSample == kSample / 2 ? sample : rest).push_back(j);
+    }
 
     double bound = kInf;  // >= the plain search's error of some candidate it would accept
     auto tighten = [&](const std::vector<std::size_t>& evaluated) {
