@@ -364,6 +364,59 @@ void ErrorPass(const PowerLawData& data, const PowerLawGroups* groups, double hV
     r.residualPredL = hn::GetLane(hn::SumOfLanes(d, rpl));
 }
 
+// The moments of the group of points [begin, end), every one in the regression: for k up to
+// kSeriesTerms the sums of s^k, logY s^k and y s^k, s = (x - center) / radius (0 with radius
+// 0), and the sums of logY, |logY| and y^2, into moments[0..3 * (kSeriesTerms + 1) + 2].
+void GroupMomentsImpl(const PowerLawData& data, std::size_t begin, std::size_t end, double center,
+                      double radius, double* moments) {
+    constexpr std::size_t K = kSeriesTerms;
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    const std::size_t count = end - begin;
+    HWY_ALIGN double powers[kCoarseGroupPoints + HWY_MAX_BYTES / sizeof(double)];
+    HWY_ALIGN double steps[kCoarseGroupPoints + HWY_MAX_BYTES / sizeof(double)];
+    HWY_ALIGN double logYs[kCoarseGroupPoints + HWY_MAX_BYTES / sizeof(double)];
+    HWY_ALIGN double ys[kCoarseGroupPoints + HWY_MAX_BYTES / sizeof(double)];
+    if (count > kCoarseGroupPoints) {  // BuildPowerLawGroups makes none
+        std::fill(moments, moments + 3 * (K + 1) + 3, kNaN);
+        return;
+    }
+    const auto c = hn::Set(d, center), r = hn::Set(d, radius);
+    auto sumLogY = hn::Zero(d), sumAbsLogY = hn::Zero(d), squares = hn::Zero(d);
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < count; i += lanes, used += lanes) {
+        // Lanes past the group count nothing.
+        const auto inGroup = hn::FirstN(d, count - i);
+        const auto step = radius > 0 ? hn::Div(hn::Sub(hn::LoadU(d, data.x + begin + i), c), r)
+                                     : hn::Zero(d);
+        hn::Store(hn::IfThenElseZero(inGroup, step), d, steps + i);
+        hn::Store(hn::IfThenElseZero(inGroup, hn::Set(d, 1.0)), d, powers + i);
+        const auto logY = hn::IfThenElseZero(inGroup, hn::LoadU(d, data.logY + begin + i));
+        const auto y = hn::IfThenElseZero(inGroup, hn::LoadU(d, data.y + begin + i));
+        hn::Store(logY, d, logYs + i);
+        hn::Store(y, d, ys + i);
+        sumLogY = hn::Add(sumLogY, logY);
+        sumAbsLogY = hn::Add(sumAbsLogY, hn::Abs(logY));
+        squares = hn::MulAdd(y, y, squares);
+    }
+    for (std::size_t k = 0; k <= K; ++k) {
+        auto p = hn::Zero(d), q = hn::Zero(d), w = hn::Zero(d);
+        for (std::size_t i = 0; i < used; i += lanes) {
+            const auto power = hn::Load(d, powers + i);
+            p = hn::Add(p, power);
+            q = hn::MulAdd(hn::Load(d, logYs + i), power, q);
+            w = hn::MulAdd(hn::Load(d, ys + i), power, w);
+            hn::Store(hn::Mul(power, hn::Load(d, steps + i)), d, powers + i);
+        }
+        moments[k] = hn::GetLane(hn::SumOfLanes(d, p));
+        moments[K + 1 + k] = hn::GetLane(hn::SumOfLanes(d, q));
+        moments[2 * (K + 1) + k] = hn::GetLane(hn::SumOfLanes(d, w));
+    }
+    moments[3 * (K + 1)] = hn::GetLane(hn::SumOfLanes(d, sumLogY));
+    moments[3 * (K + 1) + 1] = hn::GetLane(hn::SumOfLanes(d, sumAbsLogY));
+    moments[3 * (K + 1) + 2] = hn::GetLane(hn::SumOfLanes(d, squares));
+}
+
 void EvaluateCandidatesImpl(const PowerLawData& data, const double* hs, std::size_t count,
                             CandidateSums* out, double* logs, const ErrorPassCutoff* cutoff) {
     const D d;
@@ -418,9 +471,12 @@ namespace {
 using Kernel = void (*)(const PowerLawData&, const double*, std::size_t, CandidateSums*, double*,
                         const ErrorPassCutoff*);
 
+using Moments = void (*)(const PowerLawData&, std::size_t, std::size_t, double, double, double*);
+
 struct Target {
     const char* name;
     Kernel kernel;
+    Moments moments;
     bool (*runs)();
 };
 
@@ -457,19 +513,20 @@ const std::vector<Target>& CompiledTargets() {
     static const std::vector<Target> targets = [] {
         std::vector<Target> t;
 #if HWY_TARGETS & HWY_AVX3
-        t.push_back({"AVX3", &N_AVX3::EvaluateCandidatesImpl, &RunsAvx3});
+        t.push_back({"AVX3", &N_AVX3::EvaluateCandidatesImpl, &N_AVX3::GroupMomentsImpl, &RunsAvx3});
 #endif
 #if HWY_TARGETS & HWY_AVX2
-        t.push_back({"AVX2", &N_AVX2::EvaluateCandidatesImpl, &RunsAvx2});
+        t.push_back({"AVX2", &N_AVX2::EvaluateCandidatesImpl, &N_AVX2::GroupMomentsImpl, &RunsAvx2});
 #endif
 #if HWY_TARGETS & HWY_SSE4
-        t.push_back({"SSE4", &N_SSE4::EvaluateCandidatesImpl, &RunsSse4});
+        t.push_back({"SSE4", &N_SSE4::EvaluateCandidatesImpl, &N_SSE4::GroupMomentsImpl, &RunsSse4});
 #endif
 #if HWY_TARGETS & HWY_SSSE3
-        t.push_back({"SSSE3", &N_SSSE3::EvaluateCandidatesImpl, &RunsSsse3});
+        t.push_back({"SSSE3", &N_SSSE3::EvaluateCandidatesImpl, &N_SSSE3::GroupMomentsImpl, &RunsSsse3});
 #endif
         t.push_back({hwy::TargetName(HWY_STATIC_TARGET),
-                     &HWY_STATIC_DISPATCH(EvaluateCandidatesImpl), &RunsAlways});
+                     &HWY_STATIC_DISPATCH(EvaluateCandidatesImpl),
+                     &HWY_STATIC_DISPATCH(GroupMomentsImpl), &RunsAlways});
         return t;
     }();
     return targets;
@@ -494,7 +551,9 @@ constexpr std::size_t kGroupsFrom = 4;
 
 void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out, std::size_t size) {
     out = PowerLawGroups{};
-    if (size == 0 || size % kPowerLawPadding != 0 || data.n < kGroupsFrom * size) return;
+    if (size == 0 || size % kPowerLawPadding != 0 || size > kCoarseGroupPoints ||
+        data.n < kGroupsFrom * size)
+        return;
     const std::size_t count = (data.n + size - 1) / size;
     const std::size_t padded = (count + kPowerLawPadding - 1) / kPowerLawPadding * kPowerLawPadding;
     constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -544,8 +603,19 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out, std::siz
         const double radius = std::max(center - lo, hi - center);
         double sumLogY = 0, sumAbsLogY = 0, loadSquares = 0;
         double p[kSeriesTerms + 1] = {}, q[kSeriesTerms + 1] = {}, w[kSeriesTerms + 1] = {};
-        for (std::size_t i = begin; i < end; ++i) {
-            if (!data.unitWeights && data.weight[i] == 0) continue;
+        if (data.unitWeights) {
+            double moments[3 * (kSeriesTerms + 1) + 3];
+            Chosen().load(std::memory_order_relaxed)->moments(data, begin, end, center, radius,
+                                                              moments);
+            std::copy(moments, moments + kSeriesTerms + 1, p);
+            std::copy(moments + kSeriesTerms + 1, moments + 2 * (kSeriesTerms + 1), q);
+            std::copy(moments + 2 * (kSeriesTerms + 1), moments + 3 * (kSeriesTerms + 1), w);
+            sumLogY = moments[3 * (kSeriesTerms + 1)];
+            sumAbsLogY = moments[3 * (kSeriesTerms + 1) + 1];
+            loadSquares = moments[3 * (kSeriesTerms + 1) + 2];
+        }
+        for (std::size_t i = begin; i < end && !data.unitWeights; ++i) {
+            if (data.weight[i] == 0) continue;
             const double logY = data.logY[i], y = data.y[i];
             sumLogY += logY;
             sumAbsLogY += std::fabs(logY);
