@@ -27,7 +27,8 @@ void CCurveAnalyzer::SetAddresses(const std::vector<std::filesystem::path>& file
 }
 
 void CCurveAnalyzer::ComputeSegmentTimes() {
-    m_dLoadTime = m_dTopHoldTime = m_dUnloadTime = m_dBottomHoldTime = m_dReloadTime = 0;
+    // Local sums: the members would be stored and reloaded at every point.
+    double load = 0, topHold = 0, unload = 0, bottomHold = 0, reload = 0;
     const double* t = m_pTime.data();
     const char* c = m_pSegment.data();
     for (int i = 1; i < m_nPoints; ++i) {
@@ -36,15 +37,20 @@ void CCurveAnalyzer::ComputeSegmentTimes() {
         switch (c[i]) {
             case 'L':
                 // A loading interval three times longer than the one before it is a pause.
-                if (i == 1 || dt < 3 * (t[i - 1] - t[i - 2])) m_dLoadTime += dt;
+                if (i == 1 || dt < 3 * (t[i - 1] - t[i - 2])) load += dt;
                 break;
-            case 'T': m_dTopHoldTime += dt; break;
-            case 'U': m_dUnloadTime += dt; break;
-            case 'B': m_dBottomHoldTime += dt; break;
-            case 'R': m_dReloadTime += dt; break;
+            case 'T': topHold += dt; break;
+            case 'U': unload += dt; break;
+            case 'B': bottomHold += dt; break;
+            case 'R': reload += dt; break;
             default: break;
         }
     }
+    m_dLoadTime = load;
+    m_dTopHoldTime = topHold;
+    m_dUnloadTime = unload;
+    m_dBottomHoldTime = bottomHold;
+    m_dReloadTime = reload;
 }
 
 namespace {
