@@ -8,7 +8,7 @@ struct PowerLawSearchStats {
     int sweeps = 0;
     int candidates = 0;        // candidates evaluated
     int exactEvaluations = 0;  // of them, evaluated again with the scalar library functions
-    int abandoned = 0;         // of them, error pass stopped early: certain to lose
+    int abandoned = 0;         // of them, proved to lose by the series or a partial error pass
 };
 
 // Fits y = alpha*(x - hf)^m to x[0..n-1], y[0..n-1] by searching hf on a grid that halves around
