@@ -60,7 +60,10 @@ struct ExactFit {
 
 class Search {
 public:
-    Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats);
+    // `series`: whether the line's sums may come from series over groups of points (see
+    // power_law_kernels.h); building the groups pays off over a few hundred candidates.
+    Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats,
+           bool series = true);
     double Run(double& alpha, double& m, double& hf);
     double Run(double& alpha, double& m, double& hf, double lo, double hi, int steps = kSteps);
 
@@ -101,7 +104,8 @@ private:
     double m_sumY2 = 0;
 };
 
-Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats)
+Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLawSearchStats* stats,
+               bool series)
     : m_x(x), m_y(y), m_n(std::max(n, 0)), m_maxDepth(maxDepth), m_stats(stats) {
     const auto count = static_cast<std::size_t>(m_n);
     std::size_t positive = 0;
@@ -152,6 +156,7 @@ Search::Search(const double* x, const double* y, int n, double maxDepth, PowerLa
     m_data.regressionCount = static_cast<double>(positive);
     m_data.unitWeights = unitWeights;
     m_data.sumLogY = sumLogY;
+    if (!series) return;
     detail::BuildPowerLawGroups(m_data, m_groups);
     detail::BuildPowerLawGroups(m_data, m_coarseGroups, detail::kCoarseGroupPoints);
     if (m_groups.count > 0) m_data.groups = &m_groups;
@@ -487,7 +492,9 @@ double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, 
 double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
                            int n, double lo, double hi, int steps, PowerLawSearchStats* stats) {
     if (stats) *stats = PowerLawSearchStats{};
-    Search search(x, y, n, hi, stats);
+    // A coarse grid evaluates too few candidates to pay for the groups.
+    constexpr int kSeriesFromSteps = 100;
+    Search search(x, y, n, hi, stats, steps >= kSeriesFromSteps);
     return search.Run(alpha, m, hf, lo, hi, std::max(steps, 2));
 }
 
