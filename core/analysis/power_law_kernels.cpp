@@ -387,8 +387,8 @@ void GroupMomentsImpl(const PowerLawData& data, std::size_t begin, std::size_t e
     for (std::size_t i = 0; i < count; i += lanes, used += lanes) {
         // Lanes past the group count nothing.
         const auto inGroup = hn::FirstN(d, count - i);
-        const auto step = radius > 0 ? hn::Div(hn::Sub(hn::LoadU(d, data.x + begin + i), c), r)
-                                     : hn::Zero(d);
+        const auto step =
+            radius > 0 ? hn::Div(hn::Sub(hn::LoadU(d, data.x + begin + i), c), r) : hn::Zero(d);
         hn::Store(hn::IfThenElseZero(inGroup, step), d, steps + i);
         hn::Store(hn::IfThenElseZero(inGroup, hn::Set(d, 1.0)), d, powers + i);
         const auto logY = hn::IfThenElseZero(inGroup, hn::LoadU(d, data.logY + begin + i));
@@ -513,16 +513,20 @@ const std::vector<Target>& CompiledTargets() {
     static const std::vector<Target> targets = [] {
         std::vector<Target> t;
 #if HWY_TARGETS & HWY_AVX3
-        t.push_back({"AVX3", &N_AVX3::EvaluateCandidatesImpl, &N_AVX3::GroupMomentsImpl, &RunsAvx3});
+        t.push_back(
+            {"AVX3", &N_AVX3::EvaluateCandidatesImpl, &N_AVX3::GroupMomentsImpl, &RunsAvx3});
 #endif
 #if HWY_TARGETS & HWY_AVX2
-        t.push_back({"AVX2", &N_AVX2::EvaluateCandidatesImpl, &N_AVX2::GroupMomentsImpl, &RunsAvx2});
+        t.push_back(
+            {"AVX2", &N_AVX2::EvaluateCandidatesImpl, &N_AVX2::GroupMomentsImpl, &RunsAvx2});
 #endif
 #if HWY_TARGETS & HWY_SSE4
-        t.push_back({"SSE4", &N_SSE4::EvaluateCandidatesImpl, &N_SSE4::GroupMomentsImpl, &RunsSse4});
+        t.push_back(
+            {"SSE4", &N_SSE4::EvaluateCandidatesImpl, &N_SSE4::GroupMomentsImpl, &RunsSse4});
 #endif
 #if HWY_TARGETS & HWY_SSSE3
-        t.push_back({"SSSE3", &N_SSSE3::EvaluateCandidatesImpl, &N_SSSE3::GroupMomentsImpl, &RunsSsse3});
+        t.push_back(
+            {"SSSE3", &N_SSSE3::EvaluateCandidatesImpl, &N_SSSE3::GroupMomentsImpl, &RunsSsse3});
 #endif
         t.push_back({hwy::TargetName(HWY_STATIC_TARGET),
                      &HWY_STATIC_DISPATCH(EvaluateCandidatesImpl),
@@ -605,8 +609,9 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out, std::siz
         double p[kSeriesTerms + 1] = {}, q[kSeriesTerms + 1] = {}, w[kSeriesTerms + 1] = {};
         if (data.unitWeights) {
             double moments[3 * (kSeriesTerms + 1) + 3];
-            Chosen().load(std::memory_order_relaxed)->moments(data, begin, end, center, radius,
-                                                              moments);
+            Chosen()
+                .load(std::memory_order_relaxed)
+                ->moments(data, begin, end, center, radius, moments);
             std::copy(moments, moments + kSeriesTerms + 1, p);
             std::copy(moments + kSeriesTerms + 1, moments + 2 * (kSeriesTerms + 1), q);
             std::copy(moments + 2 * (kSeriesTerms + 1), moments + 3 * (kSeriesTerms + 1), w);
