@@ -74,7 +74,7 @@ void BuildPowerLawGroups(const PowerLawData& data, PowerLawGroups& out,
 
 // One candidate. Sums over the regression points unless said otherwise.
 struct CandidateSums {
-    bool abandoned = false;  // the error pass stopped early: the candidate cannot win
+    bool abandoned = false;  // proved to lose (series or a partial error pass): cannot win
     double sumL = 0, sumLL = 0, sumLLogY = 0;  // L = log10(x - h)
     double m = 0, c = 0;                       // slope and intercept of the log-log line
     double squares = 0;                        // sum over all points of (10^(c + m L) - y)^2
@@ -90,7 +90,8 @@ struct CandidateSums {
 // is known, `margin` gives kappa >= 0 such that each residual the plain search computes is at
 // least |vector residual| - kappa * vector prediction (or NaN: no early stop for it); the pass
 // stops, and marks the candidate abandoned, once the sum over the points so far of
-// max(0, that difference)^2 exceeds `squaresAbove`.
+// max(0, that difference)^2 exceeds `squaresAbove`. With groups and every point in the
+// regression, the series may prove that before the pass starts.
 struct ErrorPassCutoff {
     double squaresAbove = 0;
     double (*margin)(const void* context, double h, const CandidateSums& sums) = nullptr;
