@@ -179,9 +179,7 @@ FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& 
     r.format = analyzer.m_strFormat;
     if (!outcome.ok()) {
         r.format.clear();
-        r.error = outcome.read == ReadStatus::UnknownLayout
-                      ? file + ": " + kFileFormatCaption + ": " + kFileFormatMessage
-                      : outcome.error;
+        r.error = outcome.error;
         return r;
     }
     const CCurveAnalyzer& a = analyzer;

@@ -33,11 +33,14 @@ int Run(const ListOptions& o) {
             continue;
         }
         bool found = false;
+        if (!file.choice.empty())
+            std::cout << address.file.string() << ": read as " << file.choice << '\n';
         for (const io::ParsedCurve& c : file.curves) {
             if (!address.test.empty() && c.test != address.test) continue;
             found = true;
             std::cout << io::MakeAddress(address.file, c.test).string() << '\t' << c.format << '\t'
                       << c.size() << " points\t" << c.units << '\n';
+            if (!c.columns.empty()) std::cout << "  columns: " << c.columns << '\n';
             for (const io::ReadWarning& w : c.warnings)
                 std::cout << "  warning"
                           << (w.line > 0 ? " (line " + std::to_string(w.line) + ")" : "") << ": "

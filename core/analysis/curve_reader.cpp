@@ -18,6 +18,9 @@ std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& 
         case ReadStatus::Ok: return "";
         case ReadStatus::CannotOpen: return file.string() + ": cannot be opened";
         case ReadStatus::UnknownLayout:
+            // The reader knows why (binary, no depth column, ...); the generic sentence is the
+            // last resort.
+            if (!io::LastReadProblem().empty()) return io::LastReadProblem();
             return file.string() +
                    ": not a recognised curve file (no \"Depth\"/\"Disp\" header "
                    "line and no \",1, \" marker line, nor a file of another known format)";

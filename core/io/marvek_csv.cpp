@@ -143,6 +143,7 @@ void ParsedCurve::clear() {
     test.clear();
     format.clear();
     units.clear();
+    columns.clear();
     meta = CurveMetadata{};
     warnings.clear();
 }

@@ -49,6 +49,9 @@ struct ParsedCurve {
     std::string test;    // the test's name inside its file; empty for a one-curve file
     std::string format;  // the format's short name ("marvek-csv", "triboscan-txt", ...)
     std::string units;   // the units read, e.g. "depth nm, load uN, time s"
+    // The columns taken, as the file names them: "depth: column 3 \"Indentation (nm)\", nm;
+    // load: ..." (empty where the format fixes its columns).
+    std::string columns;
     CurveMetadata meta;
     std::vector<ReadWarning> warnings;
 
@@ -69,6 +72,8 @@ struct ParsedFile {
     ReadStatus status = ReadStatus::Ok;
     std::string format;
     std::string error;  // for a failure: one line naming the file and what was wrong
+    // How the format was chosen when the content fitted several readers ("" when one fitted).
+    std::string choice;
     std::vector<ParsedCurve> curves;
 };
 

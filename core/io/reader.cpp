@@ -9,6 +9,7 @@
 #include "line_reader.h"
 #include "module_loader.h"
 #include "parsed_curve.h"
+#include "column_names.h"
 #include "text_formats.h"
 #include "workbook_module.h"
 
@@ -45,25 +46,66 @@ bool IsZip(std::string_view head) {
     return StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06");
 }
 
-// True when a header or units line names a force unit other than mN (uN, µN, nN or N), which
-// Marvek's CSV reader would not honour.
+// True when a header or units line names a unit Marvek's CSV reader would not honour: a load
+// in other than mN ("Load (uN)", "load_micro_N"), a depth in other than nm or um.
 bool NamesOtherForceUnit(std::string_view line) {
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && std::strchr(" \t,;()[]\"", line[i])) ++i;
+        while (i < line.size() && std::strchr(",;\t", line[i])) ++i;
         const std::size_t start = i;
-        while (i < line.size() && !std::strchr(" \t,;()[]\"", line[i])) ++i;
-        const std::string_view token = line.substr(start, i - start);
-        if (token == "uN" || token == "\xB5N" || token == "\xC2\xB5N" || token == "nN" ||
-            token == "N")
+        while (i < line.size() && !std::strchr(",;\t", line[i])) ++i;
+        const std::string_view cell = line.substr(start, i - start);
+        const ColumnHeader h = ReadColumnHeader(cell);
+        if (h.quantity == Quantity::Load && !h.unit.empty() && h.unit != "mN") return true;
+        if (h.quantity == Quantity::Depth && !h.unit.empty() && h.unit != "nm" && h.unit != "um")
             return true;
+        // A bare units row ("nm;uN;s") or a unit after a blank ("Force uN").
+        std::size_t t = 0;
+        while (t < cell.size()) {
+            while (t < cell.size() && std::strchr(" ()[]\"", cell[t])) ++t;
+            const std::size_t from = t;
+            while (t < cell.size() && !std::strchr(" ()[]\"", cell[t])) ++t;
+            const std::string_view token = cell.substr(from, t - from);
+            if (token == "uN" || token == "\xB5N" || token == "\xC2\xB5N" || token == "nN" ||
+                token == "N")
+                return true;
+        }
     }
     return false;
 }
 
+// Text that is no text: NUL bytes or many control characters in its first kilobytes.
+bool LooksBinary(std::string_view content) {
+    const std::string_view head = content.substr(0, 4096);
+    std::size_t control = 0;
+    for (char ch : head) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == 0) return true;
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') ++control;
+    }
+    return control * 20 > head.size();
+}
+
 // Marvek's own CSV, by today's rules: a "Depth"/"Disp" header line or a ",1, " marker line. A
 // header that names a force unit other than mN, or uses tabs, belongs to the generic reader.
+// Rows, a blank line, then rows again: several curves, which the generic reader splits.
+bool HasBlankSeparatedRows(std::string_view head) {
+    BufferLines lines(head.substr(0, 1 << 12));
+    std::string_view line;
+    bool rows = false, blank = false;
+    while (lines.Next(line)) {
+        const bool empty = line.find_first_not_of(" \t,;") == std::string_view::npos;
+        const bool row = !empty && line.find_first_not_of("0123456789+-.eE \t,;") ==
+                                       std::string_view::npos;
+        if (empty) blank = blank || rows;
+        else if (row && blank) return true;
+        else if (row) rows = true;
+    }
+    return false;
+}
+
 bool LooksMarvekCsv(std::string_view head) {
+    if (HasBlankSeparatedRows(head)) return false;
     // Instrument key-value headers have lines such as "Disp Gain: 1".
     for (const char* key : {"File Version: Hysitron", "Test Data Points:", "Number of Points"})
         if (head.find(key) != std::string_view::npos) return false;
@@ -89,7 +131,8 @@ bool LooksMarvekCsv(std::string_view head) {
 }
 
 // The format of a file from its first bytes (and its whole text for the text formats).
-std::string Detect(std::string_view content, const std::filesystem::path& name) {
+std::string Detect(std::string_view content, const std::filesystem::path& name,
+                   std::string* choice = nullptr) {
     if (IsOle2(content)) return "xls";
     if (IsZip(content)) {
         std::string error;  // without the readers, Dispatch names what is missing
@@ -98,10 +141,18 @@ std::string Detect(std::string_view content, const std::filesystem::path& name) 
     }
     const std::string_view head = content.substr(0, 1 << 16);
     if (LooksMarvekCsv(head)) return "marvek-csv";
-    std::string text = DetectTextFormat(content);
-    if (!text.empty()) return text;
+    const std::vector<TextFormatCandidate> found = ScoreTextFormats(content);
     (void)name;
-    return "";
+    if (found.empty()) return "";
+    if (choice && found.size() > 1) {
+        *choice = found.front().format + " (score " + std::to_string(found.front().score) + ": " +
+                  found.front().why + "; also fits";
+        for (std::size_t k = 1; k < found.size(); ++k)
+            *choice += (k > 1 ? ", " : " ") + found[k].format + " (score " +
+                       std::to_string(found[k].score) + ": " + found[k].why + ")";
+        *choice += ")";
+    }
+    return found.front().format;
 }
 
 void DispatchWorkbook(const std::string& format, std::string_view content,
@@ -159,12 +210,44 @@ std::string TriedList() {
     return list;
 }
 
-void NameFile(ParsedFile& out, const std::string& name) {
+// Why content no reader claims is not a curve: binary, empty, or what the generic text reader
+// finds wrong with its header.
+std::string UnknownContentReason(std::string_view content) {
+    if (content.empty()) return "empty file";
+    if (LooksBinary(content))
+        return "binary file (not text, nor a workbook or archive of a kind read here)";
+    ParsedFile probe;
+    ParseDelimited(content, {}, probe);
+    if (probe.status != ReadStatus::Ok && !probe.error.empty()) return probe.error;
+    return "not a curve file of a known format (tried " + TriedList() + ")";
+}
+
+void NameFile(ParsedFile& out, const std::string& name, std::string_view content) {
     if (out.status == ReadStatus::Ok) return;
     if (out.status == ReadStatus::UnknownLayout && out.format.empty())
-        out.error = name + ": not a curve file of a known format (tried " + TriedList() + ")";
+        out.error = name + ": " + UnknownContentReason(content);
+    else if (out.status == ReadStatus::UnknownLayout &&
+             (out.format == "delimited" || out.format == "nanotest-txt"))
+        out.error = name + ": " + out.error;  // the reason says it all
     else
         out.error = name + ": " + (out.format.empty() ? "" : out.format + ": ") + out.error;
+}
+
+// The format given, or the one the content fits best, read; a layout taken without a header
+// is said so on every curve.
+void DetectAndDispatch(std::string_view content, const std::filesystem::path& file,
+                       const std::filesystem::path& name, const ReadOptions& o, ParsedFile& out) {
+    const std::string format = o.format.empty() ? Detect(content, name, &out.choice) : o.format;
+    if (format.empty()) {
+        out.status = ReadStatus::UnknownLayout;
+        return;
+    }
+    Dispatch(format, content, file, o, out);
+    if (o.format.empty() && format == "nanotest-txt" && o.depthColumn <= 0)
+        for (ParsedCurve& c : out.curves)
+            c.warnings.push_back(
+                {0, "no header: the 3 columns are read as time s, depth nm, load mN (the NanoTest "
+                    "layout); give --columns and --units if they are otherwise"});
 }
 
 bool ReadWhole(const std::filesystem::path& file, std::string& content) {
@@ -183,6 +266,14 @@ bool ReadWhole(const std::filesystem::path& file, std::string& content) {
     return !in.bad();
 }
 
+// True when the file starts as Marvek's own CSV (read by its streaming reader, one curve).
+bool MarvekCsvHead(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[1 << 12];
+    in.read(head, sizeof head);
+    return LooksMarvekCsv(std::string_view(head, static_cast<std::size_t>(in.gcount())));
+}
+
 }  // namespace
 
 const std::vector<std::string>& FormatNames() {
@@ -194,13 +285,8 @@ const std::vector<std::string>& FormatNames() {
 
 ParsedFile ParseBuffer(std::string_view content, const std::string& name, const ReadOptions& o) {
     ParsedFile out;
-    const std::string format = o.format.empty() ? Detect(content, name) : o.format;
-    if (format.empty()) {
-        out.status = ReadStatus::UnknownLayout;
-    } else {
-        Dispatch(format, content, {}, o, out);
-    }
-    NameFile(out, name);
+    DetectAndDispatch(content, {}, name, o, out);
+    NameFile(out, name, content);
     return out;
 }
 
@@ -212,13 +298,8 @@ ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
         out.error = file.string() + ": cannot be opened";
         return out;
     }
-    const std::string format = o.format.empty() ? Detect(content, file) : o.format;
-    if (format.empty()) {
-        out.status = ReadStatus::UnknownLayout;
-    } else {
-        Dispatch(format, content, file, o, out);
-    }
-    NameFile(out, file.string());
+    DetectAndDispatch(content, file, file, o, out);
+    NameFile(out, file.string(), content);
     return out;
 }
 
@@ -251,8 +332,12 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
         f.read(head, sizeof head);
         const std::string_view h(head, static_cast<std::size_t>(f.gcount()));
         const std::string ext = LowerExtension(entry);
+        // Text may hold several curves (blocks, side-by-side groups); Marvek's CSV does not.
+        const bool text = o.format.empty() && !IsOle2(h) && !IsZip(h) &&
+                          (ext == ".txt" || ext == ".csv" || ext == ".tsv" || ext == ".dat") &&
+                          !MarvekCsvHead(entry);
         const bool several = IsOle2(h) || IsZip(h) || (o.format == "fischerscope") ||
-                             (ext == ".txt" && o.format.empty());
+                             (o.format == "delimited") || text;
         if (!several) {
             out.push_back(entry);
             continue;
@@ -354,7 +439,9 @@ std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const 
     } else if (ParseMarvekCsv(in, out)) {
         return ReadStatus::Ok;
     }
-    SetLastReadProblem(a.file.string() + ": not a recognised curve file");
+    SetLastReadProblem(a.file.string() +
+                       ": a \"Depth\"/\"Disp\" header line but no curve in the comma-separated "
+                       "layout under it");
     return ReadStatus::UnknownLayout;
 }
 
@@ -400,6 +487,7 @@ ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& ou
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
                      const PointArrays* direct, int* directCount) {
     if (directCount) *directCount = -1;
+    SetLastReadProblem({});
     const Address a = ParseAddress(address);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(a.file, ec)) {

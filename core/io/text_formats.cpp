@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "core/io/number_format.h"
@@ -13,37 +14,12 @@ namespace marvek::io {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 [[gnu::always_inline]] inline std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '"'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '"'))
         s.remove_suffix(1);
     return s;
-}
-
-// "µ" as UTF-8 (micro sign or Greek mu) or Latin-1 becomes "u".
-std::string NormalUnit(std::string_view unit) {
-    std::string out;
-    for (std::size_t i = 0; i < unit.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(unit[i]);
-        if ((c == 0xC2 && i + 1 < unit.size() && static_cast<unsigned char>(unit[i + 1]) == 0xB5) ||
-            (c == 0xCE && i + 1 < unit.size() && static_cast<unsigned char>(unit[i + 1]) == 0xBC)) {
-            out += 'u';
-            ++i;
-        } else if (c == 0xB5) {
-            out += 'u';
-        } else if (c != ' ' && c != '(' && c != ')' && c != '[' && c != ']') {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
 }
 
 bool IsNumberStart(std::string_view f) {
@@ -94,6 +70,10 @@ struct Plan {
     char delim = 0;
     bool decimalComma = false;
     std::string depthUnit = "nm", loadUnit = "mN", timeUnit = "s";
+    // The headers as the file writes them (empty: no header), whether a unit was stated and,
+    // in the side-by-side layout, the group the columns belong to.
+    std::string depthName, loadName, timeName, group;
+    bool depthUnitStated = false, loadUnitStated = false;
 };
 
 // One row of numbers into the curve; false when a needed field is not a number. Parsed in place:
@@ -124,6 +104,30 @@ std::string UnitsText(const Plan& p) {
            (p.time >= 0 ? ", time " + p.timeUnit : std::string(", no time"));
 }
 
+// "depth: column 2 "Indentation (nm)", nm; load: ..." for `list` and the file information.
+std::string ColumnsText(const Plan& p) {
+    auto one = [](const char* what, int col, const std::string& name, const std::string& unit,
+                  bool stated) {
+        std::string t = std::string(what) + ": column " + std::to_string(col + 1);
+        if (!name.empty()) t += " \"" + name + "\"";
+        return t + ", " + unit + (stated ? "" : " (no unit stated)");
+    };
+    std::string t = one("depth", p.depth, p.depthName, p.depthUnit, p.depthUnitStated) + "; " +
+                    one("load", p.load, p.loadName, p.loadUnit, p.loadUnitStated);
+    if (p.time >= 0) t += "; " + one("time", p.time, p.timeName, p.timeUnit, true);
+    return t;
+}
+
+// A depth or load unit the file does not state is a guess the user must see.
+void WarnUnstatedUnits(const Plan& p, ParsedCurve& c) {
+    if (!p.depthUnitStated)
+        c.warnings.push_back(
+            {0, "no unit stated for depth: read as nm (give --units if it is otherwise)"});
+    if (!p.loadUnitStated)
+        c.warnings.push_back(
+            {0, "no unit stated for load: read as mN (give --units if it is otherwise)"});
+}
+
 // Applies --columns and --units over what the file said; false with `error` set when a unit is
 // unknown.
 bool ApplyOptions(const ReadOptions& o, Plan& p, std::string& error) {
@@ -132,15 +136,21 @@ bool ApplyOptions(const ReadOptions& o, Plan& p, std::string& error) {
         p.depth = o.depthColumn - 1;
         p.load = o.loadColumn - 1;
         p.time = o.timeColumn - 1;
+        p.depthName = p.loadName = p.timeName = "";
+        p.depthUnitStated = p.loadUnitStated = false;
+        p.fd = p.fl = p.ft = 1;
+        p.depthUnit = "nm", p.loadUnit = "mN", p.timeUnit = "s";
     }
     if (!o.depthUnit.empty()) {
         p.fd = DepthFactor(o.depthUnit);
         p.depthUnit = o.depthUnit;
+        p.depthUnitStated = true;
         if (p.fd == 0) return error = "unknown depth unit \"" + o.depthUnit + "\"", false;
     }
     if (!o.loadUnit.empty()) {
         p.fl = LoadFactor(o.loadUnit);
         p.loadUnit = o.loadUnit;
+        p.loadUnitStated = true;
         if (p.fl == 0) return error = "unknown load unit \"" + o.loadUnit + "\"", false;
     }
     return true;
@@ -162,42 +172,58 @@ void JoinBlankSeparatedUnits(std::vector<std::string_view>& names) {
 }
 
 // Takes column `k` as depth, load or time when it is the first of its kind, with its unit.
-void AssignColumn(char kind, std::size_t k, const std::string& unit, Plan& p, std::string& error) {
+void AssignColumn(const ColumnHeader& h, std::string_view written, std::size_t k, Plan& p,
+                  std::string& error) {
     const int col = static_cast<int>(k);
-    switch (kind) {
-        case 'd':
-            if (p.depth >= 0) break;
-            p.depth = col;
-            if (!unit.empty()) {
-                p.fd = DepthFactor(unit);
-                p.depthUnit = unit;
-                if (p.fd == 0)
-                    error =
-                        "unknown depth unit \"" + unit + "\" in column " + std::to_string(k + 1);
-            }
+    int* slot = nullptr;
+    double* factor = nullptr;
+    std::string *unit = nullptr, *name = nullptr;
+    bool* stated = nullptr;
+    bool timeStated = false;
+    switch (h.quantity) {
+        case Quantity::Depth:
+            slot = &p.depth, factor = &p.fd, unit = &p.depthUnit, name = &p.depthName;
+            stated = &p.depthUnitStated;
             break;
-        case 'l':
-            if (p.load >= 0) break;
-            p.load = col;
-            if (!unit.empty()) {
-                p.fl = LoadFactor(unit);
-                p.loadUnit = unit;
-                if (p.fl == 0)
-                    error = "unknown load unit \"" + unit + "\" in column " + std::to_string(k + 1);
-            }
+        case Quantity::Load:
+            slot = &p.load, factor = &p.fl, unit = &p.loadUnit, name = &p.loadName;
+            stated = &p.loadUnitStated;
             break;
-        case 't':
-            if (p.time >= 0) break;
-            p.time = col;
-            if (!unit.empty()) {
-                p.ft = TimeFactor(unit);
-                p.timeUnit = unit;
-                if (p.ft == 0)
-                    error = "unknown time unit \"" + unit + "\" in column " + std::to_string(k + 1);
-            }
+        case Quantity::Time:
+            slot = &p.time, factor = &p.ft, unit = &p.timeUnit, name = &p.timeName;
+            stated = &timeStated;
             break;
-        default: break;
+        default: return;
     }
+    if (*slot >= 0) return;
+    *slot = col;
+    *name = std::string(Trim(written));
+    if (h.unit.empty()) return;
+    *factor = h.factor;
+    *unit = h.unit;
+    *stated = true;
+    if (h.factor == 0)
+        error = std::string("unknown ") + QuantityWord(h.quantity) + " unit \"" + h.unit +
+                "\" in column " + std::to_string(k + 1);
+}
+
+// The header cells of a row, and the units row's cells (empty when none).
+void HeaderCells(std::string_view header, std::string_view unitsRow, char delim,
+                 std::vector<std::string_view>& names, std::vector<std::string_view>& units) {
+    SplitFields(header, delim, names);
+    if (delim == 0) JoinBlankSeparatedUnits(names);
+    units.clear();
+    if (!unitsRow.empty()) SplitFields(unitsRow, delim, units);
+}
+
+ColumnHeader CellHeader(const std::vector<std::string_view>& names,
+                        const std::vector<std::string_view>& units, std::size_t k, bool groups) {
+    ColumnHeader h = ReadColumnHeader(names[k], groups);
+    if (h.unit.empty() && k < units.size() && !Trim(units[k]).empty()) {
+        h.unit = NormalUnit(units[k]);
+        h.factor = UnitFactor(h.quantity, h.unit);
+    }
+    return h;
 }
 
 // Takes columns and units from a header row (and a units row, when the next line is one).
@@ -206,17 +232,37 @@ bool PlanFromHeader(std::string_view header, std::string_view unitsRow, Plan& p,
                     std::string& error) {
     p.delim = GuessDelimiter(header);
     std::vector<std::string_view> names, units;
-    SplitFields(header, p.delim, names);
-    if (p.delim == 0) JoinBlankSeparatedUnits(names);
-    if (!unitsRow.empty()) SplitFields(unitsRow, p.delim, units);
+    HeaderCells(header, unitsRow, p.delim, names, units);
     p.depth = p.load = p.time = -1;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        std::string name, unit;
-        SplitNameUnit(names[k], name, unit);
-        if (unit.empty() && k < units.size()) unit = NormalUnit(units[k]);
-        AssignColumn(ColumnKind(name), k, unit, p, error);
-    }
+    for (std::size_t k = 0; k < names.size(); ++k)
+        AssignColumn(CellHeader(names, units, k, false), names[k], k, p, error);
     return p.depth >= 0 && p.load >= 0;
+}
+
+// Several curves side by side ("X_Test 1_Time [s]", "Y_Test 1_Pd [nm]", "Y_Test 1_Fn [mN]",
+// "X_Test 2_Time [s]", ...): one plan per group that has a depth and a load column, in the
+// order of the groups' first columns.
+std::vector<Plan> GroupPlans(std::string_view header, std::string_view unitsRow,
+                             std::string& error) {
+    const char delim = GuessDelimiter(header);
+    std::vector<std::string_view> names, units;
+    HeaderCells(header, unitsRow, delim, names, units);
+    std::vector<Plan> plans;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const ColumnHeader h = CellHeader(names, units, k, true);
+        if (h.group.empty()) continue;
+        auto it = std::find_if(plans.begin(), plans.end(),
+                               [&h](const Plan& p) { return p.group == h.group; });
+        if (it == plans.end()) {
+            plans.emplace_back();
+            plans.back().delim = delim;
+            plans.back().group = h.group;
+            it = plans.end() - 1;
+        }
+        AssignColumn(h, names[k], k, *it, error);
+    }
+    std::erase_if(plans, [](const Plan& p) { return p.depth < 0 || p.load < 0; });
+    return plans;
 }
 
 bool LooksNumeric(std::string_view line, char delim) {
@@ -290,62 +336,6 @@ double KeyNumber(std::string_view line, std::string* unit = nullptr) {
 
 }  // namespace
 
-double DepthFactor(std::string_view unit) {
-    const std::string u = NormalUnit(unit);
-    if (u == "nm") return 1;
-    if (u == "um" || u == "micron") return 1000;
-    if (u == "mm") return 1e6;
-    if (u == "m") return 1e9;
-    return 0;
-}
-
-double LoadFactor(std::string_view unit) {
-    const std::string u = NormalUnit(unit);
-    if (u == "mN") return 1;
-    if (u == "uN") return 1e-3;
-    if (u == "nN") return 1e-6;
-    if (u == "N") return 1e3;
-    return 0;
-}
-
-double TimeFactor(std::string_view unit) {
-    const std::string u = NormalUnit(unit);
-    if (u == "s" || u == "sec") return 1;
-    if (u == "ms") return 1e-3;
-    if (u == "min") return 60;
-    return 0;
-}
-
-char ColumnKind(std::string_view name) {
-    const std::string n = Lower(Trim(name));
-    if (n == "depth" || n == "displacement" || n == "disp" || n == "h" || n == "depth on sample" ||
-        n == "displacement into surface")
-        return 'd';
-    if (n == "load" || n == "force" || n == "f" || n == "p" || n == "load on sample") return 'l';
-    if (n == "time" || n == "t" || n == "time on sample") return 't';
-    return 0;
-}
-
-void SplitNameUnit(std::string_view header, std::string& name, std::string& unit) {
-    header = Trim(header);
-    const std::size_t open = header.find_first_of("([");
-    if (open != std::string_view::npos) {
-        const std::size_t close = header.find_first_of(")]", open);
-        name = std::string(Trim(header.substr(0, open)));
-        unit = NormalUnit(
-            header.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
-        return;
-    }
-    const std::size_t under = header.rfind('_');
-    if (under != std::string_view::npos) {
-        name = std::string(Trim(header.substr(0, under)));
-        unit = NormalUnit(header.substr(under + 1));
-        return;
-    }
-    name = std::string(header);
-    unit.clear();
-}
-
 long WholeNumber(double v) {
     if (!(v >= 0) || v != std::floor(v)) return -1;
     return v > 2147483647.0 ? 2147483647L : static_cast<long>(v);
@@ -374,26 +364,176 @@ void FinishCurve(ParsedCurve& c) {
     }
 }
 
+namespace {
+
+// The header cells of a row, quoted, for a message ("\"Load (uN)\", \"Time (s)\"").
+std::string QuotedCells(std::string_view header) {
+    std::vector<std::string_view> cells;
+    SplitFields(header, GuessDelimiter(header), cells);
+    std::string t;
+    std::size_t shown = 0;
+    for (std::string_view c : cells) {
+        if (Trim(c).empty()) continue;
+        if (shown == 8) {
+            t += ", \u2026";
+            break;
+        }
+        t += (shown++ ? ", \"" : "\"") + std::string(Trim(c)) + "\"";
+    }
+    return t;
+}
+
+// A header that names results of an analysis (hardness, modulus) and no depth-load pair.
+bool NamesResults(std::string_view header) {
+    std::vector<std::string_view> cells;
+    SplitFields(header, GuessDelimiter(header), cells);
+    int results = 0;
+    for (std::string_view c : cells) {
+        std::string n;
+        for (char ch : c) n += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+        for (const char* word : {"hardness", "modulus", "hit", "eit", "h_it", "e_it", "stiffness",
+                                 "contact depth", "reduced modulus", "er "})
+            if (n.find(word) != std::string::npos) {
+                ++results;
+                break;
+            }
+    }
+    return results >= 2;
+}
+
+// Why a header row (or its absence) gives no curve: the reason a user can act on.
+std::string NoColumnsReason(std::string_view header, std::string_view firstRow) {
+    std::vector<std::string_view> cells, row;
+    SplitFields(header, GuessDelimiter(header), cells);
+    SplitFields(firstRow, GuessDelimiter(firstRow), row);
+    // A line of another width above the rows is a note, not their header.
+    if (!firstRow.empty() && cells.size() != row.size()) header = {};
+    if (header.empty()) {
+        std::vector<std::string_view> f;
+        SplitFields(firstRow, GuessDelimiter(firstRow), f);
+        return std::to_string(f.size()) +
+               " columns without a header: give --columns depth=N,load=N[,time=N]";
+    }
+    if (NamesResults(header))
+        return "a results table: no depth\u2013load series (headers are " + QuotedCells(header) +
+               ")";
+    Plan p;
+    std::string ignored;
+    PlanFromHeader(header, {}, p, ignored);
+    const char* missing = p.depth < 0 && p.load < 0 ? "depth or load"
+                          : p.depth < 0             ? "depth"
+                                                    : "load";
+    return std::string("no column for ") + missing + ": headers are " + QuotedCells(header);
+}
+
+// The text lines between blocks: a repeated header is skipped, another line names the block.
+std::string BlockTitle(std::string_view line) {
+    std::string t(Trim(line));
+    if (t.size() > 60) t.resize(60);
+    return t;
+}
+
+// Reads the rows after a header into one curve per plan (the side-by-side layout) or, with one
+// plan, into one curve per block of rows separated by blank lines.
+bool ReadDelimitedRows(BufferLines& lines, std::vector<Plan>& plans,
+                       std::vector<ParsedCurve>& curves, std::string& error) {
+    std::vector<std::string_view> fields;
+    std::string_view line;
+    bool decided = false, blank = false;
+    const bool blocks = plans.size() == 1;
+    std::string title;
+    curves.assign(plans.size(), ParsedCurve{});
+    for (std::size_t g = 0; g < plans.size(); ++g) curves[g].test = plans[g].group;
+    while (lines.Next(line)) {
+        if (Trim(line).empty()) {
+            blank = blank || !curves.back().depth.empty();
+            continue;
+        }
+        if (!decided) {
+            // Decimal commas: a tab-, semicolon- or blank-separated file with commas in its
+            // numbers.
+            for (Plan& p : plans)
+                p.decimalComma = p.delim != ',' && line.find(',') != std::string_view::npos;
+            decided = true;
+        }
+        if (blocks && blank && LooksNumeric(line, plans[0].delim)) {
+            // A new block of rows after a blank line: a curve of its own.
+            curves.emplace_back();
+            curves.back().test = title;
+            title.clear();
+        }
+        bool any = false;
+        if (blocks) {
+            any = ReadRow(line, plans[0], fields, curves.back());
+        } else {
+            for (std::size_t g = 0; g < plans.size(); ++g)
+                any = ReadRow(line, plans[g], fields, curves[g]) || any;
+        }
+        if (any) {
+            blank = false;
+            continue;
+        }
+        Plan again = plans[0];
+        std::string ignored;
+        if (PlanFromHeader(line, {}, again, ignored)) {
+            if (again.fd != plans[0].fd || again.fl != plans[0].fl || again.ft != plans[0].ft) {
+                error = "the units change at line " + std::to_string(lines.LineNumber()) + " (" +
+                        UnitsText(plans[0]) + " before, " + UnitsText(again) + " after)";
+                return false;
+            }
+            continue;
+        }
+        if (blocks && blank && title.empty()) {
+            title = BlockTitle(line);
+            continue;
+        }
+        curves.back().warnings.push_back({lines.LineNumber(), "not a row of numbers; skipped"});
+    }
+    return true;
+}
+
+// Block curves without a title are numbered; names are made unique.
+void NameBlocks(std::vector<ParsedCurve>& curves) {
+    if (curves.size() < 2) return;
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        std::string& name = curves[i].test;
+        if (name.empty()) name = std::to_string(i + 1);
+        for (std::size_t j = 0; j < i; ++j)
+            if (curves[j].test == name) {
+                name += " (" + std::to_string(i + 1) + ")";
+                break;
+            }
+    }
+}
+
+}  // namespace
+
 void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out) {
     BufferLines lines(text);
     std::string_view line;
-    Plan p;
+    std::vector<Plan> plans;
     std::string error;
-    bool found = false;
-    while (lines.Next(line)) {
+    std::string_view lastText;  // the last text line before the rows: the header, if any
+    std::string_view firstNumeric;
+    int numericBefore = 0;
+    bool anyLine = false;
+    const bool columnsGiven = o.depthColumn > 0 && o.loadColumn > 0;
+    while (plans.empty() && lines.Next(line)) {
         if (Trim(line).empty()) continue;
+        anyLine = true;
         const char delim = GuessDelimiter(line);
         if (LooksNumeric(line, delim)) {
-            // No header: the columns must be given.
-            if (o.depthColumn <= 0 || o.loadColumn <= 0) {
-                Fail(out, ReadStatus::UnknownLayout,
-                     "no header row naming depth and load; give the columns with --columns "
-                     "depth=N,load=N[,time=N]");
+            // No header naming depth and load: the columns must be given (a number or two among
+            // metadata lines before a header are not yet the rows).
+            if (!columnsGiven) {
+                if (firstNumeric.empty()) firstNumeric = line;
+                if (++numericBefore < 3) continue;
+                Fail(out, ReadStatus::UnknownLayout, NoColumnsReason(lastText, firstNumeric));
                 return;
             }
-            p.delim = delim;
+            plans.emplace_back();
+            plans.back().delim = delim;
             lines = BufferLines(text);
-            found = true;
             break;
         }
         // A header; the next line may hold the units.
@@ -404,29 +544,48 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
             next.find_first_of("0123456789") == std::string_view::npos) {
             unitsRow = next;
         }
-        if (PlanFromHeader(line, unitsRow, p, error) || (o.depthColumn > 0 && o.loadColumn > 0)) {
-            if (!unitsRow.empty()) lines = peek;
-            found = true;
-            break;
+        Plan p;
+        if (PlanFromHeader(line, unitsRow, p, error) || columnsGiven) {
+            plans.push_back(p);
+        } else if (std::vector<Plan> groups = GroupPlans(line, unitsRow, error); !groups.empty()) {
+            plans = std::move(groups);
+        } else {
+            lastText = line;
+            continue;
         }
+        if (!unitsRow.empty()) lines = peek;
     }
-    if (!found) {
-        Fail(out, ReadStatus::UnknownLayout, "no header row naming depth and load columns");
+    if (!anyLine) return Fail(out, ReadStatus::UnknownLayout, "empty file");
+    if (plans.empty()) {
+        Fail(out, ReadStatus::UnknownLayout,
+             !firstNumeric.empty() ? NoColumnsReason(lastText, firstNumeric)
+             : !lastText.empty() && GuessDelimiter(lastText) != 0
+                 ? NoColumnsReason(lastText, {})
+                 : "no header naming depth and load and no rows of numbers");
         return;
     }
-    if (!ApplyOptions(o, p, error) || !error.empty()) {
-        Fail(out, ReadStatus::Damaged, error);
-        return;
+    for (Plan& p : plans)
+        if (!ApplyOptions(o, p, error) || !error.empty())
+            return Fail(out, ReadStatus::Damaged, error);
+    std::vector<ParsedCurve> curves;
+    if (!ReadDelimitedRows(lines, plans, curves, error))
+        return Fail(out, ReadStatus::Damaged, error);
+    // A title line after the last block, or blank lines at the end, make no curve.
+    if (plans.size() == 1 && curves.size() > 1)
+        curves.erase(std::remove_if(curves.begin() + 1, curves.end(),
+                                    [](const ParsedCurve& c) { return c.depth.empty(); }),
+                     curves.end());
+    NameBlocks(curves);
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        ParsedCurve& c = curves[i];
+        const Plan& p = plans[plans.size() == 1 ? 0 : i];
+        c.format = "delimited";
+        c.units = UnitsText(p);
+        c.columns = ColumnsText(p);
+        WarnUnstatedUnits(p, c);
+        FinishCurve(c);
+        out.curves.push_back(std::move(c));
     }
-    ParsedCurve c;
-    if (!ReadBlock(lines, p, c, false, -1, error)) {
-        Fail(out, ReadStatus::Damaged, error);
-        return;
-    }
-    c.format = "delimited";
-    c.units = UnitsText(p);
-    FinishCurve(c);
-    out.curves.push_back(std::move(c));
 }
 
 void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& out) {
@@ -465,6 +624,7 @@ void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& 
     }
     c.format = "triboscan-txt";
     c.units = UnitsText(p);
+    c.columns = ColumnsText(p);
     FinishCurve(c);
     out.curves.push_back(std::move(c));
 }
@@ -585,6 +745,7 @@ void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& 
     LabelHldSegments(h.segments, c);
     c.format = "triboscan-hld";
     c.units = UnitsText(p);
+    c.columns = ColumnsText(p);
     FinishCurve(c);
     out.curves.push_back(std::move(c));
 }
@@ -638,6 +799,7 @@ void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& 
                                 std::to_string(lines.LineNumber()) + ")");
             c.format = "fischerscope";
             c.units = UnitsText(p);
+            c.columns = ColumnsText(p);
             FinishCurve(c);
             out.curves.push_back(std::move(c));
             c = ParsedCurve{};
@@ -650,6 +812,8 @@ void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& 
 void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& out) {
     Plan p;
     p.time = 0, p.depth = 1, p.load = 2;
+    p.timeName = "time", p.depthName = "depth", p.loadName = "load";
+    p.depthUnitStated = p.loadUnitStated = true;  // the layout fixes them
     BufferLines probe(text);
     std::string_view first;
     while (probe.Next(first) && Trim(first).empty()) {
@@ -660,50 +824,74 @@ void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& o
     BufferLines lines(text);
     ParsedCurve c;
     if (!ReadBlock(lines, p, c, false, -1, error)) return Fail(out, ReadStatus::Damaged, error);
+    // The layout has no header: its first column is the time, which never runs backwards. Three
+    // columns of another kind (depth, load, time) must not pass for it.
+    if (o.depthColumn <= 0 &&
+        std::adjacent_find(c.time.begin(), c.time.end(), std::greater<>()) != c.time.end())
+        return Fail(out, ReadStatus::UnknownLayout,
+                    "3 columns without a header: give --columns depth=N,load=N[,time=N] (the "
+                    "first column runs backwards, so it is not the time of a NanoTest file)");
     c.format = "nanotest-txt";
     c.units = UnitsText(p);
+    c.columns = ColumnsText(p);
     FinishCurve(c);
     out.curves.push_back(std::move(c));
 }
 
-std::string DetectTextFormat(std::string_view text) {
+std::vector<TextFormatCandidate> ScoreTextFormats(std::string_view text) {
+    std::vector<TextFormatCandidate> found;
+    auto add = [&found](const char* format, int score, const char* why) {
+        for (const TextFormatCandidate& c : found)
+            if (c.format == format) return;
+        found.push_back({format, score, why});
+    };
     BufferLines lines(text.substr(0, 1 << 16));
     std::string_view line;
     int count = 0;
-    int numericRows = 0, textRows = 0;
-    std::string firstText;
+    int numericRows = 0, textRows = 0, threeColumns = 0;
     bool header = false;
     while (lines.Next(line) && count < 400) {
         ++count;
-        if (StartsWith(line, "Number of Points")) return "triboscan-txt";
+        if (StartsWith(line, "Number of Points"))
+            add("triboscan-txt", 10, "a \"Number of Points\" line");
         if (StartsWith(line, "File Version: Hysitron") || StartsWith(line, "Test Data Points:"))
-            return "triboscan-hld";
+            add("triboscan-hld", 10, "a \"Test Data Points\" block");
         if (StartsWith(line, "F\th\tt") ||
             line.find("\tName of the application") != std::string_view::npos)
-            return "fischerscope";
+            add("fischerscope", 10, "an \"F h t\" test section");
         const std::string_view t = Trim(line);
         if (t.empty()) continue;
         const char delim = GuessDelimiter(t);
         if (LooksNumeric(t, delim)) {
             ++numericRows;
-            if (numericRows >= 3 && !header) {
-                std::vector<std::string_view> f;
-                SplitFields(t, delim == '\t' ? '\t' : delim, f);
-                if (delim != ',' && delim != ';' && f.size() == 3) return "nanotest-txt";
-                return "delimited";
-            }
+            std::vector<std::string_view> f;
+            SplitFields(t, delim, f);
+            if (!header && delim != ',' && delim != ';' && f.size() == 3) ++threeColumns;
             continue;
         }
         ++textRows;
         Plan p;
         std::string error;
-        if (!header && PlanFromHeader(t, {}, p, error)) header = true;
-        if (header && numericRows >= 1) return "delimited";
+        if (!header && numericRows < 3 &&
+            (PlanFromHeader(t, {}, p, error) || !GroupPlans(t, {}, error).empty()))
+            header = true;
     }
-    // A header naming the columns, or numbers only (short files; the columns then come from
-    // --columns).
-    if (header || (numericRows > 0 && textRows == 0)) return "delimited";
-    return "";
+    if (header) add("delimited", 5, "a header naming depth and load");
+    if (!header && numericRows >= 3 && threeColumns == numericRows)
+        add("nanotest-txt", 2, "three columns of numbers without a header");
+    // Numbers only, or a header the reader must explain: the generic reader says why.
+    if (!header && numericRows > 0) add("delimited", 1, "rows of numbers without a header");
+    std::stable_sort(found.begin(), found.end(),
+                     [](const TextFormatCandidate& a, const TextFormatCandidate& b) {
+                         return a.score > b.score;
+                     });
+    (void)textRows;
+    return found;
+}
+
+std::string DetectTextFormat(std::string_view text) {
+    const std::vector<TextFormatCandidate> found = ScoreTextFormats(text);
+    return found.empty() ? std::string() : found.front().format;
 }
 
 }  // namespace marvek::io

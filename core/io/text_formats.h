@@ -5,20 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "column_names.h"
 #include "parsed_curve.h"
 
 namespace marvek::io {
-
-// Factor to nm, mN or s of a unit as files write it ("µm", "uN", "(nm)", "[mN]"); 0 = unknown.
-double DepthFactor(std::string_view unit);
-double LoadFactor(std::string_view unit);
-double TimeFactor(std::string_view unit);
-
-// The quantity a column name stands for: 'd' depth, 'l' load, 't' time, 0 other.
-char ColumnKind(std::string_view name);
-
-// Splits "Load (µN)" / "Force_uN" / "Depth [nm]" into name and unit.
-void SplitNameUnit(std::string_view header, std::string& name, std::string& unit);
 
 // A count or index read from a file as a whole number: -1 when negative, not a number or not
 // whole, at most 2^31 - 1 (a cast of a larger double would be undefined).
@@ -36,7 +26,17 @@ void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& 
 void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& out);
 void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& out);
 
-// The text format `text` looks like, "" when none.
+// The text formats `text` fits, best first, with a score (10: the format's own marker line,
+// 5: a header naming depth and load, 2: three columns of numbers as NanoTest writes them, 1:
+// numbers only) and what was seen.
+struct TextFormatCandidate {
+    std::string format;
+    int score = 0;
+    std::string why;
+};
+std::vector<TextFormatCandidate> ScoreTextFormats(std::string_view text);
+
+// The text format `text` looks like best, "" when none.
 std::string DetectTextFormat(std::string_view text);
 
 }  // namespace marvek::io

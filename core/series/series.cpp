@@ -235,9 +235,7 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
     analyzer.SetFiles({input.file});
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
     if (!outcome.ok()) {
-        row.error = outcome.read == ReadStatus::UnknownLayout
-                        ? input.file + ": " + kFileFormatMessage
-                        : outcome.error;
+        row.error = outcome.error;
         return row;
     }
     if (analyzer.m_nPoints == 0) {

@@ -232,7 +232,8 @@ TEST(ImportDamaged, FailWithOneClearMessage) {
          "declares 1068 test points"},
         {"units.csv", "Depth (nm),Load (uN)\n5,1\nDepth (um),Load (uN)\n6,2\n", ReadStatus::Damaged,
          "units change at line 3"},
-        {"noise.txt", "hello\nworld\n", ReadStatus::UnknownLayout, "tried marvek-csv"},
+        {"noise.txt", "hello\nworld\n", ReadStatus::UnknownLayout,
+         "no header naming depth and load and no rows of numbers"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
