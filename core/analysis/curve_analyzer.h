@@ -92,6 +92,8 @@ public:
     std::string m_strFormat;       // format of the loaded curve
     std::string m_strUnits;        // units it was read in
     io::CurveMetadata m_fileMeta;  // what its file states besides the points
+    std::string m_strColumns;      // the columns taken, as the file names them ("" if fixed)
+    std::vector<io::ReadWarning> m_readWarnings;  // what the read skipped or guessed
 
     double m_dHoldBandFactor = 6.0;
     double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,

@@ -46,6 +46,8 @@ void CCurveAnalyzer::LoadCurve(const io::ParsedCurve& c) {
     m_strFormat = c.format;
     m_strUnits = c.units;
     m_fileMeta = c.meta;
+    m_strColumns = c.columns;
+    m_readWarnings = c.warnings;
     FinishRead();
 }
 
@@ -58,6 +60,8 @@ ReadStatus CCurveAnalyzer::ReadCurveStream(std::istream& in) {
     m_strFormat = m_scratch.format;
     m_strUnits = m_scratch.units;
     m_fileMeta = {};
+    m_strColumns.clear();
+    m_readWarnings.clear();
     FinishRead();
     return ReadStatus::Ok;
 }
@@ -105,6 +109,8 @@ ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
     m_strFormat = c.format;
     m_strUnits = c.units;
     m_fileMeta = c.meta;
+    m_strColumns = c.columns;
+    m_readWarnings = c.warnings;
     FinishRead();
     return ReadStatus::Ok;
 }

@@ -27,6 +27,7 @@ namespace io {
 struct ReadWarning {
     int line = 0;
     std::string text;
+    bool guess = false;  // the reader guessed columns or units: shown beside the results too
 };
 
 // What the instrument's file states besides the points. Units: compliance nm/mN, positions µm.

@@ -247,7 +247,8 @@ void DetectAndDispatch(std::string_view content, const std::filesystem::path& fi
         for (ParsedCurve& c : out.curves)
             c.warnings.push_back(
                 {0, "no header: the 3 columns are read as time s, depth nm, load mN (the NanoTest "
-                    "layout); give --columns and --units if they are otherwise"});
+                    "layout); give --columns and --units if they are otherwise",
+                 true});
 }
 
 bool ReadWhole(const std::filesystem::path& file, std::string& content) {

@@ -122,10 +122,10 @@ std::string ColumnsText(const Plan& p) {
 void WarnUnstatedUnits(const Plan& p, ParsedCurve& c) {
     if (!p.depthUnitStated)
         c.warnings.push_back(
-            {0, "no unit stated for depth: read as nm (give --units if it is otherwise)"});
+            {0, "no unit stated for depth: read as nm (give --units if it is otherwise)", true});
     if (!p.loadUnitStated)
         c.warnings.push_back(
-            {0, "no unit stated for load: read as mN (give --units if it is otherwise)"});
+            {0, "no unit stated for load: read as mN (give --units if it is otherwise)", true});
 }
 
 // Applies --columns and --units over what the file said; false with `error` set when a unit is

@@ -78,7 +78,8 @@ const std::vector<std::string>& QualityFlagCodes() {
     static const std::vector<std::string> codes = {
         flag::kNoUnload,     flag::kNoFit,       flag::kLowR2,      flag::kFewFitPoints,
         flag::kNonMonotonic, flag::kOutlierHmax, flag::kOutlierEIT, flag::kOutlierHIT,
-        flag::kDrift,        flag::kSlip,        flag::kZeroOffset, flag::kTruncated};
+        flag::kDrift,        flag::kSlip,        flag::kZeroOffset, flag::kTruncated,
+        flag::kImplausible,  flag::kGuessedLayout};
     return codes;
 }
 
@@ -220,6 +221,8 @@ std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& displ
     CheckLoadingSlip(a, peak, q, flags);
     CheckZeroOffset(a, q, flags);
     CheckTruncated(a, flags);
+    for (const CurveWarning& w : CurveWarnings(a.m_dFmax, a.m_dHmax, a.m_readWarnings))
+        flags.push_back({w.code, w.text + ".", {}});
     return flags;
 }
 
