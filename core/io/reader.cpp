@@ -104,8 +104,8 @@ std::string Detect(std::string_view content, const std::filesystem::path& name) 
     return "";
 }
 
-void DispatchWorkbook(const std::string& format, std::string_view content,
-                      const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+void DispatchWorkbook(const std::string& format, std::string_view content, const ReadOptions& o,
+                      ParsedFile& out) {
     std::string error;
     const WorkbookReaders* readers = Workbooks(error);
     if (!readers) {
@@ -115,16 +115,13 @@ void DispatchWorkbook(const std::string& format, std::string_view content,
         readers->parseNanoTestZip(content, o, out);
     } else if (format == "xlsx") {
         readers->parseXlsx(content, o, out);
-    } else if (file.empty()) {
-        out.status = ReadStatus::Damaged;
-        out.error = ".xls workbooks are read from a file";
     } else {
-        readers->parseXls(file, o, out);
+        readers->parseXls(content, o, out);
     }
 }
 
-void Dispatch(const std::string& format, std::string_view content,
-              const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+void Dispatch(const std::string& format, std::string_view content, const ReadOptions& o,
+              ParsedFile& out) {
     out.format = format;
     if (format == "marvek-csv" || format == "marvek-save-curves") {
         ParsedCurve c;
@@ -146,7 +143,7 @@ void Dispatch(const std::string& format, std::string_view content,
     } else if (format == "nanotest-txt") {
         ParseNanoTestTxt(content, o, out);
     } else if (format == "nanotest-zip" || format == "xlsx" || format == "xls") {
-        DispatchWorkbook(format, content, file, o, out);
+        DispatchWorkbook(format, content, o, out);
     } else {
         out.status = ReadStatus::UnknownLayout;
         out.error = "unknown format \"" + format + "\"";
@@ -198,7 +195,7 @@ ParsedFile ParseBuffer(std::string_view content, const std::string& name, const 
     if (format.empty()) {
         out.status = ReadStatus::UnknownLayout;
     } else {
-        Dispatch(format, content, {}, o, out);
+        Dispatch(format, content, o, out);
     }
     NameFile(out, name);
     return out;
@@ -216,7 +213,7 @@ ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
     if (format.empty()) {
         out.status = ReadStatus::UnknownLayout;
     } else {
-        Dispatch(format, content, file, o, out);
+        Dispatch(format, content, o, out);
     }
     NameFile(out, file.string());
     return out;

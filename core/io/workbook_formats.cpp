@@ -1,6 +1,5 @@
 #include "workbook_formats.h"
 
-#include <freexl.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -14,29 +13,16 @@
 
 #include "core/io/number_format.h"
 #include "text_formats.h"
+#include "xls_workbook.h"
 
 namespace marvek::io {
 
 namespace {
 
-struct Cell {
-    bool number = false;
-    double value = 0;
-    std::string text;
-};
-using Row = std::vector<Cell>;
-
-// Cells of one sheet at most (a test sheet of 40000 rows x 100 columns is 4 million); more is a
-// forged size, not a curve.
-constexpr std::uint64_t kMaxCells = 8'000'000;
-struct Sheet {
-    std::string name;
-    std::vector<Row> rows;
-    const Cell* at(std::size_t r, std::size_t c) const {
-        if (r >= rows.size() || c >= rows[r].size()) return nullptr;
-        return &rows[r][c];
-    }
-};
+using workbook::Cell;
+using workbook::kMaxCells;
+using workbook::Row;
+using workbook::Sheet;
 
 std::string Trimmed(std::string s) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -394,63 +380,12 @@ bool ZipIsWorkbook(std::string_view content) {
     return z && zip_name_locate(z.get(), "xl/workbook.xml", 0) >= 0;
 }
 
-void ParseXls(const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
-    const void* h = nullptr;
-    const int rc = freexl_open(file.string().c_str(), &h);
-    std::unique_ptr<const void, void (*)(const void*)> guard(h, [](const void* p) {
-        if (p) freexl_close(p);
-    });
-    if (rc != FREEXL_OK)
-        return Fail(out, ReadStatus::Damaged,
-                    "not a readable .xls workbook (error " + std::to_string(rc) + ")");
-    unsigned int count = 0;
-    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        return Fail(out, ReadStatus::Damaged, "the workbook's sheet list cannot be read");
+void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     std::vector<Sheet> sheets;
-    for (unsigned int s = 0; s < count; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(h, static_cast<unsigned short>(s), &name) != FREEXL_OK ||
-            !name)
-            return Fail(out, ReadStatus::Damaged,
-                        "sheet " + std::to_string(s + 1) + " has no name");
-        Sheet sheet;
-        sheet.name = name;
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_select_active_worksheet(h, static_cast<unsigned short>(s)) != FREEXL_OK ||
-            freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK)
-            return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" cannot be read");
-        // Inputs sheets are small; of a test sheet only a few columns matter, but which is known
-        // only from its header, so read whole rows.
-        if (static_cast<std::uint64_t>(rows) * cols > kMaxCells)
-            return Fail(out, ReadStatus::Damaged,
-                        "sheet \"" + sheet.name + "\" declares " + std::to_string(rows) + " x " +
-                            std::to_string(cols) + " cells, more than a curve sheet holds");
-        sheet.rows.resize(rows);
-        for (unsigned int r = 0; r < rows; ++r) {
-            sheet.rows[r].resize(cols);
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue v;
-                if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK)
-                    return Fail(out, ReadStatus::Damaged,
-                                "sheet \"" + sheet.name + "\" row " + std::to_string(r + 1) +
-                                    " cannot be read");
-                Cell& cell = sheet.rows[r][c];
-                switch (v.type) {
-                    case FREEXL_CELL_INT: cell.number = true, cell.value = v.value.int_value; break;
-                    case FREEXL_CELL_DOUBLE:
-                        cell.number = true, cell.value = v.value.double_value;
-                        break;
-                    case FREEXL_CELL_TEXT:
-                    case FREEXL_CELL_SST_TEXT:
-                        if (v.value.text_value) cell.text = v.value.text_value;
-                        break;
-                    default: break;
-                }
-            }
-        }
-        sheets.push_back(std::move(sheet));
-    }
+    std::vector<workbook::OtherSheet> others;
+    std::string error;
+    if (!workbook::ReadXlsWorkbook(content, sheets, others, error))
+        return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
     WorkbookCurves(sheets, o, "xls", out);
 }
 
