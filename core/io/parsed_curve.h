@@ -64,12 +64,19 @@ struct ReadOptions {
     std::string depthUnit, loadUnit;                      // "" = as the file says
 };
 
+// A part of a file read and found to hold no curve (a workbook's results or chart sheet).
+struct SkippedPart {
+    std::string name;
+    std::string reason;  // e.g. "sheet 'Results' holds no curve: ..."
+};
+
 // All curves of one file, in file order.
 struct ParsedFile {
     ReadStatus status = ReadStatus::Ok;
     std::string format;
     std::string error;  // for a failure: one line naming the file and what was wrong
     std::vector<ParsedCurve> curves;
+    std::vector<SkippedPart> skipped;  // in file order
 };
 
 // Point limits: a curve holds at most kMaxPoints (kMaxPointsMarkerLayout in the marker layout

@@ -98,6 +98,7 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
 // Where the depth, load, time and marker columns of a test sheet are, with their units.
 struct SheetColumns {
     int depth = -1, load = -1, time = -1, marker = -1;
+    std::size_t firstRow = 2;  // 1 when the names carry the units and no unit row follows
     double fd = 1, fl = 1, ft = 1;
     std::string du = "nm", lu = "mN", tu = "s";
 };
@@ -129,6 +130,9 @@ SheetColumns FindSheetColumns(const Sheet& s, const ReadOptions& o) {
             default: break;
         }
     }
+    if (k.depth >= 0)
+        if (const Cell* first = s.at(1, static_cast<std::size_t>(k.depth)); first && first->number)
+            k.firstRow = 1;
     if (o.depthColumn > 0) k.depth = o.depthColumn - 1, k.fd = 1, k.du = "nm";
     if (o.loadColumn > 0) k.load = o.loadColumn - 1, k.fl = 1, k.lu = "mN";
     if (o.timeColumn > 0) k.time = o.timeColumn - 1, k.ft = 1;
@@ -154,7 +158,7 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
     char code = 'X';
     bool anyMarker = false;
     std::size_t driftHoldStart = std::string::npos;
-    for (std::size_t r = 2; r < s.rows.size(); ++r) {
+    for (std::size_t r = k.firstRow; r < s.rows.size(); ++r) {
         const Cell* d = s.at(r, static_cast<std::size_t>(k.depth));
         const Cell* l = s.at(r, static_cast<std::size_t>(k.load));
         const Cell* t = k.time >= 0 ? s.at(r, static_cast<std::size_t>(k.time)) : nullptr;
@@ -203,20 +207,52 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
     return true;
 }
 
-// The curves of a workbook's test sheets, with each test's metadata from the other sheets.
+// Why a sheet that is not a "Test ..." sheet holds no curve; empty when its first row names a
+// depth and a load column (a test, whatever the sheet's name).
+std::string NoCurveReason(const Sheet& s) {
+    const std::string sheet = "sheet '" + s.name + "' holds no curve: ";
+    if (s.rows.empty() || std::all_of(s.rows.begin(), s.rows.end(), [](const Row& r) {
+            return std::all_of(r.begin(), r.end(),
+                               [](const Cell& c) { return !c.number && c.text.empty(); });
+        }))
+        return sheet + "it is empty";
+    const SheetColumns k = FindSheetColumns(s, ReadOptions{});
+    if (k.depth >= 0 && k.load >= 0) return "";
+    return sheet + (k.depth < 0 && k.load < 0 ? "no depth and no load column"
+                    : k.depth < 0             ? "no depth column"
+                                              : "no load column") +
+           " in its first row";
+}
+
+// The curves of a workbook's test sheets, with each test's metadata from the other sheets. A
+// sheet named "Test ..." must hold a curve; any other sheet is a test when its first row names a
+// depth and a load column, and is listed as skipped with the reason otherwise.
 void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
                     const std::string& format, ParsedFile& out) {
     std::string error;
     for (const Sheet& s : sheets) {
-        if (!IsTestSheet(s.name)) continue;
         ParsedCurve c;
-        if (!TestSheetCurve(s, o, format, c, error)) return Fail(out, ReadStatus::Damaged, error);
-        const int test = TestNumber(s.name);
-        for (const Sheet& info : sheets)
-            if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+        if (IsTestSheet(s.name)) {
+            if (!TestSheetCurve(s, o, format, c, error))
+                return Fail(out, ReadStatus::Damaged, error);
+            const int test = TestNumber(s.name);
+            for (const Sheet& info : sheets)
+                if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+        } else if (std::string why = NoCurveReason(s); !why.empty()) {
+            out.skipped.push_back({s.name, std::move(why)});
+            continue;
+        } else if (!TestSheetCurve(s, o, format, c, error)) {
+            out.skipped.push_back({s.name, "sheet '" + s.name + "' holds no curve: " + error});
+            continue;
+        }
         out.curves.push_back(std::move(c));
     }
-    if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "no \"Test ...\" sheet in the workbook");
+    if (out.curves.empty()) {
+        std::string why = "no sheet of the workbook holds a curve";
+        for (std::size_t i = 0; i < out.skipped.size(); ++i)
+            why += (i ? "; " : " (") + out.skipped[i].reason + (i + 1 == out.skipped.size() ? ")" : "");
+        Fail(out, ReadStatus::Damaged, why);
+    }
 }
 
 // Reads a zip member whole, refusing absurd declared sizes before reading.
@@ -386,6 +422,9 @@ void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     std::string error;
     if (!workbook::ReadXlsWorkbook(content, sheets, others, error))
         return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
+    for (const workbook::OtherSheet& other : others)
+        out.skipped.push_back({other.name, "sheet '" + other.name + "' holds no curve: it is " +
+                                               other.kind});
     WorkbookCurves(sheets, o, "xls", out);
 }
 
