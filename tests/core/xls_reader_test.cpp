@@ -2,6 +2,7 @@
 // instrument workbook.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -299,6 +300,61 @@ TEST(XlsReader, OneByteChangesOfARealWorkbookFailCleanly) {
             EXPECT_NE(f.error.find(c.reason), std::string::npos) << f.error;
         }
     }
+}
+
+// Sheets are tests by their columns, not their names; the others are listed with the reason.
+TEST(XlsReader, SheetsHoldingDepthAndLoadAreTestsWhateverTheirName) {
+    XlsSheet g200("Test 001");  // names, then units, then the points
+    g200.Label(0, 0, "Displacement Into Surface", false).Label(0, 1, "Load On Sample", false)
+        .Label(1, 0, "nm", false).Label(1, 1, "mN", false);
+    XlsSheet feuil("Feuil1");  // units in the names, the points right after
+    feuil.Label(0, 0, "Depth (um)", false).Label(0, 1, "Load (uN)", false);
+    XlsSheet results("Results");
+    results.Label(0, 0, "Test", false).Label(0, 1, "Modulus", false).Number(1, 0, 1);
+    XlsSheet onlyDepth("Feuil2");
+    onlyDepth.Label(0, 0, "Depth (nm)", false).Number(1, 0, 3);
+    for (std::uint16_t i = 0; i < 5; ++i) {
+        g200.Number(static_cast<std::uint16_t>(i + 2), 0, 10.0 * (i + 1))
+            .Number(static_cast<std::uint16_t>(i + 2), 1, 0.5 * (i + 1));
+        feuil.Number(static_cast<std::uint16_t>(i + 1), 0, 0.01 * (i + 1))
+            .Number(static_cast<std::uint16_t>(i + 1), 1, 500.0 * (i + 1));
+    }
+    const std::vector<XlsSheet> sheets = {results, g200, XlsSheet("Chart1", 2), feuil,
+                                          XlsSheet("Sheet1"), onlyDepth};
+    const io::ParsedFile f = io::ParseBuffer(CompoundFile(XlsStream(sheets, {})), "user.xls");
+    ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+    ASSERT_EQ(f.curves.size(), 2u);
+    EXPECT_EQ(f.curves[0].test, "Test 001");
+    EXPECT_EQ(f.curves[1].test, "Feuil1");
+    for (const io::ParsedCurve& c : f.curves) {
+        SCOPED_TRACE(c.test);
+        ASSERT_EQ(c.size(), 5u);  // no point of either layout lost
+        EXPECT_DOUBLE_EQ(c.depth[0], 10.0);
+        EXPECT_DOUBLE_EQ(c.load[4], 2.5);
+    }
+    const std::vector<std::pair<std::string, std::string>> skipped = {
+        {"Results", "sheet 'Results' holds no curve: no depth and no load column in its first row"},
+        {"Chart1", "sheet 'Chart1' holds no curve: it is a chart sheet"},
+        {"Sheet1", "sheet 'Sheet1' holds no curve: it is empty"},
+        {"Feuil2", "sheet 'Feuil2' holds no curve: no load column in its first row"}};
+    ASSERT_EQ(f.skipped.size(), skipped.size());
+    for (const auto& [name, reason] : skipped) {
+        const auto it = std::find_if(f.skipped.begin(), f.skipped.end(),
+                                     [&](const io::SkippedPart& p) { return p.name == name; });
+        ASSERT_NE(it, f.skipped.end()) << name;
+        EXPECT_EQ(it->reason, reason);
+    }
+
+    // Without any curve the whole workbook is refused, naming each sheet's reason.
+    const io::ParsedFile none =
+        io::ParseBuffer(CompoundFile(XlsStream({results, XlsSheet("Chart1", 2)}, {})), "none.xls");
+    EXPECT_EQ(none.status, ReadStatus::Damaged);
+    EXPECT_NE(none.error.find("none.xls: xls: no sheet of the workbook holds a curve"),
+              std::string::npos)
+        << none.error;
+    EXPECT_NE(none.error.find("sheet 'Chart1' holds no curve: it is a chart sheet"),
+              std::string::npos)
+        << none.error;
 }
 
 }  // namespace
