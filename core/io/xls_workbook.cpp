@@ -91,7 +91,16 @@ struct DirEntry {
 class Compound {
 public:
     bool Open(std::string_view file, std::string& error);
-    bool Stream(std::string_view name, std::string& out, std::string& error);
+    bool Stream(std::string_view name, std::string& out, std::string& error) {
+        std::string_view view;
+        if (!StreamView(name, out, view, error)) return false;
+        if (view.data() != out.data()) out.assign(view);
+        return true;
+    }
+    // The stream in place when its sectors follow each other in the file (as writers lay out
+    // large streams), else copied into `storage`; `view` gets it either way.
+    bool StreamView(std::string_view name, std::string& storage, std::string_view& view,
+                    std::string& error);
 
 private:
     // Sector ids of the chain from `start` through `table`; every id below `limit`. A chain
@@ -280,7 +289,8 @@ bool Compound::Open(std::string_view file, std::string& error) {
     return true;
 }
 
-bool Compound::Stream(std::string_view name, std::string& out, std::string& error) {
+bool Compound::StreamView(std::string_view name, std::string& out, std::string_view& view,
+                          std::string& error) {
     std::string wanted;
     for (char c : name) wanted += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const DirEntry& e : dir_) {
@@ -291,8 +301,21 @@ bool Compound::Stream(std::string_view name, std::string& out, std::string& erro
             return false;
         }
         const std::string what = "stream \"" + std::string(name) + "\"";
-        return e.size < cutoff_ ? ReadMiniChain(e.start, e.size, what.c_str(), out, error)
-                                : ReadChain(e.start, e.size, what.c_str(), out, error);
+        if (e.size >= cutoff_) {
+            std::vector<std::uint32_t> ids;
+            if (!Chain(e.start, fat_, sectors_, what.c_str(), ids, error)) return false;
+            bool inOrder = static_cast<std::uint64_t>(ids.size()) * sectorSize_ >= e.size;
+            for (std::size_t i = 1; inOrder && i < ids.size(); ++i) inOrder = ids[i] == ids[0] + i;
+            if (inOrder && !ids.empty()) {
+                view = file_.substr((static_cast<std::uint64_t>(ids[0]) + 1) * sectorSize_,
+                                    static_cast<std::size_t>(e.size));
+                return true;
+            }
+        }
+        const bool ok = e.size < cutoff_ ? ReadMiniChain(e.start, e.size, what.c_str(), out, error)
+                                         : ReadChain(e.start, e.size, what.c_str(), out, error);
+        view = out;
+        return ok;
     }
     error = "the compound file holds no \"" + std::string(name) + "\" stream";
     return false;
@@ -837,12 +860,13 @@ bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
 
 bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
                      std::vector<OtherSheet>& others, std::string& error) {
-    std::string stream;
+    std::string storage;
+    std::string_view stream;
     Compound c;
     if (!c.Open(file, error)) return false;
-    if (!c.Stream("Workbook", stream, error)) {
+    if (!c.StreamView("Workbook", storage, stream, error)) {
         std::string old;
-        if (c.Stream("Book", stream, old))
+        if (c.Stream("Book", storage, old))
             error = "a workbook older than Excel 97 (BIFF5 or earlier), not supported";
         return false;
     }
