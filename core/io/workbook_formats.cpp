@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -227,17 +228,28 @@ std::string NoCurveReason(const Sheet& s) {
 // The curves of a workbook's test sheets, with each test's metadata from the other sheets. A
 // sheet named "Test ..." must hold a curve; any other sheet is a test when its first row names a
 // depth and a load column, and is listed as skipped with the reason otherwise.
-void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
+// A sheet, or for a "Test ..." sheet already read into its curve, the curve (and the sheet's
+// name only): a workbook's test sheets need not all be in memory at once.
+struct WorkbookEntry {
+    Sheet sheet;
+    std::optional<ParsedCurve> curve;
+};
+
+void WorkbookCurves(std::vector<WorkbookEntry>& entries, const ReadOptions& o,
                     const std::string& format, ParsedFile& out) {
     std::string error;
-    for (const Sheet& s : sheets) {
+    for (WorkbookEntry& e : entries) {
+        const Sheet& s = e.sheet;
         ParsedCurve c;
         if (IsTestSheet(s.name)) {
-            if (!TestSheetCurve(s, o, format, c, error))
+            if (e.curve)
+                c = std::move(*e.curve);
+            else if (!TestSheetCurve(s, o, format, c, error))
                 return Fail(out, ReadStatus::Damaged, error);
             const int test = TestNumber(s.name);
-            for (const Sheet& info : sheets)
-                if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+            for (const WorkbookEntry& info : entries)
+                if (test >= 0 && !IsTestSheet(info.sheet.name))
+                    TakeSheetValues(info.sheet, test, c.meta);
         } else if (std::string why = NoCurveReason(s); !why.empty()) {
             out.skipped.push_back({s.name, std::move(why)});
             continue;
@@ -253,6 +265,13 @@ void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
             why += (i ? "; " : " (") + out.skipped[i].reason + (i + 1 == out.skipped.size() ? ")" : "");
         Fail(out, ReadStatus::Damaged, why);
     }
+}
+
+void WorkbookCurves(std::vector<Sheet>& sheets, const ReadOptions& o, const std::string& format,
+                    ParsedFile& out) {
+    std::vector<WorkbookEntry> entries(sheets.size());
+    for (std::size_t i = 0; i < sheets.size(); ++i) entries[i].sheet = std::move(sheets[i]);
+    WorkbookCurves(entries, o, format, out);
 }
 
 // Reads a zip member whole, refusing absurd declared sizes before reading.
@@ -417,15 +436,27 @@ bool ZipIsWorkbook(std::string_view content) {
 }
 
 void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
-    std::vector<Sheet> sheets;
+    // Each test sheet becomes its curve as soon as it is read and its cells are freed, so the
+    // next sheet reuses their memory: a workbook of many large sheets costs one sheet's worth.
+    std::vector<WorkbookEntry> entries;
+    auto take = [&](Sheet&& sheet) {
+        WorkbookEntry& e = entries.emplace_back();
+        e.sheet = std::move(sheet);
+        ParsedCurve c;
+        std::string ignored;  // a damaged test sheet is read again below and fails the file there
+        if (IsTestSheet(e.sheet.name) && TestSheetCurve(e.sheet, o, "xls", c, ignored)) {
+            e.curve = std::move(c);
+            std::vector<Row>().swap(e.sheet.rows);
+        }
+    };
     std::vector<workbook::OtherSheet> others;
     std::string error;
-    if (!workbook::ReadXlsWorkbook(content, sheets, others, error))
+    if (!workbook::ReadXlsWorkbook(content, take, others, error))
         return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
     for (const workbook::OtherSheet& other : others)
         out.skipped.push_back({other.name, "sheet '" + other.name + "' holds no curve: it is " +
                                                other.kind});
-    WorkbookCurves(sheets, o, "xls", out);
+    WorkbookCurves(entries, o, "xls", out);
 }
 
 void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) {

@@ -837,8 +837,10 @@ bool ReadCompoundStream(std::string_view file, std::string_view name, std::strin
     return c.Open(file, error) && c.Stream(name, stream, error);
 }
 
-bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
-                      std::vector<OtherSheet>& others, std::string& error) {
+namespace {
+
+bool ReadBiffSheets(std::string_view stream, const std::function<void(Sheet&&)>& take,
+                    std::vector<OtherSheet>& others, std::string& error) {
     std::vector<BoundSheet> bound;
     std::vector<std::string> sst;
     DateStyles dates;
@@ -853,13 +855,13 @@ bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
         Sheet sheet;
         sheet.name = b.name;
         if (!ReadWorksheet(stream, b, sst, dates, sheet, error)) return false;
-        sheets.push_back(std::move(sheet));
+        take(std::move(sheet));
     }
     return true;
 }
 
-bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
-                     std::vector<OtherSheet>& others, std::string& error) {
+bool ReadXlsSheets(std::string_view file, const std::function<void(Sheet&&)>& take,
+                   std::vector<OtherSheet>& others, std::string& error) {
     std::string storage;
     std::string_view stream;
     Compound c;
@@ -870,7 +872,26 @@ bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
             error = "a workbook older than Excel 97 (BIFF5 or earlier), not supported";
         return false;
     }
-    return ReadBiffWorkbook(stream, sheets, others, error);
+    return ReadBiffSheets(stream, take, others, error);
+}
+
+}  // namespace
+
+bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
+                      std::vector<OtherSheet>& others, std::string& error) {
+    return ReadBiffSheets(
+        stream, [&](Sheet&& s) { sheets.push_back(std::move(s)); }, others, error);
+}
+
+bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
+                     std::vector<OtherSheet>& others, std::string& error) {
+    return ReadXlsSheets(
+        file, [&](Sheet&& s) { sheets.push_back(std::move(s)); }, others, error);
+}
+
+bool ReadXlsWorkbook(std::string_view file, const std::function<void(Sheet&&)>& take,
+                     std::vector<OtherSheet>& others, std::string& error) {
+    return ReadXlsSheets(file, take, others, error);
 }
 
 }  // namespace marvek::io::workbook

@@ -4,6 +4,7 @@
 // and index read from the file is checked before use; nothing is allocated from an unchecked size.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,11 @@ bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
 
 // Both of the above over the bytes of an .xls file.
 bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
+                     std::vector<OtherSheet>& others, std::string& error);
+
+// The same, handing each worksheet to `take` as soon as it is read (it may keep or drop it), so
+// that a caller needs only one sheet's cells in memory at a time.
+bool ReadXlsWorkbook(std::string_view file, const std::function<void(Sheet&&)>& take,
                      std::vector<OtherSheet>& others, std::string& error);
 
 // The value of an RK number (a 30-bit integer or the high 30 bits of a double, optionally
