@@ -25,10 +25,11 @@ void CIndentMainDlg::OnAreaFunction() {
     dlg.m_fFrameCompliance = g_dlgCompliance.m_fCompliance;
     dlg.m_fEpsilon = g_dlgStrategy.m_fEpsilon;
     if (dlg.DoModal() != ui::IDOK) return;
+    SettingsEdited(std::move(before));
+    if (m_nCurrentCurve == -1) return;
     // The compliance goes back before the re-analysis, so the results shown use it.
     g_dlgCompliance.m_fCompliance = dlg.m_fCompliance;
-    SettingsEdited(std::move(before));
-    if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
+    DisplayCurve(m_nCurrentCurve);
 }
 
 void CIndentMainDlg::OnCompliance() {

@@ -20,7 +20,8 @@ std::string PlusMinus(double value, double u, int decimals, const char* unit) {
 }  // namespace
 
 std::string BuildIsoResultsText(const IsoQuantities& q, const ModulusUncertainty& u) {
-    std::string t = "ISO 14577 :\n";
+    // The works are trapezoid sums, unlike the rectangle-sum energy lines above them.
+    std::string t = "ISO 14577 (W by trapezoids) :\n";
     if (u.eit == u.eit) {
         t += " E(IT) = " + PlusMinus(u.eit, u.uEit, 2, " GPa") + "\n";
         t += " H(IT) = " + PlusMinus(u.hit, u.uHit, 0, " MPa") + "\n";
@@ -30,7 +31,6 @@ std::string BuildIsoResultsText(const IsoQuantities& q, const ModulusUncertainty
     // Same unit as the energy lines above; a different rule (trapezoids), said once.
     const std::string unit = std::string(" ") + labels::kEnergyUnit;
     const double k = labels::kMicroJoulePerNanoJoule;
-    t += " W (trapezoids):\n";
     t += " W(total) = " + Value(q.wTotal, 6, unit.c_str(), k) + "\n";
     t += " W(elast) = " + Value(q.wElastic, 6, unit.c_str(), k) + "\n";
     t += " W(plast) = " + Value(q.wPlastic, 6, unit.c_str(), k) + "\n";
