@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -20,6 +21,8 @@
 #include "core/analysis/results_text.h"
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
+#include "core/project/project.h"
 #include "iso_columns.h"
 #include "series_output.h"
 #include "shard.h"
@@ -37,6 +40,8 @@ struct AnalyzeOptions {
     bool useFileSettings = false;
     io::ReadOptions read;
     int threads = 0;
+    std::string project;      // --project: curves, notes and settings of a saved project
+    std::string saveProject;  // --save-project: the run as a project
     IsoOptions iso;
     SeriesCliOptions series;
     ShardSelection shard;
@@ -96,11 +101,11 @@ const std::vector<Column>& NumericColumns() {
         {"bottomHoldTime", "bottomHoldTime [s]",
          [](const FileResult& r) { return r.bottomHoldTime; }},
         {"reloadTime", "reloadTime [s]", [](const FileResult& r) { return r.reloadTime; }},
-        {"energyLoading", "energyLoading [µJ]",
+        {"energyLoading", labels::kLoadingEnergyTitle,
          [](const FileResult& r) { return r.energyLoading; }},
-        {"energyUnloading", "energyUnloading [µJ]",
+        {"energyUnloading", labels::kUnloadingEnergyTitle,
          [](const FileResult& r) { return r.energyUnloading; }},
-        {"energyReloading", "energyReloading [µJ]",
+        {"energyReloading", labels::kReloadingEnergyTitle,
          [](const FileResult& r) { return r.energyReloading; }},
     };
     return columns;
@@ -316,6 +321,26 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
 }
 
 int Run(AnalyzeOptions& o) {
+    // The user's notes on the curves, by address: from --project, applied to the series and
+    // carried into --save-project.
+    std::map<std::string, project::CurveNotes> notes;
+    if (!o.project.empty()) {
+        project::Project p;
+        if (const Status read = project::ReadProject(o.project, p); !read.ok()) {
+            std::cerr << "marvek-cli analyze: --project: " << read.message() << '\n';
+            return 2;
+        }
+        std::vector<std::string> files;
+        for (const project::Curve& c : p.curves) {
+            files.push_back(c.Address());
+            if (!c.notes.Empty()) notes[c.Address()] = c.notes;
+        }
+        files.insert(files.end(), o.files.begin(), o.files.end());
+        o.files = std::move(files);
+        o.analysis.base = p.settings;
+        const std::string changes = project::DescribeFileChecks(p, project::CheckFiles(p));
+        if (!changes.empty()) std::cerr << "marvek-cli analyze: " << o.project << ": " << changes;
+    }
     if (!o.filesFrom.empty() && !ReadFileList(o.filesFrom, o.files)) {
         std::cerr << "marvek-cli analyze: --files-from: cannot read " << o.filesFrom << '\n';
         return 2;
@@ -391,6 +416,11 @@ int Run(AnalyzeOptions& o) {
             r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
             r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
                                           r.ok, r.error, worker.analyzer, worker.display, settings);
+            if (const auto n = notes.find(r.file); n != notes.end()) {
+                r.curve.userExcluded = n->second.excluded;
+                r.curve.note = n->second.note;
+                r.curve.userFlag = n->second.flag;
+            }
         };
         if (one) {
             analyze(*makeWorker(), 0);
@@ -419,6 +449,23 @@ int Run(AnalyzeOptions& o) {
                       << (first + count == o.files.size() ? "\n" : "") << std::flush;
     }
     if (series && !FinishSeries(o, settings, held, method, emit)) anyFailed = true;
+    if (!o.saveProject.empty()) {
+        project::Project p;
+        p.settings = settings;
+        for (const std::string& address : o.files) {
+            const io::Address a = io::ParseAddress(address);
+            project::Curve c;
+            c.file = std::filesystem::absolute(a.file).lexically_normal();
+            c.test = a.test;
+            if (const auto n = notes.find(address); n != notes.end()) c.notes = n->second;
+            p.curves.push_back(std::move(c));
+        }
+        p.views.push_back({"curve", std::nullopt});
+        if (const Status written = project::WriteProject(p, o.saveProject); !written.ok()) {
+            std::cerr << "marvek-cli analyze: --save-project: " << written.message() << '\n';
+            return 2;
+        }
+    }
     return anyFailed ? 1 : 0;
 }
 
@@ -442,6 +489,11 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
                   "(the output names those taken)");
     AddIsoOptions(*cmd, options->iso);
     AddShardOption(*cmd, options->shard);
+    cmd->add_option("--project", options->project,
+                    "Analyse a saved project (.marvek): its curves, settings and exclusions; "
+                    "says which files moved or changed since it was saved");
+    cmd->add_option("--save-project", options->saveProject,
+                    "Write this run (curves, settings, exclusions) as a project file (.marvek)");
     cmd->add_option("FILE", options->files, "Curve files or addresses FILE#TEST (any format)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }

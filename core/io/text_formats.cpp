@@ -7,6 +7,7 @@
 #include <map>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 #include "line_reader.h"
 
 namespace marvek::io {
@@ -365,7 +366,8 @@ void FinishCurve(ParsedCurve& c) {
     }
     c.depth.resize(kept), c.load.resize(kept), c.time.resize(kept), c.segment.resize(kept);
     if (dropped)
-        c.warnings.push_back({0, std::to_string(dropped) + " points with depth <= 0 left out"});
+        c.warnings.push_back(
+            {0, labels::Count(static_cast<long long>(dropped), "point") + " with depth <= 0 left out"});
     if (kept > static_cast<std::size_t>(kMaxPoints)) {
         c.warnings.push_back({0, std::to_string(kept - kMaxPoints) + " points beyond " +
                                      std::to_string(kMaxPoints) + " left out"});

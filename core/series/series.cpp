@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 
 namespace marvek {
 
@@ -57,11 +58,11 @@ const std::vector<SeriesQuantity>& SeriesQuantities() {
         {"HM", "HM [MPa]", [](const A&, const D& d) { return d.m_dHM; }},
         {"HV", "HV [kg/mm^2]", [](const A&, const D& d) { return d.m_dHV; }},
         {"r2", "r2", [](const A& a, const D&) { return a.m_dRSquared; }},
-        {"energyLoading", "energyLoading [nm*mN*1e-6]",
+        {"energyLoading", labels::kLoadingEnergyTitle,
          [](const A& a, const D&) { return a.GetLoadingEnergy(); }},
-        {"energyUnloading", "energyUnloading [nm*mN*1e-6]",
+        {"energyUnloading", labels::kUnloadingEnergyTitle,
          [](const A& a, const D&) { return a.GetUnloadingEnergy(); }},
-        {"energyReloading", "energyReloading [nm*mN*1e-6]",
+        {"energyReloading", labels::kReloadingEnergyTitle,
          [](const A& a, const D&) { return a.GetReloadingEnergy(); }},
     };
     return q;
@@ -128,7 +129,8 @@ void CheckFit(const CCurveAnalyzer& a, const CurveDisplay& display, const Settin
                          {{"r2", a.m_dRSquared}, {"threshold", q.m_dMinRSquared}}});
     if (unloaded && fitPoints < q.m_dMinFitPoints)
         flags.push_back({flag::kFewFitPoints,
-                         "Only " + std::to_string(fitPoints) + " points lie in the fit section (" +
+                         "Only " + labels::Count(fitPoints, "point") +
+                             (fitPoints == 1 ? " lies" : " lie") + " in the fit section (" +
                              Num(q.m_dMinFitPoints) + " or more wanted).",
                          {{"fit points", fitPoints}, {"threshold", q.m_dMinFitPoints}}});
 }
@@ -235,9 +237,8 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
     analyzer.SetFiles({input.file});
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
     if (!outcome.ok()) {
-        row.error = outcome.read == ReadStatus::UnknownLayout
-                        ? input.file + ": " + kFileFormatMessage
-                        : outcome.error;
+        // The file and the reason; the layout example belongs in a help text, not in a cell.
+        row.error = outcome.error;
         return row;
     }
     if (analyzer.m_nPoints == 0) {

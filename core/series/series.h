@@ -67,6 +67,8 @@ struct SeriesCurve {
     std::vector<double> values;  // per SeriesQuantities(); NaN where there is no value
     std::vector<QualityFlag> flags;
     bool userExcluded = false;    // the window's include box
+    std::string note;             // the user's note on the curve (exported, never judged)
+    std::string userFlag;         // the user's own flag, beside the computed ones
     bool included = false;        // counted in the statistics
     std::string exclusionReason;  // empty when included
     bool HasFlag(const std::string& code) const;
