@@ -7,6 +7,7 @@
 #include <random>
 
 #include "core/phases/map_data.h"
+#include "core/phases/map_picture.h"
 #include "core/phases/mixture.h"
 #include "core/phases/positions.h"
 #include "core/phases/table.h"
@@ -233,6 +234,18 @@ TEST(PropertyMap, PassesThroughIndentsAndLeavesEmptyAreasBlank) {
     const MapGrid far = InterpolateMap(dense, 200);
     EXPECT_NEAR(far.spacing_um, 1.0, 1e-12);
     EXPECT_TRUE(std::isnan(far.values[static_cast<std::size_t>(far.ny / 2) * far.nx + far.nx / 2]));
+}
+
+TEST(PropertyMap, ColourScaleGetsLighterAllTheWaySoItSurvivesGreyscale) {
+    double previous = -1;
+    for (int i = 0; i <= 100; ++i) {
+        const Rgb c = MapColour(i / 100.0);
+        const double luminance = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+        EXPECT_GT(luminance, previous) << i;
+        previous = luminance;
+    }
+    EXPECT_EQ(MapColour(-1).b, MapColour(0).b);
+    EXPECT_EQ(MapColour(2).r, MapColour(1).r);
 }
 
 }  // namespace
