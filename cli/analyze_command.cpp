@@ -67,6 +67,7 @@ struct Column {
     const char* json;
     const char* csv;
     std::function<double(const FileResult&)> value;
+    bool emptyWhenAbsent = false;  // CSV: an empty field, not "nan", where the curve has none
 };
 
 const std::vector<Column>& NumericColumns() {
@@ -105,11 +106,11 @@ const std::vector<Column>& NumericColumns() {
          [](const FileResult& r) { return r.energyUnloading; }},
         {"energyReloading", "energyReloading [µJ]",
          [](const FileResult& r) { return r.energyReloading; }},
-        {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }},
-        {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }},
-        {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }},
-        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; }},
-        {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }},
+        {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }, true},
+        {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }, true},
+        {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }, true},
+        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; }, true},
+        {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
     };
     return columns;
 }
@@ -268,7 +269,8 @@ void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, con
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
-        out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
+        out << ',' << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
+                                                                          : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -37,46 +38,13 @@ struct ProfileOptions {
     bool peak = false, dynamicUnloading = false, drift = false;
 };
 
-// "C0,C1,..." into up to nine coefficients; false on anything else.
-bool ParseCoefficientList(const std::string& text, std::vector<double>& out) {
-    out.clear();
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', pos);
-        const std::string item = text.substr(pos, comma == std::string::npos ? comma : comma - pos);
-        std::size_t used = 0;
-        const double v = ParseDouble(item, &used);
-        if (used == 0 || used != item.size() || !std::isfinite(v) || out.size() == 9) return false;
-        out.push_back(v);
-        if (comma == std::string::npos) return true;
-        pos = comma + 1;
-    }
-}
-
-// The user's tip list: one tip a line, "NAME C0,C1,..." (the name may hold spaces; the
-// coefficients are the last word); blank lines and lines starting with '#' are skipped.
+// The tip list file (see profiles::ParseTipList).
 bool ReadTipList(const std::string& path, std::vector<profiles::TipAreaFunction>& tips,
                  std::string& error) {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     if (!in) return error = "--tips: cannot read " + path, false;
-    int lineNumber = 0;
-    for (std::string line; std::getline(in, line);) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        const std::size_t end = line.find_last_not_of(" \t");
-        const std::size_t split = line.find_last_of(" \t", end);
-        profiles::TipAreaFunction tip;
-        if (split == std::string::npos || split < start ||
-            !ParseCoefficientList(line.substr(split + 1, end - split), tip.coefficients))
-            return error = "--tips: " + path + " line " + std::to_string(lineNumber) +
-                           ": expected \"NAME C0,C1,...\" (up to nine numbers)",
-                   false;
-        const std::size_t nameEnd = line.find_last_not_of(" \t", split);
-        tip.name = line.substr(start, nameEnd - start + 1);
-        tips.push_back(std::move(tip));
-    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!profiles::ParseTipList(text, tips, error)) return error = "--tips: " + path + " " + error, false;
     return true;
 }
 
@@ -103,6 +71,9 @@ Json AverageJson(const ProfileAverage& a) {
     j["from_nm"] = Number(a.from);
     j["to_nm"] = Number(a.to);
     j["n"] = a.n;
+    // Indices into the arrays of the first and last sample averaged.
+    j["first"] = a.n ? Json(a.first) : Json();
+    j["last"] = a.n ? Json(a.last) : Json();
     j["hardness_GPa"] = Number(a.hardness);
     j["modulus_GPa"] = Number(a.modulus);
     j["hardnessSd_GPa"] = Number(a.hardnessSd);
@@ -262,7 +233,7 @@ int Run(const ProfileOptions& o) {
     s.corrections.peakLoadAndDepth = o.peak;
     s.corrections.dynamicUnloading = o.dynamicUnloading;
     s.corrections.thermalDrift = o.drift;
-    if (!o.ap.empty() && !ParseCoefficientList(o.ap, s.areaCoefficients)) {
+    if (!o.ap.empty() && !profiles::ParseCoefficientList(o.ap, s.areaCoefficients)) {
         std::cerr << kProgram << ": --ap: expected up to nine numbers separated by commas, got \""
                   << o.ap << "\"\n";
         return 2;

@@ -108,6 +108,50 @@ const char* StiffnessSourceName(StiffnessSource s) {
     return "none";
 }
 
+bool ParseCoefficientList(std::string_view text, std::vector<double>& out) {
+    out.clear();
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', pos);
+        const std::string_view item =
+            text.substr(pos, comma == std::string_view::npos ? comma : comma - pos);
+        std::size_t used = 0;
+        const double v = ParseDouble(item, &used);
+        if (used == 0 || used != item.size() || !std::isfinite(v) || out.size() == 9) return false;
+        out.push_back(v);
+        if (comma == std::string_view::npos) return true;
+        pos = comma + 1;
+    }
+}
+
+bool ParseTipList(std::string_view text, std::vector<TipAreaFunction>& tips, std::string& error) {
+    int lineNumber = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t eol = text.find('\n', pos);
+        if (eol == std::string_view::npos) eol = text.size();
+        std::string_view line = text.substr(pos, eol - pos);
+        pos = eol + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos || line[start] == '#') continue;
+        const std::size_t end = line.find_last_not_of(" \t");
+        const std::size_t split = line.find_last_of(" \t", end);
+        TipAreaFunction tip;
+        if (split == std::string_view::npos || split < start ||
+            !ParseCoefficientList(line.substr(split + 1, end - split), tip.coefficients)) {
+            error = "line " + std::to_string(lineNumber) +
+                    ": expected \"NAME C0,C1,...\" (up to nine numbers)";
+            return false;
+        }
+        const std::size_t nameEnd = line.find_last_not_of(" \t", split);
+        tip.name = std::string(line.substr(start, nameEnd - start + 1));
+        tips.push_back(std::move(tip));
+    }
+    return true;
+}
+
 double ProjectedArea(const std::vector<double>& coefficients, double hc) {
     if (!(hc > 0)) return kNaN;
     double a = 0, power = hc * hc;  // hc^2, hc, hc^(1/2), hc^(1/4), ...

@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/io/parsed_curve.h"
@@ -26,6 +27,13 @@ struct TipAreaFunction {
     std::string name;
     std::vector<double> coefficients;  // C0, C1, ... (nm^2 for hc in nm)
 };
+
+// "C0,C1,..." (up to nine numbers) into `out`; false on anything else.
+bool ParseCoefficientList(std::string_view text, std::vector<double>& out);
+// The user's tip list: one tip a line, "NAME C0,C1,..." (the name may hold spaces; the
+// coefficients are the last word); blank lines and lines starting with '#' are skipped. False
+// with `error` naming the line on a malformed one.
+bool ParseTipList(std::string_view text, std::vector<TipAreaFunction>& tips, std::string& error);
 
 // Corrections, all off by default.
 struct ProfileCorrections {

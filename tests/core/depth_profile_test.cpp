@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,7 @@ TEST(ProfileFormulas, AreaFunctionTermsHalveTheirExponent) {
 
 // Every kind of invalid sample is left out and counted under its reason; the valid ones stay.
 TEST(ProfileFormulas, InvalidSamplesAreSkippedAndCounted) {
-    const double nan = kNaN, big = 1.797693135e308;
+    const double nan = kNaN, big = std::numeric_limits<double>::max();
     // 1 valid, 2 stiffness 1.797e308, 3 empty, 4 instrument modulus ~1e-158, 5 modulus 0,
     // 6 S < 0, 7 S so small that hc < 0, 8 valid.
     const io::ParsedCurve c = MakeCurve(
@@ -325,7 +326,7 @@ TEST(ProfileAverageRule, WindowEdges) {
 }
 
 TEST(ProfileAverageRule, InvalidSamplesInsideTheWindowDoNotCount) {
-    const double big = 1.797693135e308;
+    const double big = std::numeric_limits<double>::max();
     const io::ParsedCurve c = MakeCurve(
         {90, 120, 150, 180, 210}, {1, 1.2, 1.5, 1.8, 2.1},
         {{"Harmonic Contact Stiffness", "N/m", {30000, 30000, big, 30000, 30000}}});
