@@ -282,6 +282,10 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
     const double sampleTerm = 1 - p.samplePoisson * p.samplePoisson;
     const std::size_t loadingEnd = LoadingEnd(c);
     const std::size_t n = c.size();
+    for (std::vector<double>* v : {&p.depth, &p.load, &p.stiffness, &p.contactDepth, &p.area,
+                                   &p.hardness, &p.modulus, &p.reducedModulus})
+        v->reserve(n);
+    p.index.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         double h = c.depth[i], load = c.load[i];
         double stiffness = kNaN;
@@ -438,27 +442,32 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
                                const std::vector<bool>& include, std::size_t points,
                                bool logSpacing) {
     MeanProfile m;
-    // Each profile's loading sorted by depth, for interpolation.
+    // Each profile's loading in depth order, for interpolation: the entries' order when the
+    // depth ever falls back, none (the entries as they are) when it does not. No copies of the
+    // values: with a thousand profiles those cost more in fresh pages than the arithmetic.
     struct Sorted {
-        std::vector<double> depth, hardness, modulus;
+        const DepthProfile* p;
+        std::vector<std::size_t> order;
+        std::size_t n;
+        std::size_t at(std::size_t j) const { return order.empty() ? j : order[j]; }
+        double depth(std::size_t j) const { return p->depth[at(j)]; }
     };
     std::vector<Sorted> sorted;
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     for (std::size_t k = 0; k < profiles.size(); ++k) {
         const DepthProfile& p = profiles[k];
         if (!p.ok || p.loadingSamples < 2 || (!include.empty() && !include[k])) continue;
-        std::vector<std::size_t> order(p.loadingSamples);
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return p.depth[a] < p.depth[b]; });
-        Sorted s;
-        for (std::size_t i : order) {
-            s.depth.push_back(p.depth[i]);
-            s.hardness.push_back(p.hardness[i]);
-            s.modulus.push_back(p.modulus[i]);
+        Sorted s{&p, {}, p.loadingSamples};
+        const auto loadingEnd = p.depth.begin() + static_cast<std::ptrdiff_t>(p.loadingSamples);
+        if (!std::is_sorted(p.depth.begin(), loadingEnd)) {
+            s.order.resize(p.loadingSamples);
+            std::iota(s.order.begin(), s.order.end(), 0);
+            std::stable_sort(s.order.begin(), s.order.end(), [&](std::size_t a, std::size_t b) {
+                return p.depth[a] < p.depth[b];
+            });
         }
-        lo = std::min(lo, s.depth.front());
-        hi = std::max(hi, s.depth.back());
+        lo = std::min(lo, s.depth(0));
+        hi = std::max(hi, s.depth(s.n - 1));
         sorted.push_back(std::move(s));
     }
     if (sorted.empty() || points < 2 || !(hi > lo)) return m;
@@ -474,15 +483,21 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
     m.hardnessSd.assign(points, 0), m.modulusSd.assign(points, 0);
     // Two passes over the interpolated values: the mean, then the squares about it.
     const auto interpolate = [](const Sorted& s, double x, double& h, double& e) {
-        if (x < s.depth.front() || x > s.depth.back()) return false;
-        std::size_t j = static_cast<std::size_t>(
-            std::upper_bound(s.depth.begin(), s.depth.end(), x) - s.depth.begin());
-        if (j == s.depth.size()) j = s.depth.size() - 1;
-        if (j == 0) j = 1;
-        const double x0 = s.depth[j - 1], x1 = s.depth[j];
-        const double t = x1 > x0 ? (x - x0) / (x1 - x0) : 0;
-        h = s.hardness[j - 1] + t * (s.hardness[j] - s.hardness[j - 1]);
-        e = s.modulus[j - 1] + t * (s.modulus[j] - s.modulus[j - 1]);
+        if (x < s.depth(0) || x > s.depth(s.n - 1)) return false;
+        std::size_t lo = 0, hi = s.n;  // first j with depth(j) > x
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (s.depth(mid) <= x)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        std::size_t j = std::clamp<std::size_t>(lo, 1, s.n - 1);
+        const std::size_t i0 = s.at(j - 1), i1 = s.at(j);
+        const std::vector<double>& d = s.p->depth;
+        const double t = d[i1] > d[i0] ? (x - d[i0]) / (d[i1] - d[i0]) : 0;
+        h = s.p->hardness[i0] + t * (s.p->hardness[i1] - s.p->hardness[i0]);
+        e = s.p->modulus[i0] + t * (s.p->modulus[i1] - s.p->modulus[i0]);
         return true;
     };
     for (int pass = 0; pass < 2; ++pass) {

@@ -366,6 +366,9 @@ TEST(MeanProfiles, MeanAndSdOnTheCommonGrid) {
     EXPECT_DOUBLE_EQ(m.hardness[1], 6.5 / 3);
     EXPECT_NEAR(m.hardnessSd[1], std::sqrt((2 * std::pow(1.5 - 6.5 / 3, 2) + std::pow(3.5 - 6.5 / 3, 2)) / 2), 1e-12);
     EXPECT_DOUBLE_EQ(m.modulus[2], 200);
+    // A loading whose depth falls back is taken in depth order.
+    const MeanProfile back = ComputeMeanProfile({ProfileOf({100, 300, 200}, 3)}, {}, 5);
+    EXPECT_EQ(back.hardness, (std::vector<double>{1, 1.5, 2, 2.5, 3}));
     const MeanProfile logGrid = ComputeMeanProfile({a}, {}, 3, true);
     EXPECT_NEAR(logGrid.depth[1], std::sqrt(100.0 * 300), 1e-9);
     EXPECT_TRUE(std::isnan(logGrid.hardnessSd[1]));  // one profile: no SD
@@ -454,6 +457,32 @@ TEST(FusedSilicaWorkbook, ChannelsStayAlignedWithThePoints) {
     EXPECT_EQ(c.meta.areaCoefficients.size(), 3u);
     EXPECT_EQ(c.meta.averageFrom, 100);
     EXPECT_EQ(c.meta.averageTo, 200);
+}
+
+TEST(TipList, NamesWithSpacesCommentsAndBadLines) {
+    std::vector<TipAreaFunction> tips;
+    std::string error;
+    ASSERT_TRUE(ParseTipList("# my tips\r\nBerk-1 24.5,100,-3\r\n\n  Cube corner\t2.598  \n", tips,
+                             error))
+        << error;
+    ASSERT_EQ(tips.size(), 2u);
+    EXPECT_EQ(tips[0].name, "Berk-1");
+    EXPECT_EQ(tips[0].coefficients, (std::vector<double>{24.5, 100, -3}));
+    EXPECT_EQ(tips[1].name, "Cube corner");
+    EXPECT_EQ(tips[1].coefficients, (std::vector<double>{2.598}));
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"Berk 1,2,x\n", "line 1"},
+        {"ok 1\nOnlyName\n", "line 2"},
+        {"ten 1,2,3,4,5,6,7,8,9,10\n", "line 1"},
+        {"Berk 1,,2\n", "line 1"},
+        {"Berk 1e999\n", "line 1"},
+    };
+    for (const auto& [text, where] : bad) {
+        tips.clear();
+        error.clear();
+        EXPECT_FALSE(ParseTipList(text, tips, error)) << text;
+        EXPECT_NE(error.find(where), std::string::npos) << text << " -> " << error;
+    }
 }
 
 }  // namespace
