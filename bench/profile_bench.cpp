@@ -27,9 +27,10 @@ const std::string& Workbook() {
     static const std::string path = [] {
         const std::string p = (dir.path() / "csm.xlsx").string();
         lxw_workbook* book = workbook_new(p.c_str());
-        static const char* const kNames[] = {"Segment",  "Displacement Into Surface",
-                                             "Load On Sample", "Time On Sample",
-                                             "Harmonic Contact Stiffness", "Hardness", "Modulus"};
+        static const char* const kNames[] = {
+            "Segment",        "Displacement Into Surface",  "Load On Sample",
+            "Time On Sample", "Harmonic Contact Stiffness", "Hardness",
+            "Modulus"};
         static const char* const kUnits[] = {"", "nm", "mN", "s", "N/m", "GPa", "GPa"};
         for (int t = 1; t <= kWorkbookTests; ++t) {
             char name[32];

@@ -109,7 +109,8 @@ const std::vector<Column>& NumericColumns() {
         {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }, true},
         {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }, true},
         {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }, true},
-        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; }, true},
+        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; },
+         true},
         {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
     };
     return columns;
@@ -269,8 +270,9 @@ void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, con
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
-        out << ',' << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
-                                                                          : std::string());
+        out << ','
+            << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
+                                                                       : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }
@@ -288,8 +290,8 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
         const double v = c.value(r);
         if (!r.ok || !std::isfinite(v))
             j[c.json] = nullptr;
-        else if (std::string_view(c.json) == "nPoints" || std::string_view(c.json) == "nFitPoints" ||
-                 std::string_view(c.json) == "csmN")
+        else if (std::string_view(c.json) == "nPoints" ||
+                 std::string_view(c.json) == "nFitPoints" || std::string_view(c.json) == "csmN")
             j[c.json] = static_cast<int>(v);
         else
             j[c.json] = v;
@@ -333,11 +335,13 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
     // The depth-profile averages over the curves the series includes.
     ExtraStatistics extra;
     for (const char* key : {"csmHardness", "csmModulus"}) {
-        const auto column = std::find_if(NumericColumns().begin(), NumericColumns().end(),
-                                         [&](const Column& c) { return std::string_view(c.json) == key; });
+        const auto column =
+            std::find_if(NumericColumns().begin(), NumericColumns().end(),
+                         [&](const Column& c) { return std::string_view(c.json) == key; });
         std::vector<double> values;
         for (const FileResult& r : held)
-            if (r.curve.included && std::isfinite(column->value(r))) values.push_back(column->value(r));
+            if (r.curve.included && std::isfinite(column->value(r)))
+                values.push_back(column->value(r));
         if (!values.empty()) extra.emplace_back(key, ComputeStatistics(values));
     }
     if (o.series.summary && o.json) PrintSummaryJson(std::cout, s, extra);

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <fstream>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -44,7 +44,8 @@ bool ReadTipList(const std::string& path, std::vector<profiles::TipAreaFunction>
     std::ifstream in(path, std::ios::binary);
     if (!in) return error = "--tips: cannot read " + path, false;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!profiles::ParseTipList(text, tips, error)) return error = "--tips: " + path + " " + error, false;
+    if (!profiles::ParseTipList(text, tips, error))
+        return error = "--tips: " + path + " " + error, false;
     return true;
 }
 
@@ -177,9 +178,15 @@ void PrintText(const TestResult& r) {
 }
 
 Json StatisticsJson(const QuantityStatistics& s) {
-    return {{"n", s.n},           {"mean", Number(s.mean)},     {"sd", Number(s.sd)},
-            {"cov", Number(s.cov)}, {"se", Number(s.se)},       {"ciLow", Number(s.ciLow)},
-            {"ciHigh", Number(s.ciHigh)}, {"median", Number(s.median)}, {"min", Number(s.min)},
+    return {{"n", s.n},
+            {"mean", Number(s.mean)},
+            {"sd", Number(s.sd)},
+            {"cov", Number(s.cov)},
+            {"se", Number(s.se)},
+            {"ciLow", Number(s.ciLow)},
+            {"ciHigh", Number(s.ciHigh)},
+            {"median", Number(s.median)},
+            {"min", Number(s.min)},
             {"max", Number(s.max)}};
 }
 
@@ -320,10 +327,12 @@ void AddProfileCommand(CLI::App& app, int& exitStatus) {
         "profile",
         "Hardness and modulus over depth of continuous-stiffness tests (.xls/.xlsx workbooks), "
         "their averages over a depth window and the statistics of the averages");
-    cmd->add_option("--from", o->from, "Averaging window from this depth, nm "
-                                       "(default: the workbook's, else 100)");
-    cmd->add_option("--to", o->to, "Averaging window to this depth, nm "
-                                   "(default: the workbook's, else 200)");
+    cmd->add_option("--from", o->from,
+                    "Averaging window from this depth, nm "
+                    "(default: the workbook's, else 100)");
+    cmd->add_option("--to", o->to,
+                    "Averaging window to this depth, nm "
+                    "(default: the workbook's, else 200)");
     auto* format = cmd->add_option_group("format");
     format->add_flag("--json", o->json, "One JSON object per line per test");
     format->add_flag("--csv", o->csv, "The long table: one row per sample");
@@ -339,10 +348,8 @@ void AddProfileCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::PositiveNumber);
     cmd->add_option("--poisson", o->poisson, "Sample Poisson ratio (default: the workbook's)")
         ->check(CLI::Range(-1.0, 0.5));
-    cmd->add_option("--nix-gao", o->nixGao, "Nix-Gao fit over depths FROM TO, nm")
-        ->expected(2);
-    cmd->add_option("--epsilon", o->epsilon, "Epsilon of the contact depth")
-        ->capture_default_str();
+    cmd->add_option("--nix-gao", o->nixGao, "Nix-Gao fit over depths FROM TO, nm")->expected(2);
+    cmd->add_option("--epsilon", o->epsilon, "Epsilon of the contact depth")->capture_default_str();
     cmd->add_option("--beta", o->beta, "Beta of the reduced modulus")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);

@@ -25,10 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace marvek;
     std::vector<profiles::TipAreaFunction> tips;
     std::string error;
-    const bool parsed =
-        profiles::ParseTipList(std::string_view(reinterpret_cast<const char*>(data), size), tips, error);
+    const bool parsed = profiles::ParseTipList(
+        std::string_view(reinterpret_cast<const char*>(data), size), tips, error);
     Require(parsed || !error.empty());
-    for (const profiles::TipAreaFunction& t : tips) Require(!t.coefficients.empty() && t.coefficients.size() <= 9);
+    for (const profiles::TipAreaFunction& t : tips)
+        Require(!t.coefficients.empty() && t.coefficients.size() <= 9);
 
     // Samples of five doubles: depth, load, stiffness, harmonic load, harmonic displacement.
     io::ParsedCurve c;
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         double v[5];
         std::memcpy(v, data + off, sizeof v);
         c.push(v[0], v[1], static_cast<double>(off), codes[(off / 40) % 6]);
-        for (int k = 0; k < 3; ++k) c.channels[static_cast<std::size_t>(k)].values.push_back(v[k + 2]);
+        for (int k = 0; k < 3; ++k)
+            c.channels[static_cast<std::size_t>(k)].values.push_back(v[k + 2]);
     }
     profiles::ProfileSettings s;
     s.areaCoefficients = {24.5, 100};

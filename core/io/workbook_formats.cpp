@@ -102,8 +102,8 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
                 }
             } else if (name == "Tip Name") {
                 meta.tipName = v.text;
-            } else if (name == "Harmonic Frame Stiffness Correction" && v.number &&
-                       v.value > 0 && unit == "N/m") {
+            } else if (name == "Harmonic Frame Stiffness Correction" && v.number && v.value > 0 &&
+                       unit == "N/m") {
                 meta.harmonicFrameStiffness = v.value;  // 0: none entered
             } else if ((name == "Minimum Calculation Depth" ||
                         name == "Minimum Depth for Average") &&
@@ -182,11 +182,18 @@ void MarkFinalUnloading(std::size_t driftHoldStart, ParsedCurve& c) {
 // The continuous-stiffness columns kept beside the points (what a depth profile needs and the
 // instrument's own results to compare with).
 bool IsChannelColumn(const std::string& name) {
-    static const char* const kNames[] = {
-        "Harmonic Contact Stiffness", "Harmonic Stiffness",        "Harmonic Load",
-        "Harmonic Displacement",      "Phase Angle",               "Harmonic System Stiffness",
-        "Harmonic Frame Stiffness",   "Hardness",                  "Modulus",
-        "Contact Depth",              "Contact Area",              "Reduced Modulus"};
+    static const char* const kNames[] = {"Harmonic Contact Stiffness",
+                                         "Harmonic Stiffness",
+                                         "Harmonic Load",
+                                         "Harmonic Displacement",
+                                         "Phase Angle",
+                                         "Harmonic System Stiffness",
+                                         "Harmonic Frame Stiffness",
+                                         "Hardness",
+                                         "Modulus",
+                                         "Contact Depth",
+                                         "Contact Area",
+                                         "Reduced Modulus"};
     return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
@@ -219,8 +226,8 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k,
         c.push(d->value * k.fd, l->value * k.fl, t && t->number ? t->value * k.ft : 0, code);
         for (std::size_t j = 0; j < channelColumns.size(); ++j) {
             const Cell* v = s.at(r, channelColumns[j]);
-            c.channels[j].values.push_back(v && v->number ? v->value
-                                                          : std::numeric_limits<double>::quiet_NaN());
+            c.channels[j].values.push_back(
+                v && v->number ? v->value : std::numeric_limits<double>::quiet_NaN());
         }
     }
     if (anyMarker) MarkFinalUnloading(driftHoldStart, c);

@@ -27,8 +27,7 @@ bool Usable(double v) { return std::isfinite(v) && std::fabs(v) < 1e300; }
 // Factor to N/m of a stiffness unit; 0 = unknown.
 double StiffnessFactor(std::string_view unit) {
     if (unit.empty() || unit == "N/m") return 1;
-    if (unit == "kN/m" || unit == "uN/nm" || unit == "µN/nm" || unit == "mN/um" ||
-        unit == "mN/µm")
+    if (unit == "kN/m" || unit == "uN/nm" || unit == "µN/nm" || unit == "mN/um" || unit == "mN/µm")
         return 1e3;
     if (unit == "mN/nm") return 1e6;
     return 0;
@@ -91,7 +90,8 @@ double DriftRate(const io::ParsedCurve& c) {
     std::vector<double> t, h;
     for (std::size_t i = 0; i < c.size(); ++i)
         if (c.segment[i] == 'B') t.push_back(c.time[i]), h.push_back(c.depth[i]);
-    if (t.size() < 2 || *std::max_element(t.begin(), t.end()) <= *std::min_element(t.begin(), t.end()))
+    if (t.size() < 2 ||
+        *std::max_element(t.begin(), t.end()) <= *std::min_element(t.begin(), t.end()))
         return kNaN;
     return FitLine(t.data(), h.data(), static_cast<int>(t.size())).slope;
 }
@@ -210,7 +210,10 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
     const auto window = [&](const std::optional<double>& set, const std::optional<double>& book,
                             double fallback, const char* name, double& out) {
         out = set ? *set : book ? *book : fallback;
-        p.used.push_back({name, FormatShortest(out), set ? "settings" : book ? "workbook" : "default"});
+        p.used.push_back({name, FormatShortest(out),
+                          set    ? "settings"
+                          : book ? "workbook"
+                                 : "default"});
     };
     window(s.from, meta.averageFrom, s.defaultFrom, "from_nm", p.from);
     window(s.to, meta.averageTo, s.defaultTo, "to_nm", p.to);
@@ -223,7 +226,8 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
     const Column ks = Find(c, "Harmonic System Stiffness", StiffnessFactor, w);
     const Column kf = Find(c, "Harmonic Frame Stiffness", StiffnessFactor, w);
     const Column k = Find(c, "Harmonic Stiffness", StiffnessFactor, w);
-    const Column instrumentModulus = Find(c, "Modulus", [](std::string_view) { return 1.0; }, w);
+    const Column instrumentModulus = Find(
+        c, "Modulus", [](std::string_view) { return 1.0; }, w);
     const bool raw = f0 && z0 && phase && ks;
     const bool frameGiven = s.harmonicFrameStiffness.has_value();
     if (frameGiven && raw)
@@ -237,15 +241,17 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
     else if (k)
         p.stiffnessSource = StiffnessSource::HarmonicStiffness;
     else {
-        p.error = "no continuous-stiffness columns (\"Harmonic Contact Stiffness\", or harmonic "
-                  "load, displacement, phase angle and system stiffness)";
+        p.error =
+            "no continuous-stiffness columns (\"Harmonic Contact Stiffness\", or harmonic "
+            "load, displacement, phase angle and system stiffness)";
         return p;
     }
     p.used.push_back({"stiffness", StiffnessSourceName(p.stiffnessSource), "workbook"});
     const bool frameCorrected = p.stiffnessSource != StiffnessSource::ContactStiffnessColumn;
     if (frameGiven && !frameCorrected)
-        w.push_back("--frame-stiffness ignored: the workbook's contact stiffness is corrected "
-                    "for the frame already and it has no raw harmonic columns");
+        w.push_back(
+            "--frame-stiffness ignored: the workbook's contact stiffness is corrected "
+            "for the frame already and it has no raw harmonic columns");
     // The harmonic frame stiffness: the settings', the one entered after the test, or the one
     // the instrument recorded with each sample (never the static one, already in the depth).
     double fixedFrame = kNaN;
@@ -261,15 +267,17 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
         } else {
             fixedFrame = std::numeric_limits<double>::infinity();
             p.used.push_back({"harmonic frame stiffness", "inf", "default"});
-            w.push_back("no harmonic frame stiffness recorded: the stiffness is not corrected "
-                        "for the frame");
+            w.push_back(
+                "no harmonic frame stiffness recorded: the stiffness is not corrected "
+                "for the frame");
         }
     }
     const ProfileCorrections& corr = s.corrections;
     const bool amplitudes = f0 && z0;
     if ((corr.peakLoadAndDepth || corr.dynamicUnloading) && !amplitudes)
-        w.push_back("peak and dynamic unloading corrections need the harmonic load and "
-                    "displacement columns: not applied");
+        w.push_back(
+            "peak and dynamic unloading corrections need the harmonic load and "
+            "displacement columns: not applied");
     if (corr.thermalDrift) {
         p.driftRate = DriftRate(c);
         if (std::isnan(p.driftRate))
@@ -389,8 +397,7 @@ ProfileAverage AverageProfile(const DepthProfile& p, double from, double to) {
         return a;
     }
     if (!(from <= to) || !std::isfinite(from) || !std::isfinite(to)) {
-        a.reason = "the window " + FormatShortest(from) + "-" + FormatShortest(to) +
-                   " nm is empty";
+        a.reason = "the window " + FormatShortest(from) + "-" + FormatShortest(to) + " nm is empty";
         return a;
     }
     const std::size_t n = p.loadingSamples;
@@ -462,9 +469,8 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
         if (!std::is_sorted(p.depth.begin(), loadingEnd)) {
             s.order.resize(p.loadingSamples);
             std::iota(s.order.begin(), s.order.end(), 0);
-            std::stable_sort(s.order.begin(), s.order.end(), [&](std::size_t a, std::size_t b) {
-                return p.depth[a] < p.depth[b];
-            });
+            std::stable_sort(s.order.begin(), s.order.end(),
+                             [&](std::size_t a, std::size_t b) { return p.depth[a] < p.depth[b]; });
         }
         lo = std::min(lo, s.depth(0));
         hi = std::max(hi, s.depth(s.n - 1));
@@ -484,15 +490,15 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
     // Two passes over the interpolated values: the mean, then the squares about it.
     const auto interpolate = [](const Sorted& s, double x, double& h, double& e) {
         if (x < s.depth(0) || x > s.depth(s.n - 1)) return false;
-        std::size_t lo = 0, hi = s.n;  // first j with depth(j) > x
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
+        std::size_t below = 0, above = s.n;  // first j with depth(j) > x
+        wabovele (below < above) {
+            const std::size_t mid = below + (above - below) / 2;
             if (s.depth(mid) <= x)
-                lo = mid + 1;
+                below = mid + 1;
             else
-                hi = mid;
+                above = mid;
         }
-        std::size_t j = std::clamp<std::size_t>(lo, 1, s.n - 1);
+        std::size_t j = std::clamp<std::size_t>(below, 1, s.n - 1);
         const std::size_t i0 = s.at(j - 1), i1 = s.at(j);
         const std::vector<double>& d = s.p->depth;
         const double t = d[i1] > d[i0] ? (x - d[i0]) / (d[i1] - d[i0]) : 0;
@@ -536,7 +542,8 @@ NixGaoFit FitNixGao(const DepthProfile& p, double from, double to) {
                 y.push_back(p.hardness[k] * p.hardness[k]);
             }
     f.n = x.size();
-    if (x.size() < 3 || *std::max_element(x.begin(), x.end()) == *std::min_element(x.begin(), x.end())) {
+    if (x.size() < 3 ||
+        *std::max_element(x.begin(), x.end()) == *std::min_element(x.begin(), x.end())) {
         f.reason = "no size effect fit: fewer than 3 loading samples at different depths in " +
                    FormatShortest(from) + "-" + FormatShortest(to) + " nm";
         return f;

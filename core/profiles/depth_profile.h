@@ -52,15 +52,15 @@ struct ProfileCorrections {
 };
 
 struct ProfileSettings {
-    double epsilon = 0.75;             // the instruments' CSM value
-    double beta = 1.0;                 // the instruments' CSM value (not 1.034)
-    double indenterModulus = 1141.0;   // GPa, diamond
-    double indenterPoisson = 0.07;     // diamond
-    std::optional<double> samplePoisson;          // overrides the workbook's
-    double fallbackPoisson = 0.3;                 // when neither gives one
-    std::vector<double> areaCoefficients;         // overrides tips and workbook
-    std::vector<TipAreaFunction> tips;            // chosen by the workbook's tip name
-    std::vector<double> fallbackArea = {24.5};    // ideal Berkovich when nothing else gives one
+    double epsilon = 0.75;                         // the instruments' CSM value
+    double beta = 1.0;                             // the instruments' CSM value (not 1.034)
+    double indenterModulus = 1141.0;               // GPa, diamond
+    double indenterPoisson = 0.07;                 // diamond
+    std::optional<double> samplePoisson;           // overrides the workbook's
+    double fallbackPoisson = 0.3;                  // when neither gives one
+    std::vector<double> areaCoefficients;          // overrides tips and workbook
+    std::vector<TipAreaFunction> tips;             // chosen by the workbook's tip name
+    std::vector<double> fallbackArea = {24.5};     // ideal Berkovich when nothing else gives one
     std::optional<double> harmonicFrameStiffness;  // N/m, for raw harmonic stiffness only
     std::optional<double> from, to;                // averaging window, nm; overrides the workbook's
     double defaultFrom = 100, defaultTo = 200;     // when neither gives one
@@ -78,12 +78,12 @@ const char* StiffnessSourceName(StiffnessSource s);
 
 // Samples left out, by reason. A sample is counted once, under its first reason.
 struct SkippedSamples {
-    std::size_t missing = 0;             // depth, load or stiffness cell empty or 1.797e308
-    std::size_t instrumentInvalid = 0;   // the instrument's Modulus cell empty, 0 or ~1e-158
+    std::size_t missing = 0;            // depth, load or stiffness cell empty or 1.797e308
+    std::size_t instrumentInvalid = 0;  // the instrument's Modulus cell empty, 0 or ~1e-158
     std::size_t nonPositiveStiffness = 0;
-    std::size_t nonPositiveArea = 0;     // also hc <= 0
-    std::size_t modulusUndefined = 0;    // the indenter's compliance exceeds the measured one
-    std::size_t correctionFailed = 0;    // a correction has no solution for the sample
+    std::size_t nonPositiveArea = 0;   // also hc <= 0
+    std::size_t modulusUndefined = 0;  // the indenter's compliance exceeds the measured one
+    std::size_t correctionFailed = 0;  // a correction has no solution for the sample
     std::size_t Total() const {
         return missing + instrumentInvalid + nonPositiveStiffness + nonPositiveArea +
                modulusUndefined + correctionFailed;
@@ -159,7 +159,7 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
 // H^2 = H0^2 + H0^2 h* (1/h) over the loading samples with from <= h <= to.
 struct NixGaoFit {
     bool ok = false;
-    std::string reason;  // "no size effect fit: ..." when not ok
+    std::string reason;   // "no size effect fit: ..." when not ok
     double h0 = kNaN;     // GPa
     double hStar = kNaN;  // nm
     double rSquared = kNaN;

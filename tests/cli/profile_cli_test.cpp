@@ -45,8 +45,8 @@ TEST(ProfileCli, JsonLineHoldsTheProfileAndItsAverage) {
     EXPECT_TRUE(j["error"].is_null());
     const std::size_t n = j["depth_nm"].size();
     EXPECT_GT(n, 200u);
-    for (const char* key : {"load_mN", "stiffness_N_m", "contactDepth_nm", "area_nm2",
-                            "hardness_GPa", "modulus_GPa"})
+    for (const char* key :
+         {"load_mN", "stiffness_N_m", "contactDepth_nm", "area_nm2", "hardness_GPa", "modulus_GPa"})
         EXPECT_EQ(j[key].size(), n) << key;
     const auto& a = j["average"];
     EXPECT_EQ(a["from_nm"], 100);
@@ -73,9 +73,8 @@ TEST(ProfileCli, JsonLineHoldsTheProfileAndItsAverage) {
 
 TEST(ProfileCli, FlagsOverrideTheWorkbook) {
     int status = 0;
-    auto lines = RunLines("profile --json --from 200 --to 500 --poisson 0.3 " + kAp + " " +
-                              kFsTest1,
-                          status);
+    auto lines = RunLines(
+        "profile --json --from 200 --to 500 --poisson 0.3 " + kAp + " " + kFsTest1, status);
     ASSERT_EQ(status, 0);
     auto j = nlohmann::json::parse(lines.at(0));
     EXPECT_EQ(j["average"]["from_nm"], 200);
@@ -122,9 +121,8 @@ TEST(ProfileCli, SummaryAndCsv) {
 TEST(ProfileCli, BadInputIsNamed) {
     int status = 0;
     // A curve file without stiffness columns: not ok, exit 1.
-    auto lines = RunLines(std::string("profile --json ") + MARVEK_TEST_DATA +
-                              "/vendor/RobinSteel0000LC.txt",
-                          status);
+    auto lines = RunLines(
+        std::string("profile --json ") + MARVEK_TEST_DATA + "/vendor/RobinSteel0000LC.txt", status);
     EXPECT_EQ(status, 1);
     ASSERT_EQ(lines.size(), 1u);
     auto j = nlohmann::json::parse(lines[0]);

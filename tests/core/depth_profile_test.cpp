@@ -96,14 +96,14 @@ TEST(FusedSilicaWorkbook, WindowAveragesMatchTheResultsSheet) {
     }
 }
 
-
 // A loading curve of the given samples with continuous-stiffness channels (name, unit, values).
 struct ChannelSpec {
     std::string name, unit;
     std::vector<double> values;
 };
 io::ParsedCurve MakeCurve(const std::vector<double>& depth, const std::vector<double>& load,
-                          const std::vector<ChannelSpec>& channels, std::vector<char> segment = {}) {
+                          const std::vector<ChannelSpec>& channels,
+                          std::vector<char> segment = {}) {
     io::ParsedCurve c;
     for (std::size_t i = 0; i < depth.size(); ++i)
         c.push(depth[i], load[i], static_cast<double>(i), segment.empty() ? 'L' : segment[i]);
@@ -135,16 +135,15 @@ TEST(ProfileFormulas, HandComputedRows) {
     const std::vector<Case> cases = {
         // hc = 100 - 0.75 * 1 mN / 30000 N/m = 100 - 25 = 75 nm; A = 24.5 * 75^2;
         // H = 1 mN / 137812.5 nm^2; Er = sqrt(pi) 30000 / (2 * 371.231); E with nu = 0.25.
-        {"ideal Berkovich",
-         MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "N/m", {30000}}}),
+        {"ideal Berkovich", MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "N/m", {30000}}}),
          Ideal(), 30000, 75, 137812.5, 7.256235827664399, 71.61795070374288, 71.61490603011414,
          1e-12},
         {"stiffness in mN/nm",
-         MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "mN/nm", {0.03}}}), Ideal(),
-         30000, 75, 137812.5, 7.256235827664399, 71.61795070374288, 71.61490603011414, 1e-12},
+         MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "mN/nm", {0.03}}}), Ideal(), 30000,
+         75, 137812.5, 7.256235827664399, 71.61795070374288, 71.61490603011414, 1e-12},
         {"fused silica, contact stiffness column",
-         MakeCurve(h, p, {{"Harmonic Contact Stiffness", "N/m", {56188.39605}}}), fs,
-         56188.39605, 130.3498158, 471651.6107, 10.01593677, 72.50716332, 74.89389549, 1e-8},
+         MakeCurve(h, p, {{"Harmonic Contact Stiffness", "N/m", {56188.39605}}}), fs, 56188.39605,
+         130.3498158, 471651.6107, 10.01593677, 72.50716332, 74.89389549, 1e-8},
         {"fused silica, raw harmonics",
          MakeCurve(h, p,
                    {{"Harmonic Load", "uN", {57.36192296}},
@@ -298,11 +297,11 @@ TEST(ProfileAverageRule, WindowEdges) {
         const char* reason;  // part of the reason when n = 0
     };
     const std::vector<Case> cases = {
-        {100, 200, 3, 1, 3, ""},   // 95 and 105 tie at 5 nm: the inside one; 205 is 5 vs 196's 4
-        {99, 200, 4, 0, 3, ""},    // 95 is 4 nm below, 105 6 nm above: the neighbour
-        {100, 202, 4, 1, 4, ""},   // 205 is 3 nm past, 196 6 nm before
-        {151, 152, 1, 2, 2, ""},   // only 150, taken from both sides as the closer neighbour
-        {0, 1000, 5, 0, 4, ""},    // everything of the loading, not the hold
+        {100, 200, 3, 1, 3, ""},  // 95 and 105 tie at 5 nm: the inside one; 205 is 5 vs 196's 4
+        {99, 200, 4, 0, 3, ""},   // 95 is 4 nm below, 105 6 nm above: the neighbour
+        {100, 202, 4, 1, 4, ""},  // 205 is 3 nm past, 196 6 nm before
+        {151, 152, 1, 2, 2, ""},  // only 150, taken from both sides as the closer neighbour
+        {0, 1000, 5, 0, 4, ""},   // everything of the loading, not the hold
         {300, 400, 0, 0, 0, "at or past 300"},
         {10, 50, 0, 0, 0, "at or before 50"},
         {200, 100, 0, 0, 0, "empty"},
@@ -327,9 +326,9 @@ TEST(ProfileAverageRule, WindowEdges) {
 
 TEST(ProfileAverageRule, InvalidSamplesInsideTheWindowDoNotCount) {
     const double big = std::numeric_limits<double>::max();
-    const io::ParsedCurve c = MakeCurve(
-        {90, 120, 150, 180, 210}, {1, 1.2, 1.5, 1.8, 2.1},
-        {{"Harmonic Contact Stiffness", "N/m", {30000, 30000, big, 30000, 30000}}});
+    const io::ParsedCurve c =
+        MakeCurve({90, 120, 150, 180, 210}, {1, 1.2, 1.5, 1.8, 2.1},
+                  {{"Harmonic Contact Stiffness", "N/m", {30000, 30000, big, 30000, 30000}}});
     const DepthProfile p = ComputeProfile(c, Ideal());
     // 120 is 10 nm past 110 (90 is 20 before), 180 10 nm before 190 (210 is 20 past).
     const ProfileAverage a = AverageProfile(p, 110, 190);
@@ -356,7 +355,8 @@ TEST(MeanProfiles, MeanAndSdOnTheCommonGrid) {
     for (double& h : b.hardness) h += 2;
     for (double& h : excluded.hardness) h += 100;
     shortOne = ProfileOf({100, 200}, 2);
-    const MeanProfile m = ComputeMeanProfile({a, b, excluded, shortOne}, {true, true, false, true}, 5);
+    const MeanProfile m =
+        ComputeMeanProfile({a, b, excluded, shortOne}, {true, true, false, true}, 5);
     ASSERT_EQ(m.depth, (std::vector<double>{100, 150, 200, 250, 300}));
     EXPECT_EQ(m.n, (std::vector<std::size_t>{3, 3, 3, 2, 2}));
     // At 250 nm: 2.5 and 4.5.
@@ -364,7 +364,9 @@ TEST(MeanProfiles, MeanAndSdOnTheCommonGrid) {
     EXPECT_DOUBLE_EQ(m.hardnessSd[3], std::sqrt(2.0));
     // At 150 nm: 1.5, 3.5, 1.5.
     EXPECT_DOUBLE_EQ(m.hardness[1], 6.5 / 3);
-    EXPECT_NEAR(m.hardnessSd[1], std::sqrt((2 * std::pow(1.5 - 6.5 / 3, 2) + std::pow(3.5 - 6.5 / 3, 2)) / 2), 1e-12);
+    EXPECT_NEAR(m.hardnessSd[1],
+                std::sqrt((2 * std::pow(1.5 - 6.5 / 3, 2) + std::pow(3.5 - 6.5 / 3, 2)) / 2),
+                1e-12);
     EXPECT_DOUBLE_EQ(m.modulus[2], 200);
     // A loading whose depth falls back is taken in depth order.
     const MeanProfile back = ComputeMeanProfile({ProfileOf({100, 300, 200}, 3)}, {}, 5);
@@ -377,8 +379,7 @@ TEST(MeanProfiles, MeanAndSdOnTheCommonGrid) {
 TEST(NixGao, RecoversTheSizeEffectAndRefusesNone) {
     // H = H0 sqrt(1 + h*/h) with H0 = 2 GPa, h* = 300 nm.
     DepthProfile p = ProfileOf({50, 80, 120, 200, 350, 600, 900}, 7);
-    for (std::size_t k = 0; k < p.size(); ++k)
-        p.hardness[k] = 2 * std::sqrt(1 + 300 / p.depth[k]);
+    for (std::size_t k = 0; k < p.size(); ++k) p.hardness[k] = 2 * std::sqrt(1 + 300 / p.depth[k]);
     NixGaoFit f = FitNixGao(p, 60, 1000);
     ASSERT_TRUE(f.ok) << f.reason;
     EXPECT_EQ(f.n, 6u);
@@ -462,8 +463,8 @@ TEST(FusedSilicaWorkbook, ChannelsStayAlignedWithThePoints) {
 TEST(TipList, NamesWithSpacesCommentsAndBadLines) {
     std::vector<TipAreaFunction> tips;
     std::string error;
-    ASSERT_TRUE(ParseTipList("# my tips\r\nBerk-1 24.5,100,-3\r\n\n  Cube corner\t2.598  \n", tips,
-                             error))
+    ASSERT_TRUE(
+        ParseTipList("# my tips\r\nBerk-1 24.5,100,-3\r\n\n  Cube corner\t2.598  \n", tips, error))
         << error;
     ASSERT_EQ(tips.size(), 2u);
     EXPECT_EQ(tips[0].name, "Berk-1");
