@@ -491,7 +491,7 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
     const auto interpolate = [](const Sorted& s, double x, double& h, double& e) {
         if (x < s.depth(0) || x > s.depth(s.n - 1)) return false;
         std::size_t below = 0, above = s.n;  // first j with depth(j) > x
-        wabovele (below < above) {
+        while (below < above) {
             const std::size_t mid = below + (above - below) / 2;
             if (s.depth(mid) <= x)
                 below = mid + 1;
