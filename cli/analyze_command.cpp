@@ -23,6 +23,7 @@
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
 #include "core/project/project.h"
+#include "core/profiles/depth_profile.h"
 #include "iso_columns.h"
 #include "series_output.h"
 #include "shard.h"
@@ -63,12 +64,15 @@ struct FileResult {
     std::string resultsText;
     IsoResult iso;
     SeriesCurve curve;  // flags and included state
+    // A continuous-stiffness workbook's depth-profile average (NaN for other curves).
+    double csmFrom = NAN, csmTo = NAN, csmN = NAN, csmHardness = NAN, csmModulus = NAN;
 };
 
 struct Column {
     const char* json;
     const char* csv;
     std::function<double(const FileResult&)> value;
+    bool emptyWhenAbsent = false;  // CSV: an empty field, not "nan", where the curve has none
 };
 
 const std::vector<Column>& NumericColumns() {
@@ -107,6 +111,12 @@ const std::vector<Column>& NumericColumns() {
          [](const FileResult& r) { return r.energyUnloading; }},
         {"energyReloading", labels::kReloadingEnergyTitle,
          [](const FileResult& r) { return r.energyReloading; }},
+        {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }, true},
+        {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }, true},
+        {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }, true},
+        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; },
+         true},
+        {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
     };
     return columns;
 }
@@ -169,6 +179,28 @@ Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
     return s;
 }
 
+// The depth-profile average of a continuous-stiffness workbook's test, with the settings the
+// unload analysis used (area function, Poisson's ratio) and the profile's own defaults otherwise.
+// The curve comes from the reader's cache of the file just analysed.
+void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
+                       FileResult& r) {
+    io::ParsedCurve curve;
+    if (io::ReadCurve(file, analyzer.m_readOptions, curve) != ReadStatus::Ok ||
+        curve.channels.empty())
+        return;
+    profiles::ProfileSettings ps;
+    const AreaCoefficients& ap = s.areaFunction.m_dApCoef;
+    std::size_t terms = ap.size();
+    while (terms > 1 && ap[terms - 1] == 0) --terms;
+    ps.areaCoefficients.assign(ap.begin(), ap.begin() + static_cast<std::ptrdiff_t>(terms));
+    ps.samplePoisson = s.m_fPoisson;
+    const profiles::DepthProfile profile = profiles::ComputeProfile(curve, ps);
+    if (!profile.ok) return;
+    const profiles::ProfileAverage a = profiles::AverageProfile(profile);
+    r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
+    r.csmHardness = a.hardness, r.csmModulus = a.modulus;
+}
+
 FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& base,
                        bool useFileSettings, const IsoOptions& iso) {
     FileResult r;
@@ -213,6 +245,7 @@ FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& 
     r.energyUnloading = a.GetUnloadingEnergy();
     r.energyReloading = a.GetReloadingEnergy();
     r.iso = ComputeIsoResult(a, s, iso);
+    if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
     return r;
 }
 
@@ -242,7 +275,9 @@ void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, con
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
-        out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
+        out << ','
+            << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
+                                                                       : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }
@@ -260,7 +295,8 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
         const double v = c.value(r);
         if (!r.ok || !std::isfinite(v))
             j[c.json] = nullptr;
-        else if (std::string_view(c.json) == "nPoints" || std::string_view(c.json) == "nFitPoints")
+        else if (std::string_view(c.json) == "nPoints" ||
+                 std::string_view(c.json) == "nFitPoints" || std::string_view(c.json) == "csmN")
             j[c.json] = static_cast<int>(v);
         else
             j[c.json] = v;
@@ -301,7 +337,19 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         held[k].curve = s.curves[k];
         emit(held[k]);
     }
-    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s);
+    // The depth-profile averages over the curves the series includes.
+    ExtraStatistics extra;
+    for (const char* key : {"csmHardness", "csmModulus"}) {
+        const auto column =
+            std::find_if(NumericColumns().begin(), NumericColumns().end(),
+                         [&](const Column& c) { return std::string_view(c.json) == key; });
+        std::vector<double> values;
+        for (const FileResult& r : held)
+            if (r.curve.included && std::isfinite(column->value(r)))
+                values.push_back(column->value(r));
+        if (!values.empty()) extra.emplace_back(key, ComputeStatistics(values));
+    }
+    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s, extra);
     if (o.series.summary && !o.json && !o.text) {
         std::vector<std::string> columns;
         for (const Column& c : NumericColumns()) columns.push_back(c.json);
@@ -309,7 +357,7 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         PrintIsoCsvHeader(isoHeader, o.iso);
         const std::string h = isoHeader.str();
         PrintSummaryCsv(std::cout, s, columns, method,
-                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')));
+                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')), extra);
     }
     if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
     std::cout.flush();

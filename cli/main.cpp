@@ -16,6 +16,7 @@
 #include "map_command.h"
 #include "merge_command.h"
 #include "phases_command.h"
+#include "profile_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
         {"export", &marvek::cli::AddExportCommand},       {"list", &marvek::cli::AddListCommand},
         {"merge", &marvek::cli::AddMergeCommand},
         {"phases", &marvek::cli::AddPhasesCommand},
-        {"map", &marvek::cli::AddMapCommand}};
+        {"map", &marvek::cli::AddMapCommand},
+        {"profile", &marvek::cli::AddProfileCommand}};
     const std::string_view named = argc > 1 ? argv[1] : "";
     const bool known = std::any_of(std::begin(kCommands), std::end(kCommands),
                                    [&](const auto& c) { return c.first == named; });

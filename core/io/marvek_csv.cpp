@@ -145,6 +145,7 @@ void ParsedCurve::clear() {
     units.clear();
     meta = CurveMetadata{};
     warnings.clear();
+    channels.clear();
 }
 
 void ParsedCurve::push(double d, double l, double t, char code) {

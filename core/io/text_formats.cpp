@@ -362,9 +362,11 @@ void FinishCurve(ParsedCurve& c) {
         }
         c.depth[kept] = c.depth[i], c.load[kept] = c.load[i], c.time[kept] = c.time[i];
         c.segment[kept] = c.segment[i];
+        for (Channel& ch : c.channels) ch.values[kept] = ch.values[i];
         ++kept;
     }
     c.depth.resize(kept), c.load.resize(kept), c.time.resize(kept), c.segment.resize(kept);
+    for (Channel& ch : c.channels) ch.values.resize(kept);
     if (dropped)
         c.warnings.push_back(
             {0, labels::Count(static_cast<long long>(dropped), "point") + " with depth <= 0 left out"});
@@ -373,6 +375,7 @@ void FinishCurve(ParsedCurve& c) {
                                      std::to_string(kMaxPoints) + " left out"});
         c.depth.resize(kMaxPoints), c.load.resize(kMaxPoints), c.time.resize(kMaxPoints),
             c.segment.resize(kMaxPoints);
+        for (Channel& ch : c.channels) ch.values.resize(kMaxPoints);
     }
 }
 

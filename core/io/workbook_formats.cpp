@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -62,8 +64,11 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
     if (s.rows.size() < 3) return;
     const Row& names = s.rows[0];
     for (std::size_t r = 1; r < s.rows.size(); ++r) {
+        // The Results sheet writes the test numbers as text.
         const Cell* first = s.at(r, 0);
-        if (!first || !first->number || WholeNumber(first->value) != test) continue;
+        if (!first) continue;
+        const double number = first->number ? first->value : ParseDouble(Trimmed(first->text));
+        if (WholeNumber(number) != test) continue;
         for (std::size_t c = 1; c < names.size() && c < s.rows[r].size(); ++c) {
             const std::string name = Trimmed(names[c].text);
             const Cell& v = s.rows[r][c];
@@ -84,6 +89,17 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
                 }
             } else if (name == "Tip Name") {
                 meta.tipName = v.text;
+            } else if (name == "Harmonic Frame Stiffness Correction" && v.number && v.value > 0 &&
+                       unit == "N/m") {
+                meta.harmonicFrameStiffness = v.value;  // 0: none entered
+            } else if ((name == "Minimum Calculation Depth" ||
+                        name == "Minimum Depth for Average") &&
+                       v.number && unit == "nm") {
+                meta.averageFrom = v.value;
+            } else if ((name == "Maximum Calculation Depth" ||
+                        name == "Maximum Depth for Average") &&
+                       v.number && unit == "nm") {
+                meta.averageTo = v.value;
             } else if (name == "X Test Position" && v.number) {
                 meta.positionX = v.value;
             } else if (name == "Y Test Position" && v.number) {
@@ -154,8 +170,28 @@ void MarkFinalUnloading(std::size_t driftHoldStart, ParsedCurve& c) {
         }
 }
 
-// The points from row 3 on, with segment codes from the marker column.
-void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
+// The continuous-stiffness columns kept beside the points (what a depth profile needs and the
+// instrument's own results to compare with).
+bool IsChannelColumn(const std::string& name) {
+    static const char* const kNames[] = {"Harmonic Contact Stiffness",
+                                         "Harmonic Stiffness",
+                                         "Harmonic Load",
+                                         "Harmonic Displacement",
+                                         "Phase Angle",
+                                         "Harmonic System Stiffness",
+                                         "Harmonic Frame Stiffness",
+                                         "Hardness",
+                                         "Modulus",
+                                         "Contact Depth",
+                                         "Contact Area",
+                                         "Reduced Modulus"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+// The points from row 3 on, with segment codes from the marker column; the channel columns
+// (`channelColumns`, one per c.channels) get one value per point kept.
+void ReadSheetPoints(const Sheet& s, const SheetColumns& k,
+                     const std::vector<std::size_t>& channelColumns, ParsedCurve& c) {
     char code = 'X';
     bool anyMarker = false;
     std::size_t driftHoldStart = std::string::npos;
@@ -179,6 +215,11 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
             continue;
         }
         c.push(d->value * k.fd, l->value * k.fl, t && t->number ? t->value * k.ft : 0, code);
+        for (std::size_t j = 0; j < channelColumns.size(); ++j) {
+            const Cell* v = s.at(r, channelColumns[j]);
+            c.channels[j].values.push_back(
+                v && v->number ? v->value : std::numeric_limits<double>::quiet_NaN());
+        }
     }
     if (anyMarker) MarkFinalUnloading(driftHoldStart, c);
 }
@@ -203,7 +244,15 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
     c.test = s.name;
     c.format = format;
     c.units = "depth " + k.du + ", load " + k.lu + (k.time >= 0 ? ", time " + k.tu : ", no time");
-    ReadSheetPoints(s, k, c);
+    std::vector<std::size_t> channelColumns;
+    for (std::size_t i = 0; i < s.rows[0].size(); ++i) {
+        const std::string name = Trimmed(s.rows[0][i].text);
+        if (!IsChannelColumn(name) || c.FindChannel(name)) continue;
+        const Cell* u = s.at(1, i);
+        c.channels.push_back({name, u ? Trimmed(u->text) : "", {}});
+        channelColumns.push_back(i);
+    }
+    ReadSheetPoints(s, k, channelColumns, c);
     FinishCurve(c);
     return true;
 }
