@@ -98,6 +98,7 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
     double peak = -INFINITY;  // the highest load up to sample i
     std::size_t reached = 0;
     for (std::size_t i = kHistory; i < imax;) {
+        if (ordinary.size() < kHistory) break;
         const std::size_t from = ordinary.size() > window ? ordinary.size() - window : 0;
         dh.clear();
         dp.clear();
@@ -131,11 +132,16 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         double rate = kNaN;
         if (ex1 > threshold) {
             rate = ex1;
-        } else if (ex1 > sigma) {
+        } else if (ex1 > 0.5 * sigma) {
             for (std::size_t m : {2u, 4u, 8u}) {
                 if (i + m > imax) break;
                 const double exm = h[i + m] - h[i] - static_cast<double>(m) * base;
-                if (exm > threshold && ex1 > exm / (2.0 * static_cast<double>(m))) {
+                // Started here: this step carries at least half of the window's largest one
+                // (otherwise the window triggers again where the burst begins).
+                double largest = ex1;
+                for (std::size_t j = i + 1; j < i + m; ++j) largest = std::max(largest, h[j + 1] - h[j] - base);
+                if (exm > threshold && ex1 > exm / (2.0 * static_cast<double>(m)) &&
+                    ex1 >= 0.5 * largest) {
                     rate = exm / static_cast<double>(m);
                     break;
                 }
@@ -156,10 +162,18 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             const double mean = sum / static_cast<double>(e - i + 1);
             // Twice the progression at least: a loading that merely got softer after the burst
             // does not extend it; nor does a step over which the load rose as on the loading.
-            const double enough =
-                std::max(std::min(3 * sigma, 0.5 * std::max(mean, rate)), 2 * base);
+            // A burst spread over many samples may have single steps within the noise: the
+            // mean of the next three steps decides then.
+            const double cap = 0.5 * std::max(mean, rate);
+            const double enough = std::max(std::min(3 * sigma, cap), 2 * base);
+            const std::size_t ahead = std::min<std::size_t>(3, imax - (e + 1));
+            const double aheadMean = (h[e + 1 + ahead] - h[e + 1]) / static_cast<double>(ahead) - base;
+            const double enoughAhead =
+                std::max(std::min(3 * sigma / std::sqrt(static_cast<double>(ahead)), cap), 2 * base);
             const double nextLoad = p[e + 2] - p[e + 1];
-            if (!(next > enough) || nextLoad > 0.5 * loadStep + 4.5 * loadNoise) break;
+            if (!(next > enough || (next > 0 && aheadMean > enoughAhead)) ||
+                nextLoad > 0.5 * loadStep + 4.5 * loadNoise)
+                break;
             sum += next;
             ++e;
         }
@@ -177,8 +191,21 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         const bool constantLoad =
             width >= 0.75 * raw && p[last] - p[i] <= 0.15 * p[i] + 3 * loadNoise;
         if (width > threshold && constantLoad && kept >= 0.5 * width) {
-            out.push_back({p[i], h[i], width, i, last});
-            i = last;
+            // The depth before the burst from a line through the last samples (depth on load),
+            // as a single sample carries the full depth noise.
+            double depthBefore = h[i];
+            constexpr std::size_t kLine = 16;
+            if (i + 1 >= kLine && p[i] > p[i + 1 - kLine]) {
+                const LineFit local = FitLine(p.data() + i + 1 - kLine, h.data() + i + 1 - kLine,
+                                              static_cast<int>(kLine));
+                if (std::isfinite(local.slope) && std::isfinite(local.intercept))
+                    depthBefore = local.intercept + local.slope * p[i];
+            }
+            out.push_back({p[i], depthBefore, width, i, last});
+            // The loading after a pop-in is another (softer) one: its baseline starts afresh.
+            ordinary.clear();
+            for (std::size_t j = last; j < std::min(last + kHistory, imax); ++j) ordinary.push_back(j);
+            i = last + kHistory;
         } else {
             ordinary.push_back(i);
             ++i;

@@ -130,7 +130,8 @@ TEST(Popins, ExactHertzCurveGivesRadiusBackWithinATenthOfAPercent) {
         EXPECT_NEAR(r.hertz.radius, radius, 1e-3 * radius);
         EXPECT_NEAR(r.hertz.h0, 7.5, 0.01);
         EXPECT_GT(r.hertz.r2, 0.999999);
-        EXPECT_NEAR(r.hertz.depthTo, r.popins[0].depth, 1e-12);
+        EXPECT_EQ(r.hertz.depthTo, curve.depth[r.popins[0].first]);
+        EXPECT_NEAR(r.popins[0].depth, curve.depth[r.popins[0].first], 0.01);
         // The radius given instead: Er comes back from K.
         PopinSettings byRadius;
         byRadius.tipRadius = radius;
