@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -55,6 +56,9 @@ struct FileResult {
     CurveDisplay display;
     double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
+    // The first pop-in of the loading, from the series description (NaN without one).
+    double firstPopinLoad = std::numeric_limits<double>::quiet_NaN();
+    double firstPopinDepth = std::numeric_limits<double>::quiet_NaN();
     std::string resultsText;
     IsoResult iso;
     SeriesCurve curve;  // flags and included state
@@ -102,6 +106,10 @@ const std::vector<Column>& NumericColumns() {
          [](const FileResult& r) { return r.energyUnloading; }},
         {"energyReloading", "energyReloading [µJ]",
          [](const FileResult& r) { return r.energyReloading; }},
+        {kFirstPopinLoad, "firstPopinLoad [mN]",
+         [](const FileResult& r) { return r.firstPopinLoad; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]",
+         [](const FileResult& r) { return r.firstPopinDepth; }},
     };
     return columns;
 }
@@ -391,6 +399,12 @@ int Run(AnalyzeOptions& o) {
             r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
             r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
                                           r.ok, r.error, worker.analyzer, worker.display, settings);
+            if (r.ok) {
+                static const int load = FindSeriesQuantity(kFirstPopinLoad);
+                static const int depth = FindSeriesQuantity(kFirstPopinDepth);
+                r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
+                r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
+            }
         };
         if (one) {
             analyze(*makeWorker(), 0);
