@@ -120,6 +120,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "energyLoading",
                                            "energyUnloading",
                                            "energyReloading",
+                                           "firstPopinLoad",
+                                           "firstPopinDepth",
                                            "Wtotal",
                                            "Welast",
                                            "Wplast",

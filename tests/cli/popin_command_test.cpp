@@ -149,3 +149,26 @@ TEST(PopinCli, ThresholdsOnTheWorkbook) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PopinCli, AnalyzeCarriesTheFirstPopin) {
+    int status = 0;
+    const std::string real = std::string(MARVEK_TEST_DATA) + "/real/";
+    const auto lines = RunLines("analyze --defaults --json " + real +
+                                    "agilent_popin_loadonly_t001.csv " + real +
+                                    "agilent_fs_xp_t001.csv",
+                                status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(lines.size(), 2u);
+    const auto popin = nlohmann::json::parse(lines[0]);
+    // The 29 nm burst after the sample at 0.507 mN, 26.96 nm.
+    EXPECT_NEAR(popin["firstPopinLoad"].get<double>(), 0.5073, 0.005);
+    EXPECT_NEAR(popin["firstPopinDepth"].get<double>(), 26.96, 1.0);
+    const auto none = nlohmann::json::parse(lines[1]);
+    EXPECT_TRUE(none["firstPopinLoad"].is_null());
+    EXPECT_TRUE(none["firstPopinDepth"].is_null());
+    EXPECT_GT(none["EIT"].get<double>(), 0);  // the row is otherwise whole
+}
+
+}  // namespace
