@@ -113,6 +113,28 @@ TEST(Popins, NoFalsePositiveOnNoisyHertzianCurves) {
             }
 }
 
+// Depth excursions that are no pop-in: a single sample off by 15 nm that comes back, and a gap
+// in the record over which depth and load advanced together along the loading.
+TEST(Popins, SpikesAndRecordGapsAreNoPopins) {
+    for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+        PopinCurveShape shape;
+        shape.seed = seed;
+        shape.points = 800;
+        const auto clean = MakePopinCurve(shape);
+        auto spike = clean;
+        spike.depth[300] += 15;
+        EXPECT_TRUE(Find(spike).popins.empty()) << "spike, seed " << seed;
+        testing::PopinCurve gap;
+        for (std::size_t k = 0; k < clean.depth.size(); ++k)
+            if (k <= 400 || k >= 480) {
+                gap.depth.push_back(clean.depth[k]);
+                gap.load.push_back(clean.load[k]);
+            }
+        const PopinResult r = Find(gap);
+        EXPECT_TRUE(r.popins.empty()) << "gap, seed " << seed << ": " << r.popins.front().load;
+    }
+}
+
 TEST(Popins, ExactHertzCurveGivesRadiusBackWithinATenthOfAPercent) {
     for (double radius : {150.0, 800.0, 5000.0}) {
         PopinCurveShape shape;
