@@ -26,12 +26,14 @@ double Median(std::vector<double> v) {
     return m;
 }
 
-// 1.4826·MAD: the standard deviation of normal data, robust to a few bursts.
-double RobustSigma(const std::vector<double>& v) {
-    const double centre = Median(v);
-    std::vector<double> dev(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) dev[k] = std::abs(v[k] - centre);
-    return 1.4826 * Median(std::move(dev));
+// The median of v, reordering it (no copy: the detector takes one per sample).
+double MedianInPlace(std::vector<double>& v) {
+    if (v.empty()) return kNaN;
+    const std::size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    double m = v[mid];
+    if (v.size() % 2 == 0) m = (m + *std::max_element(v.begin(), v.begin() + mid)) / 2;
+    return m;
 }
 
 // Noise of single samples from second differences (sd of h[j+1] - 2h[j] + h[j-1] is sqrt(6)σ
@@ -94,39 +96,27 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
     const double loadNoise = SampleNoise(p, imax);
     std::vector<std::size_t> ordinary;
     for (std::size_t j = 0; j < kHistory; ++j) ordinary.push_back(j);
-    std::vector<double> dh, dp;
+    std::vector<double> dh, deviation, ends;
     double peak = -INFINITY;  // the highest load up to sample i
     std::size_t reached = 0;
+    std::size_t known = 0;  // ordinary steps when base and sigma were taken
+    double base = 0, sigma = 0;
     for (std::size_t i = kHistory; i < imax;) {
         if (ordinary.size() < kHistory) break;
         const std::size_t from = ordinary.size() > window ? ordinary.size() - window : 0;
-        dh.clear();
-        dp.clear();
-        for (std::size_t q = from; q < ordinary.size(); ++q) {
-            dh.push_back(h[ordinary[q] + 1] - h[ordinary[q]]);
-            dp.push_back(p[ordinary[q] + 1] - p[ordinary[q]]);
-        }
-        const double loadStep = Median(dp);
         while (reached <= i) peak = std::max(peak, p[reached++]);
-        const double base = Median(dh);
-        const double sigma = std::max(stepNoise, RobustSigma(dh));
-        // The loading's local slope dP/dh from the ends of the window (medians of a few samples
-        // each, as single steps are mostly noise at low loads): NaN where the load does not
-        // rise (before contact), infinite where the depth does not measurably.
-        const std::size_t count = ordinary.size() - from;
-        const std::size_t ends = std::max<std::size_t>(1, std::min<std::size_t>(5, count / 3));
-        std::vector<double> hHead, pHead, hTail, pTail;
-        for (std::size_t q = 0; q < ends; ++q) {
-            hHead.push_back(h[ordinary[from + q]]);
-            pHead.push_back(p[ordinary[from + q]]);
-            hTail.push_back(h[ordinary[ordinary.size() - 1 - q] + 1]);
-            pTail.push_back(p[ordinary[ordinary.size() - 1 - q] + 1]);
+        // The baseline moves slowly: it is taken again after every fourth ordinary step (and
+        // after a burst), which halves the detector's time.
+        if (ordinary.size() < known || ordinary.size() >= known + 4) {
+            known = ordinary.size();
+            dh.clear();
+            for (std::size_t q = from; q < ordinary.size(); ++q)
+                dh.push_back(h[ordinary[q] + 1] - h[ordinary[q]]);
+            base = MedianInPlace(dh);
+            deviation.clear();
+            for (double d : dh) deviation.push_back(std::abs(d - base));
+            sigma = std::max(stepNoise, 1.4826 * MedianInPlace(deviation));
         }
-        const double gainedLoad = Median(pTail) - Median(pHead);
-        const double gainedDepth = Median(hTail) - Median(hHead);
-        const double slope = !(gainedLoad > 3 * loadNoise) ? kNaN
-                             : gainedDepth > 0           ? gainedLoad / gainedDepth
-                                                         : INFINITY;  // mN/nm
         const double threshold = k * sigma;
         const double ex1 = h[i + 1] - h[i] - base;
         double rate = kNaN;
@@ -139,7 +129,8 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
                 // Started here: this step carries at least half of the window's largest one
                 // (otherwise the window triggers again where the burst begins).
                 double largest = ex1;
-                for (std::size_t j = i + 1; j < i + m; ++j) largest = std::max(largest, h[j + 1] - h[j] - base);
+                for (std::size_t j = i + 1; j < i + m; ++j)
+                    largest = std::max(largest, h[j + 1] - h[j] - base);
                 if (exm > threshold && ex1 > exm / (2.0 * static_cast<double>(m)) &&
                     ex1 >= 0.5 * largest) {
                     rate = exm / static_cast<double>(m);
@@ -147,9 +138,35 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
                 }
             }
         }
-        // Only virgin loading: a rising load (known slope) at the highest load reached so far.
-        if (std::isnan(rate) || std::isnan(slope) || !(p[i] > 5 * loadNoise) ||
-            !(p[i] >= peak - 3 * loadNoise)) {
+        // Only virgin loading: at the highest load reached so far, above the load's noise.
+        if (std::isnan(rate) || !(p[i] > 5 * loadNoise) || !(p[i] >= peak - 3 * loadNoise)) {
+            ordinary.push_back(i);
+            ++i;
+            continue;
+        }
+        // The window's typical load step, and the loading's local slope dP/dh from the ends of
+        // the window (medians of a few samples each, as single steps are mostly noise at low
+        // loads): NaN where the load does not rise (before contact), infinite where the depth
+        // does not measurably.
+        const std::size_t count = ordinary.size() - from;
+        ends.clear();
+        for (std::size_t q = from; q < ordinary.size(); ++q)
+            ends.push_back(p[ordinary[q] + 1] - p[ordinary[q]]);
+        const double loadStep = MedianInPlace(ends);
+        const std::size_t few = std::max<std::size_t>(1, std::min<std::size_t>(5, count / 3));
+        auto endMedian = [&](std::span<const double> v, bool tail) {
+            ends.clear();
+            for (std::size_t q = 0; q < few; ++q)
+                ends.push_back(tail ? v[ordinary[ordinary.size() - 1 - q] + 1]
+                                    : v[ordinary[from + q]]);
+            return MedianInPlace(ends);
+        };
+        const double gainedLoad = endMedian(p, true) - endMedian(p, false);
+        const double gainedDepth = endMedian(h, true) - endMedian(h, false);
+        const double slope = !(gainedLoad > 3 * loadNoise) ? kNaN
+                             : gainedDepth > 0           ? gainedLoad / gainedDepth
+                                                         : INFINITY;  // mN/nm
+        if (std::isnan(slope)) {
             ordinary.push_back(i);
             ++i;
             continue;
@@ -204,6 +221,7 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             out.push_back({p[i], depthBefore, width, i, last});
             // The loading after a pop-in is another (softer) one: its baseline starts afresh.
             ordinary.clear();
+            known = 0;
             for (std::size_t j = last; j < std::min(last + kHistory, imax); ++j) ordinary.push_back(j);
             i = last + kHistory;
         } else {
