@@ -32,7 +32,8 @@ void FindPopinsBench(benchmark::State& state, bool thresholds) {
     s.reducedModulus = 200;
     if (thresholds) s.minJump = 5, s.minLoad = 0.02;
     for (auto _ : state) {
-        auto r = popins::FindPopins(std::span<const double>(c.depth), std::span<const double>(c.load), s);
+        auto r = popins::FindPopins(std::span<const double>(c.depth),
+                                    std::span<const double>(c.load), s);
         benchmark::DoNotOptimize(r);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(c.depth.size()));
@@ -56,9 +57,17 @@ void SummariseBench(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK_CAPTURE(FindPopinsBench, adaptive, false)
-    ->Name("B13_popins/adaptive")->Arg(2000)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+    ->Name("B13_popins/adaptive")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FindPopinsBench, thresholds, true)
-    ->Name("B13_popins/thresholds")->Arg(2000)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+    ->Name("B13_popins/thresholds")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(SummariseBench)->Name("B13_popins/summary_1000")->Unit(benchmark::kMicrosecond);
 
 }  // namespace marvek::bench

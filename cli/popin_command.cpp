@@ -80,8 +80,8 @@ CurveRow AnalyzeOne(CCurveAnalyzer& analyzer, const std::string& file, const Set
     s.tipRadius = o.tipRadius;
     const double fromUnloading = ReducedFromSample(display.m_dEIT, vs, area);
     s.reducedModulus = std::isfinite(o.reducedModulus) ? o.reducedModulus
-                       : std::isfinite(o.tipRadius)     ? popins::kNaN
-                                                        : fromUnloading;
+                       : std::isfinite(o.tipRadius)    ? popins::kNaN
+                                                       : fromUnloading;
     s.samplePoisson = vs;
     const std::size_t n = static_cast<std::size_t>(analyzer.m_nPoints);
     row.result = popins::FindPopins(std::span<const double>(analyzer.m_pDepth.data(), n),
@@ -117,9 +117,8 @@ void PrintJson(const CurveRow& r) {
     const popins::PopinResult& p = r.result;
     j["popins"] = nlohmann::ordered_json::array();
     for (const popins::Popin& q : p.popins)
-        j["popins"].push_back({{"load_mN", Num(q.load)},
-                               {"depth_nm", Num(q.depth)},
-                               {"width_nm", Num(q.width)}});
+        j["popins"].push_back(
+            {{"load_mN", Num(q.load)}, {"depth_nm", Num(q.depth)}, {"width_nm", Num(q.width)}});
     const popins::HertzFit& h = p.hertz;
     nlohmann::ordered_json hz;
     hz["K_mN_nm1_5"] = Num(h.K);
@@ -186,9 +185,9 @@ void PrintSummary(const popins::PopinStatistics& s, bool json) {
                  "firstPopinWidth sd [nm],tauMax mean [GPa],tauMax sd [GPa],weibull modulus,"
                  "weibull scale [mN],activationVolume [A^3],note\n";
     std::cout << "summary," << s.curves << ',' << s.n;
-    for (double v : {s.load.mean, s.load.sd, s.depth.mean, s.depth.sd, s.width.mean, s.width.sd,
-                     s.tauMax.mean, s.tauMax.sd, s.weibullModulus, s.weibullScale,
-                     s.activationVolume})
+    for (double v :
+         {s.load.mean, s.load.sd, s.depth.mean, s.depth.sd, s.width.mean, s.width.sd, s.tauMax.mean,
+          s.tauMax.sd, s.weibullModulus, s.weibullScale, s.activationVolume})
         std::cout << ',' << CsvNum(v);
     std::cout << ',' << CsvField(s.reason) << '\n';
 }
@@ -242,8 +241,9 @@ int Run(PopinOptions& o) {
 void AddPopinCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<PopinOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "popin", "Find the pop-ins of each curve's loading, the Hertz fit before the first and "
-                 "the maximum shear stress; --summary adds the series statistics");
+        "popin",
+        "Find the pop-ins of each curve's loading, the Hertz fit before the first and "
+        "the maximum shear stress; --summary adds the series statistics");
     AddAnalysisOptions(*cmd, options->analysis);
     cmd->add_option("--min-jump", options->minJump,
                     "A pop-in is a depth step of at least this much, nm (with --min-load: the "
@@ -253,11 +253,13 @@ void AddPopinCommand(CLI::App& app, int& exitStatus) {
                     "Pop-ins start at this load or above, mN (with --min-jump)")
         ->check(CLI::NonNegativeNumber);
     auto* contact = cmd->add_option_group("contact");
-    contact->add_option("--reduced-modulus", options->reducedModulus,
-                        "Reduced modulus Er, GPa (default: from the curve's unloading)")
+    contact
+        ->add_option("--reduced-modulus", options->reducedModulus,
+                     "Reduced modulus Er, GPa (default: from the curve's unloading)")
         ->check(CLI::PositiveNumber);
-    contact->add_option("--tip-radius", options->tipRadius,
-                        "Tip radius, nm: Er then comes from the Hertz fit")
+    contact
+        ->add_option("--tip-radius", options->tipRadius,
+                     "Tip radius, nm: Er then comes from the Hertz fit")
         ->check(CLI::PositiveNumber);
     contact->require_option(0, 1);
     cmd->add_option("--temperature", options->temperature,

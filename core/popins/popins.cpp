@@ -14,7 +14,8 @@ namespace {
 constexpr double kBoltzmann = 1.380649e-23;
 // Er in mN/nm^2 is GPa·1e-6 (1 GPa = 1e9 N/m^2 = 1e12 mN / 1e18 nm^2).
 constexpr double kMNPerNm2PerGPa = 1e-6;
-// Johnson (1985): the maximum shear stress under a sphere is 0.31 p0, p0 = (6 P Er^2/(pi^3 R^2))^(1/3).
+// Johnson (1985): the maximum shear stress under a sphere is 0.31 p0, p0 = (6 P Er^2/(pi^3
+// R^2))^(1/3).
 constexpr double kShearFactor = 0.31;
 
 double Median(std::vector<double> v) {
@@ -164,8 +165,8 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         const double gainedLoad = endMedian(p, true) - endMedian(p, false);
         const double gainedDepth = endMedian(h, true) - endMedian(h, false);
         const double slope = !(gainedLoad > 3 * loadNoise) ? kNaN
-                             : gainedDepth > 0           ? gainedLoad / gainedDepth
-                                                         : INFINITY;  // mN/nm
+                             : gainedDepth > 0             ? gainedLoad / gainedDepth
+                                                           : INFINITY;  // mN/nm
         if (std::isnan(slope)) {
             ordinary.push_back(i);
             ++i;
@@ -184,9 +185,10 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             const double cap = 0.5 * std::max(mean, rate);
             const double enough = std::max(std::min(3 * sigma, cap), 2 * base);
             const std::size_t ahead = std::min<std::size_t>(3, imax - (e + 1));
-            const double aheadMean = (h[e + 1 + ahead] - h[e + 1]) / static_cast<double>(ahead) - base;
-            const double enoughAhead =
-                std::max(std::min(3 * sigma / std::sqrt(static_cast<double>(ahead)), cap), 2 * base);
+            const double aheadMean =
+                (h[e + 1 + ahead] - h[e + 1]) / static_cast<double>(ahead) - base;
+            const double enoughAhead = std::max(
+                std::min(3 * sigma / std::sqrt(static_cast<double>(ahead)), cap), 2 * base);
             const double nextLoad = p[e + 2] - p[e + 1];
             if (!(next > enough || (next > 0 && aheadMean > enoughAhead)) ||
                 nextLoad > 0.5 * loadStep + 4.5 * loadNoise)
@@ -196,9 +198,7 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         }
         const std::size_t last = e + 1;
         const double raw = h[last] - h[i];
-        auto loadShare = [&](std::size_t j) {
-            return std::max(0.0, p[j] - p[i]) / slope;
-        };
+        auto loadShare = [&](std::size_t j) { return std::max(0.0, p[j] - p[i]) / slope; };
         const double width = raw - loadShare(last);
         // The depth after the burst: median of up to three samples from `last`.
         std::vector<double> after;
@@ -222,7 +222,8 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             // The loading after a pop-in is another (softer) one: its baseline starts afresh.
             ordinary.clear();
             known = 0;
-            for (std::size_t j = last; j < std::min(last + kHistory, imax); ++j) ordinary.push_back(j);
+            for (std::size_t j = last; j < std::min(last + kHistory, imax); ++j)
+                ordinary.push_back(j);
             i = last + kHistory;
         } else {
             ordinary.push_back(i);
@@ -308,7 +309,8 @@ HertzFit FitHertz(std::span<const double> depth, std::span<const double> load, s
     }
     if (std::isfinite(h0Start) && h0Start > lo && h0Start < hi && solve(h0Start, kk) < bestErr)
         bestH0 = h0Start, bestErr = solve(h0Start, kk);
-    double a = std::max(lo, bestH0 - (hi - lo) / kCells), b = std::min(hi, bestH0 + (hi - lo) / kCells);
+    double a = std::max(lo, bestH0 - (hi - lo) / kCells),
+           b = std::min(hi, bestH0 + (hi - lo) / kCells);
     const double g = (std::sqrt(5.0) - 1) / 2;
     double c1 = b - g * (b - a), c2 = a + g * (b - a);
     double f1 = solve(c1, kk), f2 = solve(c2, kk);
@@ -367,8 +369,7 @@ double MaxShearStress(double load, double reducedModulus, double radius) {
     if (!(load > 0) || !(reducedModulus > 0) || !(radius > 0)) return kNaN;
     const double er = reducedModulus * kMNPerNm2PerGPa;
     const double pi3 = std::numbers::pi * std::numbers::pi * std::numbers::pi;
-    return kShearFactor * std::cbrt(6 * er * er * load / (pi3 * radius * radius)) /
-           kMNPerNm2PerGPa;
+    return kShearFactor * std::cbrt(6 * er * er * load / (pi3 * radius * radius)) / kMNPerNm2PerGPa;
 }
 
 PopinResult FindPopins(std::span<const double> depth, std::span<const double> load,
@@ -391,12 +392,13 @@ PopinResult FindPopins(std::span<const double> depth, std::span<const double> lo
     if (!std::isfinite(hz.K)) return r;
     const bool givenEr = settings.reducedModulus > 0;
     const bool givenR = settings.tipRadius > 0;
-    hz.reducedModulus = givenEr ? settings.reducedModulus
-                                : ReducedModulusFromRadius(hz.K, settings.tipRadius);
+    hz.reducedModulus =
+        givenEr ? settings.reducedModulus : ReducedModulusFromRadius(hz.K, settings.tipRadius);
     hz.radius = givenR ? settings.tipRadius : RadiusFromReducedModulus(hz.K, hz.reducedModulus);
     if (!givenEr && !givenR)
-        hz.reason = "no reduced modulus (no unloading analysed) and no tip radius: Er, R and "
-                    "tauMax unknown";
+        hz.reason =
+            "no reduced modulus (no unloading analysed) and no tip radius: Er, R and "
+            "tauMax unknown";
     if (const Popin* first = r.First()) {
         r.tauMax = MaxShearStress(first->load, hz.reducedModulus, hz.radius);
         if (settings.sampleModulus > 0 && std::isfinite(settings.samplePoisson)) {
@@ -462,8 +464,9 @@ PopinStatistics SummarisePopins(std::span<const PopinResult> results,
     }
     const bool spread = loads.size() >= 2 && loads.front() > 0 && loads.back() > loads.front();
     if (!spread) {
-        AddReason(s.reason, "fewer than two distinct positive first pop-in loads: no Weibull fit "
-                            "and no activation volume");
+        AddReason(s.reason,
+                  "fewer than two distinct positive first pop-in loads: no Weibull fit "
+                  "and no activation volume");
         return s;
     }
     std::vector<double> lnP(loads.size()), cubeRoot(loads.size()), y(loads.size());
@@ -503,7 +506,8 @@ PopinStatistics SummarisePopins(std::span<const PopinResult> results,
     const double er = s.meanReducedModulus * 1e9;  // Pa
     const double radius = s.meanRadius * 1e-9;     // m
     const double pi3 = std::numbers::pi * std::numbers::pi * std::numbers::pi;
-    const double stressPerCubeRoot = kShearFactor * std::cbrt(6 * er * er / (pi3 * radius * radius));
+    const double stressPerCubeRoot =
+        kShearFactor * std::cbrt(6 * er * er / (pi3 * radius * radius));
     s.activationVolume = s.beta * kBoltzmann * settings.temperature / stressPerCubeRoot * 1e30;
     return s;
 }

@@ -47,9 +47,9 @@ struct PopinSettings {
 };
 
 struct Popin {
-    double load = kNaN;    // mN, at the last sample before the burst
-    double depth = kNaN;   // nm, at that sample
-    double width = kNaN;   // nm, the displacement excursion
+    double load = kNaN;     // mN, at the last sample before the burst
+    double depth = kNaN;    // nm, at that sample
+    double width = kNaN;    // nm, the displacement excursion
     std::size_t first = 0;  // index of that sample
     std::size_t last = 0;   // index of the first sample after the burst
 };
@@ -73,7 +73,7 @@ struct PopinResult {
     bool thresholds = false;    // which detector ran
     std::size_t maxLoadIndex = 0;
     HertzFit hertz;
-    double tauMax = kNaN;          // GPa, at the first pop-in
+    double tauMax = kNaN;           // GPa, at the first pop-in
     double tauMaxOverShear = kNaN;  // tauMax / G with G = E / (2(1 + nu))
     std::string note;               // e.g. "no pop-in found"; empty otherwise
     const Popin* First() const { return popins.empty() ? nullptr : &popins.front(); }
@@ -116,10 +116,10 @@ struct PopinStatistics {
     double weibullModulus = kNaN, weibullScale = kNaN, weibullR2 = kNaN;
     std::vector<double> weibullLoad, weibullProbability;  // the fitted line, for drawing
     // ln ln(1/(1-F)) = a + beta·P^(1/3) with P in N; V = beta·k·T / (0.31·(6Er²/(pi³R²))^(1/3)).
-    double beta = kNaN;                                 // N^(-1/3)
+    double beta = kNaN;                                   // N^(-1/3)
     double meanReducedModulus = kNaN, meanRadius = kNaN;  // GPa, nm
-    double activationVolume = kNaN;                     // Å^3
-    std::string reason;  // why a statistic is missing
+    double activationVolume = kNaN;                       // Å^3
+    std::string reason;                                   // why a statistic is missing
 };
 
 PopinStatistics SummarisePopins(std::span<const PopinResult> results,

@@ -37,8 +37,8 @@ std::vector<std::string> RunLines(const std::string& args, int& status) {
 std::string CurveCsv(const marvek::testing::PopinCurve& c) {
     std::string text = "Depth (nm),Force (mN),Time (s)\n";
     for (std::size_t k = 0; k < c.depth.size(); ++k)
-        text += marvek::FormatShortest(c.depth[k]) + "," + marvek::FormatShortest(c.load[k]) +
-                "," + marvek::FormatShortest(c.time[k]) + "\n";
+        text += marvek::FormatShortest(c.depth[k]) + "," + marvek::FormatShortest(c.load[k]) + "," +
+                marvek::FormatShortest(c.time[k]) + "\n";
     return text;
 }
 
@@ -73,7 +73,7 @@ TEST(PopinCli, SeriesRowsAndSummary) {
     double sum = 0;
     for (std::size_t k = 0; k < loads.size(); ++k) {
         const auto j = nlohmann::ordered_json::parse(lines[k]);
-        const std::vector<std::string> first7 = {"file", "test",  "ok",        "error",
+        const std::vector<std::string> first7 = {"file",   "test",  "ok",        "error",
                                                  "popins", "hertz", "tauMax_GPa"};
         const std::vector<std::string> keys = Keys(j);
         ASSERT_GE(keys.size(), 7u);
@@ -155,10 +155,10 @@ namespace {
 TEST(PopinCli, AnalyzeCarriesTheFirstPopin) {
     int status = 0;
     const std::string real = std::string(MARVEK_TEST_DATA) + "/real/";
-    const auto lines = RunLines("analyze --defaults --json " + real +
-                                    "agilent_popin_loadonly_t001.csv " + real +
-                                    "agilent_fs_xp_t001.csv",
-                                status);
+    const auto lines =
+        RunLines("analyze --defaults --json " + real + "agilent_popin_loadonly_t001.csv " + real +
+                     "agilent_fs_xp_t001.csv",
+                 status);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(lines.size(), 2u);
     const auto popin = nlohmann::json::parse(lines[0]);

@@ -86,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         SyntheticCase{"large_radius_wide", 2000, 220, 6.0, 800, {{3.1, 40, 0}}, 0.5, 0.002},
         SyntheticCase{"burst_over_samples", 500, 200, 2.0, 600, {{1.2, 25, 4}}, 0.3, 0.001},
         SyntheticCase{"narrow", 500, 200, 2.0, 1000, {{0.8, 5, 0}}, 0.2, 0.0005},
-        SyntheticCase{"two_bursts", 1000, 200, 4.0, 800, {{1.5, 15, 0}, {3.0, 20, 0}}, 0.3,
-                      0.001},
+        SyntheticCase{"two_bursts", 1000, 200, 4.0, 800, {{1.5, 15, 0}, {3.0, 20, 0}}, 0.3, 0.001},
         SyntheticCase{"with_approach", 500, 200, 2.0, 600, {{1.0, 18, 2}}, 0.4, 0.001, 40}),
     [](const auto& param) { return std::string(param.param.name); });
 
@@ -210,13 +209,29 @@ TEST(Popins, ThresholdRuleTakesTheSampleBeforeTheBurstAndRunsWhileStepsStayLarge
         std::vector<Popin> expected;  // load, depth, width, first, last
     };
     const std::vector<Case> cases = {
-        {"one step", {1, 2, 3, 10, 11, 12}, {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, 5, 0,
+        {"one step",
+         {1, 2, 3, 10, 11, 12},
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6},
+         5,
+         0,
          {{0.3, 3, 7, 2, 3}}},
-        {"run of steps", {1, 2, 8, 14, 15, 21, 22}, {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7}, 5, 0,
+        {"run of steps",
+         {1, 2, 8, 14, 15, 21, 22},
+         {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7},
+         5,
+         0,
          {{0.2, 2, 12, 1, 3}, {0.5, 15, 6, 4, 5}}},
-        {"below min load", {1, 9, 10, 11, 19, 20}, {0.01, 0.02, 0.03, 0.04, 0.05, 0.06}, 5, 0.03,
+        {"below min load",
+         {1, 9, 10, 11, 19, 20},
+         {0.01, 0.02, 0.03, 0.04, 0.05, 0.06},
+         5,
+         0.03,
          {{0.04, 11, 8, 3, 4}}},
-        {"step equal to the threshold counts", {0, 5, 6}, {0.1, 0.2, 0.3}, 5, 0.1,
+        {"step equal to the threshold counts",
+         {0, 5, 6},
+         {0.1, 0.2, 0.3},
+         5,
+         0.1,
          {{0.1, 0, 5, 0, 1}}},
         {"after the maximum load ignored", {1, 2, 3, 20}, {0.1, 0.2, 0.3, 0.1}, 5, 0, {}},
     };
@@ -257,11 +272,10 @@ TEST(Popins, MeasuredPopinCurveDefaultDetector) {
 
 // Measured curves of Berkovich indents at large loads: no displacement burst at constant load.
 TEST(Popins, NoFalsePositiveOnMeasuredCurvesWithoutPopins) {
-    for (const char* name :
-         {"agilent_fs_calibration_t001.csv", "agilent_fs_xp_t001.csv",
-          "kla_fused_silica_10cycle_t01.csv", "micromaterials_300nm_1.csv",
-          "micromaterials_1000nm_1.csv", "hysitron_steel_0000.csv",
-          "fischerscope_15mN_n1_t01.csv"}) {
+    for (const char* name : {"agilent_fs_calibration_t001.csv", "agilent_fs_xp_t001.csv",
+                             "kla_fused_silica_10cycle_t01.csv", "micromaterials_300nm_1.csv",
+                             "micromaterials_1000nm_1.csv", "hysitron_steel_0000.csv",
+                             "fischerscope_15mN_n1_t01.csv"}) {
         const auto curve = ReadOne(std::string(MARVEK_TEST_DATA "/real/") + name);
         const PopinResult r = FindPopins(curve, {});
         EXPECT_TRUE(r.popins.empty()) << name << ": " << r.popins.size() << " found, first at "
@@ -371,9 +385,10 @@ TEST(PopinStatistics, MomentsAndTooFewCurves) {
     results[1].tauMax = 3;
     PopinStatistics st = SummarisePopins(results);
     EXPECT_DOUBLE_EQ(st.load.mean, 7.0 / 3);
-    EXPECT_NEAR(st.load.sd, std::sqrt(((4.0 / 3) * (4.0 / 3) + (1.0 / 3) * (1.0 / 3) +
-                                       (5.0 / 3) * (5.0 / 3)) / 2),
-                1e-12);
+    EXPECT_NEAR(
+        st.load.sd,
+        std::sqrt(((4.0 / 3) * (4.0 / 3) + (1.0 / 3) * (1.0 / 3) + (5.0 / 3) * (5.0 / 3)) / 2),
+        1e-12);
     EXPECT_EQ(st.tauMax.n, 1);
     EXPECT_DOUBLE_EQ(st.tauMax.mean, 3);
     EXPECT_TRUE(std::isnan(st.tauMax.sd));

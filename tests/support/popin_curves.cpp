@@ -32,7 +32,8 @@ PopinCurve MakePopinCurve(const PopinCurveShape& s) {
     std::size_t next = 0;
     const double firstBurst = s.bursts.empty() ? s.maxLoad * 2 : s.bursts.front().load;
     auto depthAt = [&](double p) {
-        const double plastic = p > firstBurst && next > 0 ? s.plasticCompliance * (p - firstBurst) : 0;
+        const double plastic =
+            p > firstBurst && next > 0 ? s.plasticCompliance * (p - firstBurst) : 0;
         return HertzDepth(s, p) + shift + plastic;
     };
     for (int k = 0; k <= s.points; ++k) {
@@ -41,7 +42,8 @@ PopinCurve MakePopinCurve(const PopinCurveShape& s) {
             const GeneratedBurst& b = s.bursts[next];
             const double before = depthAt(b.load);
             c.truth.push_back({b.load, before, b.width});
-            for (int q = 1; q <= b.samples; ++q) add(before + b.width * q / (b.samples + 1), b.load);
+            for (int q = 1; q <= b.samples; ++q)
+                add(before + b.width * q / (b.samples + 1), b.load);
             shift += b.width;
             ++next;
         }

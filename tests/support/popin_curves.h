@@ -14,17 +14,17 @@ struct GeneratedBurst {
 };
 
 struct PopinCurveShape {
-    double reducedModulus = 200;  // GPa
-    double radius = 500;          // nm
-    double h0 = 0;                // nm: depth of first contact
-    double maxLoad = 2;           // mN
-    int points = 600;             // loading samples, evenly spaced in load from 0 to maxLoad
+    double reducedModulus = 200;         // GPa
+    double radius = 500;                 // nm
+    double h0 = 0;                       // nm: depth of first contact
+    double maxLoad = 2;                  // mN
+    int points = 600;                    // loading samples, evenly spaced in load from 0 to maxLoad
     std::vector<GeneratedBurst> bursts;  // in load order
-    double plasticCompliance = 20;  // nm/mN: extra depth per load after the first burst
-    int approachPoints = 0;         // samples at zero load and depth h0 - k*approachStep first
-    double approachStep = 0.3;      // nm
-    double noiseDepth = 0.3;        // nm, Gaussian
-    double noiseLoad = 0.0005;      // mN, Gaussian
+    double plasticCompliance = 20;       // nm/mN: extra depth per load after the first burst
+    int approachPoints = 0;              // samples at zero load and depth h0 - k*approachStep first
+    double approachStep = 0.3;           // nm
+    double noiseDepth = 0.3;             // nm, Gaussian
+    double noiseLoad = 0.0005;           // mN, Gaussian
     std::uint64_t seed = 1;
 };
 
