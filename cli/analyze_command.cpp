@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -61,6 +62,9 @@ struct FileResult {
     CurveDisplay display;
     double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
+    // The first pop-in of the loading, from the series description (NaN without one).
+    double firstPopinLoad = std::numeric_limits<double>::quiet_NaN();
+    double firstPopinDepth = std::numeric_limits<double>::quiet_NaN();
     std::string resultsText;
     IsoResult iso;
     SeriesCurve curve;  // flags and included state
@@ -117,6 +121,10 @@ const std::vector<Column>& NumericColumns() {
         {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; },
          true},
         {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
+        {kFirstPopinLoad, "firstPopinLoad [mN]",
+         [](const FileResult& r) { return r.firstPopinLoad; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]",
+         [](const FileResult& r) { return r.firstPopinDepth; }},
     };
     return columns;
 }
@@ -468,6 +476,12 @@ int Run(AnalyzeOptions& o) {
                 r.curve.userExcluded = n->second.excluded;
                 r.curve.note = n->second.note;
                 r.curve.userFlag = n->second.flag;
+            }
+            if (r.ok) {
+                static const int load = FindSeriesQuantity(kFirstPopinLoad);
+                static const int depth = FindSeriesQuantity(kFirstPopinDepth);
+                r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
+                r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
             }
         };
         if (one) {

@@ -17,6 +17,7 @@
 #include "merge_command.h"
 #include "phases_command.h"
 #include "profile_command.h"
+#include "popin_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
         {"merge", &marvek::cli::AddMergeCommand},
         {"phases", &marvek::cli::AddPhasesCommand},
         {"map", &marvek::cli::AddMapCommand},
-        {"profile", &marvek::cli::AddProfileCommand}};
+        {"profile", &marvek::cli::AddProfileCommand},
+        {"popin", &marvek::cli::AddPopinCommand}};
     const std::string_view named = argc > 1 ? argv[1] : "";
     const bool known = std::any_of(std::begin(kCommands), std::end(kCommands),
                                    [&](const auto& c) { return c.first == named; });

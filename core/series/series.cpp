@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <span>
 
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
+#include "core/popins/popins.h"
 
 namespace marvek {
 
@@ -64,6 +66,10 @@ const std::vector<SeriesQuantity>& SeriesQuantities() {
          [](const A& a, const D&) { return a.GetUnloadingEnergy(); }},
         {"energyReloading", labels::kReloadingEnergyTitle,
          [](const A& a, const D&) { return a.GetReloadingEnergy(); }},
+        // The first pop-in of the loading (noise-adaptive detector); DescribeSeriesCurve fills
+        // both from one detection, the value here stands for "not looked for".
+        {kFirstPopinLoad, "firstPopinLoad [mN]", [](const A&, const D&) { return kNaN; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]", [](const A&, const D&) { return kNaN; }},
     };
     return q;
 }
@@ -261,6 +267,15 @@ SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::st
     const auto& quantities = SeriesQuantities();
     for (std::size_t k = 0; k < quantities.size(); ++k)
         row.values[k] = quantities[k].value(analyzer, display);
+    const std::size_t n = static_cast<std::size_t>(std::max(analyzer.m_nPoints, 0));
+    const std::vector<popins::Popin> bursts =
+        popins::FindBursts(std::span<const double>(analyzer.m_pDepth.data(), n),
+                           std::span<const double>(analyzer.m_pLoad.data(), n), {});
+    if (!bursts.empty()) {
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kFirstPopinLoad))] = bursts[0].load;
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kFirstPopinDepth))] =
+            bursts[0].depth;
+    }
     row.flags = CurveFlags(analyzer, display, settings);
     return row;
 }

@@ -28,6 +28,9 @@ struct SeriesQuantity {
 const std::vector<SeriesQuantity>& SeriesQuantities();
 // Index of `key` in SeriesQuantities(), or -1.
 int FindSeriesQuantity(const std::string& key);
+// Keys of the first pop-in's load and depth (NaN for a curve without one).
+inline constexpr const char* kFirstPopinLoad = "firstPopinLoad";
+inline constexpr const char* kFirstPopinDepth = "firstPopinDepth";
 
 // Stable flag codes.
 namespace flag {

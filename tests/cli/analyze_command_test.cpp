@@ -125,6 +125,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "csmN",
                                            "csmHardness",
                                            "csmModulus",
+                                           "firstPopinLoad",
+                                           "firstPopinDepth",
                                            "Wtotal",
                                            "Welast",
                                            "Wplast",
