@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
 
-.PHONY: deps build test test-release test-asan run bench fuzz clean package
+.PHONY: deps build test test-release test-asan run bench fuzz clean package python
 
 deps:
 	./scripts/install-deps
@@ -20,6 +20,12 @@ test-asan: deps
 	ctest --preset asan -j$(JOBS) -LE slow
 
 test: test-release test-asan
+
+# The Python package in build/release/python/marvek (use it with PYTHONPATH=build/release/python,
+# or install it into your site-packages: cmake --install build/release --component python).
+python: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target _marvek marvek-cli
 
 # Opens the window on the bundled curves; without a display, analyses them with the cli instead.
 run: build

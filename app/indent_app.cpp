@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <iostream>
+#include <sstream>
 #include <memory>
 
 #include "app/main_window.h"
@@ -32,6 +33,17 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.window = args[++i];
+        } else if (!onlyFiles && a == "--size") {
+            int w = 0, h = 0;
+            char x = 0;
+            std::istringstream in(i + 1 < args.size() ? args[i + 1] : std::string());
+            if (!(in >> w >> x >> h) || x != 'x' || w < 200 || h < 200 || w > 8000 || h > 8000) {
+                error = "--size takes WIDTHxHEIGHT in pixels, e.g. 1366x768";
+                return std::nullopt;
+            }
+            options.width = w;
+            options.height = h;
+            ++i;
         } else if (!onlyFiles && a == "--version") {
             options.version = true;
         } else if (!onlyFiles && (a == "--help" || a == "-h")) {
@@ -112,6 +124,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         if (options.window == "about") other = std::make_unique<CAboutDlg>();
         marvek::ui::Dialog& shown = other ? *other : dlg;
         shown.Create();
+        if (options.width > 0) shown.resize(options.width, options.height);
         shown.show();
         if (options.window == "main-fit") {
             // The unloading fit up close, in the window itself.

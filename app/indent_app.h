@@ -10,6 +10,9 @@ struct LaunchOptions {
     std::vector<std::filesystem::path> files;         // selected at start, as if chosen
     std::optional<std::filesystem::path> screenshot;  // write the window as PNG and exit
     std::string window = "main";  // which window the screenshot shows: main, help or about
+    // With --screenshot: the window's size in pixels (as on a screen of that size, or
+    // maximised on it); 0: the window's own.
+    int width = 0, height = 0;
     bool help = false;
     bool version = false;
 };

@@ -23,12 +23,13 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout
-            << "Usage: marvek [--screenshot OUT.png [--window W]] [FILE.csv...]\n"
+            << "Usage: marvek [--screenshot OUT.png [--window W] [--size WxH]] [FILE.csv...]\n"
                "Opens the main window with the given curve files selected.\n"
                "--screenshot  analyse the first file, write the window as PNG and exit\n"
                "--window      with --screenshot: main (default), main-fit (its plot zoomed into\n"
                "              the unloading fit), help, about, explore (the plot explorer zoomed\n"
                "              into the unloading fit) or graph (Modulus - Depth)\n"
+               "--size        with --screenshot: the window at WxH pixels (e.g. 1366x768)\n"
                "--version     print the version and exit\n";
         return 0;
     }

@@ -14,6 +14,7 @@
 #include "core/analysis/uncertainty.h"
 #include "core/io/number_format.h"
 #include "core/io/parameter_file.h"
+#include "core/io/settings_validation.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
@@ -24,6 +25,48 @@
 using namespace marvek;
 using namespace marvek::ui;
 using namespace resource;
+
+namespace {
+
+// The results box is narrow and does not wrap: a failure's file and reason are broken into
+// lines there (at blanks, or after a folder separator in a long path) so nothing is cut.
+std::string FailureResultsText(const std::string& error) {
+    constexpr std::size_t kWidth = 30;
+    std::string out = "This curve could not be read:\n\n", line;
+    auto flush = [&] {
+        out += line + "\n";
+        line.clear();
+    };
+    std::string word;
+    auto place = [&](const std::string& w) {
+        if (!line.empty() && line.size() + w.size() > kWidth) flush();
+        // A path longer than a line is cut after its separators.
+        std::string rest = w;
+        while (rest.size() > kWidth) {
+            std::size_t cut = rest.find_last_of("/\\", kWidth - 1);
+            cut = cut == std::string::npos ? kWidth : cut + 1;
+            line += rest.substr(0, cut);
+            rest.erase(0, cut);
+            flush();
+        }
+        line += rest;
+    };
+    for (char c : error) {
+        if (c == ' ' || c == '\n') {
+            word += c == ' ' ? " " : "";
+            place(word);
+            word.clear();
+            if (c == '\n') flush();
+        } else {
+            word += c;
+        }
+    }
+    place(word);
+    if (!line.empty()) flush();
+    return out;
+}
+
+}  // namespace
 
 CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterFile)
     : Dialog(MainTemplate(), parent),
@@ -72,6 +115,11 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_PLOT_SEGMENTS, &CIndentMainDlg::OnPlotSegments},
         {ID_PLOT_EXPORT_PNG, &CIndentMainDlg::OnPlotExportPng},
         {ID_PLOT_EXPORT_SVG, &CIndentMainDlg::OnPlotExportSvg},
+        {ID_OPEN_PROJECT, &CIndentMainDlg::OnOpenProject},
+        {ID_SAVE_PROJECT, &CIndentMainDlg::OnSaveProject},
+        {ID_SAVE_PROJECT_AS, &CIndentMainDlg::OnSaveProjectAs},
+        {ID_UNDO, &CIndentMainDlg::OnUndo},
+        {ID_REDO, &CIndentMainDlg::OnRedo},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
@@ -110,6 +158,7 @@ bool CIndentMainDlg::OnInitDialog() {
     BuildPlot();
     InstallShortcuts();
     BuildRecentMenu();
+    BuildProjectMenus();
     UpdateContext();
     // The keys step through the curves from the start; the Poisson field takes them only once
     // the user goes there to type.
@@ -121,7 +170,12 @@ void CIndentMainDlg::DoDataExchange(DataExchange& dx) {
     dx.Control(IDC_CURVE_SCROLL, m_ctlCurveScroll);
     dx.Text(IDC_RESULTS, m_strResults);
     dx.Text(IDC_ISO_RESULTS, m_strIsoResults);
-    dx.Text(IDC_POISSON, m_fPoisson);
+    // The ratio is taken only when the checks of the cli and the parameter file accept it, so
+    // the window never analyses with, nor stores, a value a run would refuse.
+    float poisson = m_fPoisson;
+    dx.Text(IDC_POISSON, poisson);
+    CheckSetting(dx, CollectSettings(poisson), "sample Poisson ratio");
+    if (!dx.Failed()) m_fPoisson = poisson;
     dx.Text(IDC_FILE_NAME, m_strFileName);
 }
 
@@ -137,7 +191,8 @@ void CIndentMainDlg::OnDestroy() {
     const std::string typed = GetDlgItemText(IDC_POISSON);
     std::size_t used = 0;
     const float value = ParseFloat(typed, &used);
-    if (used > 0 && used == typed.size() && std::isfinite(value)) m_fPoisson = value;
+    if (used > 0 && used == typed.size() && Validate(CollectSettings(value)).empty())
+        m_fPoisson = value;
     const Status saved = SaveParameters(m_parameterFile, CurrentSettings());
     if (!saved.ok())
         ShowMessage(this,
@@ -155,20 +210,32 @@ void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveD
 AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     UpdateData(true);
     m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurrentSettings(), *this);
-    if (!m_lastOutcome.ok()) {
-        ClearDisplay();
-        // The empty plot is on show under the message, not the previous curve.
-        RefreshPlot();
-        if (showFailure) {
-            if (m_lastOutcome.read == ReadStatus::UnknownLayout)
-                ShowMessage(this, kFileFormatMessage, kFileFormatCaption);
-            else
-                ShowMessage(this, m_lastOutcome.error, kApplicationName, MessageButtons::Ok,
-                            MessageIcon::Warning);
-        }
-    }
+    if (!m_lastOutcome.ok()) ClearDisplay();  // no results of another curve under this one
     RefreshPlot();
+    if (showFailure) ShowFailure();
     return m_lastOutcome;
+}
+
+std::string CIndentMainDlg::FailureMessage() const {
+    if (m_lastOutcome.ok()) return {};
+    // The file and the reason first; the layouts this program reads only where the layout was
+    // not recognised.
+    std::string text = m_lastOutcome.error;
+    if (m_lastOutcome.read == ReadStatus::UnknownLayout)
+        text += ".\n\nMarvek reads its own CSV layout and the instrument formats listed under "
+                "Help > Help.\n\n" +
+                std::string(kFileFormatMessage);
+    return text;
+}
+
+void CIndentMainDlg::ShowFailure() {
+    if (m_lastOutcome.ok()) return;
+    // Shown once everything on the window names the failed curve: title, path, slider and
+    // results are the new curve's before the box appears.
+    ShowMessage(this, FailureMessage(),
+                m_lastOutcome.read == ReadStatus::UnknownLayout ? kFileFormatCaption
+                                                                : kApplicationName,
+                MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void CIndentMainDlg::UpdateResultsText() {
@@ -199,16 +266,23 @@ void CIndentMainDlg::UpdateResultsText() {
             m_strResults = NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
         }
     } else {
-        m_strResults = m_lastOutcome.error;
+        m_strResults = FailureResultsText(m_lastOutcome.error);
     }
     UpdateData(false);
 }
 
 void CIndentMainDlg::DisplayCurve(int curve) {
-    AnalyzeCurve(curve);
-    m_strFileName = curve >= 0 && curve < m_analyzer.m_nFileCount
-                        ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
-                        : std::string();
+    // The displayed curve is the one asked for from the start: title, plot and slider all read
+    // it, whoever asked (slider, keys, the results table).
+    const bool known = curve >= 0 && curve < m_analyzer.m_nFileCount;
+    if (known) {
+        m_nCurrentCurve = curve;
+        if (m_ctlCurveScroll.GetScrollPos() != curve) m_ctlCurveScroll.SetScrollPos(curve);
+    }
+    AnalyzeCurve(curve, false);
+    m_strFileName = known ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
+                          : std::string();
     UpdateResultsText();
     UpdateContext();
+    ShowFailure();
 }

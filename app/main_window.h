@@ -4,6 +4,7 @@
 // command handlers of every subsystem can reach them.
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/settings.h"
+#include "core/project/project.h"
 #include "ui/dialog.h"
 #include "ui/plot_explorer.h"
 #include "ui/plot_view.h"
@@ -20,6 +22,9 @@
 // (m_dEIT ... m_dHM, m_pCurveDepth/m_pCurveLoad, m_pFitCurveDepth/m_pFitCurveLoad,
 // m_pExtrapDepth/m_pExtrapLoad).
 class QThreadPool;
+namespace marvek::table {
+class ResultsTableWindow;
+}
 
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:
@@ -44,6 +49,38 @@ public:
     // The curve plot (zooms and pans in place); made in OnInitDialog.
     marvek::ui::PlotView* m_plot = nullptr;
 
+    // What the user said about each curve (exclusion, note, own flag), by address. Kept across
+    // results tables, saved in projects, undone and redone.
+    std::map<std::string, marvek::project::CurveNotes> m_curveNotes;
+    // The project file the work was last saved to or opened from; empty: none yet.
+    std::filesystem::path m_projectFile;
+    // Notes or settings changed since the project was saved (or, without a project, at all).
+    bool m_unsavedWork = false;
+
+    // The notes of one curve; an edit records an undo step and marks the work unsaved.
+    marvek::project::CurveNotes NotesOf(const std::string& address) const;
+    void SetCurveNotes(const std::string& address, const marvek::project::CurveNotes& notes,
+                       const std::string& what);
+    // The work as a project: file list, notes, settings, displayed curve, plot range.
+    marvek::project::Project CurrentProject() const;
+    // Opens `project` (files, notes, settings, curve, range); says which files moved or
+    // changed. False when it has no curves.
+    bool RestoreProject(const marvek::project::Project& project,
+                        const std::filesystem::path& file);
+    marvek::Status SaveProjectTo(const std::filesystem::path& file);
+    // File menu: Save Project (As) / Open Project; Edit menu: Undo / Redo.
+    void OnSaveProject();
+    void OnSaveProjectAs();
+    void OnOpenProject();
+    void OnUndo();
+    void OnRedo();
+    bool CanUndo() const { return !undo_.empty(); }
+    bool CanRedo() const { return !redo_.empty(); }
+    // Before a change of notes or settings: the state to go back to, named for the menu.
+    void RecordUndo(const std::string& what);
+    // Asked before the window closes with unsaved work: true to go on closing.
+    bool ConfirmDiscard();
+
     int CurvePointCount() const { return static_cast<int>(m_pCurveDepth.size()); }
     // The global settings objects with this window's Poisson ratio.
     marvek::Settings CurrentSettings() const;
@@ -51,6 +88,11 @@ public:
     // Takes the controls' values into the members, analyses curve `curve` and repaints. A file
     // that cannot be read is reported (when `showFailure`) and clears the displayed results.
     marvek::AnalysisOutcome AnalyzeCurve(int curve, bool showFailure = true);
+    // The message of the last analysis' failure (file, reason, and the layouts read when the
+    // layout was not recognised); empty when it succeeded.
+    std::string FailureMessage() const;
+    // Shows FailureMessage in a box when the last analysis failed.
+    void ShowFailure();
     // Rebuilds the results text from the last analysis and shows the members in the controls.
     // The result-set block (about 0.1 s at 40000 points) is computed off the window thread and
     // shown when ready; a newer analysis makes an older block's answer void.
@@ -111,6 +153,9 @@ public:
     void OnPlotSegments();
     void OnPlotExportPng();
     void OnPlotExportSvg();
+    // Where the figure style and the grid and segment-colour choices are remembered.
+    std::filesystem::path PlotStyleFile() const;
+    void RememberViewChoices();
     // Shows the last analysis in the plot; the view stays where it is when the same curve was
     // analysed again, a new curve starts at its home view.
     void RefreshPlot();
@@ -125,6 +170,7 @@ public:
     bool OnInitDialog() override;
     void DoDataExchange(marvek::ui::DataExchange& dx) override;
     void OnOK() override;
+    void OnCancel() override;
     void OnDestroy() override;
     void OnPaint(marvek::ui::DrawingSurface& dc) override;
     void OnHScroll(int code, int pos, marvek::ui::ScrollBarControl* bar) override;
@@ -146,6 +192,22 @@ private:
     // Adds the selection now in the analyzer to the recent list and rebuilds the submenu.
     void RememberSelection(const std::vector<std::filesystem::path>& files);
     void BuildRecentMenu();
+    struct WorkState {
+        std::string what;  // the change this state was taken before ("exclusion", "settings")
+        std::map<std::string, marvek::project::CurveNotes> notes;
+        marvek::Settings settings;
+    };
+    WorkState CurrentState(const std::string& what) const;
+    void PushUndo(WorkState before);
+    // After a settings window or the Poisson field: the state before goes on the undo list
+    // when the settings changed.
+    void SettingsEdited(WorkState before);
+    void ApplyState(const WorkState& state);
+    void UpdateUndoMenu();
+    void BuildProjectMenus();
+
+    std::vector<WorkState> undo_, redo_;
+    marvek::table::ResultsTableWindow* table_ = nullptr;  // the open results table, if any
     std::string plottedCurve_;  // address of the curve the plot shows
     int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
     // Last member: destroyed first, it waits for a running block before anything it uses goes.

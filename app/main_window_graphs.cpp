@@ -7,8 +7,13 @@ namespace {
 
 void RunGraph(CIndentMainDlg& w, marvek::GraphCommand command) {
     if (w.m_analyzer.m_nFileCount < 1 || !w.UpdateData(true)) return;
+    // The curves excluded by the user are left out of the graph as out of the table's statistics.
+    marvek::graphs::GraphContext context;
+    for (int k = 0; k < w.m_analyzer.m_nFileCount; ++k)
+        context.excluded.push_back(
+            w.NotesOf(w.m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string()).excluded);
     if (marvek::graphs::ShowGraphCommand(w, command, w.m_analyzer, w, w.CurrentSettings(),
-                                         w.m_nCurrentCurve))
+                                         w.m_nCurrentCurve, context))
         w.RefreshPlot();
 }
 

@@ -82,9 +82,11 @@ void CIndentMainDlg::OnHScroll(int code, int pos, ScrollBarControl* bar) {
 }
 
 void CIndentMainDlg::OnKillfocusPoisson() {
-    UpdateData(true);
-    if (m_nCurrentCurve == -1) return;
+    WorkState before = CurrentState("sample Poisson ratio");
+    before.settings.m_fPoisson = m_fLastPoisson;
+    if (!UpdateData(true)) return;
     if (m_fPoisson == m_fLastPoisson) return;
-    DisplayCurve(m_nCurrentCurve);
+    SettingsEdited(std::move(before));
     m_fLastPoisson = m_fPoisson;
+    if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
 }

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "core/io/recent_selections.h"
+#include "ui/plot_export.h"
 #include "ui/services.h"
 
 using namespace marvek;
@@ -45,6 +46,12 @@ void CIndentMainDlg::BuildPlot() {
     if (QAction* reset = MenuAction(ID_PLOT_RESET))
         reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     m_plot->SetData(CurvePlotData(*this, 0, {}, Template().caption));
+    // Grid and segment colours as they were left.
+    const PlotStyle style = LoadPlotStyle(PlotStyleFile());
+    m_plot->SetGrid(style.grid);
+    m_plot->SetSegments(style.segments);
+    if (QAction* a = MenuAction(ID_PLOT_GRID)) a->setChecked(style.grid);
+    if (QAction* a = MenuAction(ID_PLOT_SEGMENTS)) a->setChecked(style.segments);
     EnableMenuCommand(ID_PLOT_RESET, false);
     m_plot->show();
     LayOutPlot();
@@ -53,12 +60,16 @@ void CIndentMainDlg::BuildPlot() {
 void CIndentMainDlg::LayOutPlot() {
     if (!m_plot || !Client()) return;
     QWidget* path = GetDlgItem(IDC_FILE_NAME);
+    QWidget* results = GetDlgItem(IDC_RESULTS);
     const Rect client = GetClientRect();
     const int bottom = path ? path->geometry().top() : client.bottom;
     const CurvePlotFrame f = CurvePlotFrameFor(client, bottom);
-    const QRect area(f.left - kPlotRoomLeft, f.top - kPlotRoomAbove,
-                     f.size + kPlotRoomLeft + kPlotRoomRight,
-                     f.size + kPlotRoomAbove + kPlotRoomBelow);
+    // The frame takes all the room right of the results column and above the path: square at
+    // the template's size, wider or taller as the window is.
+    const int left =
+        results ? std::max(results->geometry().right() + 12, 0) : f.left - kPlotRoomLeft;
+    const QRect area(left, f.top - kPlotRoomAbove, std::max(0, client.right - left),
+                     std::max(0, bottom - 4 - (f.top - kPlotRoomAbove)));
     m_plot->axisRect()->setAutoMargins(QCP::msNone);
     m_plot->axisRect()->setMargins(
         QMargins(kPlotRoomLeft, kPlotRoomAbove, kPlotRoomRight, kPlotRoomBelow));
@@ -105,14 +116,27 @@ void CIndentMainDlg::OnPlotReset() {
     EnableMenuCommand(ID_PLOT_RESET, false);
 }
 
+std::filesystem::path CIndentMainDlg::PlotStyleFile() const {
+    return m_parameterFile.parent_path() / "marvek-figure.ini";
+}
+
+void CIndentMainDlg::RememberViewChoices() {
+    PlotStyle style = LoadPlotStyle(PlotStyleFile());
+    style.grid = m_plot->Grid();
+    style.segments = m_plot->Segments();
+    SavePlotStyle(PlotStyleFile(), style);
+}
+
 void CIndentMainDlg::OnPlotGrid() {
     m_plot->SetGrid(!m_plot->Grid());
     if (QAction* a = MenuAction(ID_PLOT_GRID)) a->setChecked(m_plot->Grid());
+    RememberViewChoices();
 }
 
 void CIndentMainDlg::OnPlotSegments() {
     m_plot->SetSegments(!m_plot->Segments());
     if (QAction* a = MenuAction(ID_PLOT_SEGMENTS)) a->setChecked(m_plot->Segments());
+    RememberViewChoices();
 }
 
 namespace {
@@ -138,7 +162,9 @@ void ExportPlot(CIndentMainDlg& w, bool svg) {
 
 }  // namespace
 
-void CIndentMainDlg::OnPlotExportPng() { ExportPlot(*this, false); }
+// The figure: size in mm, resolution, fonts and line widths chosen (and remembered), PNG, PDF
+// or SVG.
+void CIndentMainDlg::OnPlotExportPng() { ExportPlotWithOptions(*this, *m_plot, PlotStyleFile()); }
 void CIndentMainDlg::OnPlotExportSvg() { ExportPlot(*this, true); }
 
 std::filesystem::path CIndentMainDlg::RecentFile() const {

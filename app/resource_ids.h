@@ -54,6 +54,11 @@ inline constexpr int ID_PLOT_GRID = 32953;
 inline constexpr int ID_PLOT_SEGMENTS = 32954;
 inline constexpr int ID_PLOT_EXPORT_PNG = 32955;
 inline constexpr int ID_PLOT_EXPORT_SVG = 32956;
+inline constexpr int ID_OPEN_PROJECT = 32970;
+inline constexpr int ID_SAVE_PROJECT = 32971;
+inline constexpr int ID_SAVE_PROJECT_AS = 32972;
+inline constexpr int ID_UNDO = 32973;
+inline constexpr int ID_REDO = 32974;
 // File > Open Recent: entry k has command ID_OPEN_RECENT_FIRST + k.
 inline constexpr int ID_OPEN_RECENT_FIRST = 32960;
 

@@ -89,6 +89,8 @@ const std::vector<Row>& Rows() {
         {"B8 result set (work, etaIT, CIT, RIT, HM(s)) of it", "B8_iso/quantities/10000", "", 0},
         {"B8 analysis with the uncertainty of EIT and HIT", "B8_iso/analysis_uncertainty/10000", "",
          0},
+        {"B13 pop-ins (noise-adaptive detector) with the Hertz fit, 40000-point curve",
+         "B13_popins/adaptive/40000", "", 0, false, true},
         {"B10 main window, repaint of the plot at its home view", "B10_window/repaint", "", 0,
          false, true},
         {"B10 main window, arrow-key step to the other curve (analysis, plot data, repaint)",

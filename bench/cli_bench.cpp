@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "bench_support.h"
 #include "core/io/number_format.h"
+#include "core/io/parsed_curve.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -62,6 +64,67 @@ BENCHMARK(CliAnalyze)
 BENCHMARK(CliAnalyze)
     ->Name("B7_cli_analyze")
     ->Args({1, 40000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+
+// The 4 MB instrument workbook of 9 tests (about 240 000 cells), `list` and `analyze` of all its
+// tests, against the same curves converted to one CSV file each and read by the CSV path.
+const std::filesystem::path kWorkbook =
+    std::filesystem::path(MARVEK_TEST_DATA) / "vendor" / "FS_XP.xls";
+
+const std::vector<std::string>& WorkbookAsCsv() {
+    static const testing::TempDir dir;
+    static const std::vector<std::string> files = [] {
+        std::vector<std::string> out;
+        const io::ParsedFile f = io::ReadFile(kWorkbook);
+        for (const io::ParsedCurve& c : f.curves) {
+            std::string t = "Depth (nm),Load (mN),Time (s)\n";
+            for (std::size_t i = 0; i < c.size(); ++i)
+                t += FormatShortest(c.depth[i]) + ',' + FormatShortest(c.load[i]) + ',' +
+                     FormatShortest(c.time[i]) + '\n';
+            out.push_back(dir.Write(io::SafeFileNamePart(c.test) + ".csv", t).string());
+        }
+        return out;
+    }();
+    return files;
+}
+
+void CliWorkbook(benchmark::State& state, const char* command, bool csv) {
+    std::vector<std::string> args = {MARVEK_CLI, command};
+    if (std::string(command) == "analyze") args.push_back("--json");
+    if (csv) {
+        const std::vector<std::string>& files = WorkbookAsCsv();
+        args.insert(args.end(), files.begin(), files.end());
+    } else {
+        args.push_back(kWorkbook.string());
+    }
+    double cpu = 0;
+    for (auto _ : state) {
+        ChildUsage usage;
+        if (RunQuietly(args, &usage) != 0) state.SkipWithError("marvek-cli failed");
+        cpu += usage.cpuSeconds;
+    }
+    state.counters["cpu_ms"] = 1e3 * cpu / static_cast<double>(state.iterations());
+}
+
+BENCHMARK_CAPTURE(CliWorkbook, list_xls, "list", false)
+    ->Name("B7_cli_workbook/list_xls")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+BENCHMARK_CAPTURE(CliWorkbook, list_csv, "list", true)
+    ->Name("B7_cli_workbook/list_csv")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+BENCHMARK_CAPTURE(CliWorkbook, analyze_xls, "analyze", false)
+    ->Name("B7_cli_workbook/analyze_xls")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
+BENCHMARK_CAPTURE(CliWorkbook, analyze_csv, "analyze", true)
+    ->Name("B7_cli_workbook/analyze_csv")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(20);

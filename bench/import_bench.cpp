@@ -127,7 +127,8 @@ MARVEK_FORMAT(triboscan_hld, "Exp-50mN_0000.hld", "")
 MARVEK_FORMAT(fischerscope, "FS1.txt", "")
 MARVEK_FORMAT(nanotest_txt, "nanotest_txt", "nanotest-txt")
 MARVEK_FORMAT(nanotest_zip, "multipleIndentations.zip", "")
-MARVEK_FILE_FORMAT(xls, "Popin.xls", "")  // .xls is read from a file only
+MARVEK_FORMAT(xls, "Popin.xls", "")
+MARVEK_FORMAT(xls_fs_xp, "FS_XP.xls", "")
 MARVEK_FORMAT(xlsx, "Tungsten_FrameStiffness.xlsx", "")
 
 #undef MARVEK_FORMAT

@@ -154,8 +154,8 @@ Status ResolveReadOptions(const AnalysisOptions& o, io::ReadOptions& read) {
 Status ResolveSettings(const AnalysisOptions& o, Settings& s) {
     io::ReadOptions read;
     if (Status checked = ResolveReadOptions(o, read); !checked.ok()) return checked;
-    s = Settings{};
-    if (!o.defaults) {
+    s = o.base ? *o.base : Settings{};
+    if (!o.defaults && !o.base) {
         const std::filesystem::path file =
             o.params.empty() ? DefaultParameterFilePath() : std::filesystem::path(o.params);
         const ParameterFileResult loaded = LoadParameters(file, s);

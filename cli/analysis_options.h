@@ -28,6 +28,8 @@ struct AnalysisOptions {
     CLI::Option* indenterPoisson = nullptr;
     // How curve files are read: --format, --columns, --units.
     std::string format, columns, units;
+    // Settings to start from instead of the parameter file (a project's); overrides still apply.
+    std::optional<Settings> base;
     float epsilonValue = 0, forceAccuracyValue = 0, complianceValue = 0, poissonValue = 0,
           indenterModulusValue = 0, indenterPoissonValue = 0;
 };

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -20,6 +22,9 @@
 #include "core/analysis/results_text.h"
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
+#include "core/project/project.h"
+#include "core/profiles/depth_profile.h"
 #include "iso_columns.h"
 #include "series_output.h"
 #include "shard.h"
@@ -37,6 +42,8 @@ struct AnalyzeOptions {
     bool useFileSettings = false;
     io::ReadOptions read;
     int threads = 0;
+    std::string project;      // --project: curves, notes and settings of a saved project
+    std::string saveProject;  // --save-project: the run as a project
     IsoOptions iso;
     SeriesCliOptions series;
     ShardSelection shard;
@@ -55,15 +62,21 @@ struct FileResult {
     CurveDisplay display;
     double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
     double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
+    // The first pop-in of the loading, from the series description (NaN without one).
+    double firstPopinLoad = std::numeric_limits<double>::quiet_NaN();
+    double firstPopinDepth = std::numeric_limits<double>::quiet_NaN();
     std::string resultsText;
     IsoResult iso;
     SeriesCurve curve;  // flags and included state
+    // A continuous-stiffness workbook's depth-profile average (NaN for other curves).
+    double csmFrom = NAN, csmTo = NAN, csmN = NAN, csmHardness = NAN, csmModulus = NAN;
 };
 
 struct Column {
     const char* json;
     const char* csv;
     std::function<double(const FileResult&)> value;
+    bool emptyWhenAbsent = false;  // CSV: an empty field, not "nan", where the curve has none
 };
 
 const std::vector<Column>& NumericColumns() {
@@ -96,12 +109,22 @@ const std::vector<Column>& NumericColumns() {
         {"bottomHoldTime", "bottomHoldTime [s]",
          [](const FileResult& r) { return r.bottomHoldTime; }},
         {"reloadTime", "reloadTime [s]", [](const FileResult& r) { return r.reloadTime; }},
-        {"energyLoading", "energyLoading [µJ]",
+        {"energyLoading", labels::kLoadingEnergyTitle,
          [](const FileResult& r) { return r.energyLoading; }},
-        {"energyUnloading", "energyUnloading [µJ]",
+        {"energyUnloading", labels::kUnloadingEnergyTitle,
          [](const FileResult& r) { return r.energyUnloading; }},
-        {"energyReloading", "energyReloading [µJ]",
+        {"energyReloading", labels::kReloadingEnergyTitle,
          [](const FileResult& r) { return r.energyReloading; }},
+        {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }, true},
+        {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }, true},
+        {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }, true},
+        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; },
+         true},
+        {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
+        {kFirstPopinLoad, "firstPopinLoad [mN]",
+         [](const FileResult& r) { return r.firstPopinLoad; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]",
+         [](const FileResult& r) { return r.firstPopinDepth; }},
     };
     return columns;
 }
@@ -164,6 +187,28 @@ Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
     return s;
 }
 
+// The depth-profile average of a continuous-stiffness workbook's test, with the settings the
+// unload analysis used (area function, Poisson's ratio) and the profile's own defaults otherwise.
+// The curve comes from the reader's cache of the file just analysed.
+void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
+                       FileResult& r) {
+    io::ParsedCurve curve;
+    if (io::ReadCurve(file, analyzer.m_readOptions, curve) != ReadStatus::Ok ||
+        curve.channels.empty())
+        return;
+    profiles::ProfileSettings ps;
+    const AreaCoefficients& ap = s.areaFunction.m_dApCoef;
+    std::size_t terms = ap.size();
+    while (terms > 1 && ap[terms - 1] == 0) --terms;
+    ps.areaCoefficients.assign(ap.begin(), ap.begin() + static_cast<std::ptrdiff_t>(terms));
+    ps.samplePoisson = s.m_fPoisson;
+    const profiles::DepthProfile profile = profiles::ComputeProfile(curve, ps);
+    if (!profile.ok) return;
+    const profiles::ProfileAverage a = profiles::AverageProfile(profile);
+    r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
+    r.csmHardness = a.hardness, r.csmModulus = a.modulus;
+}
+
 FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& base,
                        bool useFileSettings, const IsoOptions& iso) {
     FileResult r;
@@ -206,6 +251,7 @@ FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& 
     r.energyUnloading = a.GetUnloadingEnergy();
     r.energyReloading = a.GetReloadingEnergy();
     r.iso = ComputeIsoResult(a, s, iso);
+    if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
     return r;
 }
 
@@ -235,7 +281,9 @@ void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, con
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
     for (const Column& c : NumericColumns())
-        out << ',' << (r.ok ? CsvNumber(c.value(r)) : std::string());
+        out << ','
+            << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
+                                                                       : std::string());
     PrintIsoCsvFields(out, r.iso, r.ok, iso);
     out << (series ? SeriesCsvFields(r.curve) : std::string()) << '\n';
 }
@@ -253,7 +301,8 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
         const double v = c.value(r);
         if (!r.ok || !std::isfinite(v))
             j[c.json] = nullptr;
-        else if (std::string_view(c.json) == "nPoints" || std::string_view(c.json) == "nFitPoints")
+        else if (std::string_view(c.json) == "nPoints" ||
+                 std::string_view(c.json) == "nFitPoints" || std::string_view(c.json) == "csmN")
             j[c.json] = static_cast<int>(v);
         else
             j[c.json] = v;
@@ -294,7 +343,19 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         held[k].curve = s.curves[k];
         emit(held[k]);
     }
-    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s);
+    // The depth-profile averages over the curves the series includes.
+    ExtraStatistics extra;
+    for (const char* key : {"csmHardness", "csmModulus"}) {
+        const auto column =
+            std::find_if(NumericColumns().begin(), NumericColumns().end(),
+                         [&](const Column& c) { return std::string_view(c.json) == key; });
+        std::vector<double> values;
+        for (const FileResult& r : held)
+            if (r.curve.included && std::isfinite(column->value(r)))
+                values.push_back(column->value(r));
+        if (!values.empty()) extra.emplace_back(key, ComputeStatistics(values));
+    }
+    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s, extra);
     if (o.series.summary && !o.json && !o.text) {
         std::vector<std::string> columns;
         for (const Column& c : NumericColumns()) columns.push_back(c.json);
@@ -302,7 +363,7 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         PrintIsoCsvHeader(isoHeader, o.iso);
         const std::string h = isoHeader.str();
         PrintSummaryCsv(std::cout, s, columns, method,
-                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')));
+                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')), extra);
     }
     if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
     std::cout.flush();
@@ -314,6 +375,26 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
 }
 
 int Run(AnalyzeOptions& o) {
+    // The user's notes on the curves, by address: from --project, applied to the series and
+    // carried into --save-project.
+    std::map<std::string, project::CurveNotes> notes;
+    if (!o.project.empty()) {
+        project::Project p;
+        if (const Status read = project::ReadProject(o.project, p); !read.ok()) {
+            std::cerr << "marvek-cli analyze: --project: " << read.message() << '\n';
+            return 2;
+        }
+        std::vector<std::string> files;
+        for (const project::Curve& c : p.curves) {
+            files.push_back(c.Address());
+            if (!c.notes.Empty()) notes[c.Address()] = c.notes;
+        }
+        files.insert(files.end(), o.files.begin(), o.files.end());
+        o.files = std::move(files);
+        o.analysis.base = p.settings;
+        const std::string changes = project::DescribeFileChecks(p, project::CheckFiles(p));
+        if (!changes.empty()) std::cerr << "marvek-cli analyze: " << o.project << ": " << changes;
+    }
     if (!o.filesFrom.empty() && !ReadFileList(o.filesFrom, o.files)) {
         std::cerr << "marvek-cli analyze: --files-from: cannot read " << o.filesFrom << '\n';
         return 2;
@@ -389,6 +470,17 @@ int Run(AnalyzeOptions& o) {
             r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
             r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
                                           r.ok, r.error, worker.analyzer, worker.display, settings);
+            if (const auto n = notes.find(r.file); n != notes.end()) {
+                r.curve.userExcluded = n->second.excluded;
+                r.curve.note = n->second.note;
+                r.curve.userFlag = n->second.flag;
+            }
+            if (r.ok) {
+                static const int load = FindSeriesQuantity(kFirstPopinLoad);
+                static const int depth = FindSeriesQuantity(kFirstPopinDepth);
+                r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
+                r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
+            }
         };
         if (one) {
             analyze(*makeWorker(), 0);
@@ -417,6 +509,23 @@ int Run(AnalyzeOptions& o) {
                       << (first + count == o.files.size() ? "\n" : "") << std::flush;
     }
     if (series && !FinishSeries(o, settings, held, method, emit)) anyFailed = true;
+    if (!o.saveProject.empty()) {
+        project::Project p;
+        p.settings = settings;
+        for (const std::string& address : o.files) {
+            const io::Address a = io::ParseAddress(address);
+            project::Curve c;
+            c.file = std::filesystem::absolute(a.file).lexically_normal();
+            c.test = a.test;
+            if (const auto n = notes.find(address); n != notes.end()) c.notes = n->second;
+            p.curves.push_back(std::move(c));
+        }
+        p.views.push_back({"curve", std::nullopt});
+        if (const Status written = project::WriteProject(p, o.saveProject); !written.ok()) {
+            std::cerr << "marvek-cli analyze: --save-project: " << written.message() << '\n';
+            return 2;
+        }
+    }
     return anyFailed ? 1 : 0;
 }
 
@@ -440,6 +549,11 @@ void AddAnalyzeCommand(CLI::App& app, int& exitStatus) {
                   "(the output names those taken)");
     AddIsoOptions(*cmd, options->iso);
     AddShardOption(*cmd, options->shard);
+    cmd->add_option("--project", options->project,
+                    "Analyse a saved project (.marvek): its curves, settings and exclusions; "
+                    "says which files moved or changed since it was saved");
+    cmd->add_option("--save-project", options->saveProject,
+                    "Write this run (curves, settings, exclusions) as a project file (.marvek)");
     cmd->add_option("FILE", options->files, "Curve files or addresses FILE#TEST (any format)");
     cmd->callback([options, &exitStatus] { exitStatus = Run(*options); });
 }

@@ -36,10 +36,7 @@ int Run(const ExportOptions& o) {
     AllowParallelSearch(false);  // one curve: starting the thread pool costs more than it saves
     const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
     if (!outcome.ok()) {
-        std::cerr << "marvek-cli export: "
-                  << (outcome.read == ReadStatus::UnknownLayout ? o.file + ": " + kFileFormatCaption
-                                                                : outcome.error)
-                  << '\n';
+        std::cerr << "marvek-cli export: " << outcome.error << '\n';
         return 1;
     }
     const std::string results = BuildResultsText(*analyzer, display, st.m_nMethod);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 
 namespace marvek::cli {
 
@@ -13,12 +14,13 @@ struct IsoColumn {
     const char* json;
     const char* csv;
     const Quantity IsoQuantities::*member;
+    double scale = 1;  // from the quantity's unit to the column's
 };
 
 constexpr IsoColumn kColumns[] = {
-    {"Wtotal", "Wtotal [nJ]", &IsoQuantities::wTotal},
-    {"Welast", "Welast [nJ]", &IsoQuantities::wElastic},
-    {"Wplast", "Wplast [nJ]", &IsoQuantities::wPlastic},
+    {"Wtotal", labels::kWTotalTitle, &IsoQuantities::wTotal, labels::kMicroJoulePerNanoJoule},
+    {"Welast", labels::kWElasticTitle, &IsoQuantities::wElastic, labels::kMicroJoulePerNanoJoule},
+    {"Wplast", labels::kWPlasticTitle, &IsoQuantities::wPlastic, labels::kMicroJoulePerNanoJoule},
     {"etaIT", "etaIT [%]", &IsoQuantities::etaIT},
     {"CIT", "CIT [%]", &IsoQuantities::cIT},
     {"CITholdTime", "CITholdTime [s]", &IsoQuantities::holdTime},
@@ -70,7 +72,7 @@ void PrintIsoCsvHeader(std::ostream& out, const IsoOptions& options) {
 
 void PrintIsoCsvFields(std::ostream& out, const IsoResult& r, bool ok, const IsoOptions& options) {
     for (const IsoColumn& c : kColumns)
-        out << ',' << (ok ? Field((r.quantities.*c.member).value) : "");
+        out << ',' << (ok ? Field((r.quantities.*c.member).value * c.scale) : "");
     if (!options.uncertainty) return;
     const ModulusUncertainty& u = r.uncertainty;
     out << ',' << (ok ? Field(u.uEit) : "") << ',' << (ok ? Field(u.uHit) : "");
@@ -85,7 +87,7 @@ void AddIsoJson(nlohmann::ordered_json& j, const IsoResult& r, bool ok, const Is
     nlohmann::ordered_json reasons = nlohmann::ordered_json::object();
     for (const IsoColumn& c : kColumns) {
         const Quantity& q = r.quantities.*c.member;
-        j[c.json] = ok ? Number(q.value) : nlohmann::ordered_json();
+        j[c.json] = ok ? Number(q.value * c.scale) : nlohmann::ordered_json();
         if (ok && !q.present() && !q.reason.empty()) reasons[c.json] = q.reason;
     }
     if (ok) j["absent"] = reasons;

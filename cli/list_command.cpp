@@ -56,6 +56,9 @@ int Run(const ListOptions& o) {
             }
             if (!m.tipName.empty()) std::cout << "  tip: " << m.tipName << '\n';
         }
+        if (address.test.empty())
+            for (const io::SkippedPart& skipped : file.skipped)
+                std::cout << address.file.string() << "\tskipped\t" << skipped.reason << '\n';
         if (!found) {
             std::cerr << "marvek-cli list: " << address.file.string() << ": no test \""
                       << address.test << "\"\n";

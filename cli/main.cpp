@@ -13,7 +13,11 @@
 #include "graph_command.h"
 #include "list_command.h"
 #include "marvek_version.h"
+#include "map_command.h"
 #include "merge_command.h"
+#include "phases_command.h"
+#include "profile_command.h"
+#include "popin_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +32,11 @@ int main(int argc, char** argv) {
         {"analyze", &marvek::cli::AddAnalyzeCommand},     {"graph", &marvek::cli::AddGraphCommand},
         {"calibrate", &marvek::cli::AddCalibrateCommand}, {"split", &marvek::cli::AddSplitCommand},
         {"export", &marvek::cli::AddExportCommand},       {"list", &marvek::cli::AddListCommand},
-        {"merge", &marvek::cli::AddMergeCommand}};
+        {"merge", &marvek::cli::AddMergeCommand},
+        {"phases", &marvek::cli::AddPhasesCommand},
+        {"map", &marvek::cli::AddMapCommand},
+        {"profile", &marvek::cli::AddProfileCommand},
+        {"popin", &marvek::cli::AddPopinCommand}};
     const std::string_view named = argc > 1 ? argv[1] : "";
     const bool known = std::any_of(std::begin(kCommands), std::end(kCommands),
                                    [&](const auto& c) { return c.first == named; });

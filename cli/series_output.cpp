@@ -85,7 +85,7 @@ nlohmann::ordered_json JsonNumber(double v) {
 
 void PrintSummaryCsv(std::ostream& out, const Series& series,
                      const std::vector<std::string>& columns, const char* method,
-                     std::size_t emptyColumnsAfter) {
+                     std::size_t emptyColumnsAfter, const ExtraStatistics& extra) {
     // The rows keep the curves' columns: file, test, format, ok, error (the statistic), method,
     // the quantities, the columns after them, included and flags.
     const std::string after(emptyColumnsAfter, ',');
@@ -94,8 +94,12 @@ void PrintSummaryCsv(std::ostream& out, const Series& series,
         for (const std::string& column : columns) {
             const int k = FindSeriesQuantity(column);
             out << ',';
-            if (k < 0) continue;
-            const double v = row.value(series.summary.quantities[static_cast<std::size_t>(k)]);
+            const QuantityStatistics* stats =
+                k >= 0 ? &series.summary.quantities[static_cast<std::size_t>(k)] : nullptr;
+            for (const auto& [key, s] : extra)
+                if (key == column) stats = &s;
+            if (!stats) continue;
+            const double v = row.value(*stats);
             if (std::isfinite(v)) out << FormatShortest(v);
         }
         out << after << ",,\n";
@@ -107,25 +111,32 @@ void PrintSummaryCsv(std::ostream& out, const Series& series,
     }
 }
 
-void PrintSummaryJson(std::ostream& out, const Series& series) {
+namespace {
+
+nlohmann::ordered_json StatisticsJson(const QuantityStatistics& s) {
+    nlohmann::ordered_json q;
+    q["n"] = s.n;
+    q["mean"] = JsonNumber(s.mean);
+    q["sd"] = JsonNumber(s.sd);
+    q["cov"] = JsonNumber(s.cov);
+    q["se"] = JsonNumber(s.se);
+    q["ci95"] = std::isfinite(s.ciLow) && std::isfinite(s.ciHigh)
+                    ? nlohmann::ordered_json::array({s.ciLow, s.ciHigh})
+                    : nlohmann::ordered_json();
+    q["median"] = JsonNumber(s.median);
+    q["min"] = JsonNumber(s.min);
+    q["max"] = JsonNumber(s.max);
+    return q;
+}
+
+}  // namespace
+
+void PrintSummaryJson(std::ostream& out, const Series& series, const ExtraStatistics& extra) {
     nlohmann::ordered_json summary = nlohmann::ordered_json::object();
     const auto& quantities = SeriesQuantities();
-    for (std::size_t k = 0; k < quantities.size(); ++k) {
-        const QuantityStatistics& s = series.summary.quantities[k];
-        nlohmann::ordered_json q;
-        q["n"] = s.n;
-        q["mean"] = JsonNumber(s.mean);
-        q["sd"] = JsonNumber(s.sd);
-        q["cov"] = JsonNumber(s.cov);
-        q["se"] = JsonNumber(s.se);
-        q["ci95"] = std::isfinite(s.ciLow) && std::isfinite(s.ciHigh)
-                        ? nlohmann::ordered_json::array({s.ciLow, s.ciHigh})
-                        : nlohmann::ordered_json();
-        q["median"] = JsonNumber(s.median);
-        q["min"] = JsonNumber(s.min);
-        q["max"] = JsonNumber(s.max);
-        summary[quantities[k].key] = q;
-    }
+    for (std::size_t k = 0; k < quantities.size(); ++k)
+        summary[quantities[k].key] = StatisticsJson(series.summary.quantities[k]);
+    for (const auto& [key, s] : extra) summary[key] = StatisticsJson(s);
     nlohmann::ordered_json excluded = nlohmann::ordered_json::array();
     for (const ExcludedCurve& e : series.summary.excluded)
         excluded.push_back({{"file", e.input.file},

@@ -1,5 +1,7 @@
 #include "graphs/graph_command_runner.h"
 
+#include "core/io/number_format.h"
+#include "core/io/parsed_curve.h"
 #include "graphs/graph_progress.h"
 #include "graphs/graph_window.h"
 #include "ui/services.h"
@@ -7,7 +9,8 @@
 namespace marvek::graphs {
 
 bool ShowGraphCommand(ui::Dialog& owner, GraphCommand command, CCurveAnalyzer& analyzer,
-                      CurveDisplay& display, const Settings& settings, int currentCurve) {
+                      CurveDisplay& display, const Settings& settings, int currentCurve,
+                      const GraphContext& context) {
     if (analyzer.m_nFileCount < 1) return false;
     // The work runs on copies; the window takes them over only when the command completes.
     CCurveAnalyzer workAnalyzer = analyzer;
@@ -24,10 +27,67 @@ bool ShowGraphCommand(ui::Dialog& owner, GraphCommand command, CCurveAnalyzer& a
     if (!result.note.empty()) ui::ShowMessage(&owner, result.note, ui::kApplicationName);
     if (!result.resultMessage.empty())
         ui::ShowMessage(&owner, result.resultMessage, kGraininessResultCaption);
+    std::size_t left = 0;
+    GraphSeries shown = PrepareGraphSeries(result.series, analyzer, context, left);
+    const GraphCommandInfo& info = GetGraphCommandInfo(command);
+    std::string caption = std::string("Marvek - ") + info.menuText + " - " +
+                          DescribeGraphSource(analyzer, settings, info.kind, currentCurve);
+    if (left > 0)
+        caption += " - " + std::to_string(left) + " point" + (left == 1 ? "" : "s") +
+                   " of excluded curves left out";
     CGraphDlg graph;
-    graph.SetSeries(result.series);
+    graph.SetSeries(shown);
+    graph.m_strCaption = caption;
     graph.DoModal();
     return true;
+}
+
+GraphSeries PrepareGraphSeries(GraphSeries s, const CCurveAnalyzer& analyzer,
+                               const GraphContext& context, std::size_t& left) {
+    left = 0;
+    const std::size_t n = std::min(s.x.size(), s.y.size());
+    if (s.curves.size() != n) return s;
+    const bool numbered = s.xTitle == "Curve Number";
+    GraphSeries out{s.xTitle, s.yTitle, {}, {}, {}, {}};
+    const std::size_t files = static_cast<std::size_t>(std::max(0, analyzer.m_nFileCount));
+    for (std::size_t i = 0; i < n; ++i) {
+        const int curve = s.curves[i];
+        const std::size_t c = static_cast<std::size_t>(curve);
+        if (curve >= 0 && c < context.excluded.size() && context.excluded[c]) {
+            ++left;
+            continue;
+        }
+        out.x.push_back(numbered ? s.x[i] + 1 : s.x[i]);
+        out.y.push_back(s.y[i]);
+        out.curves.push_back(curve);
+        if (curve >= 0 && c < files) {
+            const io::Address a = io::ParseAddress(analyzer.m_strFiles[c]);
+            out.labels.emplace_back(a.file.string(), a.test);
+        } else {
+            out.labels.emplace_back();
+        }
+    }
+    return out;
+}
+
+std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& settings,
+                                GraphKind kind, int currentCurve) {
+    std::string text;
+    const int n = analyzer.m_nFileCount;
+    if (kind == GraphKind::CurveList) {
+        text = std::to_string(n) + " curve" + (n == 1 ? "" : "s");
+        if (n > 0) text += " in " + io::ParseAddress(analyzer.m_strFiles[0]).file.parent_path().string();
+    } else if (currentCurve >= 0 && currentCurve < n) {
+        text = analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)].filename().string();
+    }
+    const StrategySettings& st = settings.strategy;
+    const bool op = st.m_nMethod == 0;
+    text += std::string("; ") + (op ? "Oliver-Pharr " : "Doerner-Nix ") +
+            FormatSignificant(op ? st.m_fOPMinPercent : st.m_fDNMinPercent, 4) + "-" +
+            FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) +
+            " %, Poisson " + FormatSignificant(settings.m_fPoisson, 4) + ", compliance " +
+            FormatSignificant(settings.compliance.m_fCompliance, 4) + " nm/mN";
+    return text;
 }
 
 }  // namespace marvek::graphs

@@ -189,6 +189,7 @@ marvek::ui::DialogTemplate CGraphDlg::GraphTemplate() {
 
 bool CGraphDlg::OnInitDialog() {
     Dialog::OnInitDialog();
+    if (!m_strCaption.empty()) setWindowTitle(QString::fromStdString(m_strCaption));
     m_plot = new marvek::ui::PlotView(Client());
     m_plot->onCoordinates = [this](const std::string& text) { SetStatusText(text); };
     SetStatusText("Wheel zooms, drag pans, Ctrl+drag zooms to a rectangle, double-click resets");
@@ -231,15 +232,19 @@ void CGraphDlg::SetSeries(const marvek::GraphSeries& series) {
     m_adX.assign(series.x.begin(), series.x.begin() + static_cast<std::ptrdiff_t>(n));
     m_adY.assign(series.y.begin(), series.y.begin() + static_cast<std::ptrdiff_t>(n));
     m_nCount = static_cast<int>(n);
+    m_labels = series.labels.size() == n ? series.labels
+                                         : std::vector<std::pair<std::string, std::string>>{};
     if (m_plot) m_plot->SetData(PlotContent());
 }
 
 marvek::GraphSeries CGraphDlg::Series() const {
     const std::size_t n =
         std::min({static_cast<std::size_t>(std::max(m_nCount, 0)), m_adX.size(), m_adY.size()});
-    marvek::GraphSeries s{m_strXLabel, m_strYLabel, {}, {}};
+    marvek::GraphSeries s{m_strXLabel, m_strYLabel, {}, {}, {}, {}};
     s.x.assign(m_adX.begin(), m_adX.begin() + static_cast<std::ptrdiff_t>(n));
     s.y.assign(m_adY.begin(), m_adY.begin() + static_cast<std::ptrdiff_t>(n));
+    if (m_labels.size() >= n)
+        s.labels.assign(m_labels.begin(), m_labels.begin() + static_cast<std::ptrdiff_t>(n));
     return s;
 }
 

@@ -31,6 +31,10 @@ public:
     char m_chMarker = '*';
     std::string m_strYLabel;
     std::string m_strXLabel;
+    // The window's title (which files and settings); empty keeps the template's.
+    std::string m_strCaption;
+    // Per point, the curve's file and test (written to the CSV).
+    std::vector<std::pair<std::string, std::string>> m_labels;
     int m_nCount = 0;
     // Sized to the series (the first m_nCount points are shown).
     std::vector<double> m_adY;

@@ -22,10 +22,14 @@ CHelpDlg::CHelpDlg(QWidget* parent)
           "displacement and force during indentation. For time dependent material record the "
           "time. The displacement can be in units of nanometers (nm), or micrometer (um), the "
           "force in millinewton (mN), and time in seconds (s).  The first header line of the "
-          ".csv data file must have the units next to the descriptor as shown in the exmaple "
-          "data below. The default units are nm, mN, and s. The optional forth column is the "
+          ".csv data file must have the units next to the descriptor as shown in the example "
+          "data below. The default units are nm, mN, and s. The optional fourth column is the "
           "process step segment with only the key words (LOAD, TOP_HOLD, UNLOAD, "
-          "BOTTOM_HOLD)."),
+          "BOTTOM_HOLD). Besides this layout the program reads, by their content: delimited "
+          "text (comma, semicolon or tab, decimal comma too) with a header naming depth and "
+          "load and their units; the text exports of TriboScan (.txt), FISCHERSCOPE (.hld) and "
+          "NanoTest (.txt, and .zip archives of them); and InView workbooks (.xls, .xlsx), one "
+          "curve per test sheet. `marvek-cli list FILE` shows what was read from a file."),
       m_strSelectionHelp(
           "You can select as many files as you want to analyze and compare. The slider bar at "
           "the bottom lets you change the curve displayed. As soon as they are open the "
@@ -70,7 +74,7 @@ DialogTemplate CHelpDlg::HelpTemplate() {
     t.controls = {
         {ControlKind::Static, kNoId, "Basic Indentation Load Unload Curve Analysis Procedure", 203,
          6, 198, 15},
-        {ControlKind::Edit, IDC_FILE_FORMAT_HELP, "", 7, 21, 648, 31, kHelpEdit},
+        {ControlKind::Edit, IDC_FILE_FORMAT_HELP, "", 7, 21, 648, 31, kHelpEdit | kVScroll},
         {ControlKind::Picture, kNoId, ":/res/help_file_format.png", 7, 57, 253, 167},
         {ControlKind::Edit, IDC_SELECTION_HELP, "", 263, 59, 392, 46, kHelpEdit},
         {ControlKind::Edit, IDC_MULTI_CYCLE_HELP, "", 261, 113, 394, 45, kHelpEdit},

@@ -5,6 +5,7 @@
 #include "core/calibration/area_function_calibration.h"
 #include "settings/calibration_support.h"
 #include "settings/curve_files.h"
+#include "settings/settings_objects.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"
@@ -35,6 +36,12 @@ class CAreaFunctionWindow : public Dialog {
 public:
     explicit CAreaFunctionWindow(CAreaFunctionDlg& settings)
         : Dialog(CAreaFunctionDlg::AreaFunctionTemplate()), m_data(settings), m_values(settings) {
+        const char* exponents[9] = {"2", "1", "1/2", "1/4", "1/8", "1/16", "1/32", "1/64", "1/128"};
+        for (int k = 0; k < 9; ++k) {
+            SetFieldName(IDC_AP_FIRST + k, std::string("Ap coefficient of h^") + exponents[k]);
+            SetFieldName(IDC_AS_FIRST + k, std::string("As coefficient of h^") + exponents[k]);
+        }
+        SetFieldName(IDC_R_SQUARED, "R^2 of the fit");
         OnCommand(IDC_SELECT_FILES, [this] {
             if (!m_running) SelectCurveFiles(m_data.m_analyzer);
         });
@@ -44,19 +51,31 @@ public:
 protected:
     void DoDataExchange(DataExchange& dx) override {
         AreaFunctionSettings& v = m_values;
+        // Checked where read, by the checks the cli and the parameter file use.
+        auto check = [&](const char* setting) {
+            Settings s;
+            s.areaFunction = v;
+            s.compliance.m_fCompliance = v.m_fFrameCompliance;
+            CheckSetting(dx, s, setting);
+        };
+        dx.Text(IDC_INDENTER_MODULUS, v.m_fIndenterModulus);
+        check("indenter modulus");
+        dx.Text(IDC_INDENTER_POISSON, v.m_fIndenterPoisson);
+        check("indenter Poisson ratio");
         for (int k = 0; k < 9; ++k)
             dx.Text(IDC_AP_FIRST + k, v.m_dApCoef[static_cast<std::size_t>(k)]);
         for (int k = 0; k < 9; ++k)
             dx.Text(IDC_AS_FIRST + k, v.m_dAsCoef[static_cast<std::size_t>(k)]);
-        dx.Text(IDC_INDENTER_MODULUS, v.m_fIndenterModulus);
-        dx.Text(IDC_INDENTER_POISSON, v.m_fIndenterPoisson);
-        dx.Text(IDC_SAMPLE_MODULUS, v.m_fSampleModulus);
-        dx.Text(IDC_SAMPLE_POISSON, v.m_fSamplePoisson);
-        dx.Text(IDC_TERMS, v.m_nFunctionTerms);
-        dx.MinMax(v.m_nFunctionTerms, 1, 9);
         dx.Text(IDC_R_SQUARED, v.m_dFitRSquared);
         dx.Check(IDC_FIX_LEADING, v.m_bFixLeadingTerm);
+        dx.Text(IDC_SAMPLE_MODULUS, v.m_fSampleModulus);
+        check("calibration sample modulus");
+        dx.Text(IDC_SAMPLE_POISSON, v.m_fSamplePoisson);
+        check("calibration sample Poisson ratio");
+        dx.Text(IDC_TERMS, v.m_nFunctionTerms);
+        check("number of area-function terms");
         dx.Text(IDC_FRAME_COMPLIANCE, v.m_fFrameCompliance);
+        check("frame compliance");
     }
 
     void OnOK() override {
@@ -136,8 +155,8 @@ DialogTemplate CAreaFunctionDlg::AreaFunctionTemplate() {
         {K::GroupBox, kNoId, "Indenter Area Functions (nm) ", 7, 65, 295, 165},
         {K::Static, kNoId, "Ap (h) =", 12, 85, 30, 8},
         {K::Static, kNoId, "As (h) =", 155, 85, 30, 8},
-        {K::CheckBox, IDC_FIX_LEADING, "", 135, 86, 10, 10},
         {K::Static, kNoId, "R^2 :", 20, 217, 20, 8},
+        {K::CheckBox, IDC_FIX_LEADING, "Keep the h^2 term fixed in the fit", 105, 216, 140, 10},
         {K::Edit, IDC_R_SQUARED, "", 43, 215, 54, 12},
 
         {K::GroupBox, kNoId, "Calculated Projected Area Function", 67, 236, 183, 116},
@@ -165,8 +184,7 @@ DialogTemplate CAreaFunctionDlg::AreaFunctionTemplate() {
         const int y = rows[k];
         t.controls.push_back({K::Edit, IDC_AP_FIRST + k, "", 43, y, 71, 12});
         t.controls.push_back({K::Static, kNoId, "h", 116, y + 2, 6, 8});
-        // The h^2 row leaves room for the check box beside it.
-        t.controls.push_back({K::Static, kNoId, exponents[k], 122, y - 1, k == 0 ? 10 : 20, 8});
+        t.controls.push_back({K::Static, kNoId, exponents[k], 122, y - 1, 20, 8});
         t.controls.push_back({K::Edit, IDC_AS_FIRST + k, "", 187, y, 71, 12});
         t.controls.push_back({K::Static, kNoId, "h", 260, y + 2, 6, 8});
         t.controls.push_back({K::Static, kNoId, exponents[k], 266, y - 1, 20, 8});

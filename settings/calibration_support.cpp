@@ -21,6 +21,6 @@ void RunCalibrationWithProgress(
 void ShowCalibrationGraph(const char* xTitle, const char* yTitle, const std::vector<double>& x,
                           const std::vector<double>& y) {
     CGraphDlg graph;
-    graph.SetSeries(marvek::GraphSeries{xTitle, yTitle, x, y});
+    graph.SetSeries(marvek::GraphSeries{xTitle, yTitle, x, y, {}, {}});
     marvek::ui::GetServices().RunModal(graph);
 }

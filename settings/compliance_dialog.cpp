@@ -4,6 +4,7 @@
 #include "core/io/number_format.h"
 #include "settings/calibration_support.h"
 #include "settings/curve_files.h"
+#include "settings/settings_objects.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"
@@ -38,10 +39,14 @@ protected:
 
     void DoDataExchange(DataExchange& dx) override {
         dx.Text(IDC_COMPLIANCE, m_data.m_fCompliance);
+        Settings s;
+        s.compliance.m_fCompliance = m_data.m_fCompliance;
+        CheckSetting(dx, s, "frame compliance");
     }
 
     void OnOK() override {
-        if (!m_running) Dialog::OnOK();
+        if (m_running || !UpdateData(true)) return;
+        EndDialog(IDOK);
     }
 
     void OnCancel() override {

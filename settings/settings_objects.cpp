@@ -3,6 +3,8 @@
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/strategy_dialog.h"
+#include "core/io/settings_validation.h"
+#include "ui/data_exchange.h"
 
 marvek::QualitySettings g_qualitySettings;
 
@@ -21,4 +23,14 @@ void StoreSettings(const marvek::Settings& settings) {
     static_cast<marvek::ComplianceSettings&>(g_dlgCompliance) = settings.compliance;
     static_cast<marvek::AreaFunctionSettings&>(g_dlgAreaFunction) = settings.areaFunction;
     g_qualitySettings = settings.quality;
+}
+
+void CheckSetting(marvek::ui::DataExchange& dx, const marvek::Settings& settings,
+                  const char* setting) {
+    if (!dx.Saving() || dx.Failed()) return;
+    for (const marvek::SettingsProblem& p : marvek::Validate(settings))
+        if (p.setting == setting) {
+            dx.Refuse(p.message);
+            return;
+        }
 }

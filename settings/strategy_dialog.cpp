@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "core/io/settings_validation.h"
+#include "settings/settings_objects.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"
 #include "ui/services.h"
@@ -34,7 +35,9 @@ enum : int {
 class CStrategyWindow : public Dialog {
 public:
     explicit CStrategyWindow(const StrategySettings& values)
-        : Dialog(CStrategyDlg::StrategyTemplate()), m_values(values) {}
+        : Dialog(CStrategyDlg::StrategyTemplate()), m_values(values) {
+        NameFields();
+    }
 
     StrategySettings m_values;
 
@@ -45,27 +48,48 @@ protected:
         return true;
     }
 
+    void NameFields() {
+        SetFieldName(IDC_EPSILON, "Sneddon's material epsilon");
+        SetFieldName(IDC_OP_MIN, "Oliver-Pharr force range minimum");
+        SetFieldName(IDC_OP_MAX, "Oliver-Pharr force range maximum");
+        SetFieldName(IDC_DN_MIN, "Doerner-Nix force range minimum");
+        SetFieldName(IDC_DN_MAX, "Doerner-Nix force range maximum");
+        SetFieldName(IDC_ZERO_MIN, "Zero-point fit range minimum");
+        SetFieldName(IDC_ZERO_MAX, "Zero-point fit range maximum");
+        SetFieldName(IDC_SECTION_SIZE, "Section size");
+        SetFieldName(IDC_FORCE_ACCURACY, "Tool force accuracy");
+        SetFieldName(IDC_DISPLACEMENT_ACCURACY, "Tool displacement accuracy");
+    }
+
     void DoDataExchange(DataExchange& dx) override {
         StrategySettings& v = m_values;
+        // Each value is checked where it is read, by the checks the cli and the parameter file
+        // use, so the message names it and the focus goes to it.
+        auto check = [&](const char* setting) {
+            Settings s;
+            s.strategy = v;
+            CheckSetting(dx, s, setting);
+        };
         dx.Text(IDC_EPSILON, v.m_fEpsilon);
-        dx.Text(IDC_OP_MAX, v.m_fOPMaxPercent);
-        dx.MinMax(v.m_fOPMaxPercent, 0.f, 100.f);
+        check("material epsilon");
         dx.Text(IDC_OP_MIN, v.m_fOPMinPercent);
-        dx.MinMax(v.m_fOPMinPercent, 0.f, 100.f);
-        dx.Text(IDC_DN_MAX, v.m_fDNMaxPercent);
-        dx.MinMax(v.m_fDNMaxPercent, 0.f, 100.f);
+        dx.Text(IDC_OP_MAX, v.m_fOPMaxPercent);
+        check("Oliver-Pharr force range");
         dx.Text(IDC_DN_MIN, v.m_fDNMinPercent);
-        dx.MinMax(v.m_fDNMinPercent, 0.f, 100.f);
+        dx.Text(IDC_DN_MAX, v.m_fDNMaxPercent);
+        check("Doerner-Nix force range");
         dx.Text(IDC_SECTION_SIZE, v.m_fSectionSizePercent);
+        check("section size");
         dx.Check(IDC_ZERO_POINT, v.m_bZeroPointCorrection);
         dx.Text(IDC_ZERO_MIN, v.m_fZeroFitMinPercent);
-        dx.MinMax(v.m_fZeroFitMinPercent, 0.f, 100.f);
         dx.Text(IDC_ZERO_MAX, v.m_fZeroFitMaxPercent);
-        dx.MinMax(v.m_fZeroFitMaxPercent, 0.f, 100.f);
+        check("zero-point fit range");
         dx.Radio(IDC_OLIVER_PHARR, v.m_nMethod);
         dx.Check(IDC_DRIFT, v.m_bDriftCorrection);
         dx.Text(IDC_DISPLACEMENT_ACCURACY, v.m_fDisplacementAccuracy);
+        check("displacement accuracy");
         dx.Text(IDC_FORCE_ACCURACY, v.m_fForceAccuracy);
+        check("force accuracy");
     }
 
     // Each field passed its own range check; the values must also make sense together (a force

@@ -21,6 +21,7 @@
 #include <fstream>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 #include "core/io/output_file.h"
 #include "ui/services.h"
 
@@ -48,11 +49,13 @@ QString Cell(QString s) {
 class SeriesTableModel : public QAbstractTableModel {
 public:
     SeriesTableModel(Series& series, const std::vector<bool>& arrived,
-                     std::function<void(int, bool)> toggle, QObject* parent)
+                     std::function<void(int, bool)> toggle,
+                     std::function<void(int, int, const std::string&)> edit, QObject* parent)
         : QAbstractTableModel(parent),
           series_(series),
           arrived_(arrived),
-          toggle_(std::move(toggle)) {}
+          toggle_(std::move(toggle)),
+          edit_(std::move(edit)) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(series_.curves.size());
@@ -63,17 +66,46 @@ public:
                                       static_cast<int>(SeriesQuantities().size());
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
-        if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        if (o != Qt::Horizontal) return {};
+        if (role == Qt::ToolTipRole) return HeaderToolTip(section);
+        if (role != Qt::DisplayRole) return {};
         if (section == ResultsTableWindow::kIncludeColumn) return QStringLiteral("Include");
         if (section == ResultsTableWindow::kAddressColumn) return QStringLiteral("Curve");
         if (section == ResultsTableWindow::kFlagsColumn) return QStringLiteral("Flags");
-        return QString(
+        if (section == ResultsTableWindow::kNoteColumn) return QStringLiteral("Note");
+        if (section == ResultsTableWindow::kUserFlagColumn) return QStringLiteral("Your flag");
+        return QString::fromUtf8(
             SeriesQuantities()[section - ResultsTableWindow::kFirstQuantityColumn].title);
+    }
+    // The whole title (a narrow column cuts it) and, for the energies, how they are summed.
+    QVariant HeaderToolTip(int section) const {
+        if (section == ResultsTableWindow::kNoteColumn)
+            return QStringLiteral("Your note on the curve (double-click to edit); saved in the "
+                                  "project and exported");
+        if (section == ResultsTableWindow::kUserFlagColumn)
+            return QStringLiteral("Your own flag (double-click to edit), beside the computed "
+                                  "flags; saved in the project and exported");
+        if (section < ResultsTableWindow::kFirstQuantityColumn)
+            return headerData(section, Qt::Horizontal, Qt::DisplayRole);
+        const SeriesQuantity& q =
+            SeriesQuantities()[static_cast<std::size_t>(section -
+                                                        ResultsTableWindow::kFirstQuantityColumn)];
+        QString tip = QString::fromUtf8(q.title);
+        const std::string key = q.key;
+        if (key.rfind("energy", 0) == 0) {
+            tip += QStringLiteral("\n") + QString::fromUtf8(labels::kRectangleRule);
+            if (key == "energyUnloading")
+                tip += QStringLiteral("; ") + QString::fromUtf8(labels::kUnloadingSignNote);
+        }
+        return tip;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         if (index.column() == ResultsTableWindow::kIncludeColumn && Curve(index).ok)
             f |= Qt::ItemIsUserCheckable;
+        if (index.column() == ResultsTableWindow::kNoteColumn ||
+            index.column() == ResultsTableWindow::kUserFlagColumn)
+            f |= Qt::ItemIsEditable;
         return f;
     }
     QVariant data(const QModelIndex& index, int role) const override {
@@ -94,6 +126,15 @@ public:
                 return Text(std::filesystem::path(c.input.address).filename().string());
             if (role == kSortRole) return Text(c.input.address);
             if (role == Qt::ToolTipRole) return Text(c.input.address);
+            return {};
+        }
+        if (column == ResultsTableWindow::kNoteColumn ||
+            column == ResultsTableWindow::kUserFlagColumn) {
+            const std::string& text =
+                column == ResultsTableWindow::kNoteColumn ? c.note : c.userFlag;
+            if (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole ||
+                (role == Qt::ToolTipRole && !text.empty()))
+                return QString::fromStdString(text);
             return {};
         }
         if (column == ResultsTableWindow::kFlagsColumn) {
@@ -121,6 +162,11 @@ public:
         return {};
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role == Qt::EditRole && (index.column() == ResultsTableWindow::kNoteColumn ||
+                                     index.column() == ResultsTableWindow::kUserFlagColumn)) {
+            edit_(index.row(), index.column(), value.toString().toStdString());
+            return true;
+        }
         if (role != Qt::CheckStateRole || index.column() != ResultsTableWindow::kIncludeColumn)
             return false;
         toggle_(index.row(), value.toInt() == Qt::Checked);
@@ -137,6 +183,7 @@ private:
     Series& series_;
     const std::vector<bool>& arrived_;
     std::function<void(int, bool)> toggle_;
+    std::function<void(int, int, const std::string&)> edit_;
 };
 
 ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs,
@@ -153,7 +200,14 @@ ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput>
     arrived_.assign(inputs_.size(), false);
 
     model_ = new SeriesTableModel(
-        series_, arrived_, [this](int row, bool on) { SetIncluded(row, on); }, this);
+        series_, arrived_, [this](int row, bool on) { SetIncluded(row, on); },
+        [this](int row, int column, const std::string& text) {
+            if (column == kNoteColumn)
+                SetNote(row, text);
+            else
+                SetUserFlag(row, text);
+        },
+        this);
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(model_);
     proxy_->setSortRole(kSortRole);
@@ -167,6 +221,16 @@ ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput>
     table_->horizontalHeader()->setStretchLastSection(false);
     table_->setColumnWidth(kAddressColumn, 220);
     table_->setColumnWidth(kFlagsColumn, 150);
+    table_->setColumnWidth(kNoteColumn, 160);
+    table_->setColumnWidth(kUserFlagColumn, 90);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+    // Each quantity column wide enough for its whole title; the tooltip has it too.
+    for (int c = kFirstQuantityColumn; c < model_->columnCount(); ++c)
+        table_->setColumnWidth(
+            c, std::max(80, table_->fontMetrics().horizontalAdvance(
+                                model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                                24));
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!current.isValid() || !onShowCurve) return;
@@ -258,6 +322,8 @@ void ResultsTableWindow::Start(int threads) {
 
 void ResultsTableWindow::Arrive(std::size_t index, SeriesCurve curve) {
     curve.userExcluded = series_.curves[index].userExcluded;
+    curve.note = std::move(series_.curves[index].note);
+    curve.userFlag = std::move(series_.curves[index].userFlag);
     series_.curves[index] = std::move(curve);
     if (!arrived_[index]) ++arrivedCount_;
     arrived_[index] = true;
@@ -288,6 +354,31 @@ void ResultsTableWindow::closeEvent(QCloseEvent* event) {
 void ResultsTableWindow::SetIncluded(int curve, bool included) {
     if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
     series_.curves[static_cast<std::size_t>(curve)].userExcluded = !included;
+    Refresh();
+    if (onCurveEdited) onCurveEdited(curve);
+}
+
+void ResultsTableWindow::SetNote(int curve, const std::string& note) {
+    if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
+    series_.curves[static_cast<std::size_t>(curve)].note = note;
+    model_->RowsChanged();
+    if (onCurveEdited) onCurveEdited(curve);
+}
+
+void ResultsTableWindow::SetUserFlag(int curve, const std::string& flag) {
+    if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
+    series_.curves[static_cast<std::size_t>(curve)].userFlag = flag;
+    model_->RowsChanged();
+    if (onCurveEdited) onCurveEdited(curve);
+}
+
+void ResultsTableWindow::SetCurveNotes(int curve, bool excluded, const std::string& note,
+                                       const std::string& flag) {
+    if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
+    SeriesCurve& c = series_.curves[static_cast<std::size_t>(curve)];
+    c.userExcluded = excluded;
+    c.note = note;
+    c.userFlag = flag;
     Refresh();
 }
 

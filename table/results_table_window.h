@@ -31,13 +31,16 @@ class ResultsTableWindow : public QDialog {
 public:
     // Table column of the include box, the address and the flags; quantities follow.
     static constexpr int kIncludeColumn = 0, kAddressColumn = 1, kFlagsColumn = 2,
-                         kFirstQuantityColumn = 3;
+                         kNoteColumn = 3, kUserFlagColumn = 4, kFirstQuantityColumn = 5;
 
     ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs, Settings settings);
     ~ResultsTableWindow() override;
 
     // Called with the curve's index in the inputs when the user selects its row.
     std::function<void(int curve)> onShowCurve;
+    // Called after the user changed a curve's include box, note or own flag (read them from
+    // CurrentSeries()); not called for SetCurveNotes.
+    std::function<void(int curve)> onCurveEdited;
 
     // Starts the analysis (threads: 0 all cores).
     void Start(int threads = 0);
@@ -46,6 +49,11 @@ public:
 
     // What the buttons and keys do, for the window and its tests.
     void SetIncluded(int curve, bool included);
+    void SetNote(int curve, const std::string& note);
+    void SetUserFlag(int curve, const std::string& flag);
+    // Puts the user's exclusion, note and flag of a curve (from a project or an undo) without
+    // calling onCurveEdited.
+    void SetCurveNotes(int curve, bool excluded, const std::string& note, const std::string& flag);
     QString SelectedRowsText() const;  // tab-separated, a header line first
     QString SummaryText() const;
     void CopySelection();  // Ctrl+C: the selected rows, or the summary when it has the focus

@@ -66,11 +66,19 @@ std::string DataExchange::RangeMessage(const char* pattern, const std::string& m
     return s;
 }
 
-void DataExchange::Fail(const std::string& message) {
+void DataExchange::Refuse(const std::string& message) {
+    if (!saving_ || failed_) return;
+    Fail(message, false);
+}
+
+void DataExchange::Fail(const std::string& message, bool nameField) {
     failed_ = true;
     const bool wasRefusing = dialog_.refusing_;
     dialog_.refusing_ = true;
-    ShowMessage(&dialog_, message, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
+    // The generic sentences say what is wanted; the field's own label says where.
+    const std::string field = nameField ? dialog_.FieldName(lastId_) : std::string();
+    ShowMessage(&dialog_, field.empty() ? message : field + ": " + message, kApplicationName,
+                MessageButtons::Ok, MessageIcon::Warning);
     dialog_.GotoDlgCtrl(lastId_);
     dialog_.refusing_ = wasRefusing;
 }

@@ -39,13 +39,17 @@ public:
     // Index of the checked button in the radio group starting at `firstId`; -1 if none.
     void Radio(int firstId, int& value);
 
+    // Refuses the value last exchanged with `message` (a whole sentence that names the field),
+    // as a failed range check would: message, focus on the control, exchange stopped.
+    void Refuse(const std::string& message);
+
     // The message of a refused value (the bounds filled in).
     static std::string RangeMessage(const char* pattern, const std::string& min,
                                     const std::string& max);
 
 private:
     bool Prepare(int id);
-    void Fail(const std::string& message);
+    void Fail(const std::string& message, bool nameField = true);
 
     Dialog& dialog_;
     bool saving_;

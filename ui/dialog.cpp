@@ -463,6 +463,27 @@ void Dialog::GotoDlgCtrl(int id) {
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
 }
 
+std::string Dialog::FieldName(int id) const {
+    if (auto it = fieldNames_.find(id); it != fieldNames_.end()) return it->second;
+    const ControlTemplate* control = nullptr;
+    for (const ControlTemplate& c : template_.controls)
+        if (c.id == id) control = &c;
+    if (!control) return {};
+    // The nearest label ending left of the control whose line overlaps the control's.
+    const ControlTemplate* best = nullptr;
+    for (const ControlTemplate& c : template_.controls) {
+        if (c.kind != ControlKind::Static || c.text.empty() || c.x + c.width > control->x + 2)
+            continue;
+        if (c.y + c.height <= control->y || c.y >= control->y + control->height) continue;
+        if (!best || c.x + c.width > best->x + best->width) best = &c;
+    }
+    if (!best) return {};
+    std::string name = best->text;
+    while (!name.empty() && (name.back() == ' ' || name.back() == ':' || name.back() == '='))
+        name.pop_back();
+    return name;
+}
+
 QScrollBar* Dialog::ScrollBarWidget(int id) const {
     return qobject_cast<QScrollBar*>(GetDlgItem(id));
 }

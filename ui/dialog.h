@@ -74,6 +74,10 @@ public:
     void SetDlgItemText(int id, const std::string& text);
     std::string GetDlgItemText(int id) const;
     void GotoDlgCtrl(int id);
+    // How messages name the field of control `id`: the name given with SetFieldName, else the
+    // label left of it on its line in the template (without its colon); empty if none.
+    std::string FieldName(int id) const;
+    void SetFieldName(int id, std::string name) { fieldNames_[id] = std::move(name); }
     QScrollBar* ScrollBarWidget(int id) const;
 
     // Dialog units to pixels of this dialog's font.
@@ -140,6 +144,7 @@ private:
     std::map<int, ScrollBarControl*> boundScrollBars_;
     std::map<int, std::unique_ptr<ScrollBarControl>> ownScrollBars_;
     int baseX_ = 6, baseY_ = 13;
+    std::map<int, std::string> fieldNames_;
     bool refusing_ = false;   // a refused value's message is on show
     bool scrolling_ = false;  // a scroll bar's action is being handled
     bool created_ = false;

@@ -9,6 +9,8 @@ namespace marvek::ui {
 // Standard command ids of the buttons that end a dialog.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 // Id of controls nobody addresses (labels, group boxes, pictures).
 inline constexpr int kNoId = -1;
 

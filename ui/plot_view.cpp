@@ -46,6 +46,32 @@ PlotView::PlotView(QWidget* parent) : QCustomPlot(parent) {
             qOverload<const QCPRange&>(&QCPAxis::setRange));
     connect(yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), yAxis2,
             qOverload<const QCPRange&>(&QCPAxis::setRange));
+    // A load-depth curve leaves the upper left empty (the load grows faster than the depth):
+    // the legend of the segment colours stands there, not over the peak.
+    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] { PlaceMarks(); });
+    connect(yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] { PlaceMarks(); });
+}
+
+void PlotView::PlaceMarks() {
+    // A mark whose value is outside the view is hidden rather than cut at the frame; near the
+    // far end of its axis it is aligned inwards so its text stays whole.
+    for (int i = 0; i < itemCount() && i < static_cast<int>(data_.marks.size()); ++i) {
+        auto* text = qobject_cast<QCPItemText*>(item(i));
+        if (!text) continue;
+        const PlotMark& m = data_.marks[static_cast<std::size_t>(i)];
+        const QCPRange r = m.axis == PlotMark::Axis::Y ? yAxis->range() : xAxis->range();
+        text->setVisible(m.value >= r.lower && m.value <= r.upper);
+        const double at = r.size() > 0 ? (m.value - r.lower) / r.size() : 0.5;
+        if (m.axis == PlotMark::Axis::Y)
+            text->setPositionAlignment(Qt::AlignLeft |
+                                       (at > 0.95 ? Qt::AlignTop
+                                                  : at < 0.05 ? Qt::AlignBottom : Qt::AlignVCenter));
+        else
+            text->setPositionAlignment(
+                (at > 0.9 ? Qt::AlignRight : at < 0.1 ? Qt::AlignLeft : Qt::AlignHCenter) |
+                Qt::AlignBottom);
+    }
 }
 
 void PlotView::SetData(PlotData content, bool keepView) {
@@ -114,6 +140,7 @@ void PlotView::ShowMarks() {
             text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         }
     }
+    PlaceMarks();
 }
 
 PlotRange PlotView::HomeRange() const {
@@ -241,6 +268,8 @@ void PlotView::mouseDoubleClickEvent(QMouseEvent* event) {
     QCustomPlot::mouseDoubleClickEvent(event);
     ResetView();
     if (onViewChanged) onViewChanged();
+    // The same pixel now stands for other values: the coordinates shown follow the view.
+    if (onCoordinates) onCoordinates(CoordinatesAt(event->pos()));
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* event) {
@@ -251,11 +280,13 @@ void PlotView::mouseMoveEvent(QMouseEvent* event) {
 void PlotView::mouseReleaseEvent(QMouseEvent* event) {
     QCustomPlot::mouseReleaseEvent(event);
     if (onViewChanged) onViewChanged();
+    if (onCoordinates) onCoordinates(CoordinatesAt(event->pos()));
 }
 
 void PlotView::wheelEvent(QWheelEvent* event) {
     QCustomPlot::wheelEvent(event);
     if (onViewChanged) onViewChanged();
+    if (onCoordinates) onCoordinates(CoordinatesAt(event->position().toPoint()));
 }
 
 }  // namespace marvek::ui

@@ -90,6 +90,7 @@ protected:
 private:
     void ShowSeries();
     void ShowMarks();
+    void PlaceMarks();
     PlotRange HomeRange() const;
 
     PlotData data_;

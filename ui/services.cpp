@@ -95,13 +95,19 @@ int QtServices::MessageBox(const MessageRequest& request) {
         case MessageIcon::Warning: icon = QMessageBox::Warning; break;
         case MessageIcon::Error: icon = QMessageBox::Critical; break;
     }
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    if (request.buttons == MessageButtons::OkCancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    if (request.buttons == MessageButtons::YesNoCancel)
+        buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     QMessageBox box(icon, QString::fromStdString(request.caption),
-                    QString::fromStdString(request.text),
-                    request.buttons == MessageButtons::Ok ? QMessageBox::Ok
-                                                          : QMessageBox::Ok | QMessageBox::Cancel,
-                    OwnerWidget(request.owner));
+                    QString::fromStdString(request.text), buttons, OwnerWidget(request.owner));
     box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    switch (box.exec()) {
+        case QMessageBox::Ok: return IDOK;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        default: return IDCANCEL;
+    }
 }
 
 std::optional<std::vector<std::filesystem::path>> QtServices::OpenFiles(

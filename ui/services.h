@@ -15,7 +15,7 @@ namespace marvek::ui {
 
 class Dialog;
 
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons { Ok, OkCancel, YesNoCancel };
 enum class MessageIcon { None, Information, Warning, Error };
 
 struct MessageRequest {
@@ -44,7 +44,7 @@ struct SaveFileRequest {
 class Services {
 public:
     virtual ~Services() = default;
-    // Returns IDOK or IDCANCEL.
+    // Returns IDOK or IDCANCEL (IDYES, IDNO or IDCANCEL for YesNoCancel).
     virtual int MessageBox(const MessageRequest& request) = 0;
     // The chosen files in the dialog's order; nullopt when cancelled.
     virtual std::optional<std::vector<std::filesystem::path>> OpenFiles(

@@ -20,6 +20,7 @@ void EnsureTestApplication() {
 
 int FakeServices::MessageBox(const MessageRequest& request) {
     messages.push_back(request);
+    if (onMessage) onMessage(request);
     if (messageAnswers.empty()) return IDOK;
     const int answer = messageAnswers.front();
     messageAnswers.pop_front();

@@ -35,6 +35,8 @@ public:
     // Each script gets the created dialog (controls can be set, commands sent) and decides how
     // it ends, e.g. by dialog.SendCommand(IDOK); a dialog left open counts as cancelled.
     std::deque<std::function<void(Dialog&)>> modalScripts;
+    // Called with each message box as it would appear (to look at the windows under it).
+    std::function<void(const MessageRequest&)> onMessage;
 
     int MessageBox(const MessageRequest& request) override;
     std::optional<std::vector<std::filesystem::path>> OpenFiles(

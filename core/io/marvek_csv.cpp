@@ -146,6 +146,7 @@ void ParsedCurve::clear() {
     columns.clear();
     meta = CurveMetadata{};
     warnings.clear();
+    channels.clear();
 }
 
 void ParsedCurve::push(double d, double l, double t, char code) {

@@ -17,6 +17,14 @@ std::vector<std::filesystem::path> ModuleFolders() {
     std::error_code ec;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) folders.push_back(program.parent_path().parent_path() / "lib" / "marvek");
+    // A library loaded by another program (the Python extension) keeps its modules in lib/marvek
+    // beside itself.
+    Dl_info self{};
+    if (::dladdr(reinterpret_cast<const void*>(&ModuleFolders), &self) != 0 && self.dli_fname) {
+        const std::filesystem::path library = std::filesystem::absolute(self.dli_fname, ec);
+        if (!ec && library != program)
+            folders.push_back(library.parent_path() / "lib" / "marvek");
+    }
 #ifdef MARVEK_MODULE_BUILD_DIR
     folders.emplace_back(MARVEK_MODULE_BUILD_DIR);
 #endif

@@ -38,8 +38,20 @@ struct CurveMetadata {
     std::vector<double> areaCoefficients;
     std::string tipName;
     std::optional<double> positionX, positionY;
+    // Continuous-stiffness settings of the test: the harmonic frame stiffness (N/m) entered after
+    // the test, and the depth window (nm) the instrument averaged its results over.
+    std::optional<double> harmonicFrameStiffness;
+    std::optional<double> averageFrom, averageTo;
     // Everything else worth keeping, as the file prints it (instrument results, settings).
     std::vector<std::pair<std::string, std::string>> values;
+};
+
+// A further per-point quantity a file records (an instrument's continuous-stiffness columns):
+// values aligned one to one with the points, NaN where the cell is empty or not a number.
+struct Channel {
+    std::string name;  // as the file names it, e.g. "Harmonic Contact Stiffness"
+    std::string unit;  // as the file states it, e.g. "N/m"
+    std::vector<double> values;
 };
 
 struct ParsedCurve {
@@ -55,8 +67,15 @@ struct ParsedCurve {
     std::string columns;
     CurveMetadata meta;
     std::vector<ReadWarning> warnings;
+    std::vector<Channel> channels;
 
     std::size_t size() const { return depth.size(); }
+    // The channel named `name`, or null.
+    const Channel* FindChannel(std::string_view name) const {
+        for (const Channel& ch : channels)
+            if (ch.name == name) return &ch;
+        return nullptr;
+    }
     void clear();
     void push(double d, double l, double t, char code);
 };
@@ -68,6 +87,12 @@ struct ReadOptions {
     std::string depthUnit, loadUnit;                      // "" = as the file says
 };
 
+// A part of a file read and found to hold no curve (a workbook's results or chart sheet).
+struct SkippedPart {
+    std::string name;
+    std::string reason;  // e.g. "sheet 'Results' holds no curve: ..."
+};
+
 // All curves of one file, in file order.
 struct ParsedFile {
     ReadStatus status = ReadStatus::Ok;
@@ -76,6 +101,7 @@ struct ParsedFile {
     // How the format was chosen when the content fitted several readers ("" when one fitted).
     std::string choice;
     std::vector<ParsedCurve> curves;
+    std::vector<SkippedPart> skipped;  // in file order
 };
 
 // Point limits: a curve holds at most kMaxPoints (kMaxPointsMarkerLayout in the marker layout

@@ -155,8 +155,8 @@ std::string Detect(std::string_view content, const std::filesystem::path& name,
     return found.front().format;
 }
 
-void DispatchWorkbook(const std::string& format, std::string_view content,
-                      const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+void DispatchWorkbook(const std::string& format, std::string_view content, const ReadOptions& o,
+                      ParsedFile& out) {
     std::string error;
     const WorkbookReaders* readers = Workbooks(error);
     if (!readers) {
@@ -166,16 +166,13 @@ void DispatchWorkbook(const std::string& format, std::string_view content,
         readers->parseNanoTestZip(content, o, out);
     } else if (format == "xlsx") {
         readers->parseXlsx(content, o, out);
-    } else if (file.empty()) {
-        out.status = ReadStatus::Damaged;
-        out.error = ".xls workbooks are read from a file";
     } else {
-        readers->parseXls(file, o, out);
+        readers->parseXls(content, o, out);
     }
 }
 
-void Dispatch(const std::string& format, std::string_view content,
-              const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
+void Dispatch(const std::string& format, std::string_view content, const ReadOptions& o,
+              ParsedFile& out) {
     out.format = format;
     if (format == "marvek-csv" || format == "marvek-save-curves") {
         ParsedCurve c;
@@ -197,7 +194,7 @@ void Dispatch(const std::string& format, std::string_view content,
     } else if (format == "nanotest-txt") {
         ParseNanoTestTxt(content, o, out);
     } else if (format == "nanotest-zip" || format == "xlsx" || format == "xls") {
-        DispatchWorkbook(format, content, file, o, out);
+        DispatchWorkbook(format, content, o, out);
     } else {
         out.status = ReadStatus::UnknownLayout;
         out.error = "unknown format \"" + format + "\"";
@@ -235,14 +232,13 @@ void NameFile(ParsedFile& out, const std::string& name, std::string_view content
 
 // The format given, or the one the content fits best, read; a layout taken without a header
 // is said so on every curve.
-void DetectAndDispatch(std::string_view content, const std::filesystem::path& file,
-                       const std::filesystem::path& name, const ReadOptions& o, ParsedFile& out) {
+void DetectAndDispatch(std::string_view content, const std::filesystem::path& name, const ReadOptions& o, ParsedFile& out) {
     const std::string format = o.format.empty() ? Detect(content, name, &out.choice) : o.format;
     if (format.empty()) {
         out.status = ReadStatus::UnknownLayout;
         return;
     }
-    Dispatch(format, content, file, o, out);
+    Dispatch(format, content, o, out);
     if (o.format.empty() && format == "nanotest-txt" && o.depthColumn <= 0)
         for (ParsedCurve& c : out.curves)
             c.warnings.push_back(
@@ -286,7 +282,7 @@ const std::vector<std::string>& FormatNames() {
 
 ParsedFile ParseBuffer(std::string_view content, const std::string& name, const ReadOptions& o) {
     ParsedFile out;
-    DetectAndDispatch(content, {}, name, o, out);
+    DetectAndDispatch(content, name, o, out);
     NameFile(out, name, content);
     return out;
 }
@@ -299,7 +295,7 @@ ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
         out.error = file.string() + ": cannot be opened";
         return out;
     }
-    DetectAndDispatch(content, file, file, o, out);
+    DetectAndDispatch(content, file, o, out);
     NameFile(out, file.string(), content);
     return out;
 }

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 #include "line_reader.h"
 
 namespace marvek::io {
@@ -351,16 +352,20 @@ void FinishCurve(ParsedCurve& c) {
         }
         c.depth[kept] = c.depth[i], c.load[kept] = c.load[i], c.time[kept] = c.time[i];
         c.segment[kept] = c.segment[i];
+        for (Channel& ch : c.channels) ch.values[kept] = ch.values[i];
         ++kept;
     }
     c.depth.resize(kept), c.load.resize(kept), c.time.resize(kept), c.segment.resize(kept);
+    for (Channel& ch : c.channels) ch.values.resize(kept);
     if (dropped)
-        c.warnings.push_back({0, std::to_string(dropped) + " points with depth <= 0 left out"});
+        c.warnings.push_back(
+            {0, labels::Count(static_cast<long long>(dropped), "point") + " with depth <= 0 left out"});
     if (kept > static_cast<std::size_t>(kMaxPoints)) {
         c.warnings.push_back({0, std::to_string(kept - kMaxPoints) + " points beyond " +
                                      std::to_string(kMaxPoints) + " left out"});
         c.depth.resize(kMaxPoints), c.load.resize(kMaxPoints), c.time.resize(kMaxPoints),
             c.segment.resize(kMaxPoints);
+        for (Channel& ch : c.channels) ch.values.resize(kMaxPoints);
     }
 }
 

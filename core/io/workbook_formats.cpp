@@ -1,42 +1,31 @@
 #include "workbook_formats.h"
 
-#include <freexl.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
 
 #include "core/io/number_format.h"
 #include "text_formats.h"
+#include "xls_workbook.h"
 
 namespace marvek::io {
 
 namespace {
 
-struct Cell {
-    bool number = false;
-    double value = 0;
-    std::string text;
-};
-using Row = std::vector<Cell>;
-
-// Cells of one sheet at most (a test sheet of 40000 rows x 100 columns is 4 million); more is a
-// forged size, not a curve.
-constexpr std::uint64_t kMaxCells = 8'000'000;
-struct Sheet {
-    std::string name;
-    std::vector<Row> rows;
-    const Cell* at(std::size_t r, std::size_t c) const {
-        if (r >= rows.size() || c >= rows[r].size()) return nullptr;
-        return &rows[r][c];
-    }
-};
+using workbook::Cell;
+using workbook::kMaxCells;
+using workbook::Row;
+using workbook::Sheet;
 
 std::string Trimmed(std::string s) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -75,8 +64,11 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
     if (s.rows.size() < 3) return;
     const Row& names = s.rows[0];
     for (std::size_t r = 1; r < s.rows.size(); ++r) {
+        // The Results sheet writes the test numbers as text.
         const Cell* first = s.at(r, 0);
-        if (!first || !first->number || WholeNumber(first->value) != test) continue;
+        if (!first) continue;
+        const double number = first->number ? first->value : ParseDouble(Trimmed(first->text));
+        if (WholeNumber(number) != test) continue;
         for (std::size_t c = 1; c < names.size() && c < s.rows[r].size(); ++c) {
             const std::string name = Trimmed(names[c].text);
             const Cell& v = s.rows[r][c];
@@ -97,6 +89,17 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
                 }
             } else if (name == "Tip Name") {
                 meta.tipName = v.text;
+            } else if (name == "Harmonic Frame Stiffness Correction" && v.number && v.value > 0 &&
+                       unit == "N/m") {
+                meta.harmonicFrameStiffness = v.value;  // 0: none entered
+            } else if ((name == "Minimum Calculation Depth" ||
+                        name == "Minimum Depth for Average") &&
+                       v.number && unit == "nm") {
+                meta.averageFrom = v.value;
+            } else if ((name == "Maximum Calculation Depth" ||
+                        name == "Maximum Depth for Average") &&
+                       v.number && unit == "nm") {
+                meta.averageTo = v.value;
             } else if (name == "X Test Position" && v.number) {
                 meta.positionX = v.value;
             } else if (name == "Y Test Position" && v.number) {
@@ -112,6 +115,7 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
 // Where the depth, load, time and marker columns of a test sheet are, with their units.
 struct SheetColumns {
     int depth = -1, load = -1, time = -1, marker = -1;
+    std::size_t firstRow = 2;  // 1 when the names carry the units and no unit row follows
     double fd = 1, fl = 1, ft = 1;
     std::string du = "nm", lu = "mN", tu = "s";
 };
@@ -143,6 +147,9 @@ SheetColumns FindSheetColumns(const Sheet& s, const ReadOptions& o) {
             default: break;
         }
     }
+    if (k.depth >= 0)
+        if (const Cell* first = s.at(1, static_cast<std::size_t>(k.depth)); first && first->number)
+            k.firstRow = 1;
     if (o.depthColumn > 0) k.depth = o.depthColumn - 1, k.fd = 1, k.du = "nm";
     if (o.loadColumn > 0) k.load = o.loadColumn - 1, k.fl = 1, k.lu = "mN";
     if (o.timeColumn > 0) k.time = o.timeColumn - 1, k.ft = 1;
@@ -163,12 +170,32 @@ void MarkFinalUnloading(std::size_t driftHoldStart, ParsedCurve& c) {
         }
 }
 
-// The points from row 3 on, with segment codes from the marker column.
-void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
+// The continuous-stiffness columns kept beside the points (what a depth profile needs and the
+// instrument's own results to compare with).
+bool IsChannelColumn(const std::string& name) {
+    static const char* const kNames[] = {"Harmonic Contact Stiffness",
+                                         "Harmonic Stiffness",
+                                         "Harmonic Load",
+                                         "Harmonic Displacement",
+                                         "Phase Angle",
+                                         "Harmonic System Stiffness",
+                                         "Harmonic Frame Stiffness",
+                                         "Hardness",
+                                         "Modulus",
+                                         "Contact Depth",
+                                         "Contact Area",
+                                         "Reduced Modulus"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+// The points from row 3 on, with segment codes from the marker column; the channel columns
+// (`channelColumns`, one per c.channels) get one value per point kept.
+void ReadSheetPoints(const Sheet& s, const SheetColumns& k,
+                     const std::vector<std::size_t>& channelColumns, ParsedCurve& c) {
     char code = 'X';
     bool anyMarker = false;
     std::size_t driftHoldStart = std::string::npos;
-    for (std::size_t r = 2; r < s.rows.size(); ++r) {
+    for (std::size_t r = k.firstRow; r < s.rows.size(); ++r) {
         const Cell* d = s.at(r, static_cast<std::size_t>(k.depth));
         const Cell* l = s.at(r, static_cast<std::size_t>(k.load));
         const Cell* t = k.time >= 0 ? s.at(r, static_cast<std::size_t>(k.time)) : nullptr;
@@ -188,6 +215,11 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k, ParsedCurve& c) {
             continue;
         }
         c.push(d->value * k.fd, l->value * k.fl, t && t->number ? t->value * k.ft : 0, code);
+        for (std::size_t j = 0; j < channelColumns.size(); ++j) {
+            const Cell* v = s.at(r, channelColumns[j]);
+            c.channels[j].values.push_back(
+                v && v->number ? v->value : std::numeric_limits<double>::quiet_NaN());
+        }
     }
     if (anyMarker) MarkFinalUnloading(driftHoldStart, c);
 }
@@ -212,25 +244,83 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
     c.test = s.name;
     c.format = format;
     c.units = "depth " + k.du + ", load " + k.lu + (k.time >= 0 ? ", time " + k.tu : ", no time");
-    ReadSheetPoints(s, k, c);
+    std::vector<std::size_t> channelColumns;
+    for (std::size_t i = 0; i < s.rows[0].size(); ++i) {
+        const std::string name = Trimmed(s.rows[0][i].text);
+        if (!IsChannelColumn(name) || c.FindChannel(name)) continue;
+        const Cell* u = s.at(1, i);
+        c.channels.push_back({name, u ? Trimmed(u->text) : "", {}});
+        channelColumns.push_back(i);
+    }
+    ReadSheetPoints(s, k, channelColumns, c);
     FinishCurve(c);
     return true;
 }
 
-// The curves of a workbook's test sheets, with each test's metadata from the other sheets.
-void WorkbookCurves(const std::vector<Sheet>& sheets, const ReadOptions& o,
+// Why a sheet that is not a "Test ..." sheet holds no curve; empty when its first row names a
+// depth and a load column (a test, whatever the sheet's name).
+std::string NoCurveReason(const Sheet& s) {
+    const std::string sheet = "sheet '" + s.name + "' holds no curve: ";
+    if (s.rows.empty() || std::all_of(s.rows.begin(), s.rows.end(), [](const Row& r) {
+            return std::all_of(r.begin(), r.end(),
+                               [](const Cell& c) { return !c.number && c.text.empty(); });
+        }))
+        return sheet + "it is empty";
+    const SheetColumns k = FindSheetColumns(s, ReadOptions{});
+    if (k.depth >= 0 && k.load >= 0) return "";
+    return sheet + (k.depth < 0 && k.load < 0 ? "no depth and no load column"
+                    : k.depth < 0             ? "no depth column"
+                                              : "no load column") +
+           " in its first row";
+}
+
+// The curves of a workbook's test sheets, with each test's metadata from the other sheets. A
+// sheet named "Test ..." must hold a curve; any other sheet is a test when its first row names a
+// depth and a load column, and is listed as skipped with the reason otherwise.
+// A sheet, or for a "Test ..." sheet already read into its curve, the curve (and the sheet's
+// name only): a workbook's test sheets need not all be in memory at once.
+struct WorkbookEntry {
+    Sheet sheet;
+    std::optional<ParsedCurve> curve;
+};
+
+void WorkbookCurves(std::vector<WorkbookEntry>& entries, const ReadOptions& o,
                     const std::string& format, ParsedFile& out) {
     std::string error;
-    for (const Sheet& s : sheets) {
-        if (!IsTestSheet(s.name)) continue;
+    for (WorkbookEntry& e : entries) {
+        const Sheet& s = e.sheet;
         ParsedCurve c;
-        if (!TestSheetCurve(s, o, format, c, error)) return Fail(out, ReadStatus::Damaged, error);
-        const int test = TestNumber(s.name);
-        for (const Sheet& info : sheets)
-            if (test >= 0 && !IsTestSheet(info.name)) TakeSheetValues(info, test, c.meta);
+        if (IsTestSheet(s.name)) {
+            if (e.curve)
+                c = std::move(*e.curve);
+            else if (!TestSheetCurve(s, o, format, c, error))
+                return Fail(out, ReadStatus::Damaged, error);
+            const int test = TestNumber(s.name);
+            for (const WorkbookEntry& info : entries)
+                if (test >= 0 && !IsTestSheet(info.sheet.name))
+                    TakeSheetValues(info.sheet, test, c.meta);
+        } else if (std::string why = NoCurveReason(s); !why.empty()) {
+            out.skipped.push_back({s.name, std::move(why)});
+            continue;
+        } else if (!TestSheetCurve(s, o, format, c, error)) {
+            out.skipped.push_back({s.name, "sheet '" + s.name + "' holds no curve: " + error});
+            continue;
+        }
         out.curves.push_back(std::move(c));
     }
-    if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "no \"Test ...\" sheet in the workbook");
+    if (out.curves.empty()) {
+        std::string why = "no sheet of the workbook holds a curve";
+        for (std::size_t i = 0; i < out.skipped.size(); ++i)
+            why += (i ? "; " : " (") + out.skipped[i].reason + (i + 1 == out.skipped.size() ? ")" : "");
+        Fail(out, ReadStatus::Damaged, why);
+    }
+}
+
+void WorkbookCurves(std::vector<Sheet>& sheets, const ReadOptions& o, const std::string& format,
+                    ParsedFile& out) {
+    std::vector<WorkbookEntry> entries(sheets.size());
+    for (std::size_t i = 0; i < sheets.size(); ++i) entries[i].sheet = std::move(sheets[i]);
+    WorkbookCurves(entries, o, format, out);
 }
 
 // Reads a zip member whole, refusing absurd declared sizes before reading.
@@ -394,64 +484,28 @@ bool ZipIsWorkbook(std::string_view content) {
     return z && zip_name_locate(z.get(), "xl/workbook.xml", 0) >= 0;
 }
 
-void ParseXls(const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out) {
-    const void* h = nullptr;
-    const int rc = freexl_open(file.string().c_str(), &h);
-    std::unique_ptr<const void, void (*)(const void*)> guard(h, [](const void* p) {
-        if (p) freexl_close(p);
-    });
-    if (rc != FREEXL_OK)
-        return Fail(out, ReadStatus::Damaged,
-                    "not a readable .xls workbook (error " + std::to_string(rc) + ")");
-    unsigned int count = 0;
-    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        return Fail(out, ReadStatus::Damaged, "the workbook's sheet list cannot be read");
-    std::vector<Sheet> sheets;
-    for (unsigned int s = 0; s < count; ++s) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(h, static_cast<unsigned short>(s), &name) != FREEXL_OK ||
-            !name)
-            return Fail(out, ReadStatus::Damaged,
-                        "sheet " + std::to_string(s + 1) + " has no name");
-        Sheet sheet;
-        sheet.name = name;
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_select_active_worksheet(h, static_cast<unsigned short>(s)) != FREEXL_OK ||
-            freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK)
-            return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" cannot be read");
-        // Inputs sheets are small; of a test sheet only a few columns matter, but which is known
-        // only from its header, so read whole rows.
-        if (static_cast<std::uint64_t>(rows) * cols > kMaxCells)
-            return Fail(out, ReadStatus::Damaged,
-                        "sheet \"" + sheet.name + "\" declares " + std::to_string(rows) + " x " +
-                            std::to_string(cols) + " cells, more than a curve sheet holds");
-        sheet.rows.resize(rows);
-        for (unsigned int r = 0; r < rows; ++r) {
-            sheet.rows[r].resize(cols);
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue v;
-                if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK)
-                    return Fail(out, ReadStatus::Damaged,
-                                "sheet \"" + sheet.name + "\" row " + std::to_string(r + 1) +
-                                    " cannot be read");
-                Cell& cell = sheet.rows[r][c];
-                switch (v.type) {
-                    case FREEXL_CELL_INT: cell.number = true, cell.value = v.value.int_value; break;
-                    case FREEXL_CELL_DOUBLE:
-                        cell.number = true, cell.value = v.value.double_value;
-                        break;
-                    case FREEXL_CELL_TEXT:
-                    case FREEXL_CELL_SST_TEXT:
-                        if (v.value.text_value) cell.text = v.value.text_value;
-                        break;
-                    default: break;
-                }
-            }
+void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
+    // Each test sheet becomes its curve as soon as it is read and its cells are freed, so the
+    // next sheet reuses their memory: a workbook of many large sheets costs one sheet's worth.
+    std::vector<WorkbookEntry> entries;
+    auto take = [&](Sheet&& sheet) {
+        WorkbookEntry& e = entries.emplace_back();
+        e.sheet = std::move(sheet);
+        ParsedCurve c;
+        std::string ignored;  // a damaged test sheet is read again below and fails the file there
+        if (IsTestSheet(e.sheet.name) && TestSheetCurve(e.sheet, o, "xls", c, ignored)) {
+            e.curve = std::move(c);
+            std::vector<Row>().swap(e.sheet.rows);
         }
-        sheets.push_back(std::move(sheet));
-    }
-    WorkbookCurves(sheets, o, "xls", out);
+    };
+    std::vector<workbook::OtherSheet> others;
+    std::string error;
+    if (!workbook::ReadXlsWorkbook(content, take, others, error))
+        return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
+    for (const workbook::OtherSheet& other : others)
+        out.skipped.push_back({other.name, "sheet '" + other.name + "' holds no curve: it is " +
+                                               other.kind});
+    WorkbookCurves(entries, o, "xls", out);
 }
 
 void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) {

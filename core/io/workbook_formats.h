@@ -1,5 +1,5 @@
 #pragma once
-// Readers of the binary formats: G200/XP .xls workbooks (libfreexl), InView .xlsx workbooks
+// Readers of the binary formats: G200/XP .xls workbooks (our own reader, xls_workbook.h), InView .xlsx workbooks
 // (libzip + pugixml) and NanoTest .zip archives. Zip members are read in memory only.
 
 #include <filesystem>
@@ -12,7 +12,7 @@ namespace marvek::io {
 // Largest zip member (uncompressed, as declared) read; larger ones are refused unread.
 constexpr std::uint64_t kMaxMemberBytes = 256u << 20;
 
-void ParseXls(const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out);
+void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out);
 void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out);
 void ParseNanoTestZip(std::string_view content, const ReadOptions& o, ParsedFile& out);
 

@@ -13,7 +13,7 @@ struct WorkbookReaders {
     // A module built from other sources than the program's is refused, not called.
     std::size_t parsedFileSize = sizeof(ParsedFile);
     std::size_t readOptionsSize = sizeof(ReadOptions);
-    void (*parseXls)(const std::filesystem::path& file, const ReadOptions& o, ParsedFile& out);
+    void (*parseXls)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     void (*parseXlsx)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     void (*parseNanoTestZip)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     bool (*zipIsWorkbook)(std::string_view content);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 
+#include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "core/io/output_file.h"
 #include "core/series/graininess.h"
@@ -28,14 +29,14 @@ const std::vector<GraphCommandInfo> kCommands = {
      " [GPa]"},
     {C::ModulusLoad, K::CurveList, "modulus-load", "Modulus - Load", 32782, "Maximum Force (mN)",
      " [GPa]"},
-    {C::ModulusCurve, K::CurveList, "modulus-curve", "Modulus-Curve", 32826, "Curve Number",
+    {C::ModulusCurve, K::CurveList, "modulus-curve", "Modulus - Curve", 32826, "Curve Number",
      "E (GPa)"},
     {C::HMDepth, K::CurveList, "hm-depth", "HM - Depth", 32785, "Maximum Depth (nm)", "HM (MPa)"},
     {C::HMLoad, K::CurveList, "hm-load", "HM - Load", 32786, "Maximum Force (mN)", "HM (MPa)"},
-    {C::HMCurve, K::CurveList, "hm-curve", "HM-Curve", 32827, "Curve Number", "HM (MPa)"},
+    {C::HMCurve, K::CurveList, "hm-curve", "HM - Curve", 32827, "Curve Number", "HM (MPa)"},
     {C::HITDepth, K::CurveList, "hit-depth", "H(IT) - Depth", 32799, "Maximum Depth (nm)",
      "H(IH) (MPa)"},
-    {C::HITLoad, K::CurveList, "hit-load", "H(IT) Load", 32800, "Maximum Force (mN)",
+    {C::HITLoad, K::CurveList, "hit-load", "H(IT) - Load", 32800, "Maximum Force (mN)",
      "H(IT) (MPa)"},
     {C::HOPDepth, K::CurveList, "hop-depth", "H(OP) - Depth", 32829, "Depth (nm)", "H(OP) (MPa)"},
     {C::HOPLoad, K::CurveList, "hop-load", "H(OP) - Load", 32828, "Force (mN)", "H(OP) (MPa)"},
@@ -52,16 +53,16 @@ const std::vector<GraphCommandInfo> kCommands = {
     {C::SectionR, K::SectionSweep, "section-r", "Section - R", 32805, "Force (mN)",
      "Correlation  R"},
     {C::LoadR, K::CurveList, "load-r", "Load - R", 32806, "Force (mN)", "Correlation  R"},
-    {C::LoadAlpha, K::CurveList, "load-alpha", "Load- Alpha", 32808, "Force (mN)",
+    {C::LoadAlpha, K::CurveList, "load-alpha", "Load - Alpha", 32808, "Force (mN)",
      "Power Law  alpha"},
     {C::LoadM, K::CurveList, "load-m", "Load - m", 32809, "Force (mN)", "Power Law  m"},
-    {C::GraininessLoad, K::Graininess, "graininess-load", "Graininess Load", 32831, "Depth (nm)",
+    {C::GraininessLoad, K::Graininess, "graininess-load", "Graininess - Load", 32831, "Depth (nm)",
      "Loading (dy/dx - dy/dx(Power))"},
-    {C::GraininessUnload, K::Graininess, "graininess-unload", "Graininess Unload", 32830,
+    {C::GraininessUnload, K::Graininess, "graininess-unload", "Graininess - Unload", 32830,
      "Depth (nm)", "Unloading (dy/dx - dy/dx(Power))"},
-    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess2 Load", 32832, "Depth (nm)",
+    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess 2 - Load", 32832, "Depth (nm)",
      "Loading d2y/dx2"},
-    {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess2 Unload", 32833,
+    {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess 2 - Unload", 32833,
      "Depth (nm)", "Unloading d2y/dx2"},
 };
 
@@ -276,6 +277,7 @@ void CollectPoints(const std::vector<StepOutcome>& outcomes, const std::vector<S
         if (o.ok) {
             result.series.x.push_back(o.x);
             result.series.y.push_back(o.y);
+            result.series.curves.push_back(steps[i].curve);
         } else if (reported.insert(steps[i].curve).second) {
             result.failures.push_back({steps[i].curve, o.error});
         }
@@ -505,13 +507,16 @@ std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures) {
 }
 
 std::string FormatGraphCsv(const GraphSeries& series) {
-    std::string text = series.xTitle + ", " + series.yTitle + "\n";
     const std::size_t n = std::min(series.x.size(), series.y.size());
+    const bool labelled = series.labels.size() == n && n > 0;
+    std::string text = series.xTitle + ", " + series.yTitle + (labelled ? ", file, test" : "") + "\n";
     text.reserve(text.size() + n * 28);
     for (std::size_t i = 0; i < n; ++i) {
         text += FormatSignificant(series.x[i], 7);
         text += ',';
         text += FormatSignificant(series.y[i], 7);
+        if (labelled)
+            text += "," + CsvField(series.labels[i].first) + "," + CsvField(series.labels[i].second);
         text += '\n';
     }
     return text;

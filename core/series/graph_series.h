@@ -81,6 +81,11 @@ struct GraphSeries {
     std::string yTitle;
     std::vector<double> x;
     std::vector<double> y;
+    // Index in the file list of the curve each point came from (commands over the curve list
+    // and sweeps); empty for graininess series.
+    std::vector<int> curves;
+    // Per point, the curve's file and test, written to the CSV when given (one per point).
+    std::vector<std::pair<std::string, std::string>> labels;
 };
 
 struct CurveFailure {
@@ -119,7 +124,8 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
 // One message for the curves that gave no point; empty when none failed.
 std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures);
 
-// The CSV text of a graph: "xTitle, yTitle" then one "x,y" row per point, 7 significant digits.
+// The CSV text of a graph: "xTitle, yTitle" then one "x,y" row per point, 7 significant digits;
+// with labels, "xTitle, yTitle, file, test" and the point's file and test after its values.
 std::string FormatGraphCsv(const GraphSeries& series);
 // Writes FormatGraphCsv to `file` (replacing it whole). A failure's message is a sentence
 // naming the file and the reason.

@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <span>
 
 #include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
+#include "core/popins/popins.h"
 
 namespace marvek {
 
@@ -57,12 +60,16 @@ const std::vector<SeriesQuantity>& SeriesQuantities() {
         {"HM", "HM [MPa]", [](const A&, const D& d) { return d.m_dHM; }},
         {"HV", "HV [kg/mm^2]", [](const A&, const D& d) { return d.m_dHV; }},
         {"r2", "r2", [](const A& a, const D&) { return a.m_dRSquared; }},
-        {"energyLoading", "energyLoading [nm*mN*1e-6]",
+        {"energyLoading", labels::kLoadingEnergyTitle,
          [](const A& a, const D&) { return a.GetLoadingEnergy(); }},
-        {"energyUnloading", "energyUnloading [nm*mN*1e-6]",
+        {"energyUnloading", labels::kUnloadingEnergyTitle,
          [](const A& a, const D&) { return a.GetUnloadingEnergy(); }},
-        {"energyReloading", "energyReloading [nm*mN*1e-6]",
+        {"energyReloading", labels::kReloadingEnergyTitle,
          [](const A& a, const D&) { return a.GetReloadingEnergy(); }},
+        // The first pop-in of the loading (noise-adaptive detector); DescribeSeriesCurve fills
+        // both from one detection, the value here stands for "not looked for".
+        {kFirstPopinLoad, "firstPopinLoad [mN]", [](const A&, const D&) { return kNaN; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]", [](const A&, const D&) { return kNaN; }},
     };
     return q;
 }
@@ -129,7 +136,8 @@ void CheckFit(const CCurveAnalyzer& a, const CurveDisplay& display, const Settin
                          {{"r2", a.m_dRSquared}, {"threshold", q.m_dMinRSquared}}});
     if (unloaded && fitPoints < q.m_dMinFitPoints)
         flags.push_back({flag::kFewFitPoints,
-                         "Only " + std::to_string(fitPoints) + " points lie in the fit section (" +
+                         "Only " + labels::Count(fitPoints, "point") +
+                             (fitPoints == 1 ? " lies" : " lie") + " in the fit section (" +
                              Num(q.m_dMinFitPoints) + " or more wanted).",
                          {{"fit points", fitPoints}, {"threshold", q.m_dMinFitPoints}}});
 }
@@ -238,6 +246,7 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
     analyzer.SetFiles({input.file});
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
     if (!outcome.ok()) {
+        // The file and the reason; the layout example belongs in a help text, not in a cell.
         row.error = outcome.error;
         return row;
     }
@@ -261,6 +270,15 @@ SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::st
     const auto& quantities = SeriesQuantities();
     for (std::size_t k = 0; k < quantities.size(); ++k)
         row.values[k] = quantities[k].value(analyzer, display);
+    const std::size_t n = static_cast<std::size_t>(std::max(analyzer.m_nPoints, 0));
+    const std::vector<popins::Popin> bursts =
+        popins::FindBursts(std::span<const double>(analyzer.m_pDepth.data(), n),
+                           std::span<const double>(analyzer.m_pLoad.data(), n), {});
+    if (!bursts.empty()) {
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kFirstPopinLoad))] = bursts[0].load;
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kFirstPopinDepth))] =
+            bursts[0].depth;
+    }
     row.flags = CurveFlags(analyzer, display, settings);
     return row;
 }

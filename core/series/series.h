@@ -28,6 +28,9 @@ struct SeriesQuantity {
 const std::vector<SeriesQuantity>& SeriesQuantities();
 // Index of `key` in SeriesQuantities(), or -1.
 int FindSeriesQuantity(const std::string& key);
+// Keys of the first pop-in's load and depth (NaN for a curve without one).
+inline constexpr const char* kFirstPopinLoad = "firstPopinLoad";
+inline constexpr const char* kFirstPopinDepth = "firstPopinDepth";
 
 // Stable flag codes.
 namespace flag {
@@ -69,6 +72,8 @@ struct SeriesCurve {
     std::vector<double> values;  // per SeriesQuantities(); NaN where there is no value
     std::vector<QualityFlag> flags;
     bool userExcluded = false;    // the window's include box
+    std::string note;             // the user's note on the curve (exported, never judged)
+    std::string userFlag;         // the user's own flag, beside the computed ones
     bool included = false;        // counted in the statistics
     std::string exclusionReason;  // empty when included
     bool HasFlag(const std::string& code) const;

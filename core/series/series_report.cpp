@@ -24,18 +24,19 @@ std::string Tsv(std::string text) {
 
 std::string FormatSeriesCsv(const Series& series) {
     const auto& quantities = SeriesQuantities();
-    std::string out = "address,test,included,reason,flags";
+    std::string out = "address,file,test,included,reason,flags,note,userFlag";
     for (const SeriesQuantity& q : quantities) out += "," + CsvField(q.title);
     out += "\n";
     for (const SeriesCurve& c : series.curves) {
-        out += CsvField(c.input.address) + "," + CsvField(c.input.test) + "," +
-               (c.included ? "true" : "false") + "," + CsvField(c.exclusionReason) + "," +
-               CsvField(FlagCodesText(c));
+        out += CsvField(c.input.address) + "," + CsvField(c.input.file) + "," +
+               CsvField(c.input.test) + "," + (c.included ? "true" : "false") + "," +
+               CsvField(c.exclusionReason) + "," + CsvField(FlagCodesText(c)) + "," +
+               CsvField(c.note) + "," + CsvField(c.userFlag);
         for (double v : c.values) out += "," + Number(v);
         out += "\n";
     }
     for (const StatisticRow& row : StatisticRows()) {
-        out += std::string("summary,,,") + CsvField(row.name) + ",";
+        out += std::string("summary,,,,") + CsvField(row.name) + ",,,";
         for (const QuantityStatistics& s : series.summary.quantities)
             out += "," + Number(row.value(s));
         out += "\n";
@@ -65,7 +66,8 @@ std::vector<std::pair<std::string, std::string>> SettingsReport(const Settings& 
     const AreaFunctionSettings& af = s.areaFunction;
     const QualitySettings& q = s.quality;
     auto f = [](double v) { return FormatSignificant(v, 7); };
-    auto d = [](double v) { return FormatSignificant(v, 17); };
+    // The shortest text that reads back as the same double: 26.44, not 26.440000000000001.
+    auto d = [](double v) { return FormatShortest(v); };
     std::vector<std::pair<std::string, std::string>> r = {
         {"program", ProgramVersionText()},
         {"method", st.m_nMethod == 0   ? "Oliver-Pharr"

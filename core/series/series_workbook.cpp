@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/io/number_format.h"
 #include "series.h"
 
 namespace marvek {
@@ -26,7 +27,8 @@ void NumberCell(lxw_worksheet* ws, lxw_row_t r, lxw_col_t c, double v) {
 
 void WriteCurvesSheet(lxw_workbook* book, lxw_format* bold, const Series& series) {
     lxw_worksheet* table = workbook_add_worksheet(book, "Curves");
-    const char* heads[] = {"address", "file", "test", "included", "reason", "flags"};
+    const char* heads[] = {"address", "file",  "test", "included",
+                           "reason",  "flags", "note", "userFlag"};
     lxw_col_t col = 0;
     for (const char* h : heads) TextCell(table, 0, col++, h, bold);
     for (const SeriesQuantity& q : SeriesQuantities()) TextCell(table, 0, col++, q.title, bold);
@@ -39,6 +41,8 @@ void WriteCurvesSheet(lxw_workbook* book, lxw_format* bold, const Series& series
         worksheet_write_boolean(table, row, col++, c.included, nullptr);
         TextCell(table, row, col++, c.exclusionReason);
         TextCell(table, row, col++, FlagCodesText(c, "; "));
+        TextCell(table, row, col++, c.note);
+        TextCell(table, row, col++, c.userFlag);
         for (double v : c.values) NumberCell(table, row, col++, v);
         ++row;
     }
@@ -83,7 +87,13 @@ void WriteSettingsSheet(lxw_workbook* book, lxw_format* bold, const Series& seri
     lxw_row_t row = 1;
     for (const auto& [name, value] : SettingsReport(series.settings)) {
         TextCell(used, row, 0, name);
-        TextCell(used, row++, 1, value);
+        // A value that is one number is a number cell, so a spreadsheet can compute with it.
+        std::size_t consumed = 0;
+        const double number = ParseDouble(value, &consumed);
+        if (!value.empty() && consumed == value.size() && std::isfinite(number))
+            worksheet_write_number(used, row++, 1, number, nullptr);
+        else
+            TextCell(used, row++, 1, value);
     }
     std::string rules;
     for (const std::string& code : series.excludeCodes) rules += (rules.empty() ? "" : ",") + code;

@@ -13,7 +13,11 @@ TEST_F(MainWindowTest, ResultSetBlockShowsUnderTheResultsTextAndClearsOnFailure)
     w.WaitForResultSet();
     const std::string block = w.GetDlgItemText(IDC_ISO_RESULTS);
     EXPECT_EQ(block, w.m_strIsoResults);
-    EXPECT_EQ(block.rfind("ISO 14577 :\n E(IT) = 317.22 \xC2\xB1 ", 0), 0u) << block;
+    EXPECT_EQ(block.rfind("ISO 14577 (W by trapezoids) :\n E(IT) = 317.22 \xC2\xB1 ", 0), 0u)
+        << block;
+    // Energies in the results' unit, so the two rules can be compared at a glance.
+    EXPECT_NE(block.find(" W(total) = "), std::string::npos);
+    EXPECT_NE(block.find(" \xC2\xB5J\n W(elast) = "), std::string::npos) << block;
     EXPECT_NE(block.find(" R(IT) = -\n"), std::string::npos);  // a creep hold, no relaxation
     EXPECT_EQ(w.m_strResults.find("ISO"), std::string::npos);  // the results text is its own
 

@@ -82,7 +82,7 @@ TEST_F(MainWindowTrapsTest, RefusedPoissonRatioGivesOneBoxAndKeepsTheCurve) {
     QTest::qWait(900);
     QTest::mouseRelease(bar, Qt::LeftButton);
     ASSERT_EQ(services.messages.size(), 1u) << services.messages.back().text;
-    EXPECT_EQ(services.messages[0].text, "Please enter a number.");
+    EXPECT_EQ(services.messages[0].text, "Sample Poisson's (Vs): Please enter a number.");
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(dlg->m_nCurrentCurve, 0);
     EXPECT_EQ(dlg->GetDlgItemText(IDC_FILE_NAME), path);

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -109,6 +111,56 @@ TEST(SeriesCli, CsvSummaryRowsFollowTheCurvesAndTheWorkbookIsWritten) {
     const CliRun plain = Cli("analyze --defaults" + f.args);
     EXPECT_EQ(plain.lines.size(), 8u);
     EXPECT_EQ(plain.lines[0].find("included"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A run saved as a project and analysed from it gives the same rows; the exclusions written
+// into the project leave their curves out of the summary; a changed file is named.
+TEST(SeriesCli, ProjectsSavedByARunReadBackWithTheirExclusions) {
+    Files f;
+    const std::string project = (f.dir.path() / "run.marvek").string();
+    const CliRun first =
+        Cli("analyze --defaults --poisson 0.22 --json --save-project " + project + f.args);
+    ASSERT_EQ(first.status, 1);  // gone.csv
+    ASSERT_TRUE(std::filesystem::exists(project));
+    const CliRun again = Cli("analyze --json --project " + project);
+    ASSERT_EQ(again.lines.size(), first.lines.size());
+    for (std::size_t k = 0; k < first.lines.size(); ++k) {
+        auto a = nlohmann::json::parse(first.lines[k]), b = nlohmann::json::parse(again.lines[k]);
+        EXPECT_EQ(a["EIT"], b["EIT"]) << k;  // same Poisson ratio, from the project
+        EXPECT_EQ(a["file"], b["file"]) << k;
+    }
+
+    // Exclude the first curve in the project, as the window would, and change another file.
+    nlohmann::json j = nlohmann::json::parse(std::ifstream(project));
+    j["curves"][0]["excluded"] = true;
+    j["curves"][0]["note"] = "scratched";
+    std::ofstream(project) << j.dump(2);
+    std::ofstream(f.dir.path() / "i1.csv", std::ios::app) << "\n";
+    const std::string log = (f.dir.path() / "stderr.txt").string();
+    const CliRun summary = Cli("analyze --json --summary --project " + project);
+    ASSERT_EQ(std::system((std::string(MARVEK_CLI) + " analyze --json --project " + project +
+                           " >/dev/null 2>" + log)
+                              .c_str()) != -1,
+              true);
+    const auto row0 = nlohmann::json::parse(summary.lines[0]);
+    EXPECT_EQ(row0["included"], false);
+    const auto last = nlohmann::json::parse(summary.lines.back());
+    EXPECT_EQ(last["summary"]["EIT"]["n"], 5);
+    std::ifstream err(log);
+    const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("i1.csv: size"), std::string::npos) << said;
+    EXPECT_NE(said.find("gone.csv: not found"), std::string::npos) << said;
+
+    // A project with settings the cli refuses is refused as a whole.
+    j["settings"]["sample"]["poisson"] = 0.7;
+    std::ofstream(project) << j.dump(2);
+    const CliRun refused = Cli("analyze --json --project " + project);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.lines.empty());
 }
 
 }  // namespace

@@ -240,3 +240,49 @@ TEST_F(GraphWindowTest, PictureIsTheWindowsDrawing) {
 }
 
 }  // namespace
+
+#include "graphs/graph_command_runner.h"
+
+namespace {
+
+// What the window makes of a curve-list series: numbers as the main window counts, excluded
+// curves out (so the mean is the table's), each point named in the CSV.
+TEST(GraphSeriesShown, CountsFromOneLeavesOutExcludedCurvesAndNamesEachPoint) {
+    marvek::CCurveAnalyzer analyzer;
+    analyzer.SetFiles({"/d/a.csv", "/d/book.xlsx#Test 2", "/d/c.csv"});
+    struct Case {
+        const char* name;
+        const char* xTitle;
+        std::vector<bool> excluded;
+        std::vector<double> x;
+        std::size_t left;
+    } cases[] = {
+        {"curve number, none excluded", "Curve Number", {}, {1, 2, 3}, 0},
+        {"curve number, second excluded", "Curve Number", {false, true, false}, {1, 3}, 1},
+        {"load, first excluded", "Maximum Force (mN)", {true}, {20, 30}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        marvek::GraphSeries s{c.xTitle, "E (GPa)", {}, {}, {}, {}};
+        const bool numbered = std::string(c.xTitle) == "Curve Number";
+        for (int k = 0; k < 3; ++k) {
+            s.x.push_back(numbered ? k : 10.0 * (k + 1));
+            s.y.push_back(100.0 + k);
+            s.curves.push_back(k);
+        }
+        marvek::graphs::GraphContext context;
+        context.excluded = c.excluded;
+        std::size_t left = 0;
+        const marvek::GraphSeries shown =
+            marvek::graphs::PrepareGraphSeries(s, analyzer, context, left);
+        EXPECT_EQ(shown.x, c.x);
+        EXPECT_EQ(left, c.left);
+        ASSERT_EQ(shown.labels.size(), shown.x.size());
+        const std::string csv = marvek::FormatGraphCsv(shown);
+        EXPECT_EQ(csv.substr(0, csv.find('\n')), std::string(c.xTitle) + ", E (GPa), file, test");
+        const bool secondShown = c.excluded.size() < 2 || !c.excluded[1];
+        EXPECT_EQ(csv.find(",/d/book.xlsx,Test 2\n") != std::string::npos, secondShown) << csv;
+    }
+}
+
+}  // namespace

@@ -88,14 +88,25 @@ struct RangeCase {
 
 TEST_F(SettingsDialogTest, StrategyRefusesOutOfRangeValuesAndStaysOpen) {
     const RangeCase cases[] = {
-        {1014, "100.5", "Please enter a number between 0 and 100."},
-        {1016, "-1", "Please enter a number between 0 and 100."},
-        {1019, "101", "Please enter a number between 0 and 100."},
-        {1018, "-0.01", "Please enter a number between 0 and 100."},
-        {1017, "250", "Please enter a number between 0 and 100."},
-        {1015, "-5", "Please enter a number between 0 and 100."},
-        {1002, "abc", "Please enter a number."},
-        {1037, "0.1x", "Please enter a number."},
+        // The sentences of the checks the cli and the parameter file use, naming the setting.
+        {1014, "100.5",
+         "The Oliver-Pharr force range 20-100.5 % is not a range: it needs 0 <= minimum < "
+         "maximum <= 100 %."},
+        {1016, "-1",
+         "The Oliver-Pharr force range -1-82 % is not a range: it needs 0 <= minimum < maximum "
+         "<= 100 %."},
+        {1019, "101",
+         "The Doerner-Nix force range 82-101 % is not a range: it needs 0 <= minimum < maximum "
+         "<= 100 %."},
+        {1018, "-0.01",
+         "The Doerner-Nix force range -0.01-100 % is not a range: it needs 0 <= minimum < "
+         "maximum <= 100 %."},
+        {1002, "0", "The material epsilon 0 is outside (0, 1]."},
+        {1037, "-0.5", "The force accuracy -0.5 mN is outside [0, infinity)."},
+        {1002, "abc", "Sneddon's material epsilon: Please enter a number."},
+        {1037, "0.1x", "Tool force accuracy: Please enter a number."},
+        // The zero-point window counts only while the correction is on, as in the cli.
+        {1017, "250", ""},
         {1020, "150", ""},  // the section size has no range
         {1014, "100", ""},
         {1016, "0", ""},
@@ -129,14 +140,14 @@ TEST_F(SettingsDialogTest, StrategyCancelAfterARefusedOkChangesNothing) {
     services.modalScripts.push_back([](Dialog& d) {
         d.SetDlgItemText(1002, "0.5");  // epsilon, read first
         d.SetDlgItemText(1014, "95");   // OP max, passes
-        d.SetDlgItemText(1015, "150");  // zero-point max, refused
+        d.SetDlgItemText(1019, "150");  // Doerner-Nix max, refused
         d.SendCommand(IDOK);
         d.SendCommand(IDCANCEL);
     });
     EXPECT_EQ(g_dlgStrategy.DoModal(), IDCANCEL);
     EXPECT_EQ(g_dlgStrategy.m_fEpsilon, 0.75f);
     EXPECT_EQ(g_dlgStrategy.m_fOPMaxPercent, 82.0f);
-    EXPECT_EQ(g_dlgStrategy.m_fZeroFitMaxPercent, 90.0f);
+    EXPECT_EQ(g_dlgStrategy.m_fDNMaxPercent, 100.0f);
 }
 
 TEST_F(SettingsDialogTest, StrategyShowsTheValuesWithTheDisplacementAccuracyDisabled) {
@@ -359,7 +370,8 @@ TEST_F(SettingsDialogTest, AreaFunctionRefusesTermsOutsideOneToNineAndCancelKeep
         w.OnAreaFunction();
         EXPECT_FALSE(ended) << terms;
         ASSERT_EQ(services.messages.size(), 1u);
-        EXPECT_EQ(services.messages[0].text, "Please enter an integer between 1 and 9.");
+        EXPECT_EQ(services.messages[0].text, std::string("The number of area-function terms ") +
+                                                 terms + " is outside 1-9.");
         EXPECT_EQ(g_dlgAreaFunction.m_dApCoef[0], 24.5);
         EXPECT_EQ(g_dlgAreaFunction.m_nFunctionTerms, 2);
     }

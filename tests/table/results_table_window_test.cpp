@@ -108,7 +108,7 @@ TEST(ResultsTable, FillsInTheBackgroundAndFollowsIncludeBoxesWithoutNewAnalysis)
     QTest::keySequence(&w, QKeySequence::Copy);
     const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(lines[0].startsWith("Included\tCurve\tFlags\tFmax [mN]"));
+    EXPECT_TRUE(lines[0].startsWith("Included\tCurve\tFlags\tNote\tYour flag\tFmax [mN]"));
     EXPECT_EQ(lines[1].count('\t'), lines[0].count('\t'));
     EXPECT_TRUE(w.SummaryText().startsWith("statistic\tFmax [mN]"));
     EXPECT_TRUE(w.SummaryText().contains("excluded\t"));
