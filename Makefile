@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
 
-.PHONY: deps build test test-release test-asan run bench fuzz clean package python
+.PHONY: deps build test test-release test-asan run bench fuzz mutate clean package python
 
 deps:
 	./scripts/install-deps
@@ -55,6 +55,11 @@ fuzz: deps
 	  ./build/fuzz/fuzz/$$t -max_total_time=$(SECONDS) -print_final_stats=1 \
 	    build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
+
+# Plants each fault of scripts/mutations.txt in turn (in a copy of the tree, build/mutate), runs
+# the tests meant to catch it and prints the faults no test caught.
+mutate: deps
+	./scripts/mutate --jobs $(JOBS)
 
 # A .deb of the release build (program, cli, desktop entry, icon, metainfo, man pages).
 package: build

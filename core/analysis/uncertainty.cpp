@@ -13,6 +13,44 @@
 
 namespace marvek {
 
+bool PowerLawFitCovariance(std::span<const double> depth, std::span<const double> load,
+                           double alpha, double m, double hf, Covariance3& cov) {
+    const std::size_t n = std::min(depth.size(), load.size());
+    if (n < 4) return false;
+    std::array<std::array<double, 3>, 3> a{};
+    double ss = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = depth[i] - hf;
+        const double p = std::pow(t, m);
+        const std::array<double, 3> j = {-alpha * m * p / t, alpha * p * std::log(t), p};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) a[r][c] += j[r] * j[c];
+        const double res = load[i] - alpha * p;
+        ss += res * res;
+    }
+    const double sigma2 = ss / static_cast<double>(n - 3);
+    // Invert the scaled matrix (unit diagonal) by cofactors: the columns differ by many orders.
+    std::array<double, 3> d;
+    for (int k = 0; k < 3; ++k) {
+        if (!(a[k][k] > 0)) return false;
+        d[k] = std::sqrt(a[k][k]);
+    }
+    std::array<std::array<double, 3>, 3> b;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) b[r][c] = a[r][c] / (d[r] * d[c]);
+    const double det = b[0][0] * (b[1][1] * b[2][2] - b[1][2] * b[2][1]) -
+                       b[0][1] * (b[1][0] * b[2][2] - b[1][2] * b[2][0]) +
+                       b[0][2] * (b[1][0] * b[2][1] - b[1][1] * b[2][0]);
+    if (!(std::fabs(det) > 1e-15)) return false;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            const double cof = b[r1][c1] * b[r2][c2] - b[r1][c2] * b[r2][c1];
+            cov[r][c] = sigma2 * cof / det / (d[r] * d[c]);
+        }
+    return true;
+}
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -96,45 +134,6 @@ double SampleSd(const std::vector<double>& v) {
     return std::sqrt(ss / static_cast<double>(v.size() - 1));
 }
 
-// Covariance of (hf, m, alpha) of the least-squares power law, linearised at the fit:
-// sigma^2 (J^T J)^-1 with sigma^2 the residual variance. Empty when singular.
-bool FitCovariance(const Section& s, const Fit& f, std::array<std::array<double, 3>, 3>& cov) {
-    const std::size_t n = s.x.size();
-    if (n < 4) return false;
-    std::array<std::array<double, 3>, 3> a{};
-    double ss = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = s.x[i] - f.hf;
-        const double p = std::pow(t, f.m);
-        const std::array<double, 3> j = {-f.alpha * f.m * p / t, f.alpha * p * std::log(t), p};
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) a[r][c] += j[r] * j[c];
-        const double res = s.y[i] - f.alpha * p;
-        ss += res * res;
-    }
-    const double sigma2 = ss / static_cast<double>(n - 3);
-    // Invert the scaled matrix (unit diagonal) by cofactors: the columns differ by many orders.
-    std::array<double, 3> d;
-    for (int k = 0; k < 3; ++k) {
-        if (!(a[k][k] > 0)) return false;
-        d[k] = std::sqrt(a[k][k]);
-    }
-    std::array<std::array<double, 3>, 3> b;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) b[r][c] = a[r][c] / (d[r] * d[c]);
-    const double det = b[0][0] * (b[1][1] * b[2][2] - b[1][2] * b[2][1]) -
-                       b[0][1] * (b[1][0] * b[2][2] - b[1][2] * b[2][0]) +
-                       b[0][2] * (b[1][0] * b[2][1] - b[1][1] * b[2][0]);
-    if (!(std::fabs(det) > 1e-15)) return false;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) {
-            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
-            const double cof = b[r1][c1] * b[r2][c2] - b[r1][c2] * b[r2][c1];
-            cov[r][c] = sigma2 * cof / det / (d[r] * d[c]);
-        }
-    return true;
-}
-
 // Residual scatter, in depth, of the power law through the zero-point window of the loading
 // envelope (points above every load before them: the unloading and reloading of earlier cycles
 // of a multi-cycle curve would count their hysteresis as scatter).
@@ -166,6 +165,10 @@ double ZeroPointScatter(const std::vector<double>& depth, const double* load, do
     return std::sqrt(ss / static_cast<double>(w.x.size() - 3));
 }
 
+bool FitCovariance(const Section& s, const Fit& f, Covariance3& cov) {
+    return PowerLawFitCovariance(s.x, s.y, f.alpha, f.m, f.hf, cov);
+}
+
 // What the budget terms share: the curve, the accepted fit and its section, the model and the
 // options, and the window the re-fits of moved data search.
 struct BudgetContext {
@@ -186,7 +189,7 @@ struct BudgetContext {
 // the standard deviation of hf (NaN when the covariance is singular).
 BudgetEntry FitLinearisedTerm(const BudgetContext& ctx, double& sdHf) {
     const Fit& accepted = ctx.accepted;
-    std::array<std::array<double, 3>, 3> cov{};
+    Covariance3 cov{};
     BudgetEntry fit{"fit"};
     sdHf = kNaN;
     if (FitCovariance(ctx.section, accepted, cov)) {

@@ -3,7 +3,9 @@
 // analysis, with its budget: the unload fit, the fit window, the zero point, and the inputs
 // (sample Poisson ratio, frame compliance, area function), combined as root-sum-square.
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <limits>
 #include <string>
 #include <vector>
@@ -43,6 +45,14 @@ struct ModulusUncertainty {
     bool present() const { return uEit == uEit; }
     const BudgetEntry* Find(const std::string& name) const;
 };
+
+// Covariance of (hf, m, alpha) of the least-squares power law F = alpha (h - hf)^m through
+// (depth, load), linearised at the given parameters: s^2 (J^T J)^-1 with s^2 the residual
+// variance on n - 3 degrees of freedom (three parameters fitted). False when singular or with
+// fewer than 4 points.
+using Covariance3 = std::array<std::array<double, 3>, 3>;
+bool PowerLawFitCovariance(std::span<const double> depth, std::span<const double> load,
+                           double alpha, double m, double hf, Covariance3& cov);
 
 // The analyzer must hold the curve as AnalyzeCurve left it with `settings` (Oliver-Pharr): its
 // corrected depths, loads and results. Nothing in the analyzer is changed.
