@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "analysis_options.h"
+#include "analysis_row.h"
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/power_law_search.h"
 #include "core/analysis/results_text.h"
@@ -49,85 +50,7 @@ struct AnalyzeOptions {
     ShardSelection shard;
 };
 
-// Everything reported for one file, taken from the analyzer right after its analysis.
-struct FileResult {
-    std::string file;
-    std::string test, format;           // test: "" for a one-curve file
-    std::vector<std::string> fromFile;  // settings taken from the file (--use-file-settings)
-    bool ok = false;
-    std::string error;
-    double fmax = 0, hmax = 0, hc = 0, hr = 0, hf = 0, s = 0, r2 = 0, alpha = 0, m = 0,
-           intercept = 0, driftRate = 0, zeroPointOffset = 0;
-    int nPoints = 0, nFitPoints = 0;
-    CurveDisplay display;
-    double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
-    double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
-    // The first pop-in of the loading, from the series description (NaN without one).
-    double firstPopinLoad = std::numeric_limits<double>::quiet_NaN();
-    double firstPopinDepth = std::numeric_limits<double>::quiet_NaN();
-    std::string resultsText;
-    IsoResult iso;
-    SeriesCurve curve;  // flags and included state
-    // A continuous-stiffness workbook's depth-profile average (NaN for other curves).
-    double csmFrom = NAN, csmTo = NAN, csmN = NAN, csmHardness = NAN, csmModulus = NAN;
-};
-
-struct Column {
-    const char* json;
-    const char* csv;
-    std::function<double(const FileResult&)> value;
-    bool emptyWhenAbsent = false;  // CSV: an empty field, not "nan", where the curve has none
-};
-
-const std::vector<Column>& NumericColumns() {
-    static const std::vector<Column> columns = {
-        {"Fmax", "Fmax [mN]", [](const FileResult& r) { return r.fmax; }},
-        {"hmax", "hmax [nm]", [](const FileResult& r) { return r.hmax; }},
-        {"hc", "hc [nm]", [](const FileResult& r) { return r.hc; }},
-        {"hr", "hr [nm]", [](const FileResult& r) { return r.hr; }},
-        {"hf", "hf [nm]", [](const FileResult& r) { return r.hf; }},
-        {"S", "S [mN/nm]", [](const FileResult& r) { return r.s; }},
-        {"r2", "r2", [](const FileResult& r) { return r.r2; }},
-        {"alpha", "alpha [mN/nm^m]", [](const FileResult& r) { return r.alpha; }},
-        {"m", "m", [](const FileResult& r) { return r.m; }},
-        {"intercept", "intercept [mN]", [](const FileResult& r) { return r.intercept; }},
-        {"driftRate", "driftRate [nm/s]", [](const FileResult& r) { return r.driftRate; }},
-        {"zeroPointOffset", "zeroPointOffset [nm]",
-         [](const FileResult& r) { return r.zeroPointOffset; }},
-        {"nPoints", "nPoints", [](const FileResult& r) { return r.nPoints; }},
-        {"nFitPoints", "nFitPoints", [](const FileResult& r) { return r.nFitPoints; }},
-        {"EIT", "EIT [GPa]", [](const FileResult& r) { return r.display.m_dEIT; }},
-        {"HIT", "HIT [MPa]", [](const FileResult& r) { return r.display.m_dHIT; }},
-        {"HM", "HM [MPa]", [](const FileResult& r) { return r.display.m_dHM; }},
-        {"HOP", "HOP [MPa]", [](const FileResult& r) { return r.display.m_dHOP; }},
-        {"HV", "HV [kg/mm^2]", [](const FileResult& r) { return r.display.m_dHV; }},
-        {"Ap", "Ap [nm^2]", [](const FileResult& r) { return r.display.m_dProjectedArea; }},
-        {"As", "As [nm^2]", [](const FileResult& r) { return r.display.m_dSurfaceArea; }},
-        {"loadTime", "loadTime [s]", [](const FileResult& r) { return r.loadTime; }},
-        {"topHoldTime", "topHoldTime [s]", [](const FileResult& r) { return r.topHoldTime; }},
-        {"unloadTime", "unloadTime [s]", [](const FileResult& r) { return r.unloadTime; }},
-        {"bottomHoldTime", "bottomHoldTime [s]",
-         [](const FileResult& r) { return r.bottomHoldTime; }},
-        {"reloadTime", "reloadTime [s]", [](const FileResult& r) { return r.reloadTime; }},
-        {"energyLoading", labels::kLoadingEnergyTitle,
-         [](const FileResult& r) { return r.energyLoading; }},
-        {"energyUnloading", labels::kUnloadingEnergyTitle,
-         [](const FileResult& r) { return r.energyUnloading; }},
-        {"energyReloading", labels::kReloadingEnergyTitle,
-         [](const FileResult& r) { return r.energyReloading; }},
-        {"csmFrom", "csmFrom [nm]", [](const FileResult& r) { return r.csmFrom; }, true},
-        {"csmTo", "csmTo [nm]", [](const FileResult& r) { return r.csmTo; }, true},
-        {"csmN", "csmN", [](const FileResult& r) { return r.csmN; }, true},
-        {"csmHardness", "csmHardness [GPa]", [](const FileResult& r) { return r.csmHardness; },
-         true},
-        {"csmModulus", "csmModulus [GPa]", [](const FileResult& r) { return r.csmModulus; }, true},
-        {kFirstPopinLoad, "firstPopinLoad [mN]",
-         [](const FileResult& r) { return r.firstPopinLoad; }},
-        {kFirstPopinDepth, "firstPopinDepth [nm]",
-         [](const FileResult& r) { return r.firstPopinDepth; }},
-    };
-    return columns;
-}
+using FileResult = AnalysisRow;
 
 std::string OneLine(std::string text) {
     std::string out;
@@ -140,119 +63,6 @@ std::string OneLine(std::string text) {
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;
-}
-
-// One thread's analysis state, kept for the whole run: a fresh analyzer and fresh display series
-// for every file cost more in page faults than the analysis of a 10000-point curve.
-struct Worker {
-    CCurveAnalyzer analyzer;
-    CurveDisplay display;  // keeps its storage from file to file
-    Worker() { display.withPlotSeries = false; }
-};
-
-// The numbers of a display, without its series: a batch holds many results.
-CurveDisplay DisplayNumbers(const CurveDisplay& d) {
-    CurveDisplay n;
-    n.m_dProjectedArea = d.m_dProjectedArea;
-    n.m_dSurfaceArea = d.m_dSurfaceArea;
-    n.m_dEIT = d.m_dEIT;
-    n.m_dHIT = d.m_dHIT;
-    n.m_dHOP = d.m_dHOP;
-    n.m_dHV = d.m_dHV;
-    n.m_dHM = d.m_dHM;
-    return n;
-}
-
-// The settings of `base` with what the curve's file states (Poisson's ratio, frame compliance,
-// area function) put in; `taken` names each one used.
-Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
-                          std::vector<std::string>& taken) {
-    Settings s = base;
-    if (meta.poissonRatio) {
-        s.m_fPoisson = static_cast<float>(*meta.poissonRatio);
-        taken.push_back("poisson");
-    }
-    if (meta.frameCompliance) {
-        s.compliance.m_fCompliance = static_cast<float>(*meta.frameCompliance);
-        CopyComplianceToAreaFunction(s.compliance, s.areaFunction);
-        taken.push_back("compliance");
-    }
-    if (!meta.areaCoefficients.empty()) {
-        AreaCoefficients& ap = s.areaFunction.m_dApCoef;
-        ap.fill(0);
-        std::copy_n(meta.areaCoefficients.begin(),
-                    std::min(ap.size(), meta.areaCoefficients.size()), ap.begin());
-        taken.push_back("area function");
-    }
-    return s;
-}
-
-// The depth-profile average of a continuous-stiffness workbook's test, with the settings the
-// unload analysis used (area function, Poisson's ratio) and the profile's own defaults otherwise.
-// The curve comes from the reader's cache of the file just analysed.
-void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
-                       FileResult& r) {
-    io::ParsedCurve curve;
-    if (io::ReadCurve(file, analyzer.m_readOptions, curve) != ReadStatus::Ok ||
-        curve.channels.empty())
-        return;
-    profiles::ProfileSettings ps;
-    const AreaCoefficients& ap = s.areaFunction.m_dApCoef;
-    std::size_t terms = ap.size();
-    while (terms > 1 && ap[terms - 1] == 0) --terms;
-    ps.areaCoefficients.assign(ap.begin(), ap.begin() + static_cast<std::ptrdiff_t>(terms));
-    ps.samplePoisson = s.m_fPoisson;
-    const profiles::DepthProfile profile = profiles::ComputeProfile(curve, ps);
-    if (!profile.ok) return;
-    const profiles::ProfileAverage a = profiles::AverageProfile(profile);
-    r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
-    r.csmHardness = a.hardness, r.csmModulus = a.modulus;
-}
-
-FileResult AnalyzeFile(Worker& worker, const std::string& file, const Settings& base,
-                       bool useFileSettings, const IsoOptions& iso) {
-    FileResult r;
-    r.file = file;
-    r.test = io::ParseAddress(file).test;
-    CCurveAnalyzer& analyzer = worker.analyzer;
-    analyzer.SetAddresses({file});
-    Settings fileSettings;
-    if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
-        fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile);
-    const Settings& s = r.fromFile.empty() ? base : fileSettings;
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
-    r.format = analyzer.m_strFormat;
-    if (!outcome.ok()) {
-        r.format.clear();
-        r.error = outcome.error;
-        return r;
-    }
-    const CCurveAnalyzer& a = analyzer;
-    if (a.m_nPoints == 0) {
-        // The window shows such a curve as empty; in a batch it would be a row of nonsense.
-        r.error = file +
-                  ": no data points (after the header no line held a depth > 0 and a force "
-                  "separated by commas)";
-        return r;
-    }
-    r.ok = true;
-    r.display = DisplayNumbers(worker.display);
-    r.fmax = a.m_dFmax, r.hmax = a.m_dHmax, r.hc = a.m_dHc, r.hr = a.m_dHr, r.hf = a.m_dHf;
-    r.s = a.m_dStiffness, r.r2 = a.m_dRSquared, r.alpha = a.m_dAlpha, r.m = a.m_dM;
-    r.intercept = a.m_dIntercept, r.driftRate = a.m_dDriftRate;
-    r.zeroPointOffset = a.m_dZeroPointOffset;
-    r.nPoints = a.m_nPoints;
-    r.nFitPoints = a.m_nFitPoints;
-    r.resultsText = BuildResultsText(analyzer, worker.display, s.strategy.m_nMethod);
-    r.loadTime = a.m_dLoadTime, r.topHoldTime = a.m_dTopHoldTime;
-    r.unloadTime = a.m_dUnloadTime, r.bottomHoldTime = a.m_dBottomHoldTime;
-    r.reloadTime = a.m_dReloadTime;
-    r.energyLoading = a.GetLoadingEnergy();
-    r.energyUnloading = a.GetUnloadingEnergy();
-    r.energyReloading = a.GetReloadingEnergy();
-    r.iso = ComputeIsoResult(a, s, iso);
-    if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
-    return r;
 }
 
 // The line of the text output that says which settings the file gave.
@@ -271,7 +81,7 @@ std::string CsvNumber(double v) {
 
 void PrintCsvHeader(std::ostream& out, const IsoOptions& iso, bool series) {
     out << "file,test,format,ok,error,method";
-    for (const Column& c : NumericColumns()) out << ',' << CsvField(c.csv);
+    for (const RowColumn& c : RowColumns()) out << ',' << CsvField(c.csv);
     PrintIsoCsvHeader(out, iso);
     out << (series ? ",included,flags\n" : "\n");
 }
@@ -280,7 +90,7 @@ void PrintCsvRow(std::ostream& out, const FileResult& r, const char* method, con
                  bool series) {
     out << CsvField(r.file) << ',' << CsvField(r.test) << ',' << CsvField(r.format) << ','
         << (r.ok ? "true" : "false") << ',' << CsvField(OneLine(r.error)) << ',' << method;
-    for (const Column& c : NumericColumns())
+    for (const RowColumn& c : RowColumns())
         out << ','
             << (r.ok && !(c.emptyWhenAbsent && std::isnan(c.value(r))) ? CsvNumber(c.value(r))
                                                                        : std::string());
@@ -297,7 +107,7 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
     j["ok"] = r.ok;
     j["error"] = r.ok ? nlohmann::ordered_json() : nlohmann::ordered_json(r.error);
     j["method"] = method;
-    for (const Column& c : NumericColumns()) {
+    for (const RowColumn& c : RowColumns()) {
         const double v = c.value(r);
         if (!r.ok || !std::isfinite(v))
             j[c.json] = nullptr;
@@ -347,8 +157,8 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
     ExtraStatistics extra;
     for (const char* key : {"csmHardness", "csmModulus"}) {
         const auto column =
-            std::find_if(NumericColumns().begin(), NumericColumns().end(),
-                         [&](const Column& c) { return std::string_view(c.json) == key; });
+            std::find_if(RowColumns().begin(), RowColumns().end(),
+                         [&](const RowColumn& c) { return std::string_view(c.json) == key; });
         std::vector<double> values;
         for (const FileResult& r : held)
             if (r.curve.included && std::isfinite(column->value(r)))
@@ -358,7 +168,7 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
     if (o.series.summary && o.json) PrintSummaryJson(std::cout, s, extra);
     if (o.series.summary && !o.json && !o.text) {
         std::vector<std::string> columns;
-        for (const Column& c : NumericColumns()) columns.push_back(c.json);
+        for (const RowColumn& c : RowColumns()) columns.push_back(c.json);
         std::ostringstream isoHeader;
         PrintIsoCsvHeader(isoHeader, o.iso);
         const std::string h = isoHeader.str();
@@ -455,31 +265,21 @@ int Run(AnalyzeOptions& o) {
     std::vector<FileResult> results(std::min(kBatch, o.files.size()));
     bool anyFailed = false;
     auto makeWorker = [&] {
-        auto worker = std::make_unique<Worker>();
-        CCurveAnalyzer& analyzer = worker->analyzer;
-        ConfigureAnalyzer(analyzer, st);
-        analyzer.m_readOptions = o.read;
+        auto worker = std::make_unique<RowWorker>();
+        ConfigureRowWorker(*worker, settings, o.read);
         return worker;
     };
-    std::optional<tbb::enumerable_thread_specific<std::unique_ptr<Worker>>> workers;
+    std::optional<tbb::enumerable_thread_specific<std::unique_ptr<RowWorker>>> workers;
     if (!one) workers.emplace(makeWorker);
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);
-        auto analyze = [&](Worker& worker, std::size_t k) {
+        auto analyze = [&](RowWorker& worker, std::size_t k) {
             FileResult& r = results[k];
-            r = AnalyzeFile(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
-            r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test},
-                                          r.ok, r.error, worker.analyzer, worker.display, settings);
+            r = AnalyzeRow(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
             if (const auto n = notes.find(r.file); n != notes.end()) {
                 r.curve.userExcluded = n->second.excluded;
                 r.curve.note = n->second.note;
                 r.curve.userFlag = n->second.flag;
-            }
-            if (r.ok) {
-                static const int load = FindSeriesQuantity(kFirstPopinLoad);
-                static const int depth = FindSeriesQuantity(kFirstPopinDepth);
-                r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
-                r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
             }
         };
         if (one) {
@@ -487,7 +287,7 @@ int Run(AnalyzeOptions& o) {
         } else {
             tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
                               [&](const tbb::blocked_range<std::size_t>& range) {
-                                  Worker& worker = *workers->local();
+                                  RowWorker& worker = *workers->local();
                                   for (std::size_t k = range.begin(); k < range.end(); ++k)
                                       analyze(worker, k);
                               });

@@ -37,6 +37,24 @@ nlohmann::ordered_json Number(double v) {
 
 }  // namespace
 
+const std::vector<IsoColumnView>& IsoColumnViews() {
+    static const std::vector<IsoColumnView> views = [] {
+        std::vector<IsoColumnView> out;
+        for (const IsoColumn& c : kColumns) {
+            const std::string title = c.csv;
+            const auto open = title.find('['), close = title.rfind(']');
+            out.push_back({c.json,
+                           open == std::string::npos ? "" : title.substr(open + 1, close - open - 1),
+                           [&c](const IsoResult& r) {
+                               const Quantity& q = r.quantities.*c.member;
+                               return q.present() ? q.value * c.scale : NAN;
+                           }});
+        }
+        return out;
+    }();
+    return views;
+}
+
 void AddIsoOptions(CLI::App& cmd, IsoOptions& o) {
     cmd.add_flag("--uncertainty", o.uncertainty,
                  "Add the standard uncertainty of EIT and HIT with its budget (Oliver-Pharr)");

@@ -4,7 +4,10 @@
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <functional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/iso_quantities.h"
@@ -28,6 +31,15 @@ void AddIsoOptions(CLI::App& cmd, IsoOptions& options);
 // From the analyzer right after its analysis with `settings`.
 IsoResult ComputeIsoResult(const CCurveAnalyzer& analyzer, const Settings& settings,
                            const IsoOptions& options);
+
+// The result set's columns: JSON key, unit ("" for none) and value in that unit (NaN where the
+// curve has none), for tables built from the same rows (the Python package).
+struct IsoColumnView {
+    const char* json;
+    std::string unit;
+    std::function<double(const IsoResult&)> value;
+};
+const std::vector<IsoColumnView>& IsoColumnViews();
 
 // CSV: ",name [unit]..." after the other columns; a row's fields are empty when absent.
 void PrintIsoCsvHeader(std::ostream& out, const IsoOptions& options);

@@ -33,13 +33,14 @@ int Run(const ListOptions& o) {
             continue;
         }
         bool found = false;
-        if (!file.choice.empty())
-            std::cout << address.file.string() << ": read as " << file.choice << '\n';
         for (const io::ParsedCurve& c : file.curves) {
             if (!address.test.empty() && c.test != address.test) continue;
             found = true;
             std::cout << io::MakeAddress(address.file, c.test).string() << '\t' << c.format << '\t'
                       << c.size() << " points\t" << c.units << '\n';
+            // Where several readers fit, which one was taken and why: once, under the first test.
+            if (!file.choice.empty() && &c == &file.curves.front())
+                std::cout << "  read as " << file.choice << '\n';
             if (!c.columns.empty()) std::cout << "  columns: " << c.columns << '\n';
             for (const io::ReadWarning& w : c.warnings)
                 std::cout << "  warning"

@@ -106,11 +106,38 @@ std::string UnitsText(const Plan& p) {
 }
 
 // "depth: column 2 "Indentation (nm)", nm; load: ..." for `list` and the file information.
+// A header as text to show: files written on Windows spell the micro sign in Latin-1 (0xB5),
+// which would make the output invalid UTF-8; such a name is taken as Latin-1 throughout.
+std::string ShownName(const std::string& name) {
+    bool valid = true;
+    for (std::size_t i = 0; i < name.size() && valid;) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3
+                                : (c >> 3) == 30 ? 4 : 0;
+        valid = len > 0 && i + len <= name.size();
+        for (std::size_t k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(name[i + k]) >> 6) == 2;
+        i += len;
+    }
+    if (valid) return name;
+    std::string out;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string ColumnsText(const Plan& p) {
     auto one = [](const char* what, int col, const std::string& name, const std::string& unit,
                   bool stated) {
         std::string t = std::string(what) + ": column " + std::to_string(col + 1);
-        if (!name.empty()) t += " \"" + name + "\"";
+        if (!name.empty()) t += " \"" + ShownName(name) + "\"";
         return t + ", " + unit + (stated ? "" : " (no unit stated)");
     };
     std::string t = one("depth", p.depth, p.depthName, p.depthUnit, p.depthUnitStated) + "; " +

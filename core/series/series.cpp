@@ -11,6 +11,7 @@
 
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
+#include "core/analysis/plausibility.h"
 #include "core/popins/popins.h"
 
 namespace marvek {

@@ -1,9 +1,11 @@
 #pragma once
 // One row per curve, as `marvek-cli analyze` computes it, over many addresses in parallel.
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "cli/analysis_row.h"
 #include "cli/iso_columns.h"
 #include "core/analysis/curve_analysis.h"
 #include "core/series/series.h"
@@ -11,29 +13,15 @@
 
 namespace marvek::python {
 
-struct Row {
-    std::string file;  // the address: FILE or FILE#TEST
-    std::string test, format;
-    std::vector<std::string> fromFile;
-    bool ok = false;
-    std::string error;
-    double fmax = 0, hmax = 0, hc = 0, hr = 0, hf = 0, s = 0, r2 = 0, alpha = 0, m = 0,
-           intercept = 0, driftRate = 0, zeroPointOffset = 0;
-    int nPoints = 0, nFitPoints = 0;
-    double loadTime = 0, topHoldTime = 0, unloadTime = 0, bottomHoldTime = 0, reloadTime = 0;
-    double energyLoading = 0, energyUnloading = 0, energyReloading = 0;
-    CurveDisplay display;
-    std::string resultsText;
-    cli::IsoResult iso;
-    SeriesCurve curve;
-};
+using Row = cli::AnalysisRow;
 
 // A result column: its name in `marvek-cli analyze --json`, its unit ("" for none) and value.
 struct NumberColumn {
     const char* name;
     const char* unit;
-    double (*value)(const Row&);
+    std::function<double(const Row&)> value;
 };
+// The columns of `marvek-cli analyze`, in its order.
 const std::vector<NumberColumn>& NumberColumns();
 // The ISO result set's columns, with their units.
 const std::vector<NumberColumn>& IsoColumns();

@@ -69,7 +69,7 @@ def test_bad_and_missing_files_are_rows_with_reasons():
 
 def test_columns_units_and_types():
     table = marvek.analyze(REAL[:2])
-    assert table.attrs["units"]["EIT"] == "GPa" and table.attrs["units"]["Wtotal"] == "nJ"
+    assert table.attrs["units"]["EIT"] == "GPa" and table.attrs["units"]["Wtotal"] == "\u00b5J"
     assert "r2" not in table.attrs["units"]
     assert str(table.nPoints.dtype) == "Int64" and table.EIT.dtype == np.float64
     assert table.attrs["settings"] == {}

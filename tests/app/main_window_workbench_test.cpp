@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, AnUnreadableCurveIsNamedWithItsReasonAfterTheWindowShowsI
     w.SendHScroll(IDC_CURVE_SCROLL, marvek::ui::SB_LINERIGHT, 0);
     ASSERT_EQ(services.messages.size(), 1u);
     const std::string& text = services.messages[0].text;
-    EXPECT_NE(text.find(files[1].string() + ": not a recognised"), std::string::npos) << text;
+    EXPECT_NE(text.find(files[1].string() + ": 3 columns without a header"), std::string::npos) << text;
     EXPECT_NE(titleUnderBox.find("(2 of 2)"), std::string::npos) << titleUnderBox;
     EXPECT_EQ(pathUnderBox, files[1].string());
     EXPECT_EQ(thumbUnderBox, 1);
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, AnUnreadableCurveIsNamedWithItsReasonAfterTheWindowShowsI
     const std::string results = w.GetDlgItemText(IDC_RESULTS);
     std::string joined;
     for (char ch : results) joined += ch == '\n' ? "" : std::string(1, ch);
-    EXPECT_NE(joined.find("not a recognised curve file"), std::string::npos) << results;
+    EXPECT_NE(joined.find("3 columns without a header: give --columns"), std::string::npos) << results;
     EXPECT_EQ(results.find("File format example"), std::string::npos);
 }
 

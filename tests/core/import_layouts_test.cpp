@@ -3,6 +3,8 @@
 // must give when it guessed or when the values leave the range of nanoindentation.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/analysis/plausibility.h"
 #include "core/io/column_names.h"
 #include "core/io/parsed_curve.h"
@@ -117,7 +119,7 @@ TEST(ImportLayouts, FilesWithoutACurveSayWhy) {
         const char* says;
     };
     const Case cases[] = {
-        {"no depth column", "Time,Stress,Strain\n1,2,3\n", "no column for depth: headers are"},
+        {"no depth column", "Time,Stress,Strain\n1,2,3\n", "no column for depth or load: headers are"},
         {"numbers without a header", "1 2 3 4\n5 6 7 8\n9 10 11 12\n", "give --columns"},
         {"empty", "", "empty file"},
     };
@@ -132,12 +134,18 @@ TEST(ImportLayouts, FilesWithoutACurveSayWhy) {
 
 // A guessed layout or unit and values beyond nanoindentation are never silent.
 TEST(Plausibility, GuessesAndValuesOutOfRangeAreWarned) {
-    const io::ParsedFile bare = io::ParseBuffer("Depth,Load\n1,2\n2,3\n", "bare.csv");
-    ASSERT_EQ(bare.status, ReadStatus::Ok) << bare.error;
-    const auto guessed = CurveWarnings(3, 2, bare.curves[0].warnings);
-    ASSERT_EQ(guessed.size(), 2u);  // neither the depth nor the load unit is stated
-    EXPECT_EQ(guessed[0].code, "guessed-layout");
-    EXPECT_NE(guessed[0].text.find("no unit stated for depth"), std::string::npos);
+    for (const auto& [text, says] :
+         {std::pair<std::string, std::string>{"0.1\t5\t0.2\n0.2\t10\t0.4\n0.3\t15\t0.6\n",
+                                              "no header: the 3 columns are read as"},
+          {"Indentation depth;Normal force\n1;2\n2;3\n", "no unit stated for depth"}}) {
+        SCOPED_TRACE(text);
+        const io::ParsedFile bare = io::ParseBuffer(text, "bare.txt");
+        ASSERT_EQ(bare.status, ReadStatus::Ok) << bare.error;
+        const auto guessed = CurveWarnings(3, 2, bare.curves[0].warnings);
+        ASSERT_FALSE(guessed.empty());
+        EXPECT_EQ(guessed[0].code, "guessed-layout");
+        EXPECT_NE(guessed[0].text.find(says), std::string::npos) << guessed[0].text;
+    }
 
     EXPECT_TRUE(CurveWarnings(kPlausibleFmaxMilliNewton, kPlausibleHmaxNanometre, {}).empty());
     const auto huge = CurveWarnings(2e4, 2e5, {});

@@ -1,0 +1,185 @@
+#include "analysis_row.h"
+
+#include <algorithm>
+
+#include "core/analysis/results_text.h"
+#include "core/io/quantity_labels.h"
+#include "core/profiles/depth_profile.h"
+
+namespace marvek::cli {
+
+const std::vector<RowColumn>& RowColumns() {
+    using R = const AnalysisRow&;
+    static const std::vector<RowColumn> columns = {
+        {"Fmax", "Fmax [mN]", "mN", [](R r) { return r.fmax; }},
+        {"hmax", "hmax [nm]", "nm", [](R r) { return r.hmax; }},
+        {"hc", "hc [nm]", "nm", [](R r) { return r.hc; }},
+        {"hr", "hr [nm]", "nm", [](R r) { return r.hr; }},
+        {"hf", "hf [nm]", "nm", [](R r) { return r.hf; }},
+        {"S", "S [mN/nm]", "mN/nm", [](R r) { return r.s; }},
+        {"r2", "r2", "", [](R r) { return r.r2; }},
+        {"alpha", "alpha [mN/nm^m]", "mN/nm^m", [](R r) { return r.alpha; }},
+        {"m", "m", "", [](R r) { return r.m; }},
+        {"intercept", "intercept [mN]", "mN", [](R r) { return r.intercept; }},
+        {"driftRate", "driftRate [nm/s]", "nm/s", [](R r) { return r.driftRate; }},
+        {"zeroPointOffset", "zeroPointOffset [nm]", "nm", [](R r) { return r.zeroPointOffset; }},
+        {"nPoints", "nPoints", "", [](R r) { return r.nPoints; }},
+        {"nFitPoints", "nFitPoints", "", [](R r) { return r.nFitPoints; }},
+        {"EIT", "EIT [GPa]", "GPa", [](R r) { return r.display.m_dEIT; }},
+        {"HIT", "HIT [MPa]", "MPa", [](R r) { return r.display.m_dHIT; }},
+        {"HM", "HM [MPa]", "MPa", [](R r) { return r.display.m_dHM; }},
+        {"HOP", "HOP [MPa]", "MPa", [](R r) { return r.display.m_dHOP; }},
+        {"HV", "HV [kg/mm^2]", "kg/mm^2", [](R r) { return r.display.m_dHV; }},
+        {"Ap", "Ap [nm^2]", "nm^2", [](R r) { return r.display.m_dProjectedArea; }},
+        {"As", "As [nm^2]", "nm^2", [](R r) { return r.display.m_dSurfaceArea; }},
+        {"loadTime", "loadTime [s]", "s", [](R r) { return r.loadTime; }},
+        {"topHoldTime", "topHoldTime [s]", "s", [](R r) { return r.topHoldTime; }},
+        {"unloadTime", "unloadTime [s]", "s", [](R r) { return r.unloadTime; }},
+        {"bottomHoldTime", "bottomHoldTime [s]", "s", [](R r) { return r.bottomHoldTime; }},
+        {"reloadTime", "reloadTime [s]", "s", [](R r) { return r.reloadTime; }},
+        {"energyLoading", labels::kLoadingEnergyTitle, "\xC2\xB5J",
+         [](R r) { return r.energyLoading; }},
+        {"energyUnloading", labels::kUnloadingEnergyTitle, "\xC2\xB5J",
+         [](R r) { return r.energyUnloading; }},
+        {"energyReloading", labels::kReloadingEnergyTitle, "\xC2\xB5J",
+         [](R r) { return r.energyReloading; }},
+        {"csmFrom", "csmFrom [nm]", "nm", [](R r) { return r.csmFrom; }, true},
+        {"csmTo", "csmTo [nm]", "nm", [](R r) { return r.csmTo; }, true},
+        {"csmN", "csmN", "", [](R r) { return r.csmN; }, true},
+        {"csmHardness", "csmHardness [GPa]", "GPa", [](R r) { return r.csmHardness; }, true},
+        {"csmModulus", "csmModulus [GPa]", "GPa", [](R r) { return r.csmModulus; }, true},
+        {kFirstPopinLoad, "firstPopinLoad [mN]", "mN", [](R r) { return r.firstPopinLoad; }},
+        {kFirstPopinDepth, "firstPopinDepth [nm]", "nm", [](R r) { return r.firstPopinDepth; }},
+    };
+    return columns;
+}
+
+namespace {
+
+// The numbers of a display, without its series: a batch holds many results.
+CurveDisplay DisplayNumbers(const CurveDisplay& d) {
+    CurveDisplay n;
+    n.m_dProjectedArea = d.m_dProjectedArea;
+    n.m_dSurfaceArea = d.m_dSurfaceArea;
+    n.m_dEIT = d.m_dEIT;
+    n.m_dHIT = d.m_dHIT;
+    n.m_dHOP = d.m_dHOP;
+    n.m_dHV = d.m_dHV;
+    n.m_dHM = d.m_dHM;
+    return n;
+}
+
+// The settings of `base` with what the curve's file states (Poisson's ratio, frame compliance,
+// area function) put in; `taken` names each one used.
+Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
+                          std::vector<std::string>& taken) {
+    Settings s = base;
+    if (meta.poissonRatio) {
+        s.m_fPoisson = static_cast<float>(*meta.poissonRatio);
+        taken.push_back("poisson");
+    }
+    if (meta.frameCompliance) {
+        s.compliance.m_fCompliance = static_cast<float>(*meta.frameCompliance);
+        CopyComplianceToAreaFunction(s.compliance, s.areaFunction);
+        taken.push_back("compliance");
+    }
+    if (!meta.areaCoefficients.empty()) {
+        AreaCoefficients& ap = s.areaFunction.m_dApCoef;
+        ap.fill(0);
+        std::copy_n(meta.areaCoefficients.begin(),
+                    std::min(ap.size(), meta.areaCoefficients.size()), ap.begin());
+        taken.push_back("area function");
+    }
+    return s;
+}
+
+// The depth-profile average of a continuous-stiffness workbook's test, with the settings the
+// unload analysis used (area function, Poisson's ratio) and the profile's own defaults otherwise.
+// The curve comes from the reader's cache of the file just analysed.
+void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
+                       AnalysisRow& r) {
+    io::ParsedCurve curve;
+    if (io::ReadCurve(file, analyzer.m_readOptions, curve) != ReadStatus::Ok ||
+        curve.channels.empty())
+        return;
+    profiles::ProfileSettings ps;
+    const AreaCoefficients& ap = s.areaFunction.m_dApCoef;
+    std::size_t terms = ap.size();
+    while (terms > 1 && ap[terms - 1] == 0) --terms;
+    ps.areaCoefficients.assign(ap.begin(), ap.begin() + static_cast<std::ptrdiff_t>(terms));
+    ps.samplePoisson = s.m_fPoisson;
+    const profiles::DepthProfile profile = profiles::ComputeProfile(curve, ps);
+    if (!profile.ok) return;
+    const profiles::ProfileAverage a = profiles::AverageProfile(profile);
+    r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
+    r.csmHardness = a.hardness, r.csmModulus = a.modulus;
+}
+
+void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& base,
+                 bool useFileSettings, const IsoOptions& iso, AnalysisRow& r) {
+    CCurveAnalyzer& analyzer = worker.analyzer;
+    analyzer.SetAddresses({file});
+    Settings fileSettings;
+    if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
+        fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile);
+    const Settings& s = r.fromFile.empty() ? base : fileSettings;
+    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
+    r.format = analyzer.m_strFormat;
+    if (!outcome.ok()) {
+        r.format.clear();
+        r.error = outcome.error;
+        return;
+    }
+    const CCurveAnalyzer& a = analyzer;
+    if (a.m_nPoints == 0) {
+        // The window shows such a curve as empty; in a batch it would be a row of nonsense.
+        r.error = file +
+                  ": no data points (after the header no line held a depth > 0 and a force "
+                  "separated by commas)";
+        return;
+    }
+    r.ok = true;
+    r.display = DisplayNumbers(worker.display);
+    r.fmax = a.m_dFmax, r.hmax = a.m_dHmax, r.hc = a.m_dHc, r.hr = a.m_dHr, r.hf = a.m_dHf;
+    r.s = a.m_dStiffness, r.r2 = a.m_dRSquared, r.alpha = a.m_dAlpha, r.m = a.m_dM;
+    r.intercept = a.m_dIntercept, r.driftRate = a.m_dDriftRate;
+    r.zeroPointOffset = a.m_dZeroPointOffset;
+    r.nPoints = a.m_nPoints;
+    r.nFitPoints = a.m_nFitPoints;
+    r.resultsText = BuildResultsText(analyzer, worker.display, s.strategy.m_nMethod);
+    r.loadTime = a.m_dLoadTime, r.topHoldTime = a.m_dTopHoldTime;
+    r.unloadTime = a.m_dUnloadTime, r.bottomHoldTime = a.m_dBottomHoldTime;
+    r.reloadTime = a.m_dReloadTime;
+    r.energyLoading = a.GetLoadingEnergy();
+    r.energyUnloading = a.GetUnloadingEnergy();
+    r.energyReloading = a.GetReloadingEnergy();
+    r.iso = ComputeIsoResult(a, s, iso);
+    if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
+}
+
+}  // namespace
+
+void ConfigureRowWorker(RowWorker& worker, const Settings& settings,
+                        const io::ReadOptions& read) {
+    ConfigureAnalyzer(worker.analyzer, settings.strategy);
+    worker.analyzer.m_readOptions = read;
+}
+
+AnalysisRow AnalyzeRow(RowWorker& worker, const std::string& file, const Settings& base,
+                       bool useFileSettings, const IsoOptions& iso) {
+    AnalysisRow r;
+    r.file = file;
+    r.test = io::ParseAddress(file).test;
+    AnalyzeInto(worker, file, base, useFileSettings, iso, r);
+    r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test}, r.ok,
+                                  r.error, worker.analyzer, worker.display, base);
+    if (r.ok) {
+        static const int load = FindSeriesQuantity(kFirstPopinLoad);
+        static const int depth = FindSeriesQuantity(kFirstPopinDepth);
+        r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
+        r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
+    }
+    return r;
+}
+
+}  // namespace marvek::cli
