@@ -50,6 +50,8 @@ const std::vector<RowColumn>& RowColumns() {
         {"csmModulus", "csmModulus [GPa]", "GPa", [](R r) { return r.csmModulus; }, true},
         {kFirstPopinLoad, "firstPopinLoad [mN]", "mN", [](R r) { return r.firstPopinLoad; }},
         {kFirstPopinDepth, "firstPopinDepth [nm]", "nm", [](R r) { return r.firstPopinDepth; }},
+        {"x_um", "x_um [\xC2\xB5m]", "\xC2\xB5m", [](R r) { return r.xUm; }, true},
+        {"y_um", "y_um [\xC2\xB5m]", "\xC2\xB5m", [](R r) { return r.yUm; }, true},
     };
     return columns;
 }
@@ -72,7 +74,7 @@ CurveDisplay DisplayNumbers(const CurveDisplay& d) {
 // The settings of `base` with what the curve's file states (Poisson's ratio, frame compliance,
 // area function) put in; `taken` names each one used.
 Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
-                          std::vector<std::string>& taken) {
+                          std::vector<std::string>& taken, std::vector<std::string>& warnings) {
     Settings s = base;
     if (meta.poissonRatio) {
         s.m_fPoisson = static_cast<float>(*meta.poissonRatio);
@@ -89,6 +91,13 @@ Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
         std::copy_n(meta.areaCoefficients.begin(),
                     std::min(ap.size(), meta.areaCoefficients.size()), ap.begin());
         taken.push_back("area function");
+        // Results sheets of continuous-stiffness workbooks list the first three coefficients
+        // while the instrument may have used five: never a silent truncation.
+        if (meta.areaCoefficients.size() < 5)
+            warnings.push_back("the file records area-function coefficients C0 to C" +
+                               std::to_string(meta.areaCoefficients.size() - 1) +
+                               " only; the higher ones, if the instrument used any, are taken "
+                               "as 0");
     }
     return s;
 }
@@ -121,7 +130,8 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     analyzer.SetAddresses({file});
     Settings fileSettings;
     if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
-        fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile);
+        fileSettings =
+            WithFileSettings(base, analyzer.m_fileMeta, r.fromFile, r.fromFileWarnings);
     const Settings& s = r.fromFile.empty() ? base : fileSettings;
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
     r.format = analyzer.m_strFormat;
@@ -154,6 +164,8 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     r.energyUnloading = a.GetUnloadingEnergy();
     r.energyReloading = a.GetReloadingEnergy();
     r.iso = ComputeIsoResult(a, s, iso);
+    r.xUm = a.m_fileMeta.positionX.value_or(kAbsent);
+    r.yUm = a.m_fileMeta.positionY.value_or(kAbsent);
     if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
 }
 

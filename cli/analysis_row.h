@@ -21,6 +21,7 @@ struct AnalysisRow {
     std::string file;                   // the address: FILE or FILE#TEST
     std::string test, format;           // test: "" for a one-curve file
     std::vector<std::string> fromFile;  // settings taken from the file (--use-file-settings)
+    std::vector<std::string> fromFileWarnings;  // what the file left out of a taken setting
     bool ok = false;
     std::string error;
     double fmax = 0, hmax = 0, hc = 0, hr = 0, hf = 0, s = 0, r2 = 0, alpha = 0, m = 0,
@@ -35,6 +36,8 @@ struct AnalysisRow {
     IsoResult iso;
     SeriesCurve curve;  // flags and included state
     // A continuous-stiffness workbook's depth-profile average (NaN for other curves).
+    // Where the instrument put the indent, in µm, when its file records it (grid maps).
+    double xUm = kAbsent, yUm = kAbsent;
     double csmFrom = kAbsent, csmTo = kAbsent, csmN = kAbsent, csmHardness = kAbsent,
            csmModulus = kAbsent;
 };

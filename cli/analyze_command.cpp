@@ -70,7 +70,9 @@ std::string FileSettingsNote(const FileResult& r) {
     if (r.fromFile.empty()) return "";
     std::string note = "(from the file: ";
     for (std::size_t k = 0; k < r.fromFile.size(); ++k) note += (k ? ", " : "") + r.fromFile[k];
-    return note + ")\n";
+    note += ")\n";
+    for (const std::string& w : r.fromFileWarnings) note += "(warning: " + w + ")\n";
+    return note;
 }
 
 std::string CsvNumber(double v) {
@@ -120,7 +122,10 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
     AddIsoJson(j, r.iso, r.ok, iso);
     AddSeriesJson(j, r.curve);
     j["resultsText"] = r.ok ? nlohmann::ordered_json(r.resultsText) : nlohmann::ordered_json();
-    if (useFileSettings) j["settingsFromFile"] = r.fromFile;
+    if (useFileSettings) {
+        j["settingsFromFile"] = r.fromFile;
+        j["settingsWarnings"] = r.fromFileWarnings;
+    }
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 

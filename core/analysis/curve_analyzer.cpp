@@ -1,6 +1,7 @@
 #include "core/analysis/curve_analyzer.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/io/constants.h"
 
@@ -26,7 +27,32 @@ void CCurveAnalyzer::SetAddresses(const std::vector<std::filesystem::path>& file
     m_nFileCount = static_cast<int>(count);
 }
 
+namespace {
+
+// The first point of largest load, or -1 when the curve unloads: it falls below half its
+// maximum after the peak or an unloading section was analysed.
+int LoadingOnlyPeak(const CCurveAnalyzer& a) {
+    if (a.m_nPoints < 2 || a.m_nFitPoints > 0) return -1;
+    int peak = 0;
+    for (int i = 1; i < a.m_nPoints; ++i)
+        if (a.m_pLoad[i] > a.m_pLoad[peak]) peak = i;
+    if (!(a.m_pLoad[peak] > 0)) return -1;
+    for (int i = peak + 1; i < a.m_nPoints; ++i)
+        if (a.m_pLoad[i] < 0.5 * a.m_pLoad[peak]) return -1;
+    return peak;
+}
+
+}  // namespace
+
 void CCurveAnalyzer::ComputeSegmentTimes() {
+    m_bNoUnloading = false;
+    if (const int peak = LoadingOnlyPeak(*this); peak >= 0) {
+        m_bNoUnloading = true;
+        m_dLoadTime = m_pTime[peak] - m_pTime[0];
+        m_dTopHoldTime = m_dUnloadTime = m_dBottomHoldTime = m_dReloadTime =
+            std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
     // Local sums: the members would be stored and reloaded at every point.
     double load = 0, topHold = 0, unload = 0, bottomHold = 0, reload = 0;
     const double* t = m_pTime.data();
@@ -69,8 +95,22 @@ double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
 
 }  // namespace
 
-double CCurveAnalyzer::GetLoadingEnergy() const { return SegmentWork(*this, 'L', false); }
-double CCurveAnalyzer::GetUnloadingEnergy() const { return SegmentWork(*this, 'U', false); }
-double CCurveAnalyzer::GetReloadingEnergy() const { return SegmentWork(*this, 'R', true); }
+double CCurveAnalyzer::GetLoadingEnergy() const {
+    if (!m_bNoUnloading) return SegmentWork(*this, 'L', false);
+    // A curve that only loads: its whole loading, whatever the segment labels say.
+    double work = 0;
+    const int peak = LoadingOnlyPeak(*this);
+    for (int i = 1; i <= peak; ++i)
+        work += (m_pDepth[i] - m_pDepth[i - 1]) * m_pLoad[i] * constants::kMicroJoulePerNmMN;
+    return work;
+}
+double CCurveAnalyzer::GetUnloadingEnergy() const {
+    return m_bNoUnloading ? std::numeric_limits<double>::quiet_NaN()
+                          : SegmentWork(*this, 'U', false);
+}
+double CCurveAnalyzer::GetReloadingEnergy() const {
+    return m_bNoUnloading ? std::numeric_limits<double>::quiet_NaN()
+                          : SegmentWork(*this, 'R', true);
+}
 
 }  // namespace marvek

@@ -75,8 +75,12 @@ public:
     ReadStatus AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
                                  float maxPercent);
 
-    // Segment durations and work, from the loaded (corrected) curve.
+    // Segment durations and work, from the loaded (corrected) curve. A curve that never unloads
+    // (no unloading analysed and the load never falls to half its maximum after it) has a
+    // loading time and energy up to its largest load; the other segments are NaN: "no
+    // unloading", not zero seconds.
     void ComputeSegmentTimes();
+    bool m_bNoUnloading = false;  // set by ComputeSegmentTimes
     double GetLoadingEnergy() const;
     double GetUnloadingEnergy() const;
     double GetReloadingEnergy() const;

@@ -1,5 +1,8 @@
 #include "core/analysis/results_text.h"
 
+#include <cmath>
+#include <string>
+
 #include "core/io/constants.h"
 #include "core/io/number_format.h"
 
@@ -34,16 +37,21 @@ std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& displa
     t += "\nDrift Correction = " + f(a.m_dDriftRate, 5) + " nm/s\n";
     t += "Total Data Points = " + FormatInt(a.m_nPoints) + "\n";
     t += "Unload/Reload Points = " + FormatInt(a.m_nFitPoints) + "\n";
-    t += "Load = " + f(a.m_dLoadTime, 2) + " s\n";
-    t += "Top Hold = " + f(a.m_dTopHoldTime, 2) + " s\n";
-    if (a.m_dUnloadTime >= a.m_dReloadTime)
-        t += "Unload = " + f(a.m_dUnloadTime, 2) + " s\n";
+    // A curve without unloading says so rather than showing zero seconds and zero work.
+    auto seconds = [&](double v) { return std::isnan(v) ? std::string("no unloading") : f(v, 2) + " s"; };
+    auto energy = [&](double v) {
+        return std::isnan(v) ? std::string("no unloading") : f(v, 6) + " \u00b5J";
+    };
+    t += "Load = " + seconds(a.m_dLoadTime) + "\n";
+    t += "Top Hold = " + seconds(a.m_dTopHoldTime) + "\n";
+    if (a.m_bNoUnloading || a.m_dUnloadTime >= a.m_dReloadTime)
+        t += "Unload = " + seconds(a.m_dUnloadTime) + "\n";
     else
-        t += "Reload = " + f(a.m_dReloadTime, 2) + " s\n";
-    t += "Bottom Hold = " + f(a.m_dBottomHoldTime, 2) + " s\n";
-    t += "\nEnergy Loading = " + f(a.GetLoadingEnergy(), 6) + " µJ\n";
-    t += "Energy Unloading = " + f(a.GetUnloadingEnergy(), 6) + " µJ\n";
-    t += "Energy Reloading = " + f(a.GetReloadingEnergy(), 6) + " µJ\n";
+        t += "Reload = " + seconds(a.m_dReloadTime) + "\n";
+    t += "Bottom Hold = " + seconds(a.m_dBottomHoldTime) + "\n";
+    t += "\nEnergy Loading = " + energy(a.GetLoadingEnergy()) + "\n";
+    t += "Energy Unloading = " + energy(a.GetUnloadingEnergy()) + "\n";
+    t += "Energy Reloading = " + energy(a.GetReloadingEnergy()) + "\n";
     return t;
 }
 

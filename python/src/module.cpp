@@ -179,9 +179,13 @@ py::dict Analyze(const std::vector<std::string>& paths, const std::vector<std::s
     columns["included"] = included;
     columns["resultsText"] = text;
     if (call.useFileSettings) {
-        py::list taken;
-        for (const Row& r : rows) taken.append(r.fromFile);
+        py::list taken, warnings;
+        for (const Row& r : rows) {
+            taken.append(r.fromFile);
+            warnings.append(r.fromFileWarnings);
+        }
         columns["settingsFromFile"] = taken;
+        columns["settingsWarnings"] = warnings;
     }
     return columns;
 }

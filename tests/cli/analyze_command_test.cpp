@@ -127,6 +127,8 @@ TEST(AnalyzeCli, JsonLinesCarryExactlyTheAgreedKeys) {
                                            "csmModulus",
                                            "firstPopinLoad",
                                            "firstPopinDepth",
+                                           "x_um",
+                                           "y_um",
                                            "Wtotal",
                                            "Welast",
                                            "Wplast",
@@ -285,11 +287,11 @@ TEST(AnalyzeCli, WorkbooksGiveOneResultPerTest) {
     const std::string vendor = std::string(MARVEK_TEST_DATA) + "/vendor/";
     const CliRun run = RunCli("analyze --json --defaults --use-file-settings " + vendor +
                                   "Tungsten_FrameStiffness.xlsx \"" + vendor + "FS1.txt#2\" " +
-                                  vendor + "Exp-50mN_0000.hld",
+                                  vendor + "Exp-50mN_0000.hld \"" + vendor + "FS_XP.xls#Test 001\"",
                               dir);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lines = Lines(run.out);
-    ASSERT_EQ(lines.size(), 10u);
+    ASSERT_EQ(lines.size(), 11u);
     for (int k = 0; k < 8; ++k) {
         const auto j = nlohmann::json::parse(lines[static_cast<std::size_t>(k)]);
         EXPECT_EQ(j["test"], "Test " + std::to_string(k + 1));
@@ -302,6 +304,16 @@ TEST(AnalyzeCli, WorkbooksGiveOneResultPerTest) {
     const auto hld = nlohmann::json::parse(lines[9]);
     EXPECT_TRUE(hld["test"].is_null());
     EXPECT_EQ(hld["settingsFromFile"], nlohmann::json::array({"compliance", "area function"}));
+    EXPECT_TRUE(hld["settingsWarnings"].empty());
+    // A results sheet that lists three area coefficients: taken, and said to be partial.
+    const auto xp = nlohmann::json::parse(lines[10]);
+    ASSERT_EQ(xp["settingsWarnings"].size(), 1u) << xp.dump();
+    EXPECT_NE(xp["settingsWarnings"][0].get<std::string>().find("C0 to C2 only"),
+              std::string::npos);
+    // The stage positions the files record, for maps.
+    EXPECT_DOUBLE_EQ(xp["x_um"].get<double>(), 113010.597);
+    EXPECT_DOUBLE_EQ(hld["y_um"].get<double>(), 550000);
+    EXPECT_DOUBLE_EQ(fischer["x_um"].get<double>(), 44.54);
 
     const CliRun list = RunCli("list " + vendor + "multipleIndentations.zip", dir);
     ASSERT_EQ(list.status, 0) << list.err;

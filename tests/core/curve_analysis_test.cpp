@@ -1,4 +1,5 @@
 #include "core/analysis/curve_analysis.h"
+#include "core/analysis/results_text.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,36 @@ TEST(SegmentTimes, LoadingPauseIsSkippedAndHoldsSummed) {
     EXPECT_EQ(a.m_dTopHoldTime, 2);
     EXPECT_EQ(a.m_dUnloadTime, 0);
     EXPECT_EQ(a.m_dBottomHoldTime, 1);
+}
+
+// A test stopped at its largest load: the loading is timed and integrated up to the peak, the
+// rest says "no unloading"; a small dip after the peak is not an unloading.
+TEST(SegmentTimes, ALoadingOnlyCurveSaysNoUnloading) {
+    CCurveAnalyzer a;
+    const double t[] = {0, 1, 2, 3, 4, 5};
+    const double h[] = {0, 10, 20, 30, 40, 41};
+    const double f[] = {0, 1, 2, 3, 4, 3.5};
+    for (int i = 0; i < 6; ++i) {
+        a.m_pTime[i] = t[i];
+        a.m_pDepth[i] = h[i];
+        a.m_pLoad[i] = f[i];
+        a.m_pSegment[i] = 'B';  // the labels of a curve without unloading mean nothing
+    }
+    a.m_nPoints = 6;
+    a.ComputeSegmentTimes();
+    EXPECT_TRUE(a.m_bNoUnloading);
+    EXPECT_EQ(a.m_dLoadTime, 4);
+    EXPECT_TRUE(std::isnan(a.m_dBottomHoldTime));
+    EXPECT_NEAR(a.GetLoadingEnergy(), 10 * (1 + 2 + 3 + 4) * 1e-6, 1e-18);
+    EXPECT_TRUE(std::isnan(a.GetUnloadingEnergy()));
+    const std::string text = BuildResultsText(a, CurveDisplay{}, 0);
+    EXPECT_NE(text.find("Unload = no unloading\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Energy Reloading = no unloading\n"), std::string::npos) << text;
+
+    a.m_pLoad[5] = 1.9;  // below half the peak: it unloads
+    a.ComputeSegmentTimes();
+    EXPECT_FALSE(a.m_bNoUnloading);
+    EXPECT_EQ(a.m_dBottomHoldTime, 5);
 }
 
 TEST(Energies, SignsFollowTheDepthChange) {
