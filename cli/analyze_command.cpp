@@ -1,8 +1,6 @@
 #include "analyze_command.h"
 
-#include <tbb/enumerable_thread_specific.h>
 #include <tbb/global_control.h>
-#include <tbb/parallel_for.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 #include "analysis_options.h"
 #include "analysis_row.h"
 #include "core/analysis/curve_analysis.h"
+#include "core/analysis/parallel_map.h"
 #include "core/analysis/power_law_search.h"
 #include "core/analysis/results_text.h"
 #include "core/io/csv_field.h"
@@ -269,13 +268,14 @@ int Run(AnalyzeOptions& o) {
     constexpr std::size_t kBatch = 256;
     std::vector<FileResult> results(std::min(kBatch, o.files.size()));
     bool anyFailed = false;
-    auto makeWorker = [&] {
+    WorkerPool<RowWorker> pool([&] {
         auto worker = std::make_unique<RowWorker>();
         ConfigureRowWorker(*worker, settings, o.read);
         return worker;
-    };
-    std::optional<tbb::enumerable_thread_specific<std::unique_ptr<RowWorker>>> workers;
-    if (!one) workers.emplace(makeWorker);
+    });
+    ParallelOptions parallel;
+    parallel.threads = one ? 1 : 0;  // the limit of --threads is the global one above
+    parallel.grain = 4;
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);
         auto analyze = [&](RowWorker& worker, std::size_t k) {
@@ -287,16 +287,7 @@ int Run(AnalyzeOptions& o) {
                 r.curve.userFlag = n->second.flag;
             }
         };
-        if (one) {
-            analyze(*makeWorker(), 0);
-        } else {
-            tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 4),
-                              [&](const tbb::blocked_range<std::size_t>& range) {
-                                  RowWorker& worker = *workers->local();
-                                  for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                      analyze(worker, k);
-                              });
-        }
+        ParallelForEach(count, parallel, pool, analyze);
         for (std::size_t k = 0; k < count; ++k) {
             const FileResult& r = results[k];
             if (!r.ok) {

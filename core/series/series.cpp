@@ -1,9 +1,5 @@
 #include "series.h"
 
-#include <tbb/enumerable_thread_specific.h>
-#include <tbb/parallel_for.h>
-#include <tbb/task_arena.h>
-
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -11,6 +7,7 @@
 
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
+#include "core/analysis/parallel_map.h"
 #include "core/analysis/plausibility.h"
 #include "core/popins/popins.h"
 
@@ -291,16 +288,6 @@ bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
     series.excludeCodes = excludeCodes;
     series.curves.assign(inputs.size(), {});
     series.summary = {};
-    std::mutex mutex;
-    std::size_t done = 0;
-    auto finish = [&](std::size_t i) {
-        if (!options.progress && !options.curveDone) return;
-        std::lock_guard<std::mutex> lock(mutex);
-        ++done;
-        if (options.curveDone) options.curveDone(i, series.curves[i]);
-        if (options.progress) options.progress(done, inputs.size());
-    };
-    auto cancelled = [&] { return options.cancel && options.cancel->load(); };
     struct Worker {
         CCurveAnalyzer analyzer;
         CurveDisplay display;
@@ -308,37 +295,20 @@ bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
     };
     // Each row depends only on its own curve (every reported value is written by its analysis),
     // so the workers' reuse of their analyzer gives the rows of a one-thread run.
-    const int threads =
-        options.threads > 0 ? options.threads : tbb::this_task_arena::max_concurrency();
-    if (threads <= 1) {
-        Worker w;
-        for (std::size_t i = 0; i < inputs.size(); ++i) {
-            if (cancelled()) return false;
+    WorkerPool<Worker> pool([] { return std::make_unique<Worker>(); });
+    ParallelOptions parallel;
+    parallel.threads = options.threads;
+    parallel.cancel = options.cancel;
+    parallel.progress = options.progress;
+    const bool finished = ParallelForEach(
+        inputs.size(), parallel, pool,
+        [&](Worker& w, std::size_t i) {
             series.curves[i] = AnalyzeSeriesCurve(w.analyzer, w.display, inputs[i], settings);
-            finish(i);
-        }
-    } else {
-        tbb::enumerable_thread_specific<std::unique_ptr<Worker>> workers(
-            [] { return std::make_unique<Worker>(); });
-        std::atomic<bool> stopped{false};
-        tbb::task_arena arena(threads);
-        arena.execute([&] {
-            tbb::parallel_for(tbb::blocked_range<std::size_t>(0, inputs.size(), 1),
-                              [&](const tbb::blocked_range<std::size_t>& range) {
-                                  Worker& w = *workers.local();
-                                  for (std::size_t i = range.begin(); i != range.end(); ++i) {
-                                      if (stopped.load() || cancelled()) {
-                                          stopped = true;
-                                          return;
-                                      }
-                                      series.curves[i] = AnalyzeSeriesCurve(w.analyzer, w.display,
-                                                                            inputs[i], settings);
-                                      finish(i);
-                                  }
-                              });
+        },
+        [&](std::size_t i) {
+            if (options.curveDone) options.curveDone(i, series.curves[i]);
         });
-        if (stopped.load() || cancelled()) return false;
-    }
+    if (!finished) return false;
     RefreshSeries(series);
     return true;
 }

@@ -1,12 +1,9 @@
 #include "batch.h"
 
-#include <tbb/enumerable_thread_specific.h>
-#include <tbb/parallel_for.h>
-#include <tbb/task_arena.h>
-
 #include <algorithm>
 #include <memory>
 
+#include "core/analysis/parallel_map.h"
 #include "core/analysis/results_text.h"
 
 namespace marvek::python {
@@ -42,32 +39,19 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths,
 std::vector<Row> AnalyzeAddresses(const std::vector<std::string>& addresses,
                                   const CallSettings& call) {
     std::vector<Row> rows(addresses.size());
-    auto makeWorker = [&] {
+    WorkerPool<cli::RowWorker> pool([&] {
         auto worker = std::make_unique<cli::RowWorker>();
         cli::ConfigureRowWorker(*worker, call.settings, call.read);
         return worker;
-    };
-    if (addresses.size() == 1) {
-        // One curve starts no thread pool for the files (its search still may use one).
-        rows[0] = cli::AnalyzeRow(*makeWorker(), addresses[0], call.settings, call.useFileSettings, call.iso);
-    } else if (!addresses.empty()) {
-        tbb::enumerable_thread_specific<std::unique_ptr<cli::RowWorker>> workers(makeWorker);
-        auto run = [&] {
-            tbb::parallel_for(tbb::blocked_range<std::size_t>(0, addresses.size(), 4),
-                              [&](const tbb::blocked_range<std::size_t>& range) {
-                                  cli::RowWorker& worker = *workers.local();
-                                  for (std::size_t k = range.begin(); k < range.end(); ++k)
-                                      rows[k] = cli::AnalyzeRow(worker, addresses[k], call.settings,
-                                                             call.useFileSettings, call.iso);
-                              });
-        };
-        if (call.threads > 0) {
-            tbb::task_arena arena(call.threads);
-            arena.execute(run);
-        } else {
-            run();
-        }
-    }
+    });
+    ParallelOptions parallel;
+    // One curve starts no thread pool for the files (its search still may use one).
+    parallel.threads = addresses.size() == 1 ? 1 : call.threads;
+    parallel.grain = 4;
+    ParallelForEach(addresses.size(), parallel, pool, [&](cli::RowWorker& worker, std::size_t k) {
+        rows[k] = cli::AnalyzeRow(worker, addresses[k], call.settings, call.useFileSettings,
+                                  call.iso);
+    });
     if (!call.excludeCodes.empty()) {
         // Judged as one series, as the cli does with --exclude-flagged: outliers, included.
         Series series;
