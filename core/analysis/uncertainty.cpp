@@ -9,6 +9,7 @@
 #include <tbb/parallel_for.h>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/analysis/peak_search.h"
 #include "core/analysis/power_law_search.h"
 
 namespace marvek {
@@ -91,21 +92,11 @@ struct Section {
 Section SelectSection(const std::vector<double>& depth, const double* load, float minPercent,
                       float maxPercent) {
     Section s;
-    const std::size_t n = depth.size();
-    if (n < 1) return s;
-    std::size_t peak = 0;
-    double best = -9e9;
-    for (std::size_t i = 0; i < n; ++i)
-        if (depth[i] * load[i] > best) best = depth[i] * load[i], peak = i;
-    std::size_t bottom = peak;
-    double fMin = 9e99;
-    for (std::size_t j = peak; j < n; ++j)
-        if (load[j] < fMin) fMin = load[j], bottom = j;
-    const double fPeak = load[peak];
-    const double lo = (fPeak - fMin) * minPercent / 100 + fMin;
-    const double hi = (fPeak - fMin) * maxPercent / 100 + fMin;
-    for (std::size_t j = peak; j < bottom; ++j)
-        if (lo <= load[j] && load[j] <= hi) s.x.push_back(depth[j]), s.y.push_back(load[j]);
+    const UnloadPeak p = FindUnloadPeak(depth, {load, depth.size()});
+    if (!p.found()) return s;
+    const LoadWindow window = UnloadLoadWindow({load, depth.size()}, p, minPercent, maxPercent);
+    for (auto j = static_cast<std::size_t>(p.peak); j < static_cast<std::size_t>(p.bottom); ++j)
+        if (window.Holds(load[j])) s.x.push_back(depth[j]), s.y.push_back(load[j]);
     return s;
 }
 

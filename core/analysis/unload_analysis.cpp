@@ -1,40 +1,24 @@
 #include "core/analysis/unload_analysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/analysis/peak_search.h"
 
 namespace marvek {
 
 void CCurveAnalyzer::SelectUnloadSection(float minPercent, float maxPercent) {
     m_nFitPoints = 0;
-    if (m_nPoints < 1) return;
-    // Peak: largest depth x load, the first of equal products.
-    int peak = 0;
-    double best = -9e9;
-    for (int i = 0; i < m_nPoints; ++i) {
-        const double product = m_pDepth[i] * m_pLoad[i];
-        if (product > best) {
-            best = product;
-            peak = i;
-        }
-    }
-    // Bottom: the first smallest load from the peak on.
-    int bottom = peak;
-    double fMin = 9e99;
-    for (int j = peak; j < m_nPoints; ++j) {
-        if (m_pLoad[j] < fMin) {
-            fMin = m_pLoad[j];
-            bottom = j;
-        }
-    }
-    const double fPeak = m_pLoad[peak];
-    const double lo = (fPeak - fMin) * minPercent / 100 + fMin;
-    const double hi = (fPeak - fMin) * maxPercent / 100 + fMin;
-    for (int j = peak; j < bottom; ++j) {
-        if (lo <= m_pLoad[j] && m_pLoad[j] <= hi) {
+    const auto n = static_cast<std::size_t>(std::max(m_nPoints, 0));
+    const std::span<const double> depth(m_pDepth.data(), n), load(m_pLoad.data(), n);
+    const UnloadPeak p = FindUnloadPeak(depth, load);
+    if (!p.found()) return;
+    const LoadWindow window = UnloadLoadWindow(load, p, minPercent, maxPercent);
+    for (int j = p.peak; j < p.bottom; ++j) {
+        if (window.Holds(m_pLoad[j])) {
             m_pFitDepth[m_nFitPoints] = m_pDepth[j];
             m_pFitLoad[m_nFitPoints] = m_pLoad[j];
             ++m_nFitPoints;

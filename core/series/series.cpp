@@ -7,6 +7,7 @@
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
 #include "core/analysis/parallel_map.h"
+#include "core/analysis/peak_search.h"
 #include "core/analysis/plausibility.h"
 #include "core/popins/popins.h"
 
@@ -23,23 +24,10 @@ constexpr double kMinUnloadDrop = 0.1;
 // Scale of the median absolute deviation to the standard deviation of a normal sample.
 constexpr double kMadScale = 1.482602218505602;
 
-struct PeakInfo {
-    int peak = -1;    // largest depth x load, first wins (as the unload section finds it)
-    int bottom = -1;  // smallest load after the peak
-};
-
-PeakInfo FindPeak(const CCurveAnalyzer& a) {
-    PeakInfo info;
-    double best = -9e9;
-    for (int i = 0; i < a.m_nPoints; ++i) {
-        const double product = a.m_pDepth[i] * a.m_pLoad[i];
-        if (product > best) best = product, info.peak = i;
-    }
-    if (info.peak < 0) return info;
-    double least = 9e99;
-    for (int i = info.peak; i < a.m_nPoints; ++i)
-        if (a.m_pLoad[i] < least) least = a.m_pLoad[i], info.bottom = i;
-    return info;
+// The unloading's top and bottom as the unload section finds them.
+UnloadPeak FindPeak(const CCurveAnalyzer& a) {
+    const auto n = static_cast<std::size_t>(std::max(a.m_nPoints, 0));
+    return FindUnloadPeak({a.m_pDepth.data(), n}, {a.m_pLoad.data(), n});
 }
 
 }  // namespace
@@ -98,7 +86,7 @@ namespace {
 
 // The unloading: points after the peak whose load falls well below it. Returns whether the
 // curve is unloaded.
-bool CheckUnloading(const CCurveAnalyzer& a, const PeakInfo& peak,
+bool CheckUnloading(const CCurveAnalyzer& a, const UnloadPeak& peak,
                     std::vector<QualityFlag>& flags) {
     const double fPeak = peak.peak >= 0 ? a.m_pLoad[peak.peak] : kNaN;
     const double fBottom = peak.bottom >= 0 ? a.m_pLoad[peak.bottom] : kNaN;
@@ -170,7 +158,7 @@ void CheckDrift(const CCurveAnalyzer& a, const Settings& settings,
 // Slip on the first loading: the depth goes back while the load still rises. The first
 // loading ends where the load first falls clearly (10 %) below its running maximum, so the
 // turn of a reloading in a multi-cycle test is not taken for a slip.
-void CheckLoadingSlip(const CCurveAnalyzer& a, const PeakInfo& peak, const QualitySettings& q,
+void CheckLoadingSlip(const CCurveAnalyzer& a, const UnloadPeak& peak, const QualitySettings& q,
                       std::vector<QualityFlag>& flags) {
     int count = 0;
     double largest = 0, runningMax = -9e99;
@@ -218,7 +206,7 @@ std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& displ
                                     const Settings& settings) {
     const QualitySettings& q = settings.quality;
     std::vector<QualityFlag> flags;
-    const PeakInfo peak = FindPeak(a);
+    const UnloadPeak peak = FindPeak(a);
     const bool unloaded = CheckUnloading(a, peak, flags);
     CheckFit(a, display, settings, unloaded, flags);
     CheckFitSectionMonotonic(display, q, flags);
