@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
+#include "core/analysis/work_integral.h"
 #include "core/io/constants.h"
 
 namespace marvek {
@@ -81,16 +83,21 @@ void CCurveAnalyzer::ComputeSegmentTimes() {
 
 namespace {
 
-// Sum over points of one segment code of (h[i] - h[i-1]) * F[i]: nm*mN * 1e-6 = uJ.
+std::span<const double> Depths(const CCurveAnalyzer& a) {
+    return {a.m_pDepth.data(), static_cast<std::size_t>(std::max(a.m_nPoints, 0))};
+}
+std::span<const double> Loads(const CCurveAnalyzer& a) {
+    return {a.m_pLoad.data(), static_cast<std::size_t>(std::max(a.m_nPoints, 0))};
+}
+
+// The work over the steps into points of one segment code, in uJ; `reversed` for a branch
+// walked towards smaller depths (the reloading's work is counted positive).
 double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
-    double work = 0;
-    for (int i = 1; i < a.m_nPoints; ++i) {
-        if (a.m_pSegment[i] != code) continue;
-        const double dh =
-            reversed ? a.m_pDepth[i - 1] - a.m_pDepth[i] : a.m_pDepth[i] - a.m_pDepth[i - 1];
-        work += dh * a.m_pLoad[i] * constants::kMicroJoulePerNmMN;
-    }
-    return work;
+    const double work =
+        WorkIntegral(Depths(a), Loads(a), 0, a.m_nPoints - 1, WorkRule::RightRectangles,
+                     constants::kMicroJoulePerNmMN,
+                     [&a, code](std::size_t i) { return a.m_pSegment[i] == code; });
+    return reversed ? -work : work;
 }
 
 }  // namespace
@@ -98,11 +105,9 @@ double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
 double CCurveAnalyzer::GetLoadingEnergy() const {
     if (!m_bNoUnloading) return SegmentWork(*this, 'L', false);
     // A curve that only loads: its whole loading, whatever the segment labels say.
-    double work = 0;
-    const int peak = LoadingOnlyPeak(*this);
-    for (int i = 1; i <= peak; ++i)
-        work += (m_pDepth[i] - m_pDepth[i - 1]) * m_pLoad[i] * constants::kMicroJoulePerNmMN;
-    return work;
+    return WorkIntegral(Depths(*this), Loads(*this), 0, LoadingOnlyPeak(*this),
+                        WorkRule::RightRectangles, constants::kMicroJoulePerNmMN,
+                        [](std::size_t) { return true; });
 }
 double CCurveAnalyzer::GetUnloadingEnergy() const {
     return m_bNoUnloading ? std::numeric_limits<double>::quiet_NaN()

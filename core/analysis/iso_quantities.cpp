@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/analysis/work_integral.h"
 #include "core/analysis/fitting.h"
 #include "core/io/large_blocks.h"
 
@@ -30,12 +31,7 @@ char Code(const CurveView& c, std::size_t i) { return i < c.segment.size() ? c.s
 
 // Integral of F dh over points [first, last] by trapezoids, nm*mN.
 double Work(const CurveView& c, int first, int last) {
-    double sum = 0;
-    for (int i = first + 1; i <= last; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        sum += (c.depth[k] - c.depth[k - 1]) * (c.load[k] + c.load[k - 1]) / 2;
-    }
-    return sum;
+    return WorkIntegral(c.depth, c.load, first, last, WorkRule::Trapezoids);
 }
 
 }  // namespace
