@@ -131,6 +131,8 @@ TEST(ProfileFormulas, HandComputedRows) {
     ProfileSettings fs;
     fs.areaCoefficients = kFsTipArea;
     fs.samplePoisson = 0.18;
+    ProfileSettings beta = Ideal();
+    beta.beta = 1.034;  // the Berkovich correction some users prefer to the instruments' 1
     const std::vector<double> h = {193.4059765}, p = {4.724032708};
     const std::vector<Case> cases = {
         // hc = 100 - 0.75 * 1 mN / 30000 N/m = 100 - 25 = 75 nm; A = 24.5 * 75^2;
@@ -138,6 +140,9 @@ TEST(ProfileFormulas, HandComputedRows) {
         {"ideal Berkovich", MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "N/m", {30000}}}),
          Ideal(), 30000, 75, 137812.5, 7.256235827664399, 71.61795070374288, 71.61490603011414,
          1e-12},
+        {"beta 1.034: Er divided by beta",
+         MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "N/m", {30000}}}), beta, 30000, 75,
+         137812.5, 7.256235827664399, 69.2630084175463, 69.10867143092324, 1e-12},
         {"stiffness in mN/nm",
          MakeCurve({100}, {1}, {{"Harmonic Contact Stiffness", "mN/nm", {0.03}}}), Ideal(), 30000,
          75, 137812.5, 7.256235827664399, 71.61795070374288, 71.61490603011414, 1e-12},
