@@ -18,14 +18,6 @@ constexpr double kMNPerNm2PerGPa = 1e-6;
 // R^2))^(1/3).
 constexpr double kShearFactor = 0.31;
 
-double Median(std::vector<double> v) {
-    if (v.empty()) return kNaN;
-    const std::size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-    double m = v[mid];
-    if (v.size() % 2 == 0) m = (m + *std::max_element(v.begin(), v.begin() + mid)) / 2;
-    return m;
-}
 
 // The median of v, reordering it (no copy: the detector takes one per sample).
 double MedianInPlace(std::vector<double>& v) {
@@ -36,6 +28,8 @@ double MedianInPlace(std::vector<double>& v) {
     if (v.size() % 2 == 0) m = (m + *std::max_element(v.begin(), v.begin() + mid)) / 2;
     return m;
 }
+
+double Median(std::vector<double> v) { return MedianInPlace(v); }
 
 // Noise of single samples from second differences (sd of h[j+1] - 2h[j] + h[j-1] is sqrt(6)σ
 // for white noise; a smooth loading curve contributes almost nothing).

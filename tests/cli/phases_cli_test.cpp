@@ -10,25 +10,15 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/run_command.h"
 
 namespace marvek {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-};
+using CliRun = marvek::testing::CommandRun;
 
 CliRun RunCli(const std::string& args) {
-    const std::string command = std::string("'") + MARVEK_CLI + "' " + args + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    CliRun run{-1, {}};
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return marvek::testing::RunCommand(std::string("'") + MARVEK_CLI + "' " + args + " 2>&1");
 }
 
 // A 20 x 25 grid at 2 µm: a round hard particle (a quarter of the indents or so) in a matrix,

@@ -11,22 +11,15 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/run_command.h"
 
 namespace {
 
 std::vector<std::string> RunLines(const std::string& args, int& status) {
-    const std::string command = std::string(MARVEK_CLI) + " " + args + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-        out.append(buffer.data(), n);
-    const int raw = ::pclose(pipe);
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    const marvek::testing::CommandRun run =
+        marvek::testing::RunCommand(std::string(MARVEK_CLI) + " " + args + " 2>/dev/null");
+    status = run.status;
+    return marvek::testing::SplitLines(run.out);
 }
 
 const std::string kFs = std::string("\"") + MARVEK_TEST_DATA + "/vendor/FS_XP.xls";

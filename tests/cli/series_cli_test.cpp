@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/curve_generator.h"
+#include "support/run_command.h"
 
 namespace {
 
@@ -24,16 +25,8 @@ struct CliRun {
 };
 
 CliRun Cli(const std::string& args) {
-    FILE* pipe = ::popen((std::string(MARVEK_CLI) + " " + args + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}};
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) run.lines.push_back(line);
-    return run;
+    const auto run = marvek::testing::RunCommand(std::string(MARVEK_CLI) + " " + args + " 2>/dev/null");
+    return {run.status, marvek::testing::SplitLines(run.out)};
 }
 
 // Six similar indents, the fourth far deeper, and a file that cannot be read.

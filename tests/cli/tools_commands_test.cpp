@@ -15,29 +15,19 @@
 #include "core/tools/multi_cycle_split.h"
 #include "core/tools/save_curves.h"
 #include "support/curve_generator.h"
+#include "support/run_command.h"
 
 namespace marvek {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status;
-    std::string out;
-};
+using CliRun = marvek::testing::CommandRun;
 
 // Runs marvek-cli with `args` (already quoted), stdout captured, stderr dropped.
 CliRun RunCli(const std::string& args) {
-    const std::string command = std::string("'") + MARVEK_CLI + "' " + args + " 2>/dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    CliRun run{-1, {}};
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return marvek::testing::RunCommand(std::string("'") + MARVEK_CLI + "' " + args +
+                                       " 2>/dev/null");
 }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
