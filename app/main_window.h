@@ -3,6 +3,8 @@
 // and carries the menu that reaches every other function. Its data members are public so the
 // command handlers of every subsystem can reach them.
 
+#include <QPointer>
+
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -207,7 +209,9 @@ private:
     void BuildProjectMenus();
 
     std::vector<WorkState> undo_, redo_;
-    marvek::table::ResultsTableWindow* table_ = nullptr;  // the open results table, if any
+    // The open results table, if any; cleared by Qt when the window goes (a connection to its
+    // destroyed signal would run while this window's own destructor deletes it).
+    QPointer<marvek::table::ResultsTableWindow> table_;
     std::string plottedCurve_;  // address of the curve the plot shows
     int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
     // Last member: destroyed first, it waits for a running block before anything it uses goes.

@@ -40,9 +40,6 @@ void CIndentMainDlg::OnResultsTable() {
         UpdateContext();
     };
     table_ = window;
-    QObject::connect(window, &QObject::destroyed, this, [this, window] {
-        if (table_ == window) table_ = nullptr;
-    });
     window->show();
     window->Start();
 }
