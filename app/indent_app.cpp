@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/resource_ids.h"
+#include "core/series/graph_series.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
 #include "ui/services.h"
@@ -26,10 +28,15 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             }
             options.screenshot = args[++i];
         } else if (!onlyFiles && a == "--window") {
-            if (i + 1 >= args.size() ||
-                (args[i + 1] != "main" && args[i + 1] != "main-fit" && args[i + 1] != "help" &&
-                 args[i + 1] != "about" && args[i + 1] != "explore" && args[i + 1] != "graph")) {
-                error = "--window takes main, main-fit, help, about, explore or graph";
+            const std::string w = i + 1 < args.size() ? args[i + 1] : std::string();
+            // graph:NAME is any graph by its marvek-cli graph name.
+            const bool namedGraph =
+                w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
+            if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
+                w != "about" && w != "explore" && w != "graph" && !namedGraph) {
+                error =
+                    "--window takes main, main-fit, main-popins, help, about, explore, graph or "
+                    "graph:NAME (a marvek-cli graph name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -126,6 +133,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         shown.Create();
         if (options.width > 0) shown.resize(options.width, options.height);
         shown.show();
+        if (options.window == "main-popins") dlg.SendCommand(resource::ID_PLOT_ZOOM_POPINS);
         if (options.window == "main-fit") {
             // The unloading fit up close, in the window itself.
             dlg.m_plot->SetGrid(true);
@@ -133,9 +141,15 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         }
         QApplication::processEvents();
         QPixmap picture = shown.grab();
-        if (options.window == "graph") {
+        if (options.window.rfind("graph", 0) == 0) {
             services.captureNextWindow = true;
-            dlg.OnModulusDepth();
+            const marvek::GraphCommandInfo* named =
+                options.window.size() > 6 ? marvek::FindGraphCommand(options.window.substr(6))
+                                          : nullptr;
+            if (named)
+                dlg.SendCommand(named->commandId);
+            else
+                dlg.OnModulusDepth();
             if (services.capturedWindow) picture = *services.capturedWindow;
         } else if (options.window == "explore") {
             // The unloading fit up close: what the explorer is for.

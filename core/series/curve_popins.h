@@ -27,9 +27,9 @@ popins::PopinResult AnalyzeCurvePopins(const CCurveAnalyzer& analyzer, const Cur
                                        const Settings& settings,
                                        popins::PopinSettings popin = {});
 
-// The label of the Hertz fit for a plot: "Hertz P = K(h - h0)^1.5: K = ... mN/nm^1.5, h0 = ... nm,
-// R² = ..." and a second line "R = ... nm, tauMax = ... GPa at P = ... mN" (or why they are
-// missing). Empty when there is no pop-in or no fit.
+// The label of the Hertz fit for a plot, in short lines: "Hertz P = K(h - h0)^1.5: K = ...
+// mN/nm^1.5", "h0 = ... nm, R² = ..., fitted a-b nm" and "R = ... nm, τmax = ... GPa at P = ...
+// mN" (or the fit's reason why R and τmax are missing). Empty when there is no pop-in or no fit.
 std::string DescribeHertzFit(const popins::PopinResult& result);
 
 }  // namespace marvek

@@ -5,6 +5,7 @@
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -512,10 +513,31 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer, int
     } else {
         s.text += mean.reason;
     }
+    std::string facts;
     const std::size_t skipped = profile.skipped.Total();
-    if (skipped > 0)
-        s.text += "; " + FormatInt(static_cast<long long>(skipped)) + " samples skipped";
-    for (const std::string& w : profile.warnings) s.text += "\n" + w;
+    if (skipped > 0) facts = FormatInt(static_cast<long long>(skipped)) + " samples skipped";
+    // The view opens on the profile, not on the spikes of the first samples (the contact not yet
+    // established): up to a quarter above the 95th percentile. The points above stay in the
+    // graph and its CSV.
+    std::vector<double> sorted;
+    for (double v : s.y)
+        if (std::isfinite(v)) sorted.push_back(v);
+    std::sort(sorted.begin(), sorted.end());
+    if (!sorted.empty()) {
+        const double top = 1.25 * sorted[(sorted.size() - 1) * 95 / 100];
+        const auto above = static_cast<long long>(
+            sorted.end() - std::upper_bound(sorted.begin(), sorted.end(), top));
+        if (above > 0 && top > 0) {
+            s.yViewLower = 0;
+            s.yViewUpper = top;
+            facts += (facts.empty() ? "" : "; ") + FormatInt(above) +
+                     (above == 1 ? " sample" : " samples") + " above the view (zoom out to see)";
+        }
+    }
+    if (!facts.empty()) s.text += "\n" + facts;
+    // Said once before the graph: the frame keeps to the numbers.
+    for (const std::string& w : profile.warnings)
+        result.note += (result.note.empty() ? "" : "\n") + shown.string() + ": " + w;
     return result;
 }
 

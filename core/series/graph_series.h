@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,10 @@ struct GraphSeries {
     std::string text;
     // The window marks the mean of the y values (not for profiles and distributions).
     bool meanMark = true;
+    // The y range the graph opens at, when the points' own would hide the graph behind a few
+    // spikes (a profile's first samples, before the contact is established); NaN: the points'.
+    double yViewLower = std::numeric_limits<double>::quiet_NaN();
+    double yViewUpper = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct CurveFailure {
