@@ -13,6 +13,7 @@
 #include "core/profiles/depth_profile.h"
 #include "core/series/curve_popins.h"
 #include "core/series/graph_series.h"
+#include "support/popin_curves.h"
 
 namespace marvek {
 namespace {
@@ -64,11 +65,9 @@ TEST(ProfileGraphs, ShowTheLoadingProfileOfTheShownTest) {
                                               [&](double y) { return y > r.series.yViewUpper; });
         const std::string said =
             "; " + FormatInt(above) + (above == 1 ? " sample" : " samples") + " above the view";
-        if (above > 0) {
-            EXPECT_NE(r.series.text.find(said), std::string::npos) << r.series.text;
-        } else {
-            EXPECT_TRUE(std::isnan(r.series.yViewUpper));
-        }
+        // Each of these tests has samples far above its plateau in its first nanometres.
+        EXPECT_GT(above, 0);
+        EXPECT_NE(r.series.text.find(said), std::string::npos) << r.series.text;
         EXPECT_FALSE(r.series.meanMark);
         const profiles::ProfileAverage mean = profiles::AverageProfile(p);
         const std::string expected =
@@ -168,6 +167,46 @@ TEST(FirstPopinLoadsGraph, HertzLabelSaysWhatIsKnown) {
     EXPECT_NE(with.find("R = 812.4 nm, τmax = 9.876 GPa at P = 0.5 mN (0.123 G)"),
               std::string::npos)
         << with;
+}
+
+}  // namespace
+}  // namespace marvek
+
+namespace marvek {
+namespace {
+
+// The pop-ins of an analysed curve: Er from the unloading's E(IT) (or the user's Er, or the tip
+// radius) gives back the sphere's radius and Er of a generated Hertzian curve.
+TEST(CurvePopins, ErFromTheUnloadingModulusGivesTheTipBack) {
+    testing::PopinCurveShape shape;
+    shape.reducedModulus = 200, shape.radius = 500;
+    shape.bursts = {{1.0, 12, 0}};
+    const testing::PopinCurve made = testing::MakePopinCurve(shape);
+    io::ParsedCurve parsed;
+    for (std::size_t i = 0; i < made.depth.size(); ++i)
+        parsed.push(made.depth[i], made.load[i], made.time[i], 'L');
+    CCurveAnalyzer analyzer;
+    analyzer.LoadCurve(parsed);
+    const Settings settings;  // sample 0.3, indenter 1141 GPa and 0.07
+    const double vs = 0.3, vi = 0.07, ei = 1141;
+    const double eit = (1 - vs * vs) / (1 / 200.0 - (1 - vi * vi) / ei);  // Er = 200 GPa
+    struct Case {
+        double eit, givenEr, givenRadius;
+    };
+    for (const Case c : {Case{eit, popins::kNaN, popins::kNaN}, Case{0, 200, popins::kNaN},
+                         Case{0, popins::kNaN, 500}}) {
+        CurveDisplay display;
+        display.m_dEIT = c.eit;
+        popins::PopinSettings given;
+        given.reducedModulus = c.givenEr;
+        given.tipRadius = c.givenRadius;
+        const popins::PopinResult r = AnalyzeCurvePopins(analyzer, display, settings, given);
+        ASSERT_EQ(r.popins.size(), 1u);
+        EXPECT_NEAR(r.hertz.reducedModulus, 200, 4) << c.eit;
+        EXPECT_NEAR(r.hertz.radius, 500, 10) << c.eit;
+        // tauMax / G with G = E / (2(1 + vs)) and E from the unloading or from Er.
+        EXPECT_NEAR(r.tauMaxOverShear, r.tauMax / (eit / (2 * (1 + vs))), 0.03 * r.tauMaxOverShear);
+    }
 }
 
 }  // namespace
