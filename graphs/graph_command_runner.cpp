@@ -100,6 +100,7 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
             FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) +
             " %, Poisson " + FormatSignificant(settings.m_fPoisson, 4) + ", compliance " +
             FormatSignificant(settings.compliance.m_fCompliance, 4) + " nm/mN";
+    if (kind == GraphKind::Distribution) text += "; pop-ins by the noise-adaptive detector";
     return text;
 }
 

@@ -172,7 +172,7 @@ void PlotView::ShowMarks() {
     // After the marks, so that item i is still mark i for PlaceMarks.
     if (!data_.note.empty()) {
         auto* note = new QCPItemText(this);
-        note->setText(QString::fromStdString(WrapLines(data_.note, 64)));
+        note->setText(QString::fromStdString(WrapLines(data_.note, 72)));
         note->setTextAlignment(Qt::AlignLeft);
         note->setPadding(QMargins(4, 2, 4, 2));
         note->setBrush(QBrush(QColor(255, 255, 255, 230)));

@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, GraphsOfProfileAndFirstPopinLoadsDrawTheirLineAndText) {
     struct Seen {
         std::size_t points = 0;
         bool line = false, mean = false;
-        std::string note;
+        std::string note, caption;
     };
     auto capture = [&](Seen& seen) {
         services.modalScripts.push_back([&seen](marvek::ui::Dialog& d) {
@@ -98,6 +98,7 @@ TEST_F(MainWindowTest, GraphsOfProfileAndFirstPopinLoadsDrawTheirLineAndText) {
             for (const auto& s : plot.series) seen.line = seen.line || s.name == "fit";
             seen.mean = !plot.marks.empty();
             seen.note = plot.note;
+            seen.caption = g.m_strCaption;
             g.SendCommand(ID_GRAPH_EXIT);
         });
     };
@@ -109,6 +110,9 @@ TEST_F(MainWindowTest, GraphsOfProfileAndFirstPopinLoadsDrawTheirLineAndText) {
     EXPECT_FALSE(profile.line);
     EXPECT_FALSE(profile.mean);
     EXPECT_EQ(profile.note.rfind("H over ", 0), 0u) << profile.note;
+    // The title names the test and where the numbers come from, not the unloading fit's range.
+    EXPECT_NE(profile.caption.find("FS_XP.xls#Test 009; continuous stiffness"), std::string::npos)
+        << profile.caption;
     // The workbook's incomplete area function is said once, in a box before the graph.
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_NE(services.messages[0].text.find("incomplete"), std::string::npos);
@@ -121,5 +125,7 @@ TEST_F(MainWindowTest, GraphsOfProfileAndFirstPopinLoadsDrawTheirLineAndText) {
     EXPECT_EQ(popins.points, 12u);
     EXPECT_TRUE(popins.line);
     EXPECT_NE(popins.note.find("Weibull modulus"), std::string::npos) << popins.note;
+    EXPECT_NE(popins.caption.find("12 curves in "), std::string::npos) << popins.caption;
+    EXPECT_NE(popins.caption.find("noise-adaptive detector"), std::string::npos) << popins.caption;
     EXPECT_TRUE(services.messages.empty());
 }
