@@ -213,8 +213,8 @@ marvek::ui::PlotData CGraphDlg::PlotContent() const {
     plot.series.push_back(
         {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
     if (!s.lineX.empty())
-        plot.series.push_back(
-            {"fit", s.lineX, s.lineY, marvek::ui::Rgb{220, 0, 0}, marvek::ui::PlotSeries::Style::Line});
+        plot.series.push_back({"fit", s.lineX, s.lineY, marvek::ui::Rgb{220, 0, 0},
+                               marvek::ui::PlotSeries::Style::Line});
     plot.note = s.text;
     if (std::isfinite(s.yViewLower) && std::isfinite(s.yViewUpper) && !s.x.empty()) {
         const auto [lo, hi] = std::minmax_element(s.x.begin(), s.x.end());

@@ -135,8 +135,8 @@ void PlotView::ShowSeries() {
         if (s.style == PlotSeries::Style::Markers) {
             graph->setAdaptiveSampling(false);
             graph->setAntialiasedScatters(true);
-            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour, 2),
-                                                   Qt::NoBrush, 11));
+            graph->setScatterStyle(
+                QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour, 2), Qt::NoBrush, 11));
             continue;
         }
         graph->setScatterStyle(s.style == PlotSeries::Style::Dots

@@ -47,15 +47,15 @@ std::string DescribeHertzFit(const popins::PopinResult& r) {
     if (!first || !std::isfinite(h.K)) return {};
     // Short lines: the label stands in the plot's corner.
     std::string text = "Hertz P = K(h - h0)^1.5: K = " + FormatSignificant(h.K, 4) +
-                       " mN/nm^1.5\nh0 = " + FormatFixed(h.h0, 1) + " nm, R² = " +
-                       FormatFixed(h.r2, 4);
+                       " mN/nm^1.5\nh0 = " + FormatFixed(h.h0, 1) +
+                       " nm, R² = " + FormatFixed(h.r2, 4);
     if (std::isfinite(h.depthFrom) && std::isfinite(h.depthTo))
         text += ", fitted " + FormatFixed(h.depthFrom, 1) + "-" + FormatFixed(h.depthTo, 1) + " nm";
     text += "\n";
     if (std::isfinite(h.radius) && std::isfinite(r.tauMax)) {
-        text += "R = " + FormatSignificant(h.radius, 4) + " nm, τmax = " +
-                FormatSignificant(r.tauMax, 4) + " GPa at P = " + FormatSignificant(first->load, 4) +
-                " mN";
+        text += "R = " + FormatSignificant(h.radius, 4) +
+                " nm, τmax = " + FormatSignificant(r.tauMax, 4) +
+                " GPa at P = " + FormatSignificant(first->load, 4) + " mN";
         if (std::isfinite(r.tauMaxOverShear))
             text += " (" + FormatSignificant(r.tauMaxOverShear, 3) + " G)";
     } else {

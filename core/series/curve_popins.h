@@ -24,8 +24,7 @@ double SampleModulusFromReduced(double reducedModulus, double samplePoisson,
 // nor the tip radius, Er comes from the unloading's E(IT) in `display`. tauMax/G uses E(IT),
 // or the sample modulus from Er where the unloading gave none.
 popins::PopinResult AnalyzeCurvePopins(const CCurveAnalyzer& analyzer, const CurveDisplay& display,
-                                       const Settings& settings,
-                                       popins::PopinSettings popin = {});
+                                       const Settings& settings, popins::PopinSettings popin = {});
 
 // The label of the Hertz fit for a plot, in short lines: "Hertz P = K(h - h0)^1.5: K = ...
 // mN/nm^1.5", "h0 = ... nm, R² = ..., fitted a-b nm" and "R = ... nm, τmax = ... GPa at P = ...

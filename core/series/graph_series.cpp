@@ -468,13 +468,14 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer, int
         result.error = "No curve is shown, so there is no profile to draw.";
         return result;
     }
-    const std::filesystem::path& shown = analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)];
+    const std::filesystem::path& shown =
+        analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)];
     const io::Address address = io::ParseAddress(shown);
     const io::ParsedFile file = io::ReadFile(address.file, analyzer.m_readOptions);
     if (options.progress) options.progress(1, 1);
     if (file.status != ReadStatus::Ok) {
-        result.error = file.error.empty() ? DescribeReadFailure(file.status, address.file)
-                                          : file.error;
+        result.error =
+            file.error.empty() ? DescribeReadFailure(file.status, address.file) : file.error;
         return result;
     }
     const io::ParsedCurve* curve = nullptr;

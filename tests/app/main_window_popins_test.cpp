@@ -11,7 +11,8 @@ using namespace resource;
 
 namespace {
 
-const marvek::ui::PlotSeries* SeriesNamed(const marvek::ui::PlotView& plot, const std::string& name) {
+const marvek::ui::PlotSeries* SeriesNamed(const marvek::ui::PlotView& plot,
+                                          const std::string& name) {
     for (const auto& s : plot.Data().series)
         if (s.name == name) return &s;
     return nullptr;

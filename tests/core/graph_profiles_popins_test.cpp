@@ -43,9 +43,11 @@ TEST(ProfileGraphs, ShowTheLoadingProfileOfTheShownTest) {
         GraphCommand command;
         int curve;
     };
-    for (const Case c : {Case{GraphCommand::HardnessProfile, 0}, Case{GraphCommand::ModulusProfile, 0},
-                         Case{GraphCommand::HardnessProfile, 2}}) {
-        const std::filesystem::path address = w.analyzer.m_strFiles[static_cast<std::size_t>(c.curve)];
+    for (const Case c :
+         {Case{GraphCommand::HardnessProfile, 0}, Case{GraphCommand::ModulusProfile, 0},
+          Case{GraphCommand::HardnessProfile, 2}}) {
+        const std::filesystem::path address =
+            w.analyzer.m_strFiles[static_cast<std::size_t>(c.curve)];
         SCOPED_TRACE(address.string());
         io::ParsedCurve curve;
         ASSERT_EQ(io::ReadCurve(address, {}, curve), ReadStatus::Ok);
@@ -103,7 +105,8 @@ TEST(FirstPopinLoadsGraph, CumulativeDistributionAndWeibullFitOfTheIndents) {
     // The workbook lists its tests from Test 012 down: curve k is Test (12 - k).
     const Case cases[] = {
         {{}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, nullptr},
-        {{true, false, false, false, false, false, false, true}, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10},
+        {{true, false, false, false, false, false, false, true},
+         {0, 1, 2, 3, 5, 6, 7, 8, 9, 10},
          "2 excluded curves left out"},
     };
     Window w(kPopinBook);
