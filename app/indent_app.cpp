@@ -125,6 +125,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";
     else
         for (const std::string& m : services.messages) std::cerr << "marvek: " << m << "\n";
+    const std::size_t said = services.messages.size();
     {
         std::unique_ptr<marvek::ui::Dialog> other;
         if (options.window == "help") other = std::make_unique<CHelpDlg>();
@@ -161,6 +162,9 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                 picture = explorer->grab();
             }
         }
+        // What the shown window's command said (a graph's note) is reported too.
+        for (std::size_t i = said; i < services.messages.size(); ++i)
+            std::cerr << "marvek: " << services.messages[i] << "\n";
         if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) {
             std::cerr << "marvek: could not write " << options.screenshot->string() << "\n";
             return 1;

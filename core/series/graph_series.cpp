@@ -6,6 +6,7 @@
 #include <tbb/task_arena.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -453,11 +454,37 @@ GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveD
     return result;
 }
 
+// The profile's settings from the analysis settings: the indenter, and the area function
+// where the user calibrated one (anything but the ideal 24.5 hc^2, which would replace a
+// workbook's own by a worse one); the rest as `marvek-cli profile` has them by default (the
+// workbook's Poisson ratio and window).
+// A value the user typed into a float setting, as typed: 0.07f is 0.07, not 0.0700000003.
+double AsTyped(float v) {
+    const std::string text = FormatSignificant(v, 7);
+    double out = v;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+profiles::ProfileSettings ProfileSettingsFor(const Settings& settings) {
+    profiles::ProfileSettings p;
+    const AreaFunctionSettings& area = settings.areaFunction;
+    p.indenterModulus = AsTyped(area.m_fIndenterModulus);
+    p.indenterPoisson = AsTyped(area.m_fIndenterPoisson);
+    if (area.m_dApCoef != AreaFunctionSettings{}.m_dApCoef) {
+        std::size_t terms = area.m_dApCoef.size();
+        while (terms > 1 && area.m_dApCoef[terms - 1] == 0) --terms;
+        p.areaCoefficients.assign(area.m_dApCoef.begin(),
+                                  area.m_dApCoef.begin() + static_cast<std::ptrdiff_t>(terms));
+    }
+    return p;
+}
+
 // The current curve's depth profile over its loading: read from its file again, with the
-// channels the analysis does not keep, and computed as `marvek-cli profile` does by default
-// (the workbook's calibration values, else the profile's defaults).
-GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer, int currentCurve,
-                       const GraphOptions& options) {
+// channels the analysis does not keep, and computed as `marvek-cli profile` computes it with
+// ProfileSettingsFor.
+GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
+                       const Settings& settings, int currentCurve, const GraphOptions& options) {
     GraphResult result;
     result.ran = true;
     if (Cancelled(options)) {
@@ -488,7 +515,8 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer, int
         result.error = shown.string() + ": the file no longer holds this test.";
         return result;
     }
-    const profiles::DepthProfile profile = profiles::ComputeProfile(*curve, {});
+    const profiles::DepthProfile profile =
+        profiles::ComputeProfile(*curve, ProfileSettingsFor(settings));
     if (!profile.ok) {
         result.error = shown.string() + ": no depth profile: " + profile.error + ".";
         return result;
@@ -620,7 +648,7 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
     if (info.kind == K::Graininess) {
         result = RunGraininess(command, analyzer, display, settings, currentCurve, options);
     } else if (info.kind == K::Profile) {
-        result = RunProfile(command, analyzer, currentCurve, options);
+        result = RunProfile(command, analyzer, settings, currentCurve, options);
     } else {
         result.ran = true;
         std::vector<Step> steps;

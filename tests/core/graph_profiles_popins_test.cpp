@@ -81,6 +81,33 @@ TEST(ProfileGraphs, ShowTheLoadingProfileOfTheShownTest) {
     }
 }
 
+// A calibrated area function in the settings (here the full one of the workbook's tip,
+// recovered from its own columns) replaces the workbook's incomplete one; the ideal one does not.
+TEST(ProfileGraphs, CalibratedAreaFunctionOfTheSettingsIsUsed) {
+    Window w(kProfileBook);
+    w.settings.areaFunction.m_dApCoef = {
+        24.69536429, 395.7700812, -16.13158277, 133.4058147, 106.4571602, 0, 0, 0, 0};
+    const GraphResult r = w.Run(GraphCommand::HardnessProfile, 0);
+    io::ParsedCurve curve;
+    ASSERT_EQ(io::ReadCurve(w.analyzer.m_strFiles[0], {}, curve), ReadStatus::Ok);
+    profiles::ProfileSettings full;
+    full.areaCoefficients = {24.69536429, 395.7700812, -16.13158277, 133.4058147, 106.4571602};
+    const profiles::DepthProfile p = profiles::ComputeProfile(curve, full);
+    ASSERT_EQ(r.series.y.size(), p.loadingSamples);
+    for (std::size_t i = 0; i < p.loadingSamples; ++i) EXPECT_EQ(r.series.y[i], p.hardness[i]);
+    EXPECT_EQ(r.note.find("incomplete"), std::string::npos) << r.note;
+    // The instrument's own hardness at the window's depths agrees to a fraction of a per cent.
+    const io::Channel* own = curve.FindChannel("Hardness");
+    ASSERT_NE(own, nullptr);
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < p.loadingSamples; ++i)
+        if (p.depth[i] >= 100 && p.depth[i] <= 200 && own->values[p.index[i]] > 0)
+            ratios.push_back(p.hardness[i] / own->values[p.index[i]]);
+    ASSERT_GT(ratios.size(), 10u);
+    std::sort(ratios.begin(), ratios.end());
+    EXPECT_NEAR(ratios[ratios.size() / 2], 1, 0.005);
+}
+
 TEST(ProfileGraphs, CurveWithoutStiffnessChannelsHasNoGraphAndSaysWhy) {
     Window w(MARVEK_EXAMPLES "/agilent_nial_t001.csv");
     for (GraphCommand c : {GraphCommand::HardnessProfile, GraphCommand::ModulusProfile}) {
