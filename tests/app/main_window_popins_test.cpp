@@ -2,6 +2,7 @@
 // as a researcher would with the instrument's pop-in workbook.
 #include <QAction>
 
+#include "app/curve_plot.h"
 #include "app/resource_ids.h"
 #include "graphs/graph_window.h"
 #include "main_window_fixture.h"
@@ -56,12 +57,19 @@ TEST_F(MainWindowTest, PopinsAreMarkedWithTheHertzFitUntilTheViewToggleHidesThem
             EXPECT_GT(hertz->x.size(), 10u);
             const std::string& note = w.m_plot->Data().note;
             EXPECT_NE(note.find("Hertz P = K(h - h0)^1.5: K = "), std::string::npos) << note;
+            // "Zoom to Pop-ins" shows them up close; stepping back home is one command.
+            EXPECT_TRUE(w.MenuAction(ID_PLOT_ZOOM_POPINS)->isEnabled());
+            w.SendCommand(ID_PLOT_ZOOM_POPINS);
+            EXPECT_EQ(w.m_plot->View().xUpper, PopinsView(w, w.m_popins)->xUpper);
+            EXPECT_TRUE(w.MenuAction(ID_PLOT_RESET)->isEnabled());
+            w.SendCommand(ID_PLOT_RESET);
             // The workbook's indents stop before unloading: no Er, so no R and no tauMax.
             EXPECT_NE(note.find("Er, R and tauMax unknown"), std::string::npos) << note;
         } else {
             EXPECT_TRUE(!marks && !hertz);
             EXPECT_TRUE(w.m_popins.popins.empty());
             EXPECT_TRUE(w.m_plot->Data().note.empty());
+            EXPECT_FALSE(w.MenuAction(ID_PLOT_ZOOM_POPINS)->isEnabled());
         }
         // The choice is remembered with the grid and segment colours.
         EXPECT_EQ(marvek::ui::LoadPlotStyle(w.PlotStyleFile()).popins, on);
