@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/io/number_format.h"
+#include "core/series/curve_popins.h"
 
 using marvek::ui::PlotData;
 using marvek::ui::PlotMark;
@@ -19,6 +21,8 @@ constexpr double kWidthShare = 0.62;
 constexpr double kHeightShare = 0.84;
 constexpr Rgb kExtrapolationPen{0, 180, 0};
 constexpr Rgb kFitPen{255, 0, 0};
+constexpr Rgb kPopinPen{230, 120, 0};
+constexpr Rgb kHertzPen{0, 110, 230};
 
 // Colours of the segment codes when segment colours are on.
 struct SegmentLook {
@@ -34,6 +38,27 @@ constexpr SegmentLook kSegments[] = {
 
 }  // namespace
 
+std::optional<PlotRange> PopinsView(const marvek::CurveDisplay& display,
+                                    const marvek::popins::PopinResult& popins) {
+    if (popins.popins.empty()) return std::nullopt;
+    const std::size_t n = std::min(display.m_pCurveDepth.size(), display.m_pCurveLoad.size());
+    double d0 = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < n; ++i) d0 = std::min(d0, display.m_pCurveDepth[i]);
+    double end = -std::numeric_limits<double>::infinity();
+    for (const marvek::popins::Popin& p : popins.popins) end = std::max(end, p.depth + p.width);
+    if (!std::isfinite(d0) || !std::isfinite(end) || !(end > d0)) return std::nullopt;
+    const double d1 = d0 + 1.5 * (end - d0);
+    double f0 = std::numeric_limits<double>::infinity(), f1 = -f0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double d = display.m_pCurveDepth[i], f = display.m_pCurveLoad[i];
+        if (!(d <= d1) || !std::isfinite(f)) continue;
+        f0 = std::min(f0, f);
+        f1 = std::max(f1, f);
+    }
+    if (!(f1 > f0)) return std::nullopt;
+    return PlotRange{d0, d1, f0, f0 + 1.1 * (f1 - f0)};
+}
+
 CurvePlotFrame CurvePlotFrameFor(const Rect& client, int bottom) {
     CurvePlotFrame f;
     f.left = static_cast<int>(client.right - kWidthShare * (client.right - client.left));
@@ -46,7 +71,8 @@ CurvePlotFrame CurvePlotFrameFor(const Rect& client, int bottom) {
 }
 
 PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
-                       std::string_view segments, const std::string& caption) {
+                       std::string_view segments, const std::string& caption,
+                       const marvek::popins::PopinResult* popins) {
     PlotData plot;
     plot.caption = caption;
     plot.xTitle = "Depth [nm]";
@@ -73,6 +99,26 @@ PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
                            kExtrapolationPen, PlotSeries::Style::Line});
     plot.series.push_back({"fit", display.m_pFitCurveDepth, display.m_pFitCurveLoad, kFitPen,
                            PlotSeries::Style::Line});
+    if (popins && !popins->popins.empty()) {
+        PlotSeries marks{"pop-ins", {}, {}, kPopinPen, PlotSeries::Style::Markers};
+        for (const marvek::popins::Popin& p : popins->popins) {
+            marks.x.push_back(p.depth);
+            marks.y.push_back(p.load);
+        }
+        if (!popins->hertz.curveDepth.empty())
+            plot.series.push_back({"Hertz fit", popins->hertz.curveDepth, popins->hertz.curveLoad,
+                                   kHertzPen, PlotSeries::Style::Line});
+        plot.series.push_back(std::move(marks));
+        const std::size_t count = popins->popins.size();
+        const marvek::popins::Popin& first = popins->popins.front();
+        plot.note = marvek::FormatInt(static_cast<long long>(count)) +
+                    (count == 1 ? " pop-in" : " pop-ins") + ", the first at " +
+                    marvek::FormatSignificant(first.load, 4) + " mN, " +
+                    marvek::FormatSignificant(first.depth, 4) + " nm, " +
+                    marvek::FormatSignificant(first.width, 3) + " nm wide";
+        const std::string hertz = marvek::DescribeHertzFit(*popins);
+        if (!hertz.empty()) plot.note += "\n" + hertz;
+    }
 
     // Extremes of the finite points only: no start value of a search is ever shown.
     bool any = false;

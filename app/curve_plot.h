@@ -2,10 +2,12 @@
 // The load-displacement plot of the displayed curve in the main window: what it shows and
 // where its frame lies. A PlotView draws it, so it zooms and pans in place.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/analysis/curve_analysis.h"
+#include "core/popins/popins.h"
 #include "ui/plot_view.h"
 
 // The square frame for a client rectangle: its left edge at 38 % of the width, its top at the
@@ -26,6 +28,16 @@ CurvePlotFrame CurvePlotFrameFor(const marvek::ui::Rect& client, int bottom);
 // colours are on), the green extrapolation, the red fit, the largest load and depth at the
 // frame's edges, and a home view from the curve's smallest values to 5 % above its largest.
 // `segments` are the points' segment codes (used when there is one per point); nothing but
-// the empty frame while `fileCount` is 0.
+// the empty frame while `fileCount` is 0. With `popins`, a circle at each pop-in (at the last
+// sample before its burst), the Hertz fit over the loading before the first, and its label in
+// the upper left corner.
 marvek::ui::PlotData CurvePlotData(const marvek::CurveDisplay& display, int fileCount,
-                                   std::string_view segments, const std::string& caption);
+                                   std::string_view segments, const std::string& caption,
+                                   const marvek::popins::PopinResult* popins = nullptr);
+
+// Where the pop-ins are seen (they come at a small part of the largest load): from the curve's
+// smallest depth to half as far again beyond the end of the last burst, and loads from the
+// smallest to a tenth above the largest of the points in that depth range. Nothing without
+// pop-ins.
+std::optional<marvek::ui::PlotRange> PopinsView(const marvek::CurveDisplay& display,
+                                                const marvek::popins::PopinResult& popins);

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/resource_ids.h"
+#include "core/series/graph_series.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
 #include "ui/services.h"
@@ -26,10 +28,15 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             }
             options.screenshot = args[++i];
         } else if (!onlyFiles && a == "--window") {
-            if (i + 1 >= args.size() ||
-                (args[i + 1] != "main" && args[i + 1] != "main-fit" && args[i + 1] != "help" &&
-                 args[i + 1] != "about" && args[i + 1] != "explore" && args[i + 1] != "graph")) {
-                error = "--window takes main, main-fit, help, about, explore or graph";
+            const std::string w = i + 1 < args.size() ? args[i + 1] : std::string();
+            // graph:NAME is any graph by its marvek-cli graph name.
+            const bool namedGraph =
+                w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
+            if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
+                w != "about" && w != "explore" && w != "graph" && !namedGraph) {
+                error =
+                    "--window takes main, main-fit, main-popins, help, about, explore, graph or "
+                    "graph:NAME (a marvek-cli graph name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -118,6 +125,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";
     else
         for (const std::string& m : services.messages) std::cerr << "marvek: " << m << "\n";
+    const std::size_t said = services.messages.size();
     {
         std::unique_ptr<marvek::ui::Dialog> other;
         if (options.window == "help") other = std::make_unique<CHelpDlg>();
@@ -126,6 +134,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         shown.Create();
         if (options.width > 0) shown.resize(options.width, options.height);
         shown.show();
+        if (options.window == "main-popins") dlg.SendCommand(resource::ID_PLOT_ZOOM_POPINS);
         if (options.window == "main-fit") {
             // The unloading fit up close, in the window itself.
             dlg.m_plot->SetGrid(true);
@@ -133,9 +142,15 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
         }
         QApplication::processEvents();
         QPixmap picture = shown.grab();
-        if (options.window == "graph") {
+        if (options.window.rfind("graph", 0) == 0) {
             services.captureNextWindow = true;
-            dlg.OnModulusDepth();
+            const marvek::GraphCommandInfo* named =
+                options.window.size() > 6 ? marvek::FindGraphCommand(options.window.substr(6))
+                                          : nullptr;
+            if (named)
+                dlg.SendCommand(named->commandId);
+            else
+                dlg.OnModulusDepth();
             if (services.capturedWindow) picture = *services.capturedWindow;
         } else if (options.window == "explore") {
             // The unloading fit up close: what the explorer is for.
@@ -147,6 +162,9 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                 picture = explorer->grab();
             }
         }
+        // What the shown window's command said (a graph's note) is reported too.
+        for (std::size_t i = said; i < services.messages.size(); ++i)
+            std::cerr << "marvek: " << services.messages[i] << "\n";
         if (!picture.save(marvek::ui::QStringFromPath(*options.screenshot), "PNG")) {
             std::cerr << "marvek: could not write " << options.screenshot->string() << "\n";
             return 1;

@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
                "Opens the main window with the given curve files selected.\n"
                "--screenshot  analyse the first file, write the window as PNG and exit\n"
                "--window      with --screenshot: main (default), main-fit (its plot zoomed into\n"
-               "              the unloading fit), help, about, explore (the plot explorer zoomed\n"
-               "              into the unloading fit) or graph (Modulus - Depth)\n"
+               "              the unloading fit), main-popins (zoomed to the pop-ins), help,\n"
+               "              about, explore (the plot explorer zoomed\n"
+               "              into the unloading fit), graph (Modulus - Depth) or graph:NAME\n"
+               "              (any graph by its marvek-cli graph name, e.g. graph:hardness-profile)\n"
                "--size        with --screenshot: the window at WxH pixels (e.g. 1366x768)\n"
                "--version     print the version and exit\n";
         return 0;

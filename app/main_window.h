@@ -14,6 +14,7 @@
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
 #include "core/io/settings.h"
+#include "core/popins/popins.h"
 #include "core/project/project.h"
 #include "ui/dialog.h"
 #include "ui/plot_explorer.h"
@@ -50,6 +51,10 @@ public:
     marvek::AnalysisOutcome m_lastOutcome;
     // The curve plot (zooms and pans in place); made in OnInitDialog.
     marvek::ui::PlotView* m_plot = nullptr;
+    // The pop-ins of the curve on show (default detector, Er from its unloading) while View >
+    // Show Pop-ins is on; empty otherwise.
+    marvek::popins::PopinResult m_popins;
+    bool m_bShowPopins = true;
 
     // What the user said about each curve (exclusion, note, own flag), by address. Kept across
     // results tables, saved in projects, undone and redone.
@@ -138,6 +143,11 @@ public:
     void OnGraininessUnload();
     void OnGraininess2Load();
     void OnGraininess2Unload();
+    // The shown curve's continuous-stiffness profiles, and the distribution of the first
+    // pop-in loads of the curve list.
+    void OnHardnessProfile();
+    void OnModulusProfile();
+    void OnFirstPopinLoads();
     void OnResultsTable();
     void OnStrategy();
     void OnAreaFunction();
@@ -153,6 +163,10 @@ public:
     void OnPlotReset();
     void OnPlotGrid();
     void OnPlotSegments();
+    // The pop-ins of the shown curve marked on the plot, with the Hertz fit before the first.
+    void OnPlotPopins();
+    // The plot zoomed to where the pop-ins are (enabled while some are shown).
+    void OnPlotZoomPopins();
     void OnPlotExportPng();
     void OnPlotExportSvg();
     // Where the figure style and the grid and segment-colour choices are remembered.
@@ -191,6 +205,8 @@ private:
     void ShowFirstCurve();
     void BuildPlot();
     void LayOutPlot();
+    // Fills m_popins for the curve on show when View > Show Pop-ins is on.
+    void FindShownPopins();
     // Adds the selection now in the analyzer to the recent list and rebuilds the submenu.
     void RememberSelection(const std::vector<std::filesystem::path>& files);
     void BuildRecentMenu();

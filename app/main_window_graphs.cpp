@@ -45,6 +45,9 @@ void CIndentMainDlg::OnGraininessUnload() {
     RunGraph(*this, marvek::GraphCommand::GraininessUnload);
 }
 void CIndentMainDlg::OnGraininess2Load() { RunGraph(*this, marvek::GraphCommand::Graininess2Load); }
+void CIndentMainDlg::OnHardnessProfile() { RunGraph(*this, marvek::GraphCommand::HardnessProfile); }
+void CIndentMainDlg::OnModulusProfile() { RunGraph(*this, marvek::GraphCommand::ModulusProfile); }
+void CIndentMainDlg::OnFirstPopinLoads() { RunGraph(*this, marvek::GraphCommand::FirstPopinLoads); }
 void CIndentMainDlg::OnGraininess2Unload() {
     RunGraph(*this, marvek::GraphCommand::Graininess2Unload);
 }

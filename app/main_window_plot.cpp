@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "core/io/recent_selections.h"
+#include "core/series/curve_popins.h"
 #include "ui/plot_export.h"
 #include "ui/services.h"
 
@@ -41,7 +42,7 @@ void CIndentMainDlg::BuildPlot() {
     // the template's size.
     SetStatusText(kPlotHint);
     resize(width(), height() + (StatusBarWidget() ? StatusBarWidget()->sizeHint().height() : 0));
-    for (int id : {ID_PLOT_GRID, ID_PLOT_SEGMENTS})
+    for (int id : {ID_PLOT_GRID, ID_PLOT_SEGMENTS, ID_PLOT_POPINS})
         if (QAction* a = MenuAction(id)) a->setCheckable(true);
     if (QAction* reset = MenuAction(ID_PLOT_RESET))
         reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
@@ -52,7 +53,10 @@ void CIndentMainDlg::BuildPlot() {
     m_plot->SetSegments(style.segments);
     if (QAction* a = MenuAction(ID_PLOT_GRID)) a->setChecked(style.grid);
     if (QAction* a = MenuAction(ID_PLOT_SEGMENTS)) a->setChecked(style.segments);
+    m_bShowPopins = style.popins;
+    if (QAction* a = MenuAction(ID_PLOT_POPINS)) a->setChecked(m_bShowPopins);
     EnableMenuCommand(ID_PLOT_RESET, false);
+    EnableMenuCommand(ID_PLOT_ZOOM_POPINS, false);
     m_plot->show();
     LayOutPlot();
 }
@@ -88,8 +92,10 @@ void CIndentMainDlg::RefreshPlot() {
             : std::string();
     // The same curve analysed again (another Poisson ratio or strategy) keeps its view.
     const bool same = !address.empty() && address == plottedCurve_ && m_lastOutcome.ok();
-    m_plot->SetData(CurvePlotData(*this, m_analyzer.m_nFileCount, segments, Template().caption),
-                    same);
+    FindShownPopins();
+    m_plot->SetData(
+        CurvePlotData(*this, m_analyzer.m_nFileCount, segments, Template().caption, &m_popins),
+        same);
     plottedCurve_ = m_lastOutcome.ok() ? address : std::string();
     EnableMenuCommand(ID_PLOT_RESET, m_plot->IsZoomed());
 }
@@ -100,7 +106,36 @@ PlotData CIndentMainDlg::ExplorerData() const {
         *this, m_analyzer.m_nFileCount,
         std::string_view(m_analyzer.m_pSegment.data(), std::min(n, m_analyzer.m_pSegment.size())),
         "Marvek - Explore Plot - " +
-            (m_strFileName.empty() ? std::string("no curve") : m_strFileName));
+            (m_strFileName.empty() ? std::string("no curve") : m_strFileName),
+        &m_popins);
+}
+
+void CIndentMainDlg::FindShownPopins() {
+    m_popins = {};
+    if (m_bShowPopins && m_lastOutcome.ok() && m_analyzer.m_nFileCount > 0 &&
+        m_analyzer.m_nPoints > 1)
+        m_popins = AnalyzeCurvePopins(m_analyzer, *this, CurrentSettings());
+    EnableMenuCommand(ID_PLOT_ZOOM_POPINS, !m_popins.popins.empty());
+}
+
+void CIndentMainDlg::OnPlotZoomPopins() {
+    const std::optional<PlotRange> view = PopinsView(*this, m_popins);
+    if (!view) return;
+    m_plot->SetView(*view);
+    EnableMenuCommand(ID_PLOT_RESET, m_plot->IsZoomed());
+}
+
+void CIndentMainDlg::OnPlotPopins() {
+    m_bShowPopins = !m_bShowPopins;
+    if (QAction* a = MenuAction(ID_PLOT_POPINS)) a->setChecked(m_bShowPopins);
+    FindShownPopins();
+    const std::size_t n = static_cast<std::size_t>(std::max(0, m_analyzer.m_nPoints));
+    m_plot->SetData(CurvePlotData(*this, m_analyzer.m_nFileCount,
+                                  std::string_view(m_analyzer.m_pSegment.data(),
+                                                   std::min(n, m_analyzer.m_pSegment.size())),
+                                  Template().caption, &m_popins),
+                    true);
+    RememberViewChoices();
 }
 
 void CIndentMainDlg::OnExplorePlot() {
@@ -124,6 +159,7 @@ void CIndentMainDlg::RememberViewChoices() {
     PlotStyle style = LoadPlotStyle(PlotStyleFile());
     style.grid = m_plot->Grid();
     style.segments = m_plot->Segments();
+    style.popins = m_bShowPopins;
     SavePlotStyle(PlotStyleFile(), style);
 }
 

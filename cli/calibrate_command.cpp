@@ -46,7 +46,11 @@ std::filesystem::path ParameterFile(const AnalysisOptions& analysis) {
 bool WritePoints(const std::string& file, const char* xTitle, const char* yTitle,
                  const std::vector<double>& x, const std::vector<double>& y) {
     if (file.empty()) return true;
-    GraphSeries series{xTitle, yTitle, x, y};
+    GraphSeries series;
+    series.xTitle = xTitle;
+    series.yTitle = yTitle;
+    series.x = x;
+    series.y = y;
     if (const Status written = WriteGraphCsv(series, file); !written.ok()) {
         std::cerr << "marvek-cli: " << written.message() << '\n';
         return false;

@@ -1,5 +1,6 @@
 #include "graph_command.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -43,11 +44,6 @@ int Run(const GraphOptionsCli& o) {
             return 2;
         }
     }
-    if (o.curve < 0 || static_cast<std::size_t>(o.curve) >= o.files.size()) {
-        std::cerr << "marvek-cli graph: --curve " << o.curve << " is not in the list of "
-                  << o.files.size() << " files\n";
-        return 2;
-    }
 
     CCurveAnalyzer analyzer;
     const StrategySettings& st = settings.strategy;
@@ -55,11 +51,19 @@ int Run(const GraphOptionsCli& o) {
     (void)ResolveReadOptions(o.analysis, analyzer.m_readOptions);  // checked above
     std::vector<std::filesystem::path> files(o.files.begin(), o.files.end());
     analyzer.SetFiles(files);
+    // Counted over the curves: a workbook names one curve per test.
+    if (o.curve < 0 || o.curve >= analyzer.m_nFileCount) {
+        std::cerr << "marvek-cli graph: --curve " << o.curve << " is not in the list of "
+                  << analyzer.m_nFileCount << " curves\n";
+        return 2;
+    }
     // The window analyses the current curve as soon as it is shown; the commands on the
     // current curve start from that state.
     CurveDisplay display;
     const AnalysisOutcome current = AnalyzeCurve(analyzer, o.curve, settings, display);
-    if (!current.ok() && info->kind != GraphKind::CurveList) {
+    const bool overTheList =
+        info->kind == GraphKind::CurveList || info->kind == GraphKind::Distribution;
+    if (!current.ok() && !overTheList) {
         std::cerr << "marvek-cli graph: " << current.error << '\n';
         return 1;
     }
@@ -68,9 +72,21 @@ int Run(const GraphOptionsCli& o) {
     options.threads = o.threads;
     const GraphResult result =
         RunGraphCommand(info->command, analyzer, display, settings, o.curve, options);
+    if (!result.error.empty()) {
+        std::cerr << "marvek-cli graph: " << result.error << '\n';
+        return 1;
+    }
     if (!result.resultMessage.empty())
         std::cerr << kGraininessResultCaption << ": " << result.resultMessage << '\n';
     if (!result.note.empty()) std::cerr << "marvek-cli graph: " << result.note << '\n';
+    // What the window writes in the graph's frame (a fit, a window's mean), line by line.
+    std::size_t from = 0;
+    while (from < result.series.text.size()) {
+        const std::size_t end =
+            std::min(result.series.text.find('\n', from), result.series.text.size());
+        std::cerr << "marvek-cli graph: " << result.series.text.substr(from, end - from) << '\n';
+        from = end + 1;
+    }
     if (!result.failures.empty())
         std::cerr << "marvek-cli graph: " << DescribeGraphFailures(result.failures) << '\n';
 
@@ -100,7 +116,8 @@ void AddGraphCommand(CLI::App& app, int& exitStatus) {
     AddAnalysisOptions(*cmd, options->analysis);
     cmd->add_option("-o,--output", options->output, "Write the CSV here instead of to stdout");
     cmd->add_option("--curve", options->curve,
-                    "Index of the current curve for the sweeps and graininess graphs (default 0)");
+                    "Index of the current curve for the sweeps, graininess and profile graphs "
+                    "(default 0)");
     options->sectionSize = cmd->add_option("--section-size", options->sectionSizeValue,
                                            "Section size in % (sweeps and graininess windows)");
     cmd->add_option("--threads", options->threads, "Worker threads (default: all cores)")

@@ -15,6 +15,7 @@
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "core/popins/popins.h"
+#include "core/series/curve_popins.h"
 
 namespace marvek::cli {
 
@@ -36,22 +37,6 @@ struct CurveRow {
     popins::PopinResult result;
 };
 
-// Er from the indentation modulus the unloading gave: 1/Er = (1 - vs^2)/E + (1 - vi^2)/Ei.
-double ReducedFromSample(double eit, double vs, const AreaFunctionSettings& area) {
-    if (!(eit > 0) || !std::isfinite(eit)) return popins::kNaN;
-    const double vi = area.m_fIndenterPoisson, ei = area.m_fIndenterModulus;
-    const double er = 1 / ((1 - vs * vs) / eit + (1 - vi * vi) / ei);
-    return er > 0 && std::isfinite(er) ? er : popins::kNaN;
-}
-
-// The sample modulus from Er and the indenter (the inverse of the above).
-double SampleFromReduced(double er, double vs, const AreaFunctionSettings& area) {
-    if (!(er > 0)) return popins::kNaN;
-    const double vi = area.m_fIndenterPoisson, ei = area.m_fIndenterModulus;
-    const double inv = 1 / er - (1 - vi * vi) / ei;
-    return inv > 0 ? (1 - vs * vs) / inv : popins::kNaN;
-}
-
 CurveRow AnalyzeOne(CCurveAnalyzer& analyzer, const std::string& file, const Settings& settings,
                     const PopinOptions& o) {
     CurveRow row;
@@ -70,27 +55,12 @@ CurveRow AnalyzeOne(CCurveAnalyzer& analyzer, const std::string& file, const Set
         return row;
     }
     row.ok = true;
-    const double vs = settings.m_fPoisson;
-    const AreaFunctionSettings& area = settings.areaFunction;
     popins::PopinSettings s;
     s.minJump = o.minJump;
     s.minLoad = o.minLoad;
     s.tipRadius = o.tipRadius;
-    const double fromUnloading = ReducedFromSample(display.m_dEIT, vs, area);
-    s.reducedModulus = std::isfinite(o.reducedModulus) ? o.reducedModulus
-                       : std::isfinite(o.tipRadius)    ? popins::kNaN
-                                                       : fromUnloading;
-    s.samplePoisson = vs;
-    const std::size_t n = static_cast<std::size_t>(analyzer.m_nPoints);
-    row.result = popins::FindPopins(std::span<const double>(analyzer.m_pDepth.data(), n),
-                                    std::span<const double>(analyzer.m_pLoad.data(), n), s);
-    // tauMax over the shear modulus: the sample's modulus from the unloading, or from Er.
-    const double er = row.result.hertz.reducedModulus;
-    const double sample = display.m_dEIT > 0 && std::isfinite(display.m_dEIT)
-                              ? display.m_dEIT
-                              : SampleFromReduced(er, vs, area);
-    if (sample > 0 && std::isfinite(row.result.tauMax))
-        row.result.tauMaxOverShear = row.result.tauMax / (sample / (2 * (1 + vs)));
+    s.reducedModulus = o.reducedModulus;
+    row.result = AnalyzeCurvePopins(analyzer, display, settings, s);
     return row;
 }
 

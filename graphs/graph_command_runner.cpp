@@ -16,9 +16,18 @@ bool ShowGraphCommand(ui::Dialog& owner, GraphCommand command, CCurveAnalyzer& a
     CCurveAnalyzer workAnalyzer = analyzer;
     CurveDisplay workDisplay = display;
     const GraphResult result = RunWithProgress(&owner, [&](const GraphOptions& options) {
-        return RunGraphCommand(command, workAnalyzer, workDisplay, settings, currentCurve, options);
+        GraphOptions withExclusions = options;
+        withExclusions.excluded = context.excluded;
+        return RunGraphCommand(command, workAnalyzer, workDisplay, settings, currentCurve,
+                               withExclusions);
     });
     if (!result.ran || result.cancelled) return false;
+    if (!result.error.empty()) {
+        // Said once; no graph window opens empty behind it.
+        ui::ShowMessage(&owner, result.error, ui::kApplicationName, ui::MessageButtons::Ok,
+                        ui::MessageIcon::Warning);
+        return false;
+    }
     analyzer = std::move(workAnalyzer);
     display = std::move(workDisplay);
     if (!result.failures.empty())
@@ -48,7 +57,8 @@ GraphSeries PrepareGraphSeries(GraphSeries s, const CCurveAnalyzer& analyzer,
     const std::size_t n = std::min(s.x.size(), s.y.size());
     if (s.curves.size() != n) return s;
     const bool numbered = s.xTitle == "Curve Number";
-    GraphSeries out{s.xTitle, s.yTitle, {}, {}, {}, {}};
+    GraphSeries out = s;
+    out.x.clear(), out.y.clear(), out.curves.clear(), out.labels.clear();
     const std::size_t files = static_cast<std::size_t>(std::max(0, analyzer.m_nFileCount));
     for (std::size_t i = 0; i < n; ++i) {
         const int curve = s.curves[i];
@@ -74,12 +84,15 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
                                 GraphKind kind, int currentCurve) {
     std::string text;
     const int n = analyzer.m_nFileCount;
-    if (kind == GraphKind::CurveList) {
+    if (kind == GraphKind::CurveList || kind == GraphKind::Distribution) {
         text = std::to_string(n) + " curve" + (n == 1 ? "" : "s");
         if (n > 0) text += " in " + io::ParseAddress(analyzer.m_strFiles[0]).file.parent_path().string();
     } else if (currentCurve >= 0 && currentCurve < n) {
         text = analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)].filename().string();
     }
+    // A profile comes from the instrument's stiffness, not from the unloading fit.
+    if (kind == GraphKind::Profile)
+        return text + "; continuous stiffness, the workbook's calibration";
     const StrategySettings& st = settings.strategy;
     const bool op = st.m_nMethod == 0;
     text += std::string("; ") + (op ? "Oliver-Pharr " : "Doerner-Nix ") +
@@ -87,6 +100,7 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
             FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) +
             " %, Poisson " + FormatSignificant(settings.m_fPoisson, 4) + ", compliance " +
             FormatSignificant(settings.compliance.m_fCompliance, 4) + " nm/mN";
+    if (kind == GraphKind::Distribution) text += "; pop-ins by the noise-adaptive detector";
     return text;
 }
 

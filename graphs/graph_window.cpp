@@ -212,6 +212,16 @@ marvek::ui::PlotData CGraphDlg::PlotContent() const {
     plot.yTitle = s.yTitle;
     plot.series.push_back(
         {"points", s.x, s.y, marvek::ui::kBlack, marvek::ui::PlotSeries::Style::Stars});
+    if (!s.lineX.empty())
+        plot.series.push_back({"fit", s.lineX, s.lineY, marvek::ui::Rgb{220, 0, 0},
+                               marvek::ui::PlotSeries::Style::Line});
+    plot.note = s.text;
+    if (std::isfinite(s.yViewLower) && std::isfinite(s.yViewUpper) && !s.x.empty()) {
+        const auto [lo, hi] = std::minmax_element(s.x.begin(), s.x.end());
+        const double pad = 0.03 * (*hi - *lo);
+        plot.home = marvek::ui::PlotRange{*lo - pad, *hi + pad, s.yViewLower, s.yViewUpper};
+    }
+    if (!s.meanMark) return plot;
     double sum = 0;
     int used = 0;
     for (std::size_t i = 0; i < s.x.size(); ++i)
@@ -234,17 +244,32 @@ void CGraphDlg::SetSeries(const marvek::GraphSeries& series) {
     m_nCount = static_cast<int>(n);
     m_labels = series.labels.size() == n ? series.labels
                                          : std::vector<std::pair<std::string, std::string>>{};
+    const std::size_t line = std::min(series.lineX.size(), series.lineY.size());
+    m_lineX.assign(series.lineX.begin(), series.lineX.begin() + static_cast<std::ptrdiff_t>(line));
+    m_lineY.assign(series.lineY.begin(), series.lineY.begin() + static_cast<std::ptrdiff_t>(line));
+    m_strText = series.text;
+    m_bMeanMark = series.meanMark;
+    m_dViewYLower = series.yViewLower;
+    m_dViewYUpper = series.yViewUpper;
     if (m_plot) m_plot->SetData(PlotContent());
 }
 
 marvek::GraphSeries CGraphDlg::Series() const {
     const std::size_t n =
         std::min({static_cast<std::size_t>(std::max(m_nCount, 0)), m_adX.size(), m_adY.size()});
-    marvek::GraphSeries s{m_strXLabel, m_strYLabel, {}, {}, {}, {}};
+    marvek::GraphSeries s;
+    s.xTitle = m_strXLabel;
+    s.yTitle = m_strYLabel;
     s.x.assign(m_adX.begin(), m_adX.begin() + static_cast<std::ptrdiff_t>(n));
     s.y.assign(m_adY.begin(), m_adY.begin() + static_cast<std::ptrdiff_t>(n));
     if (m_labels.size() >= n)
         s.labels.assign(m_labels.begin(), m_labels.begin() + static_cast<std::ptrdiff_t>(n));
+    s.lineX = m_lineX;
+    s.lineY = m_lineY;
+    s.text = m_strText;
+    s.meanMark = m_bMeanMark;
+    s.yViewLower = m_dViewYLower;
+    s.yViewUpper = m_dViewYUpper;
     return s;
 }
 

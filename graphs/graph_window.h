@@ -3,6 +3,7 @@
 // titles, drawn as a scatter plot in a frame and savable as CSV or as a picture.
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ public:
     // Sized to the series (the first m_nCount points are shown).
     std::vector<double> m_adY;
     std::vector<double> m_adX;
+    // A fitted line over the points, the text in the frame, and whether the mean is marked
+    // (see GraphSeries).
+    std::vector<double> m_lineX, m_lineY;
+    std::string m_strText;
+    bool m_bMeanMark = true;
+    double m_dViewYLower = std::numeric_limits<double>::quiet_NaN();
+    double m_dViewYUpper = std::numeric_limits<double>::quiet_NaN();
 
     void OnSaveAsCsv();
     void OnSavePicture();

@@ -21,6 +21,11 @@ void RunCalibrationWithProgress(
 void ShowCalibrationGraph(const char* xTitle, const char* yTitle, const std::vector<double>& x,
                           const std::vector<double>& y) {
     CGraphDlg graph;
-    graph.SetSeries(marvek::GraphSeries{xTitle, yTitle, x, y, {}, {}});
+    marvek::GraphSeries series;
+    series.xTitle = xTitle;
+    series.yTitle = yTitle;
+    series.x = x;
+    series.y = y;
+    graph.SetSeries(series);
     marvek::ui::GetServices().RunModal(graph);
 }

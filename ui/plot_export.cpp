@@ -113,6 +113,7 @@ PlotStyle LoadPlotStyle(const std::filesystem::path& file) {
     s.dpi = static_cast<int>(dpi);
     s.grid = ini.value("view/grid", s.grid).toBool();
     s.segments = ini.value("view/segments", s.segments).toBool();
+    s.popins = ini.value("view/popins", s.popins).toBool();
     return s;
 }
 
@@ -125,6 +126,7 @@ void SavePlotStyle(const std::filesystem::path& file, const PlotStyle& s) {
     ini.setValue("figure/dpi", s.dpi);
     ini.setValue("view/grid", s.grid);
     ini.setValue("view/segments", s.segments);
+    ini.setValue("view/popins", s.popins);
     ini.sync();
 }
 

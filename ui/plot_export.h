@@ -20,6 +20,8 @@ struct PlotStyle {
     int dpi = 300;            // PNG resolution
     bool grid = false;        // the view's grid and segment colours, remembered with the style
     bool segments = false;
+    // The pop-ins of the shown curve: marked unless turned off (they appear only where found).
+    bool popins = true;
 };
 
 // Read from and written to an ini file beside the parameter file (missing or unreadable: the

@@ -14,6 +14,25 @@ QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 QString Number(double v) { return QString::number(v, 'g', 6); }
 
+// Lines longer than `width` characters broken at the last space before it.
+std::string WrapLines(const std::string& text, std::size_t width) {
+    std::string out;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == '\n') {
+            lineStart = out.size();
+        } else if (out.size() - lineStart > width) {
+            const std::size_t space = out.rfind(' ');
+            if (space != std::string::npos && space > lineStart) {
+                out[space] = '\n';
+                lineStart = space + 1;
+            }
+        }
+    }
+    return out;
+}
+
 // A range with spread: an axis whose values are all equal (or not numbers) gets one unit
 // either side, so the view never collapses.
 QCPRange Usable(double lower, double upper) {
@@ -113,11 +132,21 @@ void PlotView::ShowSeries() {
         graph->setLineStyle(QCPGraph::lsNone);
         graph->setAdaptiveSampling(true);
         graph->setAntialiasedScatters(false);
+        if (s.style == PlotSeries::Style::Markers) {
+            graph->setAdaptiveSampling(false);
+            graph->setAntialiasedScatters(true);
+            graph->setScatterStyle(
+                QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(colour, 2), Qt::NoBrush, 11));
+            continue;
+        }
         graph->setScatterStyle(s.style == PlotSeries::Style::Dots
                                    ? QCPScatterStyle(QCPScatterStyle::ssSquare, colour, colour, 2)
                                    : QCPScatterStyle(QCPScatterStyle::ssStar, colour, 7));
     }
     legend->setVisible(plottableCount() > 1 && segments_);
+    // The note holds the upper left corner; the legend then goes to the lower right.
+    axisRect()->insetLayout()->setInsetAlignment(
+        0, data_.note.empty() ? Qt::AlignTop | Qt::AlignLeft : Qt::AlignBottom | Qt::AlignRight);
 }
 
 void PlotView::ShowMarks() {
@@ -139,6 +168,19 @@ void PlotView::ShowMarks() {
             text->position->setCoords(m.value, 1.0);
             text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         }
+    }
+    // After the marks, so that item i is still mark i for PlaceMarks.
+    if (!data_.note.empty()) {
+        auto* note = new QCPItemText(this);
+        note->setText(QString::fromStdString(WrapLines(data_.note, 72)));
+        note->setTextAlignment(Qt::AlignLeft);
+        note->setPadding(QMargins(4, 2, 4, 2));
+        note->setBrush(QBrush(QColor(255, 255, 255, 230)));
+        note->setPen(QPen(QColor(160, 160, 160)));
+        note->position->setType(QCPItemPosition::ptAxisRectRatio);
+        // Right of the largest load written at the left edge.
+        note->position->setCoords(0.1, 0.02);
+        note->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
     PlaceMarks();
 }

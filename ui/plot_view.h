@@ -17,7 +17,8 @@
 namespace marvek::ui {
 
 struct PlotSeries {
-    enum class Style { Dots, Line, Stars };
+    // Markers: open circles, for a few points singled out on a curve (pop-ins).
+    enum class Style { Dots, Line, Stars, Markers };
     std::string name;
     std::vector<double> x, y;
     Rgb colour;
@@ -47,6 +48,8 @@ struct PlotData {
     std::vector<PlotMark> marks;
     // The view the reset returns to; unset: every series with a small margin.
     std::optional<PlotRange> home;
+    // Text written in the frame's upper left corner (a fit's parameters); lines split at '\n'.
+    std::string note;
 };
 
 class PlotView : public QCustomPlot {

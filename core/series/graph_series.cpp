@@ -5,16 +5,23 @@
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <span>
+#include <utility>
 
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "core/io/output_file.h"
+#include "core/io/parsed_curve.h"
+#include "core/popins/popins.h"
+#include "core/profiles/depth_profile.h"
 #include "core/series/graininess.h"
 
 namespace marvek {
@@ -64,6 +71,12 @@ const std::vector<GraphCommandInfo> kCommands = {
      "Loading d2y/dx2"},
     {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess 2 - Unload", 32833,
      "Depth (nm)", "Unloading d2y/dx2"},
+    {C::HardnessProfile, K::Profile, "hardness-profile", "Hardness Profile", 32834, "Depth (nm)",
+     "Hardness (GPa)"},
+    {C::ModulusProfile, K::Profile, "modulus-profile", "Modulus Profile", 32835, "Depth (nm)",
+     "Modulus (GPa)"},
+    {C::FirstPopinLoads, K::Distribution, "first-popin-loads", "First Pop-in Loads", 32836,
+     "First Pop-in Load (mN)", "Cumulative Probability"},
 };
 
 // One analysis of a command: the curve and, for sweeps, the force range it is given.
@@ -98,6 +111,16 @@ bool ActivePair(const StrategySettings& s, Pair& pair) {
     return false;
 }
 
+// The load of the first pop-in the default detector finds on the analysed loading (as the
+// series table's column), NaN without one.
+double FirstPopinLoad(const CCurveAnalyzer& a) {
+    const std::size_t n = static_cast<std::size_t>(std::max(a.m_nPoints, 0));
+    const std::vector<popins::Popin> bursts =
+        popins::FindBursts(std::span<const double>(a.m_pDepth.data(), n),
+                           std::span<const double>(a.m_pLoad.data(), n), {});
+    return bursts.empty() ? std::numeric_limits<double>::quiet_NaN() : bursts.front().load;
+}
+
 // The point a command takes from the state one analysis left.
 void TakePoint(GraphCommand command, const Step& step, bool oliverPharr, const CCurveAnalyzer& a,
                const CurveDisplay& d, double& x, double& y) {
@@ -126,6 +149,7 @@ void TakePoint(GraphCommand command, const Step& step, bool oliverPharr, const C
         case C::LoadR: x = a.m_dFmax, y = a.m_dRSquared; break;
         case C::LoadAlpha: x = a.m_dFmax, y = a.m_dAlpha; break;
         case C::LoadM: x = a.m_dFmax, y = a.m_dM; break;
+        case C::FirstPopinLoads: x = step.curve, y = FirstPopinLoad(a); break;
         default: x = y = std::numeric_limits<double>::quiet_NaN(); break;
     }
 }
@@ -430,6 +454,175 @@ GraphResult RunGraininess(GraphCommand command, CCurveAnalyzer& analyzer, CurveD
     return result;
 }
 
+// The profile's settings from the analysis settings: the indenter, and the area function
+// where the user calibrated one (anything but the ideal 24.5 hc^2, which would replace a
+// workbook's own by a worse one); the rest as `marvek-cli profile` has them by default (the
+// workbook's Poisson ratio and window).
+// A value the user typed into a float setting, as typed: 0.07f is 0.07, not 0.0700000003.
+double AsTyped(float v) {
+    const std::string text = FormatSignificant(v, 7);
+    double out = v;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+profiles::ProfileSettings ProfileSettingsFor(const Settings& settings) {
+    profiles::ProfileSettings p;
+    const AreaFunctionSettings& area = settings.areaFunction;
+    p.indenterModulus = AsTyped(area.m_fIndenterModulus);
+    p.indenterPoisson = AsTyped(area.m_fIndenterPoisson);
+    if (area.m_dApCoef != AreaFunctionSettings{}.m_dApCoef) {
+        std::size_t terms = area.m_dApCoef.size();
+        while (terms > 1 && area.m_dApCoef[terms - 1] == 0) --terms;
+        p.areaCoefficients.assign(area.m_dApCoef.begin(),
+                                  area.m_dApCoef.begin() + static_cast<std::ptrdiff_t>(terms));
+    }
+    return p;
+}
+
+// The current curve's depth profile over its loading: read from its file again, with the
+// channels the analysis does not keep, and computed as `marvek-cli profile` computes it with
+// ProfileSettingsFor.
+GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
+                       const Settings& settings, int currentCurve, const GraphOptions& options) {
+    GraphResult result;
+    result.ran = true;
+    if (Cancelled(options)) {
+        result.cancelled = true;
+        return result;
+    }
+    if (currentCurve < 0 || currentCurve >= analyzer.m_nFileCount) {
+        result.error = "No curve is shown, so there is no profile to draw.";
+        return result;
+    }
+    const std::filesystem::path& shown =
+        analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)];
+    const io::Address address = io::ParseAddress(shown);
+    const io::ParsedFile file = io::ReadFile(address.file, analyzer.m_readOptions);
+    if (options.progress) options.progress(1, 1);
+    if (file.status != ReadStatus::Ok) {
+        result.error =
+            file.error.empty() ? DescribeReadFailure(file.status, address.file) : file.error;
+        return result;
+    }
+    const io::ParsedCurve* curve = nullptr;
+    for (const io::ParsedCurve& c : file.curves)
+        if (address.test.empty() || c.test == address.test) {
+            curve = &c;
+            break;
+        }
+    if (!curve) {
+        result.error = shown.string() + ": the file no longer holds this test.";
+        return result;
+    }
+    const profiles::DepthProfile profile =
+        profiles::ComputeProfile(*curve, ProfileSettingsFor(settings));
+    if (!profile.ok) {
+        result.error = shown.string() + ": no depth profile: " + profile.error + ".";
+        return result;
+    }
+    const bool hardness = command == C::HardnessProfile;
+    const std::vector<double>& values = hardness ? profile.hardness : profile.modulus;
+    GraphSeries& s = result.series;
+    for (std::size_t i = 0; i < profile.loadingSamples && i < profile.size(); ++i) {
+        s.x.push_back(profile.depth[i]);
+        s.y.push_back(values[i]);
+        s.labels.emplace_back(address.file.string(), address.test);
+    }
+    s.meanMark = false;
+    const profiles::ProfileAverage mean = profiles::AverageProfile(profile);
+    s.text = (hardness ? "H" : "E") + std::string(" over ") + FormatSignificant(mean.from, 4) +
+             "-" + FormatSignificant(mean.to, 4) + " nm: ";
+    if (mean.n > 0) {
+        const double value = hardness ? mean.hardness : mean.modulus;
+        const double sd = hardness ? mean.hardnessSd : mean.modulusSd;
+        s.text += FormatSignificant(value, 4) +
+                  (std::isfinite(sd) ? " ± " + FormatSignificant(sd, 2) : std::string()) +
+                  " GPa (n = " + FormatInt(static_cast<long long>(mean.n)) + ")";
+    } else {
+        s.text += mean.reason;
+    }
+    std::string facts;
+    const std::size_t skipped = profile.skipped.Total();
+    if (skipped > 0) facts = FormatInt(static_cast<long long>(skipped)) + " samples skipped";
+    // The view opens on the profile, not on the spikes of the first samples (the contact not yet
+    // established): up to a quarter above the 95th percentile. The points above stay in the
+    // graph and its CSV.
+    std::vector<double> sorted;
+    for (double v : s.y)
+        if (std::isfinite(v)) sorted.push_back(v);
+    std::sort(sorted.begin(), sorted.end());
+    if (!sorted.empty()) {
+        const double top = 1.25 * sorted[(sorted.size() - 1) * 95 / 100];
+        const auto above = static_cast<long long>(
+            sorted.end() - std::upper_bound(sorted.begin(), sorted.end(), top));
+        if (above > 0 && top > 0) {
+            s.yViewLower = 0;
+            s.yViewUpper = top;
+            facts += (facts.empty() ? "" : "; ") + FormatInt(above) +
+                     (above == 1 ? " sample" : " samples") + " above the view (zoom out to see)";
+        }
+    }
+    if (!facts.empty()) s.text += "\n" + facts;
+    // Said once before the graph: the frame keeps to the numbers.
+    for (const std::string& w : profile.warnings)
+        result.note += (result.note.empty() ? "" : "\n") + shown.string() + ": " + w;
+    return result;
+}
+
+// The cumulative distribution F_i = (i - 0.5)/n of the first pop-in loads of the curves not
+// excluded, with the Weibull line (Schuh & Lund, J. Mater. Res. 19 (2004) 2152).
+void MakeDistribution(const std::vector<StepOutcome>& outcomes, const std::vector<Step>& steps,
+                      const std::vector<bool>& excluded, GraphResult& result) {
+    std::vector<std::pair<double, int>> loads;  // (first pop-in load, curve)
+    std::vector<popins::PopinResult> firsts;
+    std::size_t without = 0, left = 0;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const int curve = steps[i].curve;
+        if (!outcomes[i].ok) continue;  // listed in the failures
+        if (static_cast<std::size_t>(curve) < excluded.size() &&
+            excluded[static_cast<std::size_t>(curve)]) {
+            ++left;
+            continue;
+        }
+        if (!std::isfinite(outcomes[i].y)) {
+            ++without;
+            continue;
+        }
+        loads.emplace_back(outcomes[i].y, curve);
+        popins::PopinResult r;
+        r.popins.push_back({});
+        r.popins.back().load = outcomes[i].y;
+        firsts.push_back(std::move(r));
+    }
+    std::stable_sort(loads.begin(), loads.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const popins::PopinStatistics stats = popins::SummarisePopins(firsts);
+    GraphSeries& s = result.series;
+    s.x.clear(), s.y.clear(), s.curves.clear();
+    for (std::size_t i = 0; i < loads.size(); ++i) {
+        s.x.push_back(loads[i].first);
+        s.y.push_back(stats.cdfProbability[i]);
+        s.curves.push_back(loads[i].second);
+    }
+    s.lineX = stats.weibullLoad;
+    s.lineY = stats.weibullProbability;
+    s.meanMark = false;
+    s.text = FormatInt(static_cast<long long>(loads.size())) + " first pop-ins";
+    if (std::isfinite(stats.weibullModulus) && std::isfinite(stats.weibullScale))
+        s.text += ", Weibull modulus " + FormatSignificant(stats.weibullModulus, 4) + ", scale " +
+                  FormatSignificant(stats.weibullScale, 4) + " mN (R² " +
+                  FormatFixed(stats.weibullR2, 3) + ")";
+    else
+        s.text += ": no Weibull fit (fewer than two distinct positive loads)";
+    if (without > 0)
+        s.text += "\n" + FormatInt(static_cast<long long>(without)) + " curve" +
+                  (without == 1 ? "" : "s") + " without a pop-in";
+    if (left > 0)
+        s.text += (without > 0 ? ", " : "\n") + FormatInt(static_cast<long long>(left)) +
+                  " excluded curve" + (left == 1 ? "" : "s") + " left out";
+}
+
 }  // namespace
 
 const std::vector<GraphCommandInfo>& GraphCommands() { return kCommands; }
@@ -454,11 +647,13 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
     if (analyzer.m_nFileCount < 1) return result;
     if (info.kind == K::Graininess) {
         result = RunGraininess(command, analyzer, display, settings, currentCurve, options);
+    } else if (info.kind == K::Profile) {
+        result = RunProfile(command, analyzer, settings, currentCurve, options);
     } else {
         result.ran = true;
         std::vector<Step> steps;
         Pair pair{};
-        const bool sweep = info.kind != K::CurveList;
+        const bool sweep = info.kind != K::CurveList && info.kind != K::Distribution;
         if (!sweep) {
             steps.reserve(static_cast<std::size_t>(analyzer.m_nFileCount));
             for (int i = 0; i < analyzer.m_nFileCount; ++i) steps.push_back({i, 0, 0});
@@ -485,6 +680,8 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
             return result;
         }
         CollectPoints(outcomes, steps, result);
+        if (info.kind == K::Distribution)
+            MakeDistribution(outcomes, steps, options.excluded, result);
     }
     result.series.xTitle = info.xTitle;
     result.series.yTitle = info.yTitle;

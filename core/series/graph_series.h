@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,9 @@ enum class GraphCommand {
     GraininessUnload,
     Graininess2Load,
     Graininess2Unload,
+    HardnessProfile,
+    ModulusProfile,
+    FirstPopinLoads,
 };
 
 enum class GraphKind {
@@ -52,6 +56,8 @@ enum class GraphKind {
     PercentSweep,  // the current curve, raising the lower bound of the force range
     SectionSweep,  // the current curve, a window of fixed width sliding along the unloading
     Graininess,    // sliding line fits along one branch of the current curve
+    Profile,       // the current curve's continuous-stiffness depth profile
+    Distribution,  // one value per selected curve, sorted into a cumulative distribution
 };
 
 struct GraphCommandInfo {
@@ -86,6 +92,18 @@ struct GraphSeries {
     std::vector<int> curves;
     // Per point, the curve's file and test, written to the CSV when given (one per point).
     std::vector<std::pair<std::string, std::string>> labels;
+    // A model drawn as a line over the points (the Weibull fit of a distribution); not part of
+    // the CSV.
+    std::vector<double> lineX, lineY;
+    // What the graph's frame says besides its points (a fit's parameters, a window's mean);
+    // empty for most graphs.
+    std::string text;
+    // The window marks the mean of the y values (not for profiles and distributions).
+    bool meanMark = true;
+    // The y range the graph opens at, when the points' own would hide the graph behind a few
+    // spikes (a profile's first samples, before the contact is established); NaN: the points'.
+    double yViewLower = std::numeric_limits<double>::quiet_NaN();
+    double yViewUpper = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct CurveFailure {
@@ -101,6 +119,10 @@ struct GraphOptions {
     std::function<void(std::size_t done, std::size_t total)> progress;
     // Checked before each analysis; when it reads true the command ends without a graph.
     const std::atomic<bool>* cancel = nullptr;
+    // Curves the user excluded, by index (missing entries are included). Commands that combine
+    // the curves into one statistic (First Pop-in Loads) leave them out before combining; the
+    // others give every curve's point and the window drops the excluded ones.
+    std::vector<bool> excluded;
 };
 
 struct GraphResult {
@@ -110,6 +132,9 @@ struct GraphResult {
     std::vector<CurveFailure> failures;  // analyses that could not read their curve (no point)
     std::string note;                    // said once after the command (a capped series)
     std::string resultMessage;           // "Graininess Load": shown in a box captioned "Result"
+    // Why the command has no graph at all (a profile of a curve without continuous-stiffness
+    // channels): said instead of showing an empty graph. Names the curve.
+    std::string error;
 };
 
 inline constexpr const char* kGraininessResultCaption = "Result";

@@ -95,3 +95,35 @@ TEST(CurvePlot, NoCurveOrNoNumbersGiveNoWildLabels) {
 }
 
 }  // namespace
+
+// Pop-ins: a circle at each, the Hertz fit under them, the label; the view that shows them
+// reaches half as far again beyond the end of the last burst.
+TEST(CurvePlot, PopinsAreMarkedAndHaveAViewOfTheirOwn) {
+    CurveDisplay d;
+    for (int i = 0; i <= 100; ++i) {
+        d.m_pCurveDepth.push_back(i);
+        d.m_pCurveLoad.push_back(i / 10.0);
+    }
+    marvek::popins::PopinResult r;
+    EXPECT_FALSE(PopinsView(d, r));
+    EXPECT_FALSE(Find(CurvePlotData(d, 1, "", "c", &r), "pop-ins"));
+    r.popins.push_back({1.2, 12, 3, 12, 13});
+    r.popins.push_back({2.0, 20, 10, 20, 21});
+    r.hertz.K = 0.02, r.hertz.h0 = 1, r.hertz.r2 = 0.999;
+    r.hertz.curveDepth = {1, 6, 12};
+    r.hertz.curveLoad = {0, 0.2, 1.2};
+    const auto p = CurvePlotData(d, 1, "", "c", &r);
+    ASSERT_TRUE(Find(p, "pop-ins") && Find(p, "Hertz fit"));
+    EXPECT_EQ(Find(p, "pop-ins")->x, (std::vector<double>{12, 20}));
+    EXPECT_EQ(Find(p, "pop-ins")->y, (std::vector<double>{1.2, 2.0}));
+    EXPECT_EQ(Find(p, "pop-ins")->style, PlotSeries::Style::Markers);
+    EXPECT_EQ(Find(p, "Hertz fit")->x, r.hertz.curveDepth);
+    EXPECT_EQ(p.note.rfind("2 pop-ins, the first at 1.2 mN, 12 nm, 3 nm wide\nHertz P = ", 0), 0u)
+        << p.note;
+    const auto view = PopinsView(d, r);
+    ASSERT_TRUE(view);
+    EXPECT_DOUBLE_EQ(view->xLower, 0);
+    EXPECT_DOUBLE_EQ(view->xUpper, 45);  // 1.5 x the end of the last burst at 30 nm
+    EXPECT_DOUBLE_EQ(view->yLower, 0);
+    EXPECT_DOUBLE_EQ(view->yUpper, 1.1 * 4.5);
+}

@@ -92,6 +92,10 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Graininess 2 - Load", 32832},
           {"Graininess 2 - Unload", 32833},
           {"", 0},
+          {"Hardness Profile", ID_HARDNESS_PROFILE},
+          {"Modulus Profile", ID_MODULUS_PROFILE},
+          {"First Pop-in Loads", ID_FIRST_POPIN_LOADS},
+          {"", 0},
           {"Results Table...", 32840}}},
         {"Analysis Setup",
          {{"Elastic Modulus Calculation Strategy...", 32795},
@@ -103,6 +107,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Reset Zoom", ID_PLOT_RESET},
           {"Grid", ID_PLOT_GRID},
           {"Segment Colours", ID_PLOT_SEGMENTS},
+          {"Show Pop-ins", ID_PLOT_POPINS},
+          {"Zoom to Pop-ins", ID_PLOT_ZOOM_POPINS},
           {"", 0},
           {"Export Figure (PNG, PDF, SVG)...", ID_PLOT_EXPORT_PNG},
           {"Export Plot as SVG...", ID_PLOT_EXPORT_SVG}}},
@@ -136,6 +142,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
                 const bool needsCurves = &popup == &expected[2] || id == ID_SEPARATE_UNLOAD ||
                                          id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
                                          id == ID_EXPLORE_PLOT || id == ID_PLOT_RESET ||
+                                         id == ID_PLOT_ZOOM_POPINS ||
                                          id == ID_SAVE_PROJECT || id == ID_SAVE_PROJECT_AS ||
                                          id == ID_UNDO || id == ID_REDO;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;

@@ -49,6 +49,12 @@ TEST(GraphCli, EveryNameWritesItsTitlesAndPoints) {
     for (const marvek::GraphCommandInfo& info : marvek::GraphCommands()) {
         const Output r = RunCli(std::string("graph ") + info.name + " " + Examples());
         SCOPED_TRACE(info.name);
+        if (info.kind == marvek::GraphKind::Profile) {
+            // The examples hold no continuous-stiffness channels: no graph, a failure.
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.out.empty());
+            continue;
+        }
         EXPECT_EQ(r.status, 0);
         const std::string header = std::string(info.xTitle) + ", " + info.yTitle + "\n";
         EXPECT_EQ(r.out.substr(0, header.size()), header);
@@ -95,3 +101,16 @@ TEST(GraphCli, BadInputIsRefused) {
 }
 
 }  // namespace
+
+// A workbook is a list of curves: --curve counts its tests, and the profile is that test's.
+TEST(GraphCli, CurveIndexCountsTheTestsOfAWorkbook) {
+    const std::string book = std::string(MARVEK_TEST_DATA) + "/vendor/FS_XP.xls";
+    const Output first = RunCli("graph hardness-profile --curve 0 " + book);
+    const Output third = RunCli("graph hardness-profile --curve 2 " + book);
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(third.status, 0);
+    EXPECT_EQ(third.out.rfind("Depth (nm), Hardness (GPa), file, test\n", 0), 0u);
+    EXPECT_GT(Lines(third.out), 100);
+    EXPECT_NE(first.out, third.out);
+    EXPECT_EQ(RunCli("graph hardness-profile --curve 99 " + book).status, 2);
+}

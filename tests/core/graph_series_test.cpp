@@ -499,7 +499,10 @@ TEST(GraphCommandTable, EveryCliNameFindsItsCommand) {
                            "graininess-load",
                            "graininess-unload",
                            "graininess2-load",
-                           "graininess2-unload"};
+                           "graininess2-unload",
+                           "hardness-profile",
+                           "modulus-profile",
+                           "first-popin-loads"};
     EXPECT_EQ(GraphCommands().size(), std::size(names));
     for (const char* name : names) {
         const GraphCommandInfo* info = FindGraphCommand(name);
