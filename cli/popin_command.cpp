@@ -30,38 +30,15 @@ struct PopinOptions {
     bool json = false, csv = false, summary = false;
 };
 
-struct CurveRow {
-    std::string file, test;
-    bool ok = false;
-    std::string error;
-    popins::PopinResult result;
-};
+using CurveRow = PopinCurveRow;
 
-CurveRow AnalyzeOne(CCurveAnalyzer& analyzer, const std::string& file, const Settings& settings,
-                    const PopinOptions& o) {
-    CurveRow row;
-    row.file = file;
-    row.test = io::ParseAddress(file).test;
-    CurveDisplay display;
-    display.withPlotSeries = false;
-    analyzer.SetAddresses({file});
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
-    if (!outcome.ok()) {
-        row.error = outcome.error;
-        return row;
-    }
-    if (analyzer.m_nPoints == 0) {
-        row.error = file + ": no data points";
-        return row;
-    }
-    row.ok = true;
+popins::PopinSettings DetectorSettings(const PopinOptions& o) {
     popins::PopinSettings s;
     s.minJump = o.minJump;
     s.minLoad = o.minLoad;
     s.tipRadius = o.tipRadius;
     s.reducedModulus = o.reducedModulus;
-    row.result = AnalyzeCurvePopins(analyzer, display, settings, s);
-    return row;
+    return s;
 }
 
 nlohmann::ordered_json Num(double v) {
@@ -183,7 +160,7 @@ int Run(PopinOptions& o) {
     std::vector<popins::PopinResult> results;
     bool anyFailed = false;
     for (const std::filesystem::path& address : addresses) {
-        const CurveRow row = AnalyzeOne(*analyzer, address.string(), *resolved, o);
+        const CurveRow row = AnalyzePopinCurve(*analyzer, address.string(), *resolved, DetectorSettings(o));
         if (!row.ok) {
             anyFailed = true;
             std::cerr << "marvek-cli popin: " << OneLine(row.error) << '\n';
@@ -205,6 +182,28 @@ int Run(PopinOptions& o) {
 }
 
 }  // namespace
+
+PopinCurveRow AnalyzePopinCurve(CCurveAnalyzer& analyzer, const std::string& file,
+                                const Settings& settings, const popins::PopinSettings& popin) {
+    PopinCurveRow row;
+    row.file = file;
+    row.test = io::ParseAddress(file).test;
+    CurveDisplay display;
+    display.withPlotSeries = false;
+    analyzer.SetAddresses({file});
+    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    if (!outcome.ok()) {
+        row.error = outcome.error;
+        return row;
+    }
+    if (analyzer.m_nPoints == 0) {
+        row.error = file + ": no data points";
+        return row;
+    }
+    row.ok = true;
+    row.result = AnalyzeCurvePopins(analyzer, display, settings, popin);
+    return row;
+}
 
 void AddPopinCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<PopinOptions>();

@@ -11,5 +11,7 @@ from ._marvek import Curve
 from ._settings import Settings, SettingsError
 from ._read import read, list
 from ._analysis import analyze, addresses
+from ._studies import phases, popin_summary, popins, profile
 
-__all__ = ["Curve", "Settings", "SettingsError", "read", "list", "analyze", "addresses"]
+__all__ = ["Curve", "Settings", "SettingsError", "read", "list", "analyze", "addresses",
+           "popins", "popin_summary", "profile", "phases"]

@@ -7,8 +7,14 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 
 #include "batch.h"
+#include "cli/popin_command.h"
+#include "core/phases/mixture.h"
+#include "core/phases/table.h"
+#include "core/profiles/depth_profile.h"
 #include "options.h"
 
 namespace py = pybind11;
@@ -199,6 +205,182 @@ py::dict Units(bool uncertainty) {
     return units;
 }
 
+// A number for Python: None where the cli writes null.
+py::object Num(double v) { return std::isfinite(v) ? py::object(py::float_(v)) : py::object(py::none()); }
+
+py::array_t<double> Array(const std::vector<double>& v) {
+    return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
+}
+
+// The pop-ins of every test, one dict per curve with the keys of `marvek-cli popin --json`, and
+// the series summary; the curves are analysed in order on one analyzer, as the cli does.
+py::tuple Popins(const std::vector<std::string>& paths, const std::vector<std::string>& args,
+                 const popins::PopinSettings& detector, double temperature) {
+    const CallSettings call = Resolved(args);
+    std::vector<cli::PopinCurveRow> rows;
+    popins::PopinStatistics summary;
+    {
+        py::gil_scoped_release release;
+        CCurveAnalyzer analyzer;
+        ConfigureAnalyzer(analyzer, call.settings.strategy);
+        analyzer.m_readOptions = call.read;
+        std::vector<popins::PopinResult> found;
+        for (const std::string& address : ExpandPaths(paths, call.read)) {
+            rows.push_back(cli::AnalyzePopinCurve(analyzer, address, call.settings, detector));
+            if (rows.back().ok) found.push_back(rows.back().result);
+        }
+        popins::PopinStatisticsSettings ss;
+        ss.temperature = temperature;
+        summary = popins::SummarisePopins(found, ss);
+    }
+    py::list out;
+    for (const cli::PopinCurveRow& r : rows) {
+        const popins::PopinResult& p = r.result;
+        const popins::HertzFit& h = p.hertz;
+        py::dict d;
+        d["file"] = r.file, d["test"] = Nullable(r.test), d["ok"] = r.ok;
+        d["error"] = r.ok ? py::object(py::none()) : py::object(py::str(r.error));
+        py::list list;
+        for (const popins::Popin& q : p.popins) {
+            py::dict e;
+            e["load_mN"] = Num(q.load), e["depth_nm"] = Num(q.depth), e["width_nm"] = Num(q.width);
+            list.append(e);
+        }
+        d["popins"] = list;
+        d["K_mN_nm1_5"] = Num(h.K), d["h0_nm"] = Num(h.h0), d["radius_nm"] = Num(h.radius);
+        d["Er_GPa"] = Num(h.reducedModulus), d["r2"] = Num(h.r2);
+        d["depthFrom_nm"] = Num(h.depthFrom), d["depthTo_nm"] = Num(h.depthTo);
+        d["tauMax_GPa"] = Num(p.tauMax), d["tauMaxOverG"] = Num(p.tauMaxOverShear);
+        std::string note = p.note;
+        if (r.ok && !h.reason.empty()) note += (note.empty() ? "" : "; ") + h.reason;
+        d["note"] = r.ok ? Nullable(note) : py::object(py::none());
+        out.append(d);
+    }
+    auto meanSd = [](const auto& s) {
+        py::dict d;
+        d["mean"] = Num(s.mean), d["sd"] = Num(s.sd);
+        return d;
+    };
+    py::dict sum;
+    sum["n"] = summary.n, sum["curves"] = summary.curves;
+    sum["firstPopinLoad_mN"] = meanSd(summary.load);
+    sum["firstPopinDepth_nm"] = meanSd(summary.depth);
+    sum["firstPopinWidth_nm"] = meanSd(summary.width);
+    sum["tauMax_GPa"] = meanSd(summary.tauMax);
+    py::dict weibull;
+    weibull["modulus"] = Num(summary.weibullModulus), weibull["scale_mN"] = Num(summary.weibullScale);
+    sum["weibull"] = weibull;
+    sum["activationVolume_A3"] = Num(summary.activationVolume);
+    sum["note"] = Nullable(summary.reason);
+    return py::make_tuple(out, sum);
+}
+
+// Every test's continuous-stiffness profile and its window average, with the keys of
+// `marvek-cli profile --json` (the arrays as NumPy arrays).
+py::list Profiles(const std::vector<std::string>& paths, const profiles::ProfileSettings& s) {
+    struct Found {
+        std::string file, test, error;
+        profiles::DepthProfile profile;
+        profiles::ProfileAverage average;
+    };
+    std::vector<Found> found;
+    {
+        py::gil_scoped_release release;
+        for (const std::string& name : paths) {
+            const io::Address address = io::ParseAddress(name);
+            const io::ParsedFile file = io::ReadFile(address.file);
+            if (file.status != ReadStatus::Ok) {
+                found.push_back({name, address.test, file.error, {}, {}});
+                continue;
+            }
+            const std::size_t before = found.size();
+            for (const io::ParsedCurve& c : file.curves) {
+                if (!address.test.empty() && c.test != address.test) continue;
+                Found f{io::MakeAddress(address.file, c.test).string(), c.test, "",
+                        profiles::ComputeProfile(c, s), {}};
+                if (!f.profile.ok) f.error = f.file + ": " + f.profile.error;
+                f.average = profiles::AverageProfile(f.profile);
+                found.push_back(std::move(f));
+            }
+            if (found.size() == before)
+                found.push_back({name, address.test,
+                                 address.file.string() + ": no test \"" + address.test + "\"",
+                                 {},
+                                 {}});
+        }
+    }
+    py::list out;
+    for (const Found& f : found) {
+        const profiles::DepthProfile& p = f.profile;
+        py::dict d;
+        d["file"] = f.file, d["test"] = Nullable(f.test), d["ok"] = p.ok;
+        d["error"] = p.ok ? py::object(py::none()) : py::object(py::str(f.error));
+        d["depth_nm"] = Array(p.depth), d["load_mN"] = Array(p.load);
+        d["stiffness_N_m"] = Array(p.stiffness), d["contactDepth_nm"] = Array(p.contactDepth);
+        d["area_nm2"] = Array(p.area), d["hardness_GPa"] = Array(p.hardness);
+        d["modulus_GPa"] = Array(p.modulus);
+        py::dict a;
+        a["from_nm"] = Num(f.average.from), a["to_nm"] = Num(f.average.to);
+        a["n"] = f.average.n, a["hardness_GPa"] = Num(f.average.hardness);
+        a["modulus_GPa"] = Num(f.average.modulus);
+        d["average"] = a;
+        py::list warnings;
+        for (const std::string& w : p.warnings) warnings.append(w);
+        d["warnings"] = warnings;
+        out.append(d);
+    }
+    return out;
+}
+
+// The mixture of `columns` of a table (a CSV file), as `marvek-cli phases --json` gives it, with
+// each table row's phase (1-based; 0 where the row was left out) and its probability.
+py::dict Phases(const std::string& csvText, const std::string& name,
+                const std::vector<std::string>& columns, int maxK, std::uint64_t seed) {
+    phases::Table table;
+    if (const Status st = phases::ParseTable(csvText, name, table); !st.ok())
+        throw std::invalid_argument(st.message());
+    phases::Samples samples;
+    if (const Status st = phases::SelectColumns(table, columns, samples); !st.ok())
+        throw std::invalid_argument(st.message());
+    phases::PhaseSettings settings;
+    settings.maxK = maxK;
+    settings.seed = seed;
+    phases::MixtureFit fit;
+    {
+        py::gil_scoped_release release;
+        fit = phases::FitPhases(samples.values, settings);
+    }
+    if (!fit.error.empty()) throw std::invalid_argument(fit.error);
+    py::dict d;
+    d["k"] = fit.k, d["n"] = fit.samples, d["leftOut"] = samples.leftOut;
+    d["columns"] = samples.columns;
+    py::list bic;
+    for (double b : fit.bic) bic.append(Num(b));
+    d["bic"] = bic;
+    py::list list;
+    for (const phases::Phase& p : fit.phases) {
+        py::dict ph;
+        ph["weight"] = p.weight;
+        py::dict mean, sd;
+        for (std::size_t c = 0; c < samples.columns.size(); ++c) {
+            mean[py::str(columns[c])] = Num(p.mean[c]);
+            sd[py::str(columns[c])] = Num(p.sd[c]);
+        }
+        ph["mean"] = mean, ph["sd"] = sd, ph["correlation"] = Num(p.correlation);
+        list.append(ph);
+    }
+    d["phases"] = list;
+    std::vector<int> label(table.rows.size(), 0);
+    std::vector<double> probability(table.rows.size(), NAN);
+    for (std::size_t i = 0; i < fit.label.size(); ++i) {
+        const auto row = static_cast<std::size_t>(samples.rowOfSample[i]);
+        label[row] = fit.label[i] + 1;
+        probability[row] = fit.probability[i];
+    }
+    d["label"] = label, d["probability"] = probability;
+    return d;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_marvek, m) {
@@ -229,6 +411,35 @@ PYBIND11_MODULE(_marvek, m) {
     m.def("read", &Read, py::arg("path"), py::arg("args"));
     m.def("analyze", &Analyze, py::arg("paths"), py::arg("args"));
     m.def("units", &Units, py::arg("uncertainty") = false);
+    m.def(
+        "popins",
+        [](const std::vector<std::string>& paths, const std::vector<std::string>& args,
+           double minJump, double minLoad, double reducedModulus, double tipRadius,
+           double temperature) {
+            popins::PopinSettings p;
+            p.minJump = minJump, p.minLoad = minLoad;
+            p.reducedModulus = reducedModulus, p.tipRadius = tipRadius;
+            return Popins(paths, args, p, temperature);
+        },
+        py::arg("paths"), py::arg("args"), py::arg("min_jump"), py::arg("min_load"),
+        py::arg("reduced_modulus"), py::arg("tip_radius"), py::arg("temperature"));
+    m.def(
+        "profile",
+        [](const std::vector<std::string>& paths, const std::vector<double>& ap,
+           std::optional<double> poisson, std::optional<double> from, std::optional<double> to,
+           std::optional<double> frameStiffness, double epsilon, double beta) {
+            profiles::ProfileSettings s;
+            s.areaCoefficients = ap;
+            s.samplePoisson = poisson;
+            s.from = from, s.to = to;
+            s.harmonicFrameStiffness = frameStiffness;
+            s.epsilon = epsilon, s.beta = beta;
+            return Profiles(paths, s);
+        },
+        py::arg("paths"), py::arg("ap"), py::arg("poisson"), py::arg("from_nm"),
+        py::arg("to_nm"), py::arg("frame_stiffness"), py::arg("epsilon"), py::arg("beta"));
+    m.def("phases", &Phases, py::arg("csv"), py::arg("name"), py::arg("columns"),
+          py::arg("max_k"), py::arg("seed"));
     m.def("known_options", &KnownOptions);
     m.def("check_settings", [](const std::vector<std::string>& args) {
         Resolution r = ResolveCallSettings(args);
