@@ -809,9 +809,12 @@ void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& 
             c.test = v == std::string_view::npos ? std::to_string(out.curves.size() + 1)
                                                  : std::string(Trim(line.substr(v + 7)));
         } else if (StartsWith(line, "x=")) {
-            c.meta.positionX = ParseDouble(line.substr(2));
+            // The stage position in mm, though the line names no unit: the tests of a block
+            // sit 0.11 apart, which as µm would put 300 mN indents 110 nm from each other.
+            c.meta.positionX = ParseDouble(line.substr(2)) * 1000;
             const std::size_t y = line.find("y=");
-            if (y != std::string_view::npos) c.meta.positionY = ParseDouble(line.substr(y + 2));
+            if (y != std::string_view::npos)
+                c.meta.positionY = ParseDouble(line.substr(y + 2)) * 1000;
         } else if (line.find("\t[") != std::string_view::npos) {
             metaValue(line);
         } else if (Trim(line) == "F\th\tt" || (StartsWith(line, "F\th\tt"))) {

@@ -313,7 +313,7 @@ TEST(AnalyzeCli, WorkbooksGiveOneResultPerTest) {
     // The stage positions the files record, for maps.
     EXPECT_DOUBLE_EQ(xp["x_um"].get<double>(), 113010.597);
     EXPECT_DOUBLE_EQ(hld["y_um"].get<double>(), 550000);
-    EXPECT_DOUBLE_EQ(fischer["x_um"].get<double>(), 44.54);
+    EXPECT_DOUBLE_EQ(fischer["x_um"].get<double>(), 44540);  // the file writes mm
 
     const CliRun list = RunCli("list " + vendor + "multipleIndentations.zip", dir);
     ASSERT_EQ(list.status, 0) << list.err;

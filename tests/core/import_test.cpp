@@ -121,7 +121,7 @@ TEST(ImportFiles, ListEveryTestWithItsNameAndMetadata) {
         hit = hit || (key == "HIT N/mm²" || key == "HIT N/mm\xB2");
     EXPECT_TRUE(hit);
     ASSERT_TRUE(fischer.meta.positionX.has_value());
-    EXPECT_DOUBLE_EQ(*fischer.meta.positionX, 44.43);
+    EXPECT_DOUBLE_EQ(*fischer.meta.positionX, 44430);
 
     const io::ParsedCurve xlsTest = ReadAddress(kVendor / "Popin.xls#Test 001");
     ASSERT_TRUE(xlsTest.meta.poissonRatio.has_value());
