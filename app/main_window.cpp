@@ -106,6 +106,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_HARDNESS_PROFILE, &CIndentMainDlg::OnHardnessProfile},
         {ID_MODULUS_PROFILE, &CIndentMainDlg::OnModulusProfile},
         {ID_FIRST_POPIN_LOADS, &CIndentMainDlg::OnFirstPopinLoads},
+        {ID_FIRST_POPIN_HISTOGRAM, &CIndentMainDlg::OnFirstPopinHistogram},
         {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},
         {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
         {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},

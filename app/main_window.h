@@ -148,6 +148,7 @@ public:
     void OnHardnessProfile();
     void OnModulusProfile();
     void OnFirstPopinLoads();
+    void OnFirstPopinHistogram();
     void OnResultsTable();
     void OnStrategy();
     void OnAreaFunction();

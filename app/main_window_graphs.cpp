@@ -48,6 +48,9 @@ void CIndentMainDlg::OnGraininess2Load() { RunGraph(*this, marvek::GraphCommand:
 void CIndentMainDlg::OnHardnessProfile() { RunGraph(*this, marvek::GraphCommand::HardnessProfile); }
 void CIndentMainDlg::OnModulusProfile() { RunGraph(*this, marvek::GraphCommand::ModulusProfile); }
 void CIndentMainDlg::OnFirstPopinLoads() { RunGraph(*this, marvek::GraphCommand::FirstPopinLoads); }
+void CIndentMainDlg::OnFirstPopinHistogram() {
+    RunGraph(*this, marvek::GraphCommand::FirstPopinHistogram);
+}
 void CIndentMainDlg::OnGraininess2Unload() {
     RunGraph(*this, marvek::GraphCommand::Graininess2Unload);
 }

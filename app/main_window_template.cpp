@@ -74,6 +74,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
           {"Hardness Profile", ID_HARDNESS_PROFILE},
           {"Modulus Profile", ID_MODULUS_PROFILE},
           {"First Pop-in Loads", ID_FIRST_POPIN_LOADS},
+          {"First Pop-in Load Histogram", ID_FIRST_POPIN_HISTOGRAM},
           MenuItem::Separator(),
           {"Results Table...", ID_RESULTS_TABLE}}},
         {"Analysis Setup",

@@ -50,6 +50,7 @@ inline constexpr int ID_GRAININESS2_UNLOAD = 32833;
 inline constexpr int ID_HARDNESS_PROFILE = 32834;
 inline constexpr int ID_MODULUS_PROFILE = 32835;
 inline constexpr int ID_FIRST_POPIN_LOADS = 32836;
+inline constexpr int ID_FIRST_POPIN_HISTOGRAM = 32837;
 inline constexpr int ID_RESULTS_TABLE = 32840;
 inline constexpr int ID_EXPLORE_PLOT = 32950;
 inline constexpr int ID_PLOT_RESET = 32952;

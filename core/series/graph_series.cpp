@@ -77,6 +77,8 @@ const std::vector<GraphCommandInfo> kCommands = {
      "Modulus (GPa)"},
     {C::FirstPopinLoads, K::Distribution, "first-popin-loads", "First Pop-in Loads", 32836,
      "First Pop-in Load (mN)", "Cumulative Probability"},
+    {C::FirstPopinHistogram, K::Distribution, "first-popin-histogram",
+     "First Pop-in Load Histogram", 32837, "First Pop-in Load (mN)", "Curves"},
 };
 
 // One analysis of a command: the curve and, for sweeps, the force range it is given.
@@ -149,7 +151,8 @@ void TakePoint(GraphCommand command, const Step& step, bool oliverPharr, const C
         case C::LoadR: x = a.m_dFmax, y = a.m_dRSquared; break;
         case C::LoadAlpha: x = a.m_dFmax, y = a.m_dAlpha; break;
         case C::LoadM: x = a.m_dFmax, y = a.m_dM; break;
-        case C::FirstPopinLoads: x = step.curve, y = FirstPopinLoad(a); break;
+        case C::FirstPopinLoads:
+        case C::FirstPopinHistogram: x = step.curve, y = FirstPopinLoad(a); break;
         default: x = y = std::numeric_limits<double>::quiet_NaN(); break;
     }
 }
@@ -572,8 +575,41 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
 
 // The cumulative distribution F_i = (i - 0.5)/n of the first pop-in loads of the curves not
 // excluded, with the Weibull line (Schuh & Lund, J. Mater. Res. 19 (2004) 2152).
+// The histogram of the same loads: Sturges' 1 + log2 n bins of equal width over their range
+// (Sturges, J. Am. Stat. Assoc. 21 (1926) 65), a point per bin at its centre and the bars'
+// outline as the line.
+void MakeHistogram(const std::vector<std::pair<double, int>>& sorted, GraphSeries& s) {
+    s.x.clear(), s.y.clear(), s.curves.clear(), s.lineX.clear(), s.lineY.clear();
+    s.meanMark = false;
+    const std::size_t n = sorted.size();
+    if (n == 0) {
+        s.text = "no first pop-ins";
+        return;
+    }
+    const double lo = sorted.front().first, hi = sorted.back().first;
+    const int bins = hi > lo ? 1 + static_cast<int>(std::ceil(std::log2(static_cast<double>(n))))
+                             : 1;
+    const double width = hi > lo ? (hi - lo) / bins : (lo > 0 ? 0.1 * lo : 1.0);
+    const double start = hi > lo ? lo : lo - width / 2;
+    std::vector<int> count(static_cast<std::size_t>(bins), 0);
+    for (const auto& entry : sorted) {
+        const int b = std::min(bins - 1, static_cast<int>((entry.first - start) / width));
+        ++count[static_cast<std::size_t>(std::max(b, 0))];
+    }
+    s.lineX.push_back(start), s.lineY.push_back(0);
+    for (int b = 0; b < bins; ++b) {
+        const double left = start + b * width, c = count[static_cast<std::size_t>(b)];
+        s.x.push_back(left + width / 2), s.y.push_back(c);
+        s.lineX.push_back(left), s.lineY.push_back(c);
+        s.lineX.push_back(left + width), s.lineY.push_back(c);
+    }
+    s.lineX.push_back(start + bins * width), s.lineY.push_back(0);
+    s.text = FormatInt(static_cast<long long>(n)) + " first pop-ins in " + FormatInt(bins) +
+             " bin" + (bins == 1 ? "" : "s") + " of " + FormatSignificant(width, 4) + " mN";
+}
+
 void MakeDistribution(const std::vector<StepOutcome>& outcomes, const std::vector<Step>& steps,
-                      const std::vector<bool>& excluded, GraphResult& result) {
+                      const std::vector<bool>& excluded, bool histogram, GraphResult& result) {
     std::vector<std::pair<double, int>> loads;  // (first pop-in load, curve)
     std::vector<popins::PopinResult> firsts;
     std::size_t without = 0, left = 0;
@@ -597,24 +633,28 @@ void MakeDistribution(const std::vector<StepOutcome>& outcomes, const std::vecto
     }
     std::stable_sort(loads.begin(), loads.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    const popins::PopinStatistics stats = popins::SummarisePopins(firsts);
     GraphSeries& s = result.series;
-    s.x.clear(), s.y.clear(), s.curves.clear();
-    for (std::size_t i = 0; i < loads.size(); ++i) {
-        s.x.push_back(loads[i].first);
-        s.y.push_back(stats.cdfProbability[i]);
-        s.curves.push_back(loads[i].second);
+    if (histogram) {
+        MakeHistogram(loads, s);
+    } else {
+        const popins::PopinStatistics stats = popins::SummarisePopins(firsts);
+        s.x.clear(), s.y.clear(), s.curves.clear();
+        for (std::size_t i = 0; i < loads.size(); ++i) {
+            s.x.push_back(loads[i].first);
+            s.y.push_back(stats.cdfProbability[i]);
+            s.curves.push_back(loads[i].second);
+        }
+        s.lineX = stats.weibullLoad;
+        s.lineY = stats.weibullProbability;
+        s.meanMark = false;
+        s.text = FormatInt(static_cast<long long>(loads.size())) + " first pop-ins";
+        if (std::isfinite(stats.weibullModulus) && std::isfinite(stats.weibullScale))
+            s.text += ", Weibull modulus " + FormatSignificant(stats.weibullModulus, 4) + ", scale " +
+                      FormatSignificant(stats.weibullScale, 4) + " mN (R² " +
+                      FormatFixed(stats.weibullR2, 3) + ")";
+        else
+            s.text += ": no Weibull fit (fewer than two distinct positive loads)";
     }
-    s.lineX = stats.weibullLoad;
-    s.lineY = stats.weibullProbability;
-    s.meanMark = false;
-    s.text = FormatInt(static_cast<long long>(loads.size())) + " first pop-ins";
-    if (std::isfinite(stats.weibullModulus) && std::isfinite(stats.weibullScale))
-        s.text += ", Weibull modulus " + FormatSignificant(stats.weibullModulus, 4) + ", scale " +
-                  FormatSignificant(stats.weibullScale, 4) + " mN (R² " +
-                  FormatFixed(stats.weibullR2, 3) + ")";
-    else
-        s.text += ": no Weibull fit (fewer than two distinct positive loads)";
     if (without > 0)
         s.text += "\n" + FormatInt(static_cast<long long>(without)) + " curve" +
                   (without == 1 ? "" : "s") + " without a pop-in";
@@ -681,7 +721,8 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
         }
         CollectPoints(outcomes, steps, result);
         if (info.kind == K::Distribution)
-            MakeDistribution(outcomes, steps, options.excluded, result);
+            MakeDistribution(outcomes, steps, options.excluded,
+                             command == C::FirstPopinHistogram, result);
     }
     result.series.xTitle = info.xTitle;
     result.series.yTitle = info.yTitle;

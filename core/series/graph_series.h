@@ -49,6 +49,7 @@ enum class GraphCommand {
     HardnessProfile,
     ModulusProfile,
     FirstPopinLoads,
+    FirstPopinHistogram,
 };
 
 enum class GraphKind {

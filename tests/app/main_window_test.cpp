@@ -95,6 +95,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Hardness Profile", ID_HARDNESS_PROFILE},
           {"Modulus Profile", ID_MODULUS_PROFILE},
           {"First Pop-in Loads", ID_FIRST_POPIN_LOADS},
+          {"First Pop-in Load Histogram", ID_FIRST_POPIN_HISTOGRAM},
           {"", 0},
           {"Results Table...", 32840}}},
         {"Analysis Setup",

@@ -168,6 +168,31 @@ TEST(FirstPopinLoadsGraph, CumulativeDistributionAndWeibullFitOfTheIndents) {
     }
 }
 
+// The histogram of the same loads: Sturges' 1 + ceil(log2 12) = 5 equal bins over their range,
+// every indent counted once, the bars' outline closed at zero.
+TEST(FirstPopinLoadsGraph, HistogramCountsEveryIndentOnce) {
+    Window w(kPopinBook);
+    const GraphResult r = w.Run(GraphCommand::FirstPopinHistogram, 0);
+    ASSERT_EQ(r.series.x.size(), 5u);
+    const GraphResult cdf = w.Run(GraphCommand::FirstPopinLoads, 0);
+    const double lo = cdf.series.x.front(), hi = cdf.series.x.back(), width = (hi - lo) / 5;
+    double total = 0;
+    for (std::size_t b = 0; b < 5; ++b) {
+        EXPECT_NEAR(r.series.x[b], lo + (static_cast<double>(b) + 0.5) * width, 1e-12);
+        const auto in = std::count_if(cdf.series.x.begin(), cdf.series.x.end(), [&](double x) {
+            return x >= lo + static_cast<double>(b) * width &&
+                   (b == 4 || x < lo + static_cast<double>(b + 1) * width);
+        });
+        EXPECT_EQ(r.series.y[b], static_cast<double>(in)) << b;
+        total += r.series.y[b];
+    }
+    EXPECT_EQ(total, 12);
+    ASSERT_EQ(r.series.lineX.size(), 12u);
+    EXPECT_EQ(r.series.lineY.front(), 0);
+    EXPECT_EQ(r.series.lineY.back(), 0);
+    EXPECT_NE(r.series.text.find("12 first pop-ins in 5 bins"), std::string::npos) << r.series.text;
+}
+
 // The label of the plot's Hertz fit: K always, R and tauMax only with Er, and why not.
 TEST(FirstPopinLoadsGraph, HertzLabelSaysWhatIsKnown) {
     popins::PopinResult r;

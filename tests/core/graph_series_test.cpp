@@ -502,7 +502,7 @@ TEST(GraphCommandTable, EveryCliNameFindsItsCommand) {
                            "graininess2-unload",
                            "hardness-profile",
                            "modulus-profile",
-                           "first-popin-loads"};
+                           "first-popin-loads", "first-popin-histogram"};
     EXPECT_EQ(GraphCommands().size(), std::size(names));
     for (const char* name : names) {
         const GraphCommandInfo* info = FindGraphCommand(name);
