@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QPixmap>
 #include <iostream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 #include "app/main_window.h"
 #include "app/resource_ids.h"

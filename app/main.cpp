@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
                "              the unloading fit), main-popins (zoomed to the pop-ins), help,\n"
                "              about, explore (the plot explorer zoomed\n"
                "              into the unloading fit), graph (Modulus - Depth) or graph:NAME\n"
-               "              (any graph by its marvek-cli graph name, e.g. graph:hardness-profile)\n"
+               "              (any graph by its marvek-cli graph name, e.g. "
+               "graph:hardness-profile)\n"
                "--size        with --screenshot: the window at WxH pixels (e.g. 1366x768)\n"
                "--version     print the version and exit\n";
         return 0;

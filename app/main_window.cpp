@@ -228,9 +228,10 @@ std::string CIndentMainDlg::FailureMessage() const {
     // not recognised.
     std::string text = m_lastOutcome.error;
     if (m_lastOutcome.read == ReadStatus::UnknownLayout)
-        text += ".\n\nMarvek reads its own CSV layout and the instrument formats listed under "
-                "Help > Help.\n\n" +
-                std::string(kFileFormatMessage);
+        text +=
+            ".\n\nMarvek reads its own CSV layout and the instrument formats listed under "
+            "Help > Help.\n\n" +
+            std::string(kFileFormatMessage);
     return text;
 }
 
@@ -238,10 +239,10 @@ void CIndentMainDlg::ShowFailure() {
     if (m_lastOutcome.ok()) return;
     // Shown once everything on the window names the failed curve: title, path, slider and
     // results are the new curve's before the box appears.
-    ShowMessage(this, FailureMessage(),
-                m_lastOutcome.read == ReadStatus::UnknownLayout ? kFileFormatCaption
-                                                                : kApplicationName,
-                MessageButtons::Ok, MessageIcon::Warning);
+    ShowMessage(
+        this, FailureMessage(),
+        m_lastOutcome.read == ReadStatus::UnknownLayout ? kFileFormatCaption : kApplicationName,
+        MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void CIndentMainDlg::UpdateResultsText() {
@@ -286,8 +287,8 @@ void CIndentMainDlg::DisplayCurve(int curve) {
         if (m_ctlCurveScroll.GetScrollPos() != curve) m_ctlCurveScroll.SetScrollPos(curve);
     }
     AnalyzeCurve(curve, false);
-    m_strFileName = known ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()
-                          : std::string();
+    m_strFileName =
+        known ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string() : std::string();
     UpdateResultsText();
     UpdateContext();
     ShowFailure();

@@ -72,8 +72,7 @@ public:
     marvek::project::Project CurrentProject() const;
     // Opens `project` (files, notes, settings, curve, range); says which files moved or
     // changed. False when it has no curves.
-    bool RestoreProject(const marvek::project::Project& project,
-                        const std::filesystem::path& file);
+    bool RestoreProject(const marvek::project::Project& project, const std::filesystem::path& file);
     marvek::Status SaveProjectTo(const std::filesystem::path& file);
     // File menu: Save Project (As) / Open Project; Edit menu: Undo / Redo.
     void OnSaveProject();

@@ -108,13 +108,13 @@ void CIndentMainDlg::OnRedo() {
 void CIndentMainDlg::UpdateUndoMenu() {
     if (QAction* undo = MenuAction(ID_UNDO)) {
         undo->setEnabled(!undo_.empty());
-        undo->setText(QString::fromStdString(
-            undo_.empty() ? std::string("&Undo") : "&Undo " + undo_.back().what));
+        undo->setText(QString::fromStdString(undo_.empty() ? std::string("&Undo")
+                                                           : "&Undo " + undo_.back().what));
     }
     if (QAction* redo = MenuAction(ID_REDO)) {
         redo->setEnabled(!redo_.empty());
-        redo->setText(QString::fromStdString(
-            redo_.empty() ? std::string("&Redo") : "&Redo " + redo_.back().what));
+        redo->setText(QString::fromStdString(redo_.empty() ? std::string("&Redo")
+                                                           : "&Redo " + redo_.back().what));
     }
 }
 
@@ -249,12 +249,12 @@ bool CIndentMainDlg::RestoreProject(const project::Project& p, const std::filesy
 
 bool CIndentMainDlg::ConfirmDiscard() {
     if (!m_unsavedWork || m_curveNotes.empty()) return true;
-    const int answer = ShowMessage(
-        this,
-        "Your exclusions and notes on " + std::to_string(m_curveNotes.size()) + " curve" +
-            (m_curveNotes.size() == 1 ? "" : "s") +
-            " are not saved.\n\nSave them in a project first?",
-        kApplicationName, MessageButtons::YesNoCancel, MessageIcon::Warning);
+    const int answer =
+        ShowMessage(this,
+                    "Your exclusions and notes on " + std::to_string(m_curveNotes.size()) +
+                        " curve" + (m_curveNotes.size() == 1 ? "" : "s") +
+                        " are not saved.\n\nSave them in a project first?",
+                    kApplicationName, MessageButtons::YesNoCancel, MessageIcon::Warning);
     if (answer == IDCANCEL) return false;
     if (answer == IDYES) {
         OnSaveProject();

@@ -27,7 +27,9 @@ Grid MakeGrid() {
     for (int j = 0; j < 100; ++j)
         for (int i = 0; i < 100; ++i) {
             const double r = u(rng);
-            const double e = r < 0.5 ? 70 + 5 * z(rng) : r < 0.8 ? 140 + 8 * z(rng) : 230 + 12 * z(rng);
+            const double e = r < 0.5   ? 70 + 5 * z(rng)
+                             : r < 0.8 ? 140 + 8 * z(rng)
+                                       : 230 + 12 * z(rng);
             const double h = e * 30 + 150 * z(rng);
             g.properties.push_back({e, h});
             g.points.push_back({1.0 * i, 1.0 * j, h});
@@ -52,7 +54,10 @@ void MapOf10000(benchmark::State& state) {
     }
 }
 
-BENCHMARK(PhasesOf10000)->Name("B14_phases_10000_indents_k1_5")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(PhasesOf10000)
+    ->Name("B14_phases_10000_indents_k1_5")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 BENCHMARK(MapOf10000)->Name("B14_map_10000_indents")->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -130,8 +130,7 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     analyzer.SetAddresses({file});
     Settings fileSettings;
     if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
-        fileSettings =
-            WithFileSettings(base, analyzer.m_fileMeta, r.fromFile, r.fromFileWarnings);
+        fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile, r.fromFileWarnings);
     const Settings& s = r.fromFile.empty() ? base : fileSettings;
     const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
     r.format = analyzer.m_strFormat;
@@ -171,8 +170,7 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
 
 }  // namespace
 
-void ConfigureRowWorker(RowWorker& worker, const Settings& settings,
-                        const io::ReadOptions& read) {
+void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read) {
     ConfigureAnalyzer(worker.analyzer, settings.strategy);
     worker.analyzer.m_readOptions = read;
 }

@@ -61,8 +61,7 @@ struct RowWorker {
 };
 
 // The analyzer configured for a run: strategy and read options.
-void ConfigureRowWorker(RowWorker& worker, const Settings& settings,
-                        const io::ReadOptions& read);
+void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read);
 
 // Analyses one address and describes it as a member of a series (flags, first pop-in).
 // `useFileSettings` takes what the file records (Poisson's ratio, frame compliance, area

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <limits>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -23,8 +23,8 @@
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
 #include "core/io/quantity_labels.h"
-#include "core/project/project.h"
 #include "core/profiles/depth_profile.h"
+#include "core/project/project.h"
 #include "iso_columns.h"
 #include "series_output.h"
 #include "shard.h"

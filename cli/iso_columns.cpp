@@ -43,12 +43,12 @@ const std::vector<IsoColumnView>& IsoColumnViews() {
         for (const IsoColumn& c : kColumns) {
             const std::string title = c.csv;
             const auto open = title.find('['), close = title.rfind(']');
-            out.push_back({c.json,
-                           open == std::string::npos ? "" : title.substr(open + 1, close - open - 1),
-                           [&c](const IsoResult& r) {
-                               const Quantity& q = r.quantities.*c.member;
-                               return q.present() ? q.value * c.scale : NAN;
-                           }});
+            out.push_back(
+                {c.json, open == std::string::npos ? "" : title.substr(open + 1, close - open - 1),
+                 [&c](const IsoResult& r) {
+                     const Quantity& q = r.quantities.*c.member;
+                     return q.present() ? q.value * c.scale : NAN;
+                 }});
         }
         return out;
     }();

@@ -3,8 +3,8 @@
 // options, and its columns in CSV and keys in JSON.
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>

@@ -12,12 +12,12 @@
 #include "export_command.h"
 #include "graph_command.h"
 #include "list_command.h"
-#include "marvek_version.h"
 #include "map_command.h"
+#include "marvek_version.h"
 #include "merge_command.h"
 #include "phases_command.h"
-#include "profile_command.h"
 #include "popin_command.h"
+#include "profile_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -29,9 +29,12 @@ int main(int argc, char** argv) {
     // every run. Help and errors without one still see them all.
     using Adder = void (*)(CLI::App&, int&);
     static constexpr std::pair<std::string_view, Adder> kCommands[] = {
-        {"analyze", &marvek::cli::AddAnalyzeCommand},     {"graph", &marvek::cli::AddGraphCommand},
-        {"calibrate", &marvek::cli::AddCalibrateCommand}, {"split", &marvek::cli::AddSplitCommand},
-        {"export", &marvek::cli::AddExportCommand},       {"list", &marvek::cli::AddListCommand},
+        {"analyze", &marvek::cli::AddAnalyzeCommand},
+        {"graph", &marvek::cli::AddGraphCommand},
+        {"calibrate", &marvek::cli::AddCalibrateCommand},
+        {"split", &marvek::cli::AddSplitCommand},
+        {"export", &marvek::cli::AddExportCommand},
+        {"list", &marvek::cli::AddListCommand},
         {"merge", &marvek::cli::AddMergeCommand},
         {"phases", &marvek::cli::AddPhasesCommand},
         {"map", &marvek::cli::AddMapCommand},

@@ -160,7 +160,8 @@ int Run(PopinOptions& o) {
     std::vector<popins::PopinResult> results;
     bool anyFailed = false;
     for (const std::filesystem::path& address : addresses) {
-        const CurveRow row = AnalyzePopinCurve(*analyzer, address.string(), *resolved, DetectorSettings(o));
+        const CurveRow row =
+            AnalyzePopinCurve(*analyzer, address.string(), *resolved, DetectorSettings(o));
         if (!row.ok) {
             anyFailed = true;
             std::cerr << "marvek-cli popin: " << OneLine(row.error) << '\n';

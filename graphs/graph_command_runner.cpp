@@ -86,7 +86,8 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
     const int n = analyzer.m_nFileCount;
     if (kind == GraphKind::CurveList || kind == GraphKind::Distribution) {
         text = std::to_string(n) + " curve" + (n == 1 ? "" : "s");
-        if (n > 0) text += " in " + io::ParseAddress(analyzer.m_strFiles[0]).file.parent_path().string();
+        if (n > 0)
+            text += " in " + io::ParseAddress(analyzer.m_strFiles[0]).file.parent_path().string();
     } else if (currentCurve >= 0 && currentCurve < n) {
         text = analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)].filename().string();
     }
@@ -97,8 +98,8 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
     const bool op = st.m_nMethod == 0;
     text += std::string("; ") + (op ? "Oliver-Pharr " : "Doerner-Nix ") +
             FormatSignificant(op ? st.m_fOPMinPercent : st.m_fDNMinPercent, 4) + "-" +
-            FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) +
-            " %, Poisson " + FormatSignificant(settings.m_fPoisson, 4) + ", compliance " +
+            FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) + " %, Poisson " +
+            FormatSignificant(settings.m_fPoisson, 4) + ", compliance " +
             FormatSignificant(settings.compliance.m_fCompliance, 4) + " nm/mN";
     if (kind == GraphKind::Distribution) text += "; pop-ins by the noise-adaptive detector";
     return text;

@@ -1,9 +1,9 @@
 #include "settings/settings_objects.h"
 
+#include "core/io/settings_validation.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/strategy_dialog.h"
-#include "core/io/settings_validation.h"
 #include "ui/data_exchange.h"
 
 marvek::QualitySettings g_qualitySettings;

@@ -21,8 +21,8 @@
 #include <fstream>
 
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 #include "core/io/output_file.h"
+#include "core/io/quantity_labels.h"
 #include "ui/services.h"
 
 namespace marvek::table {
@@ -80,16 +80,17 @@ public:
     // The whole title (a narrow column cuts it) and, for the energies, how they are summed.
     QVariant HeaderToolTip(int section) const {
         if (section == ResultsTableWindow::kNoteColumn)
-            return QStringLiteral("Your note on the curve (double-click to edit); saved in the "
-                                  "project and exported");
+            return QStringLiteral(
+                "Your note on the curve (double-click to edit); saved in the "
+                "project and exported");
         if (section == ResultsTableWindow::kUserFlagColumn)
-            return QStringLiteral("Your own flag (double-click to edit), beside the computed "
-                                  "flags; saved in the project and exported");
+            return QStringLiteral(
+                "Your own flag (double-click to edit), beside the computed "
+                "flags; saved in the project and exported");
         if (section < ResultsTableWindow::kFirstQuantityColumn)
             return headerData(section, Qt::Horizontal, Qt::DisplayRole);
-        const SeriesQuantity& q =
-            SeriesQuantities()[static_cast<std::size_t>(section -
-                                                        ResultsTableWindow::kFirstQuantityColumn)];
+        const SeriesQuantity& q = SeriesQuantities()[static_cast<std::size_t>(
+            section - ResultsTableWindow::kFirstQuantityColumn)];
         QString tip = QString::fromUtf8(q.title);
         const std::string key = q.key;
         if (key.rfind("energy", 0) == 0) {

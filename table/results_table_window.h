@@ -30,8 +30,8 @@ class ResultsTableWindow : public QDialog {
     Q_OBJECT
 public:
     // Table column of the include box, the address and the flags; quantities follow.
-    static constexpr int kIncludeColumn = 0, kAddressColumn = 1, kFlagsColumn = 2,
-                         kNoteColumn = 3, kUserFlagColumn = 4, kFirstQuantityColumn = 5;
+    static constexpr int kIncludeColumn = 0, kAddressColumn = 1, kFlagsColumn = 2, kNoteColumn = 3,
+                         kUserFlagColumn = 4, kFirstQuantityColumn = 5;
 
     ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs, Settings settings);
     ~ResultsTableWindow() override;

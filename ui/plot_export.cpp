@@ -76,7 +76,8 @@ std::string Lower(std::string s) {
 
 class PlotStyleWindow : public Dialog {
 public:
-    explicit PlotStyleWindow(const PlotStyle& style) : Dialog(PlotStyleTemplate()), m_style(style) {}
+    explicit PlotStyleWindow(const PlotStyle& style)
+        : Dialog(PlotStyleTemplate()), m_style(style) {}
     PlotStyle m_style;
 
 protected:

@@ -13,12 +13,12 @@ namespace marvek::ui {
 class PlotView;
 
 struct PlotStyle {
-    double fontPoints = 9;    // tick numbers; titles are one point larger
-    double lineWidth = 1.5;   // fit and extrapolation lines, pt
-    double widthMm = 160;     // figure size
+    double fontPoints = 9;   // tick numbers; titles are one point larger
+    double lineWidth = 1.5;  // fit and extrapolation lines, pt
+    double widthMm = 160;    // figure size
     double heightMm = 110;
-    int dpi = 300;            // PNG resolution
-    bool grid = false;        // the view's grid and segment colours, remembered with the style
+    int dpi = 300;      // PNG resolution
+    bool grid = false;  // the view's grid and segment colours, remembered with the style
     bool segments = false;
     // The pop-ins of the shown curve: marked unless turned off (they appear only where found).
     bool popins = true;

@@ -68,8 +68,10 @@ PlotView::PlotView(QWidget* parent) : QCustomPlot(parent) {
     // A load-depth curve leaves the upper left empty (the load grows faster than the depth):
     // the legend of the segment colours stands there, not over the peak.
     axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
-    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] { PlaceMarks(); });
-    connect(yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this] { PlaceMarks(); });
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this] { PlaceMarks(); });
+    connect(yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this] { PlaceMarks(); });
 }
 
 void PlotView::PlaceMarks() {
@@ -83,13 +85,14 @@ void PlotView::PlaceMarks() {
         text->setVisible(m.value >= r.lower && m.value <= r.upper);
         const double at = r.size() > 0 ? (m.value - r.lower) / r.size() : 0.5;
         if (m.axis == PlotMark::Axis::Y)
-            text->setPositionAlignment(Qt::AlignLeft |
-                                       (at > 0.95 ? Qt::AlignTop
-                                                  : at < 0.05 ? Qt::AlignBottom : Qt::AlignVCenter));
+            text->setPositionAlignment(Qt::AlignLeft | (at > 0.95   ? Qt::AlignTop
+                                                        : at < 0.05 ? Qt::AlignBottom
+                                                                    : Qt::AlignVCenter));
         else
-            text->setPositionAlignment(
-                (at > 0.9 ? Qt::AlignRight : at < 0.1 ? Qt::AlignLeft : Qt::AlignHCenter) |
-                Qt::AlignBottom);
+            text->setPositionAlignment((at > 0.9   ? Qt::AlignRight
+                                        : at < 0.1 ? Qt::AlignLeft
+                                                   : Qt::AlignHCenter) |
+                                       Qt::AlignBottom);
     }
 }
 

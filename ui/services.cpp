@@ -96,7 +96,8 @@ int QtServices::MessageBox(const MessageRequest& request) {
         case MessageIcon::Error: icon = QMessageBox::Critical; break;
     }
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-    if (request.buttons == MessageButtons::OkCancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    if (request.buttons == MessageButtons::OkCancel)
+        buttons = QMessageBox::Ok | QMessageBox::Cancel;
     if (request.buttons == MessageButtons::YesNoCancel)
         buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     QMessageBox box(icon, QString::fromStdString(request.caption),

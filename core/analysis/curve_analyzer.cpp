@@ -93,10 +93,9 @@ std::span<const double> Loads(const CCurveAnalyzer& a) {
 // The work over the steps into points of one segment code, in uJ; `reversed` for a branch
 // walked towards smaller depths (the reloading's work is counted positive).
 double SegmentWork(const CCurveAnalyzer& a, char code, bool reversed) {
-    const double work =
-        WorkIntegral(Depths(a), Loads(a), 0, a.m_nPoints - 1, WorkRule::RightRectangles,
-                     constants::kMicroJoulePerNmMN,
-                     [&a, code](std::size_t i) { return a.m_pSegment[i] == code; });
+    const double work = WorkIntegral(Depths(a), Loads(a), 0, a.m_nPoints - 1,
+                                     WorkRule::RightRectangles, constants::kMicroJoulePerNmMN,
+                                     [&a, code](std::size_t i) { return a.m_pSegment[i] == code; });
     return reversed ? -work : work;
 }
 

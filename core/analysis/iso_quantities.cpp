@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/analysis/work_integral.h"
 #include "core/analysis/fitting.h"
+#include "core/analysis/work_integral.h"
 #include "core/io/large_blocks.h"
 
 namespace marvek {

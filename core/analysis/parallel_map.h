@@ -34,12 +34,12 @@ inline int ResolveThreads(int requested) {
 // kept by the caller across calls, so that batches reuse their workers.
 template <class Worker>
 class WorkerPool {
-  public:
+public:
     explicit WorkerPool(std::function<std::unique_ptr<Worker>()> make)
         : workers_([make] { return make(); }) {}
     Worker& Local() { return *workers_.local(); }
 
-  private:
+private:
     tbb::enumerable_thread_specific<std::unique_ptr<Worker>> workers_;
 };
 

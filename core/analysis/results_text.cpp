@@ -38,7 +38,9 @@ std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& displa
     t += "Total Data Points = " + FormatInt(a.m_nPoints) + "\n";
     t += "Unload/Reload Points = " + FormatInt(a.m_nFitPoints) + "\n";
     // A curve without unloading says so rather than showing zero seconds and zero work.
-    auto seconds = [&](double v) { return std::isnan(v) ? std::string("no unloading") : f(v, 2) + " s"; };
+    auto seconds = [&](double v) {
+        return std::isnan(v) ? std::string("no unloading") : f(v, 2) + " s";
+    };
     auto energy = [&](double v) {
         return std::isnan(v) ? std::string("no unloading") : f(v, 6) + " \u00b5J";
     };

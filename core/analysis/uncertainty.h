@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 

@@ -76,7 +76,8 @@ std::string GroupName(std::string_view prefix) {
     if (prefix.size() > 2 && (prefix[1] == '_' || prefix[1] == ' ') &&
         (prefix[0] == 'X' || prefix[0] == 'Y' || prefix[0] == 'x' || prefix[0] == 'y'))
         prefix.remove_prefix(2);
-    while (!prefix.empty() && (prefix.back() == '_' || prefix.back() == ' ' || prefix.back() == '-'))
+    while (!prefix.empty() &&
+           (prefix.back() == '_' || prefix.back() == ' ' || prefix.back() == '-'))
         prefix.remove_suffix(1);
     return std::string(Trim(prefix));
 }

@@ -22,8 +22,7 @@ std::vector<std::filesystem::path> ModuleFolders() {
     Dl_info self{};
     if (::dladdr(reinterpret_cast<const void*>(&ModuleFolders), &self) != 0 && self.dli_fname) {
         const std::filesystem::path library = std::filesystem::absolute(self.dli_fname, ec);
-        if (!ec && library != program)
-            folders.push_back(library.parent_path() / "lib" / "marvek");
+        if (!ec && library != program) folders.push_back(library.parent_path() / "lib" / "marvek");
     }
 #ifdef MARVEK_MODULE_BUILD_DIR
     folders.emplace_back(MARVEK_MODULE_BUILD_DIR);

@@ -38,7 +38,9 @@ namespace marvek::labels {
 // "1 point", "2 points": a count with its noun in the right number.
 inline std::string Count(long long n, const char* singular, const char* plural = nullptr) {
     return std::to_string(n) + " " +
-           (n == 1 ? std::string(singular) : plural ? std::string(plural) : singular + std::string("s"));
+           (n == 1   ? std::string(singular)
+            : plural ? std::string(plural)
+                     : singular + std::string("s"));
 }
 
 }  // namespace marvek::labels

@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
+#include "column_names.h"
 #include "line_reader.h"
 #include "module_loader.h"
 #include "parsed_curve.h"
-#include "column_names.h"
 #include "text_formats.h"
 #include "workbook_module.h"
 
@@ -95,11 +95,14 @@ bool HasBlankSeparatedRows(std::string_view head) {
     bool rows = false, blank = false;
     while (lines.Next(line)) {
         const bool empty = line.find_first_not_of(" \t,;") == std::string_view::npos;
-        const bool row = !empty && line.find_first_not_of("0123456789+-.eE \t,;") ==
-                                       std::string_view::npos;
-        if (empty) blank = blank || rows;
-        else if (row && blank) return true;
-        else if (row) rows = true;
+        const bool row =
+            !empty && line.find_first_not_of("0123456789+-.eE \t,;") == std::string_view::npos;
+        if (empty)
+            blank = blank || rows;
+        else if (row && blank)
+            return true;
+        else if (row)
+            rows = true;
     }
     return false;
 }
@@ -232,7 +235,8 @@ void NameFile(ParsedFile& out, const std::string& name, std::string_view content
 
 // The format given, or the one the content fits best, read; a layout taken without a header
 // is said so on every curve.
-void DetectAndDispatch(std::string_view content, const std::filesystem::path& name, const ReadOptions& o, ParsedFile& out) {
+void DetectAndDispatch(std::string_view content, const std::filesystem::path& name,
+                       const ReadOptions& o, ParsedFile& out) {
     const std::string format = o.format.empty() ? Detect(content, name, &out.choice) : o.format;
     if (format.empty()) {
         out.status = ReadStatus::UnknownLayout;
@@ -242,8 +246,9 @@ void DetectAndDispatch(std::string_view content, const std::filesystem::path& na
     if (o.format.empty() && format == "nanotest-txt" && o.depthColumn <= 0)
         for (ParsedCurve& c : out.curves)
             c.warnings.push_back(
-                {0, "no header: the 3 columns are read as time s, depth nm, load mN (the NanoTest "
-                    "layout); give --columns and --units if they are otherwise",
+                {0,
+                 "no header: the 3 columns are read as time s, depth nm, load mN (the NanoTest "
+                 "layout); give --columns and --units if they are otherwise",
                  true});
 }
 

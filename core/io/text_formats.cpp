@@ -112,8 +112,11 @@ std::string ShownName(const std::string& name) {
     bool valid = true;
     for (std::size_t i = 0; i < name.size() && valid;) {
         const auto c = static_cast<unsigned char>(name[i]);
-        const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3
-                                : (c >> 3) == 30 ? 4 : 0;
+        const std::size_t len = c < 0x80         ? 1
+                                : (c >> 5) == 6  ? 2
+                                : (c >> 4) == 14 ? 3
+                                : (c >> 3) == 30 ? 4
+                                                 : 0;
         valid = len > 0 && i + len <= name.size();
         for (std::size_t k = 1; valid && k < len; ++k)
             valid = (static_cast<unsigned char>(name[i + k]) >> 6) == 2;
@@ -385,8 +388,8 @@ void FinishCurve(ParsedCurve& c) {
     c.depth.resize(kept), c.load.resize(kept), c.time.resize(kept), c.segment.resize(kept);
     for (Channel& ch : c.channels) ch.values.resize(kept);
     if (dropped)
-        c.warnings.push_back(
-            {0, labels::Count(static_cast<long long>(dropped), "point") + " with depth <= 0 left out"});
+        c.warnings.push_back({0, labels::Count(static_cast<long long>(dropped), "point") +
+                                     " with depth <= 0 left out"});
     if (kept > static_cast<std::size_t>(kMaxPoints)) {
         c.warnings.push_back({0, std::to_string(kept - kMaxPoints) + " points beyond " +
                                      std::to_string(kMaxPoints) + " left out"});

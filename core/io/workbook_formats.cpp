@@ -268,9 +268,10 @@ std::string NoCurveReason(const Sheet& s) {
         return sheet + "it is empty";
     const SheetColumns k = FindSheetColumns(s, ReadOptions{});
     if (k.depth >= 0 && k.load >= 0) return "";
-    return sheet + (k.depth < 0 && k.load < 0 ? "no depth and no load column"
-                    : k.depth < 0             ? "no depth column"
-                                              : "no load column") +
+    return sheet +
+           (k.depth < 0 && k.load < 0 ? "no depth and no load column"
+            : k.depth < 0             ? "no depth column"
+                                      : "no load column") +
            " in its first row";
 }
 
@@ -311,7 +312,8 @@ void WorkbookCurves(std::vector<WorkbookEntry>& entries, const ReadOptions& o,
     if (out.curves.empty()) {
         std::string why = "no sheet of the workbook holds a curve";
         for (std::size_t i = 0; i < out.skipped.size(); ++i)
-            why += (i ? "; " : " (") + out.skipped[i].reason + (i + 1 == out.skipped.size() ? ")" : "");
+            why += (i ? "; " : " (") + out.skipped[i].reason +
+                   (i + 1 == out.skipped.size() ? ")" : "");
         Fail(out, ReadStatus::Damaged, why);
     }
 }
@@ -503,8 +505,8 @@ void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     if (!workbook::ReadXlsWorkbook(content, take, others, error))
         return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
     for (const workbook::OtherSheet& other : others)
-        out.skipped.push_back({other.name, "sheet '" + other.name + "' holds no curve: it is " +
-                                               other.kind});
+        out.skipped.push_back(
+            {other.name, "sheet '" + other.name + "' holds no curve: it is " + other.kind});
     WorkbookCurves(entries, o, "xls", out);
 }
 

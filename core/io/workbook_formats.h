@@ -1,6 +1,7 @@
 #pragma once
-// Readers of the binary formats: G200/XP .xls workbooks (our own reader, xls_workbook.h), InView .xlsx workbooks
-// (libzip + pugixml) and NanoTest .zip archives. Zip members are read in memory only.
+// Readers of the binary formats: G200/XP .xls workbooks (our own reader, xls_workbook.h), InView
+// .xlsx workbooks (libzip + pugixml) and NanoTest .zip archives. Zip members are read in memory
+// only.
 
 #include <filesystem>
 #include <string_view>

@@ -112,8 +112,8 @@ private:
     }
     bool ReadChain(std::uint32_t start, std::uint64_t size, const char* what, std::string& out,
                    std::string& error) const;
-    bool ReadMiniChain(std::uint32_t start, std::uint64_t size, const char* what,
-                       std::string& out, std::string& error);
+    bool ReadMiniChain(std::uint32_t start, std::uint64_t size, const char* what, std::string& out,
+                       std::string& error);
 
     std::string_view file_;
     std::uint32_t sectorSize_ = 512, miniSize_ = 64, cutoff_ = 4096;
@@ -231,8 +231,7 @@ bool Compound::Open(std::string_view file, std::string& error) {
     std::uint32_t difat = U32(h + 0x44);
     const std::size_t perDifat = sectorSize_ / 4 - 1;
     for (std::uint64_t steps = 0; fatIds.size() < fatCount; ++steps) {
-        if (difat == kEndOfChain || difat == kFreeSector || difat >= sectors_ ||
-            steps > sectors_) {
+        if (difat == kEndOfChain || difat == kFreeSector || difat >= sectors_ || steps > sectors_) {
             error = "the compound file's DIFAT chain is broken";
             return false;
         }
@@ -657,8 +656,7 @@ bool ReadGlobals(std::string_view stream, std::vector<BoundSheet>& bound,
             case kFilePass: error = "the workbook is encrypted (password-protected)"; return false;
             case kBoundSheet: {
                 BoundSheet b;
-                if (d.size() < 6 ||
-                    !RecordString(d.substr(6), false, b.name)) {
+                if (d.size() < 6 || !RecordString(d.substr(6), false, b.name)) {
                     error = "a sheet entry of the workbook is damaged";
                     return false;
                 }
@@ -760,7 +758,8 @@ bool ReadWorksheet(std::string_view stream, const BoundSheet& b,
                 for (std::size_t i = 0; i < n; ++i) {
                     if (!(cell = grid.At(row, first + static_cast<std::uint32_t>(i), error)))
                         return false;
-                    setNumber(cell, RkValue(U32(d.data() + 4 + 6 * i + 2)), U16(d.data() + 4 + 6 * i));
+                    setNumber(cell, RkValue(U32(d.data() + 4 + 6 * i + 2)),
+                              U16(d.data() + 4 + 6 * i));
                 }
                 break;
             }
@@ -768,8 +767,8 @@ bool ReadWorksheet(std::string_view stream, const BoundSheet& b,
                 if (d.size() < 10) return damaged("LABELSST");
                 const std::uint32_t k = U32(d.data() + 6);
                 if (k >= sst.size()) {
-                    error = where + " refers to shared string " + std::to_string(k + 1) +
-                            " of " + std::to_string(sst.size());
+                    error = where + " refers to shared string " + std::to_string(k + 1) + " of " +
+                            std::to_string(sst.size());
                     return false;
                 }
                 if (!(cell = cellAt(d))) return false;

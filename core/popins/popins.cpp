@@ -18,7 +18,6 @@ constexpr double kMNPerNm2PerGPa = 1e-6;
 // R^2))^(1/3).
 constexpr double kShearFactor = 0.31;
 
-
 // The median of v, reordering it (no copy: the detector takes one per sample).
 double MedianInPlace(std::vector<double>& v) {
     if (v.empty()) return kNaN;

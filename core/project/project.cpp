@@ -61,9 +61,8 @@ void ForEachSetting(Settings& s, F&& f) {
 
 Json SettingsJson(Settings s) {
     Json j = Json::object();
-    ForEachSetting(s, [&](const char* group, const char* name, auto& value) {
-        j[group][name] = value;
-    });
+    ForEachSetting(
+        s, [&](const char* group, const char* name, auto& value) { j[group][name] = value; });
     return j;
 }
 
@@ -131,7 +130,9 @@ fs::path BaseOf(const fs::path& projectFile) {
 
 }  // namespace
 
-bool SameSettings(const Settings& a, const Settings& b) { return SettingsJson(a) == SettingsJson(b); }
+bool SameSettings(const Settings& a, const Settings& b) {
+    return SettingsJson(a) == SettingsJson(b);
+}
 
 Status Fingerprint(const fs::path& file, std::uintmax_t& size, std::string& sha256) {
     std::ifstream in(file, std::ios::binary);
@@ -237,21 +238,22 @@ Status ParseProject(const std::string& text, const fs::path& file, Project& out)
         Curve c;
         const fs::path stored = fs::path(e["file"].get<std::string>());
         c.file = (stored.is_absolute() ? stored : base / stored).lexically_normal();
-        auto text = [&](const char* key, std::string& value) {
+        auto textField = [&](const char* key, std::string& value) {
             if (!e.contains(key) || e[key].is_null()) return true;
             if (!e[key].is_string()) return false;
             value = e[key].get<std::string>();
             return true;
         };
-        if (!text("test", c.test) || !text("sha256", c.sha256) || !text("note", c.notes.note) ||
-            !text("flag", c.notes.flag))
+        if (!textField("test", c.test) || !textField("sha256", c.sha256) ||
+            !textField("note", c.notes.note) || !textField("flag", c.notes.flag))
             return fail(where + ": test, sha256, note and flag must be text");
         if (e.contains("size") && !e["size"].is_null()) {
             if (!e["size"].is_number_unsigned()) return fail(where + ": size must be a count");
             c.size = e["size"].get<std::uintmax_t>();
         }
         if (e.contains("excluded")) {
-            if (!e["excluded"].is_boolean()) return fail(where + ": excluded must be true or false");
+            if (!e["excluded"].is_boolean())
+                return fail(where + ": excluded must be true or false");
             c.notes.excluded = e["excluded"].get<bool>();
         }
         p.curves.push_back(std::move(c));
@@ -304,7 +306,8 @@ std::vector<FileCheck> CheckFiles(const Project& project) {
             continue;
         }
         if (!c.size || c.sha256.empty()) {
-            out.push_back({k, FileCheck::State::Unknown, "not recorded when the project was saved"});
+            out.push_back(
+                {k, FileCheck::State::Unknown, "not recorded when the project was saved"});
             continue;
         }
         std::uintmax_t size = 0;
@@ -314,9 +317,9 @@ std::vector<FileCheck> CheckFiles(const Project& project) {
             continue;
         }
         if (size != *c.size)
-            out.push_back({k, FileCheck::State::Changed,
-                           "size " + std::to_string(size) + " bytes, was " +
-                               std::to_string(*c.size)});
+            out.push_back(
+                {k, FileCheck::State::Changed,
+                 "size " + std::to_string(size) + " bytes, was " + std::to_string(*c.size)});
         else if (hash != c.sha256)
             out.push_back({k, FileCheck::State::Changed, "content changed (same size)"});
     }

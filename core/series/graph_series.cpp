@@ -67,8 +67,8 @@ const std::vector<GraphCommandInfo> kCommands = {
      "Loading (dy/dx - dy/dx(Power))"},
     {C::GraininessUnload, K::Graininess, "graininess-unload", "Graininess - Unload", 32830,
      "Depth (nm)", "Unloading (dy/dx - dy/dx(Power))"},
-    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess 2 - Load", 32832, "Depth (nm)",
-     "Loading d2y/dx2"},
+    {C::Graininess2Load, K::Graininess, "graininess2-load", "Graininess 2 - Load", 32832,
+     "Depth (nm)", "Loading d2y/dx2"},
     {C::Graininess2Unload, K::Graininess, "graininess2-unload", "Graininess 2 - Unload", 32833,
      "Depth (nm)", "Unloading d2y/dx2"},
     {C::HardnessProfile, K::Profile, "hardness-profile", "Hardness Profile", 32834, "Depth (nm)",
@@ -587,8 +587,8 @@ void MakeHistogram(const std::vector<std::pair<double, int>>& sorted, GraphSerie
         return;
     }
     const double lo = sorted.front().first, hi = sorted.back().first;
-    const int bins = hi > lo ? 1 + static_cast<int>(std::ceil(std::log2(static_cast<double>(n))))
-                             : 1;
+    const int bins =
+        hi > lo ? 1 + static_cast<int>(std::ceil(std::log2(static_cast<double>(n)))) : 1;
     const double width = hi > lo ? (hi - lo) / bins : (lo > 0 ? 0.1 * lo : 1.0);
     const double start = hi > lo ? lo : lo - width / 2;
     std::vector<int> count(static_cast<std::size_t>(bins), 0);
@@ -649,8 +649,8 @@ void MakeDistribution(const std::vector<StepOutcome>& outcomes, const std::vecto
         s.meanMark = false;
         s.text = FormatInt(static_cast<long long>(loads.size())) + " first pop-ins";
         if (std::isfinite(stats.weibullModulus) && std::isfinite(stats.weibullScale))
-            s.text += ", Weibull modulus " + FormatSignificant(stats.weibullModulus, 4) + ", scale " +
-                      FormatSignificant(stats.weibullScale, 4) + " mN (R² " +
+            s.text += ", Weibull modulus " + FormatSignificant(stats.weibullModulus, 4) +
+                      ", scale " + FormatSignificant(stats.weibullScale, 4) + " mN (R² " +
                       FormatFixed(stats.weibullR2, 3) + ")";
         else
             s.text += ": no Weibull fit (fewer than two distinct positive loads)";
@@ -721,8 +721,8 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
         }
         CollectPoints(outcomes, steps, result);
         if (info.kind == K::Distribution)
-            MakeDistribution(outcomes, steps, options.excluded,
-                             command == C::FirstPopinHistogram, result);
+            MakeDistribution(outcomes, steps, options.excluded, command == C::FirstPopinHistogram,
+                             result);
     }
     result.series.xTitle = info.xTitle;
     result.series.yTitle = info.yTitle;
@@ -747,14 +747,16 @@ std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures) {
 std::string FormatGraphCsv(const GraphSeries& series) {
     const std::size_t n = std::min(series.x.size(), series.y.size());
     const bool labelled = series.labels.size() == n && n > 0;
-    std::string text = series.xTitle + ", " + series.yTitle + (labelled ? ", file, test" : "") + "\n";
+    std::string text =
+        series.xTitle + ", " + series.yTitle + (labelled ? ", file, test" : "") + "\n";
     text.reserve(text.size() + n * 28);
     for (std::size_t i = 0; i < n; ++i) {
         text += FormatSignificant(series.x[i], 7);
         text += ',';
         text += FormatSignificant(series.y[i], 7);
         if (labelled)
-            text += "," + CsvField(series.labels[i].first) + "," + CsvField(series.labels[i].second);
+            text +=
+                "," + CsvField(series.labels[i].first) + "," + CsvField(series.labels[i].second);
         text += '\n';
     }
     return text;

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <span>
 
-#include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 #include "core/analysis/parallel_map.h"
 #include "core/analysis/peak_search.h"
 #include "core/analysis/plausibility.h"
+#include "core/io/number_format.h"
+#include "core/io/quantity_labels.h"
 #include "core/popins/popins.h"
 
 namespace marvek {
@@ -68,9 +68,9 @@ int FindSeriesQuantity(const std::string& key) {
 
 const std::vector<std::string>& QualityFlagCodes() {
     static const std::vector<std::string> codes = {
-        flag::kNoUnload,     flag::kNoFit,       flag::kLowR2,      flag::kFewFitPoints,
-        flag::kNonMonotonic, flag::kOutlierHmax, flag::kOutlierEIT, flag::kOutlierHIT,
-        flag::kDrift,        flag::kSlip,        flag::kZeroOffset, flag::kTruncated,
+        flag::kNoUnload,     flag::kNoFit,        flag::kLowR2,      flag::kFewFitPoints,
+        flag::kNonMonotonic, flag::kOutlierHmax,  flag::kOutlierEIT, flag::kOutlierHIT,
+        flag::kDrift,        flag::kSlip,         flag::kZeroOffset, flag::kTruncated,
         flag::kImplausible,  flag::kGuessedLayout};
     return codes;
 }

@@ -46,7 +46,7 @@ inline constexpr const char* kDrift = "drift";
 inline constexpr const char* kSlip = "slip";
 inline constexpr const char* kZeroOffset = "zero-offset";
 inline constexpr const char* kTruncated = "truncated";
-inline constexpr const char* kImplausible = "implausible";      // beyond nanoindentation
+inline constexpr const char* kImplausible = "implausible";       // beyond nanoindentation
 inline constexpr const char* kGuessedLayout = "guessed-layout";  // columns or units guessed
 }  // namespace flag
 // Every code, in the order flags are listed.

@@ -49,8 +49,8 @@ std::vector<Row> AnalyzeAddresses(const std::vector<std::string>& addresses,
     parallel.threads = addresses.size() == 1 ? 1 : call.threads;
     parallel.grain = 4;
     ParallelForEach(addresses.size(), parallel, pool, [&](cli::RowWorker& worker, std::size_t k) {
-        rows[k] = cli::AnalyzeRow(worker, addresses[k], call.settings, call.useFileSettings,
-                                  call.iso);
+        rows[k] =
+            cli::AnalyzeRow(worker, addresses[k], call.settings, call.useFileSettings, call.iso);
     });
     if (!call.excludeCodes.empty()) {
         // Judged as one series, as the cli does with --exclude-flagged: outliers, included.

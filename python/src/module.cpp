@@ -206,7 +206,9 @@ py::dict Units(bool uncertainty) {
 }
 
 // A number for Python: None where the cli writes null.
-py::object Num(double v) { return std::isfinite(v) ? py::object(py::float_(v)) : py::object(py::none()); }
+py::object Num(double v) {
+    return std::isfinite(v) ? py::object(py::float_(v)) : py::object(py::none());
+}
 
 py::array_t<double> Array(const std::vector<double>& v) {
     return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
@@ -268,7 +270,8 @@ py::tuple Popins(const std::vector<std::string>& paths, const std::vector<std::s
     sum["firstPopinWidth_nm"] = meanSd(summary.width);
     sum["tauMax_GPa"] = meanSd(summary.tauMax);
     py::dict weibull;
-    weibull["modulus"] = Num(summary.weibullModulus), weibull["scale_mN"] = Num(summary.weibullScale);
+    weibull["modulus"] = Num(summary.weibullModulus),
+    weibull["scale_mN"] = Num(summary.weibullScale);
     sum["weibull"] = weibull;
     sum["activationVolume_A3"] = Num(summary.activationVolume);
     sum["note"] = Nullable(summary.reason);
@@ -296,14 +299,18 @@ py::list Profiles(const std::vector<std::string>& paths, const profiles::Profile
             const std::size_t before = found.size();
             for (const io::ParsedCurve& c : file.curves) {
                 if (!address.test.empty() && c.test != address.test) continue;
-                Found f{io::MakeAddress(address.file, c.test).string(), c.test, "",
-                        profiles::ComputeProfile(c, s), {}};
+                Found f{io::MakeAddress(address.file, c.test).string(),
+                        c.test,
+                        "",
+                        profiles::ComputeProfile(c, s),
+                        {}};
                 if (!f.profile.ok) f.error = f.file + ": " + f.profile.error;
                 f.average = profiles::AverageProfile(f.profile);
                 found.push_back(std::move(f));
             }
             if (found.size() == before)
-                found.push_back({name, address.test,
+                found.push_back({name,
+                                 address.test,
                                  address.file.string() + ": no test \"" + address.test + "\"",
                                  {},
                                  {}});
@@ -392,18 +399,26 @@ PYBIND11_MODULE(_marvek, m) {
         .def_property_readonly("test", [](const Curve& c) { return c.parsed.test; })
         .def_property_readonly("format", [](const Curve& c) { return c.parsed.format; })
         .def_property_readonly("units", [](const Curve& c) { return c.parsed.units; })
-        .def_property_readonly(
-            "depth", [](py::object self) { return View(self.cast<Curve&>().parsed.depth, self,
-                                                       py::dtype::of<double>()); })
-        .def_property_readonly(
-            "load", [](py::object self) { return View(self.cast<Curve&>().parsed.load, self,
-                                                      py::dtype::of<double>()); })
-        .def_property_readonly(
-            "time", [](py::object self) { return View(self.cast<Curve&>().parsed.time, self,
-                                                      py::dtype::of<double>()); })
-        .def_property_readonly(
-            "segment", [](py::object self) { return View(self.cast<Curve&>().parsed.segment, self,
-                                                         py::dtype("S1")); })
+        .def_property_readonly("depth",
+                               [](py::object self) {
+                                   return View(self.cast<Curve&>().parsed.depth, self,
+                                               py::dtype::of<double>());
+                               })
+        .def_property_readonly("load",
+                               [](py::object self) {
+                                   return View(self.cast<Curve&>().parsed.load, self,
+                                               py::dtype::of<double>());
+                               })
+        .def_property_readonly("time",
+                               [](py::object self) {
+                                   return View(self.cast<Curve&>().parsed.time, self,
+                                               py::dtype::of<double>());
+                               })
+        .def_property_readonly("segment",
+                               [](py::object self) {
+                                   return View(self.cast<Curve&>().parsed.segment, self,
+                                               py::dtype("S1"));
+                               })
         .def_property_readonly("metadata", [](const Curve& c) { return Metadata(c.parsed.meta); })
         .def_property_readonly("warnings", [](const Curve& c) { return Warnings(c.parsed); })
         .def("__len__", [](const Curve& c) { return c.parsed.size(); });
@@ -436,18 +451,19 @@ PYBIND11_MODULE(_marvek, m) {
             s.epsilon = epsilon, s.beta = beta;
             return Profiles(paths, s);
         },
-        py::arg("paths"), py::arg("ap"), py::arg("poisson"), py::arg("from_nm"),
-        py::arg("to_nm"), py::arg("frame_stiffness"), py::arg("epsilon"), py::arg("beta"));
-    m.def("phases", &Phases, py::arg("csv"), py::arg("name"), py::arg("columns"),
-          py::arg("max_k"), py::arg("seed"));
+        py::arg("paths"), py::arg("ap"), py::arg("poisson"), py::arg("from_nm"), py::arg("to_nm"),
+        py::arg("frame_stiffness"), py::arg("epsilon"), py::arg("beta"));
+    m.def("phases", &Phases, py::arg("csv"), py::arg("name"), py::arg("columns"), py::arg("max_k"),
+          py::arg("seed"));
     m.def("known_options", &KnownOptions);
     m.def("check_settings", [](const std::vector<std::string>& args) {
         Resolution r = ResolveCallSettings(args);
         return py::make_tuple(r.settings.has_value(), r.message, r.option, r.setting);
     });
-    m.def("expand", [](const std::vector<std::string>& paths, const std::vector<std::string>& args) {
-        const CallSettings call = Resolved(args);
-        py::gil_scoped_release release;
-        return ExpandPaths(paths, call.read);
-    });
+    m.def("expand",
+          [](const std::vector<std::string>& paths, const std::vector<std::string>& args) {
+              const CallSettings call = Resolved(args);
+              py::gil_scoped_release release;
+              return ExpandPaths(paths, call.read);
+          });
 }

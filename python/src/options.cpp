@@ -1,7 +1,7 @@
 #include "options.h"
 
-#include <algorithm>
 #include <CLI/CLI.hpp>
+#include <algorithm>
 
 #include "cli/analysis_options.h"
 #include "cli/series_output.h"
@@ -35,8 +35,8 @@ std::string FirstOption(const std::string& message) {
     const std::size_t at = message.find("--");
     if (at == std::string::npos) return "";
     std::size_t end = at + 2;
-    while (end < message.size() && (std::isalnum(static_cast<unsigned char>(message[end])) ||
-                                    message[end] == '-'))
+    while (end < message.size() &&
+           (std::isalnum(static_cast<unsigned char>(message[end])) || message[end] == '-'))
         ++end;
     return message.substr(at, end - at);
 }

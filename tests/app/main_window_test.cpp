@@ -143,9 +143,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
                 const bool needsCurves = &popup == &expected[2] || id == ID_SEPARATE_UNLOAD ||
                                          id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
                                          id == ID_EXPLORE_PLOT || id == ID_PLOT_RESET ||
-                                         id == ID_PLOT_ZOOM_POPINS ||
-                                         id == ID_SAVE_PROJECT || id == ID_SAVE_PROJECT_AS ||
-                                         id == ID_UNDO || id == ID_REDO;
+                                         id == ID_PLOT_ZOOM_POPINS || id == ID_SAVE_PROJECT ||
+                                         id == ID_SAVE_PROJECT_AS || id == ID_UNDO || id == ID_REDO;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;
                 EXPECT_TRUE(w.SendCommand(id)) << text;
             }
@@ -179,7 +178,8 @@ TEST_F(MainWindowTest, PoissonEditExchangesBothWays) {
     EXPECT_FALSE(w.UpdateData(true));
     ASSERT_EQ(services.messages.size(), 1u);
     // The generic sentence with the field's own label in front.
-    EXPECT_EQ(services.messages[0].text, std::string("Sample Poisson's (Vs): ") + kEnterNumberMessage);
+    EXPECT_EQ(services.messages[0].text,
+              std::string("Sample Poisson's (Vs): ") + kEnterNumberMessage);
     EXPECT_FLOAT_EQ(w.m_fPoisson, 0.17f);
 }
 
@@ -371,7 +371,6 @@ TEST_F(MainWindowTest, ExitAndTheCloseBoxWriteTheParameterFile) {
         EXPECT_EQ(lines[1], "0.750000");
     }
 }
-
 
 TEST_F(MainWindowTest, ParameterFileIsReadAtStartAndHandsTheZeroPointToTheAnalyzer) {
     marvek::Settings stored;

@@ -145,7 +145,8 @@ TEST_F(MainWindowTest, AnUnreadableCurveIsNamedWithItsReasonAfterTheWindowShowsI
     w.SendHScroll(IDC_CURVE_SCROLL, marvek::ui::SB_LINERIGHT, 0);
     ASSERT_EQ(services.messages.size(), 1u);
     const std::string& text = services.messages[0].text;
-    EXPECT_NE(text.find(files[1].string() + ": 3 columns without a header"), std::string::npos) << text;
+    EXPECT_NE(text.find(files[1].string() + ": 3 columns without a header"), std::string::npos)
+        << text;
     EXPECT_NE(titleUnderBox.find("(2 of 2)"), std::string::npos) << titleUnderBox;
     EXPECT_EQ(pathUnderBox, files[1].string());
     EXPECT_EQ(thumbUnderBox, 1);
@@ -153,7 +154,8 @@ TEST_F(MainWindowTest, AnUnreadableCurveIsNamedWithItsReasonAfterTheWindowShowsI
     const std::string results = w.GetDlgItemText(IDC_RESULTS);
     std::string joined;
     for (char ch : results) joined += ch == '\n' ? "" : std::string(1, ch);
-    EXPECT_NE(joined.find("3 columns without a header: give --columns"), std::string::npos) << results;
+    EXPECT_NE(joined.find("3 columns without a header: give --columns"), std::string::npos)
+        << results;
     EXPECT_EQ(results.find("File format example"), std::string::npos);
 }
 
@@ -187,8 +189,8 @@ TEST_F(MainWindowTest, EscapeKeepsTheWindowAndUnsavedNotesAreAskedAboutOnExit) {
 
 TEST_F(MainWindowTest, TableNotesOutliveTheTableAndAreUndoneAndRedone) {
     CIndentMainDlg& w = Open();
-    const auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                               "hysitron_steel_0000.csv"});
+    const auto files =
+        Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv"});
     ASSERT_TRUE(w.SelectFiles(files));
     ResultsTableWindow* t = OpenTable(w);
     ASSERT_NE(t, nullptr);
@@ -260,8 +262,8 @@ TEST_F(MainWindowTest, SettingsChangesAreUndoneWithTheirReanalysis) {
 }
 
 TEST_F(MainWindowTest, ASavedProjectReopensTheWorkAndNamesChangedFiles) {
-    const auto files = Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv",
-                               "hysitron_steel_0000.csv"});
+    const auto files =
+        Curves({"agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv", "hysitron_steel_0000.csv"});
     const auto project = dir / "work.marvek";
     marvek::ui::PlotRange zoom{};
     {

@@ -169,9 +169,11 @@ TEST(AnalyzeCli, BadFilesAreNamedAndTheRestAnalysed) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(nlohmann::json::parse(lines[0])["ok"], false);
     // The reason the reader found, never the format example of Help.
-    const std::string badError = nlohmann::json::parse(lines[0])["error"].template get<std::string>();
-    EXPECT_EQ(badError, bad.string() + ": no column for depth or load: headers are \"Time\", \"Stress\", "
-                                       "\"Strain\"");
+    const std::string badError =
+        nlohmann::json::parse(lines[0])["error"].template get<std::string>();
+    EXPECT_EQ(badError, bad.string() +
+                            ": no column for depth or load: headers are \"Time\", \"Stress\", "
+                            "\"Strain\"");
     EXPECT_EQ(nlohmann::json::parse(lines[1])["ok"], false);
     EXPECT_EQ(nlohmann::json::parse(lines[2])["error"].template get<std::string>(),
               binary.string() +

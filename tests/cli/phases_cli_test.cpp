@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "support/temp_dir.h"
 #include "support/run_command.h"
+#include "support/temp_dir.h"
 
 namespace marvek {
 namespace {
@@ -63,8 +63,10 @@ TEST(PhasesCli, FindsTheParticleAndTheMatrixAndRefusesUnknownColumns) {
 // The PNG's width and height from its header chunk.
 std::pair<int, int> PngSize(const std::string& png) {
     auto be = [&](std::size_t at) {
-        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
-               (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+        return (static_cast<unsigned char>(png[at]) << 24) |
+               (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) |
+               static_cast<unsigned char>(png[at + 3]);
     };
     if (png.size() < 24 || png.compare(1, 3, "PNG") != 0) return {0, 0};
     return {be(16), be(20)};
@@ -82,12 +84,12 @@ TEST(MapCli, WritesPngAndSvgOrSaysWhyNot) {
     EXPECT_NE(text.find("HIT [MPa]"), std::string::npos);  // the colour bar's label and unit
     EXPECT_NE(text.find("µm"), std::string::npos);
 
-    const CliRun phases = RunCli("map '" + table.string() + "' --value phase --columns EIT,HIT --png '" +
-                                 png.string() + "'");
+    const CliRun phases = RunCli("map '" + table.string() +
+                                 "' --value phase --columns EIT,HIT --png '" + png.string() + "'");
     EXPECT_EQ(phases.status, 0) << phases.out;
     EXPECT_NE(RunCli("map '" + table.string() + "' --value HIT").status, 0);
-    const CliRun noPositions = RunCli("map '" + table.string() + "' --x nowhere --value HIT --png '" +
-                                      png.string() + "'");
+    const CliRun noPositions =
+        RunCli("map '" + table.string() + "' --x nowhere --value HIT --png '" + png.string() + "'");
     EXPECT_EQ(noPositions.status, 1);
     EXPECT_NE(noPositions.out.find("no column 'nowhere'"), std::string::npos) << noPositions.out;
 }

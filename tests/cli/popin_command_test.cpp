@@ -13,8 +13,8 @@
 
 #include "core/io/number_format.h"
 #include "support/popin_curves.h"
-#include "support/temp_dir.h"
 #include "support/run_command.h"
+#include "support/temp_dir.h"
 
 namespace {
 

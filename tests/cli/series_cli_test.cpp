@@ -25,7 +25,8 @@ struct CliRun {
 };
 
 CliRun Cli(const std::string& args) {
-    const auto run = marvek::testing::RunCommand(std::string(MARVEK_CLI) + " " + args + " 2>/dev/null");
+    const auto run =
+        marvek::testing::RunCommand(std::string(MARVEK_CLI) + " " + args + " 2>/dev/null");
     return {run.status, marvek::testing::SplitLines(run.out)};
 }
 

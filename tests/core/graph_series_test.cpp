@@ -502,7 +502,8 @@ TEST(GraphCommandTable, EveryCliNameFindsItsCommand) {
                            "graininess2-unload",
                            "hardness-profile",
                            "modulus-profile",
-                           "first-popin-loads", "first-popin-histogram"};
+                           "first-popin-loads",
+                           "first-popin-histogram"};
     EXPECT_EQ(GraphCommands().size(), std::size(names));
     for (const char* name : names) {
         const GraphCommandInfo* info = FindGraphCommand(name);

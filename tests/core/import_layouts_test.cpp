@@ -45,7 +45,9 @@ TEST(ColumnHeaders, NameTheQuantityAndScaleItsUnit) {
         SCOPED_TRACE(c.header);
         const io::ColumnHeader h = io::ReadColumnHeader(c.header);
         EXPECT_EQ(h.quantity, c.quantity);
-        if (c.quantity != Quantity::None) EXPECT_DOUBLE_EQ(h.factor, c.factor);
+        if (c.quantity != Quantity::None) {
+            EXPECT_DOUBLE_EQ(h.factor, c.factor);
+        }
     }
     const io::ColumnHeader grouped = io::ReadColumnHeader("Y_Test 3_Fn [uN]", true);
     EXPECT_EQ(grouped.quantity, Quantity::Load);
@@ -119,7 +121,8 @@ TEST(ImportLayouts, FilesWithoutACurveSayWhy) {
         const char* says;
     };
     const Case cases[] = {
-        {"no depth column", "Time,Stress,Strain\n1,2,3\n", "no column for depth or load: headers are"},
+        {"no depth column", "Time,Stress,Strain\n1,2,3\n",
+         "no column for depth or load: headers are"},
         {"numbers without a header", "1 2 3 4\n5 6 7 8\n9 10 11 12\n", "give --columns"},
         {"empty", "", "empty file"},
     };

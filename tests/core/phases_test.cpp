@@ -28,14 +28,15 @@ std::vector<std::vector<double>> Draw(const std::vector<TruePhase>& mix, int n, 
     std::vector<std::vector<double>> out;
     int drawn = 0;
     for (std::size_t c = 0; c < mix.size(); ++c) {
-        const int count = c + 1 == mix.size() ? n - drawn
-                                              : static_cast<int>(std::lround(mix[c].weight * n));
+        const int count =
+            c + 1 == mix.size() ? n - drawn : static_cast<int>(std::lround(mix[c].weight * n));
         drawn += count;
         for (int i = 0; i < count; ++i) {
             const double z1 = normal(), z2 = normal();
             const double e = mix[c].meanE + mix[c].sdE * z1;
-            const double h = mix[c].meanH +
-                             mix[c].sdH * (mix[c].rho * z1 + std::sqrt(1 - mix[c].rho * mix[c].rho) * z2);
+            const double h =
+                mix[c].meanH +
+                mix[c].sdH * (mix[c].rho * z1 + std::sqrt(1 - mix[c].rho * mix[c].rho) * z2);
             out.push_back(columns == 2 ? std::vector<double>{e, h} : std::vector<double>{e});
         }
     }
@@ -51,9 +52,12 @@ TEST(PhaseMixture, RecoversKnownMixtures) {
     } cases[] = {
         {"one phase", {{1.0, 200, 8, 4000, 300, 0.5}}, 2},
         {"particle in matrix 3:1",
-         {{0.75, 120, 8, 2500, 200, 0.6}, {0.25, 210, 12, 6000, 450, 0.3}}, 2},
+         {{0.75, 120, 8, 2500, 200, 0.6}, {0.25, 210, 12, 6000, 450, 0.3}},
+         2},
         {"three unequal phases",
-         {{0.5, 70, 5, 1000, 100, 0.2}, {0.3, 140, 8, 3000, 250, 0.5}, {0.2, 230, 12, 7000, 500, 0.0}},
+         {{0.5, 70, 5, 1000, 100, 0.2},
+          {0.3, 140, 8, 3000, 250, 0.5},
+          {0.2, 230, 12, 7000, 500, 0.0}},
          2},
         {"two phases, one column", {{0.6, 90, 6, 0, 1, 0}, {0.4, 160, 9, 0, 1, 0}}, 1},
     };
@@ -96,8 +100,9 @@ TEST(PhaseMixture, BicCountsEveryFreeParameterAndIsDeterministic) {
     ASSERT_EQ(a.bic.size(), b.bic.size());
     for (std::size_t k = 0; k < a.bic.size(); ++k) {
         EXPECT_EQ(a.bic[k], b.bic[k]);
-        EXPECT_NEAR(a.bic[k], -2 * a.logLikelihood[k] +
-                                  MixtureParameterCount(static_cast<int>(k) + 1, 2) * std::log(300.0),
+        EXPECT_NEAR(a.bic[k],
+                    -2 * a.logLikelihood[k] +
+                        MixtureParameterCount(static_cast<int>(k) + 1, 2) * std::log(300.0),
                     1e-9 * std::abs(a.bic[k]));
     }
     // One Gaussian's maximum likelihood is known in closed form: the sample mean and the
@@ -127,15 +132,20 @@ TEST(GridPositions, EveryOrderAndStartingCorner) {
         GridLayout::Corner start;
         std::vector<std::pair<double, double>> expected;
     } cases[] = {
-        {GridLayout::Order::Raster, GridLayout::Corner::BottomLeft,
+        {GridLayout::Order::Raster,
+         GridLayout::Corner::BottomLeft,
          {{0, 0}, {10, 0}, {20, 0}, {0, 5}, {10, 5}, {20, 5}}},
-        {GridLayout::Order::Serpentine, GridLayout::Corner::BottomLeft,
+        {GridLayout::Order::Serpentine,
+         GridLayout::Corner::BottomLeft,
          {{0, 0}, {10, 0}, {20, 0}, {20, 5}, {10, 5}, {0, 5}}},
-        {GridLayout::Order::Raster, GridLayout::Corner::TopLeft,
+        {GridLayout::Order::Raster,
+         GridLayout::Corner::TopLeft,
          {{0, 5}, {10, 5}, {20, 5}, {0, 0}, {10, 0}, {20, 0}}},
-        {GridLayout::Order::Serpentine, GridLayout::Corner::TopRight,
+        {GridLayout::Order::Serpentine,
+         GridLayout::Corner::TopRight,
          {{20, 5}, {10, 5}, {0, 5}, {0, 0}, {10, 0}, {20, 0}}},
-        {GridLayout::Order::Raster, GridLayout::Corner::BottomRight,
+        {GridLayout::Order::Raster,
+         GridLayout::Corner::BottomRight,
          {{20, 0}, {10, 0}, {0, 0}, {20, 5}, {10, 5}, {0, 5}}},
     };
     for (const auto& c : cases) {
@@ -165,7 +175,8 @@ TEST(PositionsTable, JoinsOnFileAndTestAndNamesMissingOrDuplicateRows) {
                            "pos.csv", t)
                     .ok());
     std::vector<Position> out;
-    ASSERT_TRUE(JoinPositions(t, "pos.csv", {{"data/run.xls", "Test 002"}, {"b.csv", ""}}, out).ok());
+    ASSERT_TRUE(
+        JoinPositions(t, "pos.csv", {{"data/run.xls", "Test 002"}, {"b.csv", ""}}, out).ok());
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].x_um, 5);
     EXPECT_EQ(out[1].y_um, 2.5);
@@ -179,7 +190,8 @@ TEST(PositionsTable, JoinsOnFileAndTestAndNamesMissingOrDuplicateRows) {
 
 TEST(ResultTable, ColumnsByNameWithoutUnitAndRowsWithoutValuesCounted) {
     Table t;
-    ASSERT_TRUE(ParseTable("\xEF\xBB\xBF" "file,\"EIT [GPa]\",HIT [MPa]\r\n\"a,1.csv\",70,9000\r\n"
+    ASSERT_TRUE(ParseTable("\xEF\xBB\xBF"
+                           "file,\"EIT [GPa]\",HIT [MPa]\r\n\"a,1.csv\",70,9000\r\n"
                            "b.csv,,8000\r\nc.csv,nan,7000\r\nd.csv,72.5,9100\r\n",
                            "t.csv", t)
                     .ok());
@@ -205,7 +217,8 @@ TEST(PropertyMap, PassesThroughIndentsAndLeavesEmptyAreasBlank) {
     std::vector<MapPoint> pts;
     for (int j = 0; j < 5; ++j)
         for (int i = 0; i < 5; ++i)
-            if (!(i >= 3 && j >= 3) || (i == 4 && j == 4)) pts.push_back({2.0 * i, 2.0 * j, 10.0 * i + j});
+            if (!(i >= 3 && j >= 3) || (i == 4 && j == 4))
+                pts.push_back({2.0 * i, 2.0 * j, 10.0 * i + j});
     pts.push_back({30, 30, std::nan("")});  // ignored
     const MapGrid g = InterpolateMap(pts, 100);
     ASSERT_GT(g.nx, 0);

@@ -61,14 +61,28 @@ struct OutlierCase {
 const OutlierCase kCases[] = {
     // The user's four deep indents stay out of the median and MAD: 110 stands out among the kept
     // five; had they counted, the median would move to 107 and hide it.
-    {"UserExcludedCurvesAreNotPartOfTheReference", "hmax", flag::kOutlierHmax,
+    {"UserExcludedCurvesAreNotPartOfTheReference",
+     "hmax",
+     flag::kOutlierHmax,
      {{100}, {101}, {102}, {103}, {104}, {110}, {200, true}, {201, true}, {202, true}, {203, true}},
-     {5, 6, 7, 8, 9}, 102.5, 1.5 * 1.4826},
+     {5, 6, 7, 8, 9},
+     102.5,
+     1.5 * 1.4826},
     // 103.5 lies 3.5 raw MADs from the median but only 2.36 scaled ones: not an outlier.
-    {"TheMadIsScaledToTheStandardDeviation", "EIT", flag::kOutlierEIT,
-     {{90}, {100}, {100}, {101}, {99}, {100}, {102}, {98}, {103.5}}, {0}, 100, 1.4826},
-    {"HardnessIsJudgedOnItsOwnColumn", "HIT", flag::kOutlierHIT,
-     {{5000}, {5100}, {4900}, {5050}, {4950}, {9000}}, {5}, 5025, 75 * 1.4826},
+    {"TheMadIsScaledToTheStandardDeviation",
+     "EIT",
+     flag::kOutlierEIT,
+     {{90}, {100}, {100}, {101}, {99}, {100}, {102}, {98}, {103.5}},
+     {0},
+     100,
+     1.4826},
+    {"HardnessIsJudgedOnItsOwnColumn",
+     "HIT",
+     flag::kOutlierHIT,
+     {{5000}, {5100}, {4900}, {5050}, {4950}, {9000}},
+     {5},
+     5025,
+     75 * 1.4826},
 };
 
 class SeriesOutliers : public ::testing::TestWithParam<OutlierCase> {};
@@ -89,7 +103,9 @@ TEST_P(SeriesOutliers, FlagsExactlyTheCurvesBeyondTheLimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SeriesOutliers, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<OutlierCase>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<OutlierCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace marvek

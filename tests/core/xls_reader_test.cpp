@@ -131,7 +131,9 @@ TEST(XlsReader, SharedStringsSplitOverContinueRecords) {
     std::vector<SharedText> sst;
     for (int i = 0; i < 40; ++i) {
         SharedText t;
-        t.text = "string " + std::to_string(i) + " " + std::string(static_cast<std::size_t>(i * 7), static_cast<char>('a' + i % 26)) + "\xE9";
+        t.text = "string " + std::to_string(i) + " " +
+                 std::string(static_cast<std::size_t>(i * 7), static_cast<char>('a' + i % 26)) +
+                 "\xE9";
         t.wide = i % 3 == 0;
         t.wideAfterSplit = i % 2 == 0;
         t.runs = i % 5 == 0 ? 3 : 0;
@@ -166,7 +168,7 @@ TEST(XlsReader, EmbeddedChartsAreSkippedAndChartSheetsListed) {
     ASSERT_EQ(r.sheets.size(), 2u);
     EXPECT_EQ(At(r.sheets[0], 0, 0).value, 1.0);
     EXPECT_EQ(At(r.sheets[0], 1, 0).value, 2.0);  // read on after the chart's end
-    EXPECT_EQ(r.sheets[0].rows.size(), 2u);      // the chart's DIMENSIONS did not widen it
+    EXPECT_EQ(r.sheets[0].rows.size(), 2u);       // the chart's DIMENSIONS did not widen it
     EXPECT_EQ(r.sheets[1].name, "Test 002");
     EXPECT_EQ(At(r.sheets[1], 0, 0).value, 3.0);
     ASSERT_EQ(r.others.size(), 1u);
@@ -190,9 +192,10 @@ TEST(XlsReader, StreamsReadTheSameFromMiniAndRegularSectors) {
     const std::string largeStream = XlsStream({large}, {});
     ASSERT_LT(smallStream.size(), 4096u);
     ASSERT_GE(largeStream.size(), 4096u);
-    for (const Case& c : {Case{CompoundFile(smallStream), 1}, Case{CompoundFile(smallStream, "Workbook", true), 1},
-                          Case{CompoundFile(largeStream), 400},
-                          Case{CompoundFile(largeStream, "Workbook", true), 400}}) {
+    for (const Case& c :
+         {Case{CompoundFile(smallStream), 1}, Case{CompoundFile(smallStream, "Workbook", true), 1},
+          Case{CompoundFile(largeStream), 400},
+          Case{CompoundFile(largeStream, "Workbook", true), 400}}) {
         const Read r = ReadXls(c.file);
         ASSERT_TRUE(r.ok) << r.error;
         const Sheet& s = r.sheets.at(0);
@@ -234,21 +237,22 @@ TEST(XlsReader, DamagedWorkbooksAreRefusedWithTheReason) {
     cases.push_back({"FAT count", huge, "allocation table sectors"});
     cases.push_back({"truncated", good.substr(0, good.size() / 2), ""});
     cases.push_back({"no header", "not a workbook at all", "no OLE2 header"});
-    cases.push_back({"no workbook stream", CompoundFile(stream, "Other"), "no \"Workbook\" stream"});
+    cases.push_back(
+        {"no workbook stream", CompoundFile(stream, "Other"), "no \"Workbook\" stream"});
     std::string cut = stream;
     cut.resize(cut.size() - 10);
     cases.push_back({"record past the end", CompoundFile(cut), "runs past its end"});
     XlsSheet badIndex("Test 001");
     badIndex.LabelSst(0, 0, 5);
-    cases.push_back({"string index", CompoundFile(XlsStream({badIndex}, {{"a"}})),
-                     "shared string 6 of 1"});
+    cases.push_back(
+        {"string index", CompoundFile(XlsStream({badIndex}, {{"a"}})), "shared string 6 of 1"});
     XlsSheet wide("Test 001");
     wide.Dimensions(65536, 256);
     cases.push_back({"forged dimensions", CompoundFile(XlsStream({wide}, {})),
                      "more than a curve sheet holds"});
     XlsSheet badRun("Test 001");
-    badRun.Raw(test::BiffRecord(0x00BD, test::Le16(0) + test::Le16(0) + test::Le16(15) +
-                                            test::Le32(2) + test::Le16(7)));
+    badRun.Raw(test::BiffRecord(
+        0x00BD, test::Le16(0) + test::Le16(0) + test::Le16(15) + test::Le32(2) + test::Le16(7)));
     cases.push_back({"MULRK end column", CompoundFile(XlsStream({badRun}, {})), "MULRK"});
     std::string old = stream;
     old[4] = 0x00, old[5] = 0x05;  // BIFF5
@@ -305,8 +309,10 @@ TEST(XlsReader, OneByteChangesOfARealWorkbookFailCleanly) {
 // Sheets are tests by their columns, not their names; the others are listed with the reason.
 TEST(XlsReader, SheetsHoldingDepthAndLoadAreTestsWhateverTheirName) {
     XlsSheet g200("Test 001");  // names, then units, then the points
-    g200.Label(0, 0, "Displacement Into Surface", false).Label(0, 1, "Load On Sample", false)
-        .Label(1, 0, "nm", false).Label(1, 1, "mN", false);
+    g200.Label(0, 0, "Displacement Into Surface", false)
+        .Label(0, 1, "Load On Sample", false)
+        .Label(1, 0, "nm", false)
+        .Label(1, 1, "mN", false);
     XlsSheet feuil("Feuil1");  // units in the names, the points right after
     feuil.Label(0, 0, "Depth (um)", false).Label(0, 1, "Load (uN)", false);
     XlsSheet results("Results");
@@ -319,8 +325,8 @@ TEST(XlsReader, SheetsHoldingDepthAndLoadAreTestsWhateverTheirName) {
         feuil.Number(static_cast<std::uint16_t>(i + 1), 0, 0.01 * (i + 1))
             .Number(static_cast<std::uint16_t>(i + 1), 1, 500.0 * (i + 1));
     }
-    const std::vector<XlsSheet> sheets = {results, g200, XlsSheet("Chart1", 2), feuil,
-                                          XlsSheet("Sheet1"), onlyDepth};
+    const std::vector<XlsSheet> sheets = {
+        results, g200, XlsSheet("Chart1", 2), feuil, XlsSheet("Sheet1"), onlyDepth};
     const io::ParsedFile f = io::ParseBuffer(CompoundFile(XlsStream(sheets, {})), "user.xls");
     ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
     ASSERT_EQ(f.curves.size(), 2u);

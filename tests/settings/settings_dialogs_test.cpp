@@ -370,8 +370,8 @@ TEST_F(SettingsDialogTest, AreaFunctionRefusesTermsOutsideOneToNineAndCancelKeep
         w.OnAreaFunction();
         EXPECT_FALSE(ended) << terms;
         ASSERT_EQ(services.messages.size(), 1u);
-        EXPECT_EQ(services.messages[0].text, std::string("The number of area-function terms ") +
-                                                 terms + " is outside 1-9.");
+        EXPECT_EQ(services.messages[0].text,
+                  std::string("The number of area-function terms ") + terms + " is outside 1-9.");
         EXPECT_EQ(g_dlgAreaFunction.m_dApCoef[0], 24.5);
         EXPECT_EQ(g_dlgAreaFunction.m_nFunctionTerms, 2);
     }
