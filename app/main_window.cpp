@@ -12,9 +12,10 @@
 #include "core/analysis/no_result_reason.h"
 #include "core/analysis/results_text.h"
 #include "core/analysis/uncertainty.h"
+#include "core/config/parameter_file.h"
+#include "core/config/settings_validation.h"
 #include "core/io/number_format.h"
-#include "core/io/parameter_file.h"
-#include "core/io/settings_validation.h"
+#include "graphs/calibration_views.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
@@ -72,6 +73,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
     : Dialog(MainTemplate(), parent),
       m_parameterFile(parameterFile.empty() ? DefaultParameterFilePath()
                                             : std::move(parameterFile)) {
+    SetCalibrationViews(marvek::graphs::MakeCalibrationViews());
     const std::pair<int, void (CIndentMainDlg::*)()> handlers[] = {
         {ID_SELECT_CURVE_FILES, &CIndentMainDlg::OnSelectCurveFiles},
         {ID_SEPARATE_UNLOAD, &CIndentMainDlg::OnSeparateUnload},
@@ -253,7 +255,7 @@ void CIndentMainDlg::UpdateResultsText() {
         const Settings settings = CurrentSettings();
         const std::string reason = NoResultReason(m_analyzer, *this, settings);
         if (reason.empty()) {
-            m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.m_nMethod);
+            m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.method());
             m_strIsoResults = "ISO 14577 :\n computing ...";
             // The worker has its own copy: the window may analyse the next curve meanwhile.
             auto analyzer = std::make_shared<const CCurveAnalyzer>(m_analyzer);
@@ -270,7 +272,7 @@ void CIndentMainDlg::UpdateResultsText() {
                     Qt::QueuedConnection);
             });
         } else {
-            m_strResults = NoResultText(m_analyzer, g_dlgStrategy.m_nMethod, reason);
+            m_strResults = NoResultText(m_analyzer, g_dlgStrategy.method(), reason);
         }
     } else {
         m_strResults = FailureResultsText(m_lastOutcome.error);

@@ -7,7 +7,7 @@
 #include "app/curve_plot.h"
 #include "app/main_window.h"
 #include "app/resource_ids.h"
-#include "core/io/recent_selections.h"
+#include "core/platform/recent_selections.h"
 #include "core/series/curve_popins.h"
 #include "ui/plot_export.h"
 #include "ui/services.h"

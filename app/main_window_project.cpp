@@ -6,8 +6,8 @@
 
 #include "app/main_window.h"
 #include "app/resource_ids.h"
+#include "core/config/settings_validation.h"
 #include "core/io/parsed_curve.h"
-#include "core/io/settings_validation.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"

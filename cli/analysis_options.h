@@ -7,9 +7,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/base/status.h"
+#include "core/config/settings.h"
 #include "core/io/parsed_curve.h"
-#include "core/io/settings.h"
-#include "core/io/status.h"
 
 namespace marvek::cli {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analysis.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "core/series/series.h"
 #include "iso_columns.h"
 

@@ -10,8 +10,8 @@
 #include "analysis_options.h"
 #include "core/calibration/area_function_calibration.h"
 #include "core/calibration/compliance_calibration.h"
+#include "core/config/parameter_file.h"
 #include "core/io/number_format.h"
-#include "core/io/parameter_file.h"
 #include "core/series/graph_series.h"
 
 namespace marvek::cli {

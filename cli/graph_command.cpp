@@ -7,7 +7,7 @@
 
 #include "analysis_options.h"
 #include "core/analysis/curve_analysis.h"
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 #include "core/series/graph_series.h"
 
 namespace marvek::cli {

@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analysis_options.h"
-#include "core/io/status.h"
+#include "core/base/status.h"
 #include "core/phases/table.h"
 
 namespace marvek::cli {
@@ -22,9 +22,10 @@ struct GridInputOptions {
 
 void AddGridInputOptions(CLI::App& command, GridInputOptions& options);
 
-// One CSV input with a file column or one of the columns in `needed` is taken as the table. Otherwise the inputs
-// are curve files (or FILE#TEST addresses): they are analysed, and the table holds one row per
-// curve that gave a result (file, test, the result columns, x_um and y_um where known: from
+// One CSV input with a file column or one of the columns in `needed` is taken as the table.
+// Otherwise the inputs are curve files (or FILE#TEST addresses): they are analysed, and the table
+// holds one row per curve that gave a result (file, test, the result columns, x_um and y_um where
+// known: from
 // --positions, from --grid in list order, or from the file). `note` tells what was done.
 Status LoadGridTable(const GridInputOptions& options, const std::vector<std::string>& needed,
                      phases::Table& table, std::string& note);

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 
 namespace marvek::cli {
 

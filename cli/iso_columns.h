@@ -12,7 +12,7 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/iso_quantities.h"
 #include "core/analysis/uncertainty.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek::cli {
 

@@ -8,8 +8,8 @@
 
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
 #include "core/phases/mixture.h"
+#include "core/platform/output_file.h"
 #include "grid_input.h"
 
 namespace marvek::cli {
@@ -52,7 +52,8 @@ std::string LabelsCsv(const phases::Table& table, const phases::Samples& samples
 int Run(const PhasesOptions& o) {
     const std::vector<std::string> columns = SplitList(o.columns);
     if (columns.empty() || o.maxK < 1) {
-        std::cerr << "marvek-cli phases: --columns names one or more columns, --max-k is at least 1\n";
+        std::cerr
+            << "marvek-cli phases: --columns names one or more columns, --max-k is at least 1\n";
         return 2;
     }
     phases::Table table;
@@ -127,8 +128,9 @@ int Run(const PhasesOptions& o) {
 void AddPhasesCommand(CLI::App& app, int& exitStatus) {
     auto o = std::make_shared<PhasesOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "phases", "Phases of a grid of indents: a Gaussian mixture over result columns, the "
-                  "number of phases chosen by BIC");
+        "phases",
+        "Phases of a grid of indents: a Gaussian mixture over result columns, the "
+        "number of phases chosen by BIC");
     AddGridInputOptions(*cmd, o->input);
     cmd->add_option("--columns", o->columns,
                     "Result columns, comma-separated, named by header without unit (EIT,HIT)")

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "core/popins/popins.h"
 
 namespace marvek::cli {

@@ -14,7 +14,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "series_output.h"
 
 namespace marvek::cli {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/config/settings.h"
 #include "core/io/number_format.h"
-#include "core/io/settings.h"
 #include "core/tools/multi_cycle_split.h"
 
 namespace marvek::cli {

@@ -4,7 +4,7 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "core/series/graph_series.h"
 #include "ui/dialog.h"
 

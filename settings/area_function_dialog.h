@@ -5,7 +5,7 @@
 // when it is shown.
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "ui/dialog_template.h"
 
 class CAreaFunctionDlg : public marvek::AreaFunctionSettings {

@@ -5,7 +5,7 @@
 // when it is shown.
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "ui/dialog_template.h"
 
 class CComplianceDlg : public marvek::ComplianceSettings {
@@ -18,7 +18,7 @@ public:
     float m_fDNMaxPercent = 0;
     float m_fDNMinPercent = 0;
     float m_fEpsilon = 0;
-    int m_nMethod = 0;
+    int m_nMethod = 0;                     // stored AnalysisMethod
     float m_fSavedCompliance = 0;          // the compliance the window opened with, nm/mN
     marvek::AreaCoefficients m_dApCoef{};  // copy of the projected-area function
 

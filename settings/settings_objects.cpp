@@ -1,6 +1,6 @@
 #include "settings/settings_objects.h"
 
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/strategy_dialog.h"

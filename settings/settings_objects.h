@@ -2,7 +2,7 @@
 // The three global settings objects together with the main window's Poisson ratio form the
 // Settings that core analyses take and the parameter file stores.
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 // Thresholds of the quality flags (no window edits them; the parameter file keeps them).
 extern marvek::QualitySettings g_qualitySettings;

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 #include "settings/settings_objects.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog.h"

@@ -3,7 +3,7 @@
 // The global object lives from program start to exit, before any window exists, so it holds
 // the data only; its window is a separate object created when it is shown.
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "ui/dialog_template.h"
 
 class CStrategyDlg : public marvek::StrategySettings {

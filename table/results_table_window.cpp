@@ -20,9 +20,9 @@
 #include <cmath>
 #include <fstream>
 
+#include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
-#include "core/io/quantity_labels.h"
+#include "core/platform/output_file.h"
 #include "ui/services.h"
 
 namespace marvek::table {

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "core/analysis/work_integral.h"
-#include "core/io/constants.h"
+#include "core/base/constants.h"
 
 namespace marvek {
 

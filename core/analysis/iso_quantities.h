@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 

@@ -1,7 +1,7 @@
 #include "iso_text.h"
 
+#include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 
 namespace marvek {
 

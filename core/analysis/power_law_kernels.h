@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/large_blocks.h"
+#include "core/platform/large_blocks.h"
 
 namespace marvek::detail {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "core/io/constants.h"
+#include "core/base/constants.h"
 #include "core/io/number_format.h"
 
 namespace marvek {

@@ -8,7 +8,7 @@
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/calibration/calibration_curves.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 

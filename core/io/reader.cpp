@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "column_names.h"
+#include "core/platform/module_loader.h"
 #include "line_reader.h"
-#include "module_loader.h"
 #include "parsed_curve.h"
 #include "text_formats.h"
 #include "workbook_module.h"

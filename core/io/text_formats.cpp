@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 
+#include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 #include "line_reader.h"
 
 namespace marvek::io {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/io/module_loader.h"
+#include "core/platform/module_loader.h"
 
 namespace marvek::phases {
 

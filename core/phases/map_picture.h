@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 #include "core/phases/map_data.h"
 
 namespace marvek::phases {
 
 struct MapPicture {
-    MapGrid grid;                  // the interpolated surface
-    std::vector<MapPoint> points;  // the indents, drawn as dots
-    std::string title;             // above the map
-    std::string valueLabel;        // the colour bar's label with the unit, e.g. "HIT [MPa]"
-    int categories = 0;            // > 0: values are phase numbers 1..categories (no surface)
+    MapGrid grid;                    // the interpolated surface
+    std::vector<MapPoint> points;    // the indents, drawn as dots
+    std::string title;               // above the map
+    std::string valueLabel;          // the colour bar's label with the unit, e.g. "HIT [MPa]"
+    int categories = 0;              // > 0: values are phase numbers 1..categories (no surface)
     int width = 1000, height = 800;  // pixels of the PNG (the SVG uses the same layout)
 };
 

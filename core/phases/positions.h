@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 #include "core/phases/table.h"
 
 namespace marvek::phases {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 
 namespace marvek::phases {
 
@@ -29,7 +29,7 @@ int FindColumn(const Table& table, std::string_view name);
 // The chosen columns as numbers, row by row. A row with an empty, non-numeric or non-finite
 // value in any chosen column is left out; `rowOfSample` maps each kept sample to its table row.
 struct Samples {
-    std::vector<std::string> columns;  // the headers used
+    std::vector<std::string> columns;         // the headers used
     std::vector<std::vector<double>> values;  // values[i][j]: sample i, column j
     std::vector<int> rowOfSample;
     int leftOut = 0;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/analysis/fitting.h"
-#include "core/io/constants.h"
+#include "core/base/constants.h"
 #include "core/io/number_format.h"
 #include "core/io/text_formats.h"
 

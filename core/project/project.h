@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/io/settings.h"
-#include "core/io/status.h"
+#include "core/base/status.h"
+#include "core/config/settings.h"
 
 namespace marvek::project {
 

@@ -7,7 +7,7 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "core/popins/popins.h"
 
 namespace marvek {

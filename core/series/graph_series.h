@@ -15,8 +15,8 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
-#include "core/io/status.h"
+#include "core/base/status.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 

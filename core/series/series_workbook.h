@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 
 namespace marvek {
 

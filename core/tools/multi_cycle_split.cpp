@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 
 namespace marvek {
 

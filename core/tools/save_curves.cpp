@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 
 namespace marvek {
 

@@ -5,7 +5,7 @@
 
 #include "cli/analysis_options.h"
 #include "cli/series_output.h"
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 
 namespace marvek::python {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/iso_columns.h"
+#include "core/config/settings.h"
 #include "core/io/parsed_curve.h"
-#include "core/io/settings.h"
 
 namespace marvek::python {
 

@@ -9,7 +9,7 @@
 
 #include "app/curve_plot.h"
 #include "app/resource_ids.h"
-#include "core/io/parameter_file.h"
+#include "core/config/parameter_file.h"
 #include "main_window_fixture.h"
 
 using namespace resource;

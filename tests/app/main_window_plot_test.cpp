@@ -13,7 +13,7 @@
 #include <iostream>
 
 #include "app/resource_ids.h"
-#include "core/io/recent_selections.h"
+#include "core/platform/recent_selections.h"
 #include "main_window_fixture.h"
 #include "support/curve_generator.h"
 

@@ -11,7 +11,7 @@
 
 #include "app/resource_ids.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/parameter_file.h"
+#include "core/config/parameter_file.h"
 #include "main_window_fixture.h"
 #include "settings/curve_files.h"
 #include "settings/strategy_dialog.h"

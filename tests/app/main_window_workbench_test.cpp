@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "app/resource_ids.h"
-#include "core/io/parameter_file.h"
-#include "core/io/settings_validation.h"
+#include "core/config/parameter_file.h"
+#include "core/config/settings_validation.h"
 #include "core/project/project.h"
 #include "main_window_fixture.h"
 #include "settings/area_function_dialog.h"

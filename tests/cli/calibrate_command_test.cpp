@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/config/parameter_file.h"
 #include "core/io/number_format.h"
-#include "core/io/parameter_file.h"
 #include "support/curve_generator.h"
 #include "support/temp_dir.h"
 

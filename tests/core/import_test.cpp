@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/large_blocks.h"
-#include "core/io/module_loader.h"
 #include "core/io/parsed_curve.h"
+#include "core/platform/large_blocks.h"
+#include "core/platform/module_loader.h"
 #include "core/tools/multi_cycle_split.h"
 #include "support/curve_generator.h"
 

@@ -1,5 +1,5 @@
-#include "core/io/parameter_file.h"
-#include "core/io/recent_selections.h"
+#include "core/config/parameter_file.h"
+#include "core/platform/recent_selections.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

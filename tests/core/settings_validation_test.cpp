@@ -1,11 +1,11 @@
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 
-#include "core/io/parameter_file.h"
+#include "core/config/parameter_file.h"
 #include "support/curve_generator.h"  // TempDir
 
 namespace marvek {

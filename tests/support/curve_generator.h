@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 #include "support/temp_dir.h"
 
 namespace marvek::testing {

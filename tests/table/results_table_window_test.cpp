@@ -14,7 +14,7 @@
 #include <cmath>
 
 #include "app/resource_ids.h"
-#include "core/io/parameter_file.h"
+#include "core/config/parameter_file.h"
 #include "main_window_fixture.h"
 #include "support/curve_generator.h"
 #include "ui/test_doubles.h"

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/io/settings.h"
-#include "core/io/status.h"
+#include "core/base/status.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 

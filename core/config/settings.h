@@ -8,6 +8,28 @@ namespace marvek {
 
 using AreaCoefficients = std::array<double, 9>;
 
+// The unloading analysis. Stored as its number (parameter file, dialogs, projects); code
+// compares the enum. A stored number of no known method reads as Other, which fits no unloading.
+enum class AnalysisMethod { OliverPharr = 0, DoernerNix = 1, Other };
+constexpr AnalysisMethod MethodOf(int stored) {
+    return stored == 0   ? AnalysisMethod::OliverPharr
+           : stored == 1 ? AnalysisMethod::DoernerNix
+                         : AnalysisMethod::Other;
+}
+constexpr bool FitsUnloading(AnalysisMethod m) { return m != AnalysisMethod::Other; }
+// "Oliver-Pharr", "Doerner-Nix" or "Experimental", as the results text names them.
+constexpr const char* MethodTitle(AnalysisMethod m) {
+    return m == AnalysisMethod::OliverPharr  ? "Oliver-Pharr"
+           : m == AnalysisMethod::DoernerNix ? "Doerner-Nix"
+                                             : "Experimental";
+}
+// The method's name on the command line and in tables: "op", "dn" or "other".
+constexpr const char* MethodKey(AnalysisMethod m) {
+    return m == AnalysisMethod::OliverPharr  ? "op"
+           : m == AnalysisMethod::DoernerNix ? "dn"
+                                             : "other";
+}
+
 struct StrategySettings {
     float m_fEpsilon = 0.75f;    // Sneddon's material epsilon
     float m_fOPMaxPercent = 82;  // Oliver-Pharr force range, % of the load drop
@@ -18,10 +40,11 @@ struct StrategySettings {
     int m_bZeroPointCorrection = 0;
     float m_fZeroFitMinPercent = 10;  // zero-point window, % of the maximum load
     float m_fZeroFitMaxPercent = 90;
-    int m_nMethod = 0;  // 0 Oliver-Pharr, 1 Doerner-Nix
+    int m_nMethod = 0;  // stored AnalysisMethod: 0 Oliver-Pharr, 1 Doerner-Nix
     int m_bDriftCorrection = 0;
     float m_fDisplacementAccuracy = 0.02f;  // +- nm, stored and shown only
     float m_fForceAccuracy = 0.02f;         // +- mN, load band of hold searches
+    AnalysisMethod method() const { return MethodOf(m_nMethod); }
 };
 
 struct ComplianceSettings {
@@ -31,7 +54,7 @@ struct ComplianceSettings {
 struct AreaFunctionSettings {
     // The calibration's copies of the strategy and compliance (see CopyStrategyToAreaFunction).
     float m_fEpsilon = 0;
-    int m_nMethod = 0;
+    int m_nMethod = 0;  // stored AnalysisMethod
     float m_fOPMaxPercent = 0;
     float m_fOPMinPercent = 0;
     float m_fDNMaxPercent = 0;

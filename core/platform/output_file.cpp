@@ -1,4 +1,4 @@
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,22 +30,25 @@ int WriteAll(int fd, std::string_view content) {
 }  // namespace
 
 Status WriteOutputFile(const std::filesystem::path& file, std::string_view content) {
-    if (file.empty()) return Status::Error("no file name given");
+    if (file.empty()) return Status::Error("no file name given", ErrorCode::BadValue);
     std::filesystem::path temp = file;
     temp += ".tmp" + std::to_string(::getpid());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return Status::FileError(file, ErrnoText(errno, "cannot be created"));
+    if (fd < 0)
+        return Status::FileError(file, ErrnoText(errno, "cannot be created"),
+                                 ErrorCode::WriteFailed);
     int code = WriteAll(fd, content);
     if (::close(fd) != 0 && code == 0) code = errno ? errno : EIO;
     std::error_code ec;
     if (code != 0) {
         std::filesystem::remove(temp, ec);
-        return Status::FileError(file, ErrnoText(code, "could not be written"));
+        return Status::FileError(file, ErrnoText(code, "could not be written"),
+                                 ErrorCode::WriteFailed);
     }
     std::filesystem::rename(temp, file, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
-        return Status::FileError(file, ec.message());
+        return Status::FileError(file, ec.message(), ErrorCode::WriteFailed);
     }
     return {};
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 

@@ -1,4 +1,4 @@
-#include "core/io/parameter_file.h"
+#include "core/config/parameter_file.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/config/settings_validation.h"
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
-#include "core/io/settings_validation.h"
+#include "core/platform/output_file.h"
 
 namespace marvek {
 
@@ -116,13 +116,13 @@ ParameterFileResult LoadParameters(const std::filesystem::path& file, Settings& 
     ParameterFileResult result;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        result.status = Status::FileError(file, "no parameter file");
+        result.status = Status::FileError(file, "no parameter file", ErrorCode::CannotOpen);
         return result;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        result.status =
-            Status::FileError(file, std::string("cannot open: ") + std::strerror(errno));
+        result.status = Status::FileError(file, std::string("cannot open: ") + std::strerror(errno),
+                                          ErrorCode::CannotOpen);
         return result;
     }
     std::ostringstream content;

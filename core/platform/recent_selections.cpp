@@ -1,9 +1,9 @@
-#include "core/io/recent_selections.h"
+#include "core/platform/recent_selections.h"
 
 #include <algorithm>
 #include <fstream>
 
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 
 namespace marvek {
 

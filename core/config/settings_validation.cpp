@@ -1,4 +1,4 @@
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
 
 #include <cmath>
 #include <functional>

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 
 namespace marvek {
 

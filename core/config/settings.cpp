@@ -1,4 +1,4 @@
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 #include <cmath>
 

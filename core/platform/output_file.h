@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 
 namespace marvek {
 
