@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "core/config/parameter_file.h"
+#include "core/config/settings_validation.h"
 #include "core/io/number_format.h"
-#include "core/io/parameter_file.h"
-#include "core/io/settings_validation.h"
 
 namespace marvek::cli {
 
@@ -165,7 +165,10 @@ Status ResolveSettings(const AnalysisOptions& o, Settings& s) {
             std::cerr << "marvek-cli: " << warning << '\n';
     }
     StrategySettings& st = s.strategy;
-    if (!o.method.empty()) st.m_nMethod = o.method == "dn" ? 1 : 0;
+    if (!o.method.empty()) {
+        st.m_nMethod = static_cast<int>(o.method == "dn" ? AnalysisMethod::DoernerNix
+                                                         : AnalysisMethod::OliverPharr);
+    }
     if (*o.epsilon) st.m_fEpsilon = o.epsilonValue;
     if (o.opRange.size() == 2) {
         st.m_fOPMinPercent = o.opRange[0];

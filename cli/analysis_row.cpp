@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/analysis/results_text.h"
-#include "core/io/quantity_labels.h"
+#include "core/base/quantity_labels.h"
 #include "core/profiles/depth_profile.h"
 
 namespace marvek::cli {
@@ -155,7 +155,7 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     r.zeroPointOffset = a.m_dZeroPointOffset;
     r.nPoints = a.m_nPoints;
     r.nFitPoints = a.m_nFitPoints;
-    r.resultsText = BuildResultsText(analyzer, worker.display, s.strategy.m_nMethod);
+    r.resultsText = BuildResultsText(analyzer, worker.display, s.strategy.method());
     r.loadTime = a.m_dLoadTime, r.topHoldTime = a.m_dTopHoldTime;
     r.unloadTime = a.m_dUnloadTime, r.bottomHoldTime = a.m_dBottomHoldTime;
     r.reloadTime = a.m_dReloadTime;

@@ -20,9 +20,9 @@
 #include "core/analysis/parallel_map.h"
 #include "core/analysis/power_law_search.h"
 #include "core/analysis/results_text.h"
+#include "core/base/quantity_labels.h"
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 #include "core/profiles/depth_profile.h"
 #include "core/project/project.h"
 #include "iso_columns.h"
@@ -244,14 +244,14 @@ int Run(AnalyzeOptions& o) {
     const bool series = o.series.Active();
     std::vector<FileResult> held;  // a series prints its rows once every curve is judged
     const StrategySettings& st = settings.strategy;
-    const char* method = st.m_nMethod == 0 ? "op" : st.m_nMethod == 1 ? "dn" : "other";
+    const char* method = MethodKey(st.method());
     // One curve starts no thread pool: its start-up costs more than the search would gain.
     const bool one = o.files.size() == 1;
-    if (one) AllowParallelSearch(false);
     std::unique_ptr<tbb::global_control> limit;
-    if (o.threads > 0 && !one)
-        limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
-                                                      static_cast<std::size_t>(o.threads));
+    if (o.threads > 0 || one)
+        limit = std::make_unique<tbb::global_control>(
+            tbb::global_control::max_allowed_parallelism,
+            one ? std::size_t{1} : static_cast<std::size_t>(o.threads));
     const bool progress = ::isatty(STDERR_FILENO) != 0;
     if (!o.json && !o.text) PrintCsvHeader(std::cout, o.iso, series);
     auto emit = [&](const FileResult& r) {

@@ -1,5 +1,7 @@
 #include "export_command.h"
 
+#include <tbb/global_control.h>
+
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -33,13 +35,14 @@ int Run(const ExportOptions& o) {
     analyzer->SetFiles({o.file});
 
     CurveDisplay display;
-    AllowParallelSearch(false);  // one curve: starting the thread pool costs more than it saves
+    // One curve: starting the thread pool costs more than it saves.
+    const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
     const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
     if (!outcome.ok()) {
         std::cerr << "marvek-cli export: " << outcome.error << '\n';
         return 1;
     }
-    const std::string results = BuildResultsText(*analyzer, display, st.m_nMethod);
+    const std::string results = BuildResultsText(*analyzer, display, st.method());
     const std::string failure =
         WriteSaveCurvesFile(o.output, BuildSaveCurvesText(results, display));
     if (!failure.empty()) {

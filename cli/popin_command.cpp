@@ -1,5 +1,7 @@
 #include "popin_command.h"
 
+#include <tbb/global_control.h>
+
 #include <cmath>
 #include <iostream>
 #include <memory>
@@ -152,7 +154,8 @@ int Run(PopinOptions& o) {
     }
     const std::vector<std::filesystem::path> addresses = io::ExpandAddresses(
         std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), read);
-    AllowParallelSearch(false);
+    // Curves one after another: the search's thread pool would cost more than it saves.
+    const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
     auto analyzer = std::make_unique<CCurveAnalyzer>();
     ConfigureAnalyzer(*analyzer, resolved->strategy);
     analyzer->m_readOptions = read;

@@ -95,7 +95,7 @@ std::string DescribeGraphSource(const CCurveAnalyzer& analyzer, const Settings& 
     if (kind == GraphKind::Profile)
         return text + "; continuous stiffness, the workbook's calibration";
     const StrategySettings& st = settings.strategy;
-    const bool op = st.m_nMethod == 0;
+    const bool op = st.method() == AnalysisMethod::OliverPharr;
     text += std::string("; ") + (op ? "Oliver-Pharr " : "Doerner-Nix ") +
             FormatSignificant(op ? st.m_fOPMinPercent : st.m_fDNMinPercent, 4) + "-" +
             FormatSignificant(op ? st.m_fOPMaxPercent : st.m_fDNMaxPercent, 4) + " %, Poisson " +

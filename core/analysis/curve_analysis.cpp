@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "core/io/constants.h"
+#include "core/analysis/no_result_reason.h"
+#include "core/base/constants.h"
 
 namespace marvek {
 
@@ -77,8 +78,8 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
     const double compliance = settings.compliance.m_fCompliance;
     const double epsilon = strategy.m_fEpsilon;
 
-    if (strategy.m_nMethod == 0 || strategy.m_nMethod == 1) {
-        const bool op = strategy.m_nMethod == 0;
+    if (FitsUnloading(strategy.method())) {
+        const bool op = strategy.method() == AnalysisMethod::OliverPharr;
         outcome.read =
             op ? oliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
                              strategy.m_fOPMaxPercent)
@@ -93,14 +94,14 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
             return outcome;
         }
     }
-    CompleteCurveDisplay(analyzer, strategy.m_nMethod, settings, display);
+    CompleteCurveDisplay(analyzer, strategy.method(), settings, display);
     return outcome;
 }
 
-void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& settings,
+void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const Settings& settings,
                           CurveDisplay& display) {
-    if (method == 0 || method == 1) {
-        const bool op = method == 0;
+    if (FitsUnloading(method)) {
+        const bool op = method == AnalysisMethod::OliverPharr;
         const CCurveAnalyzer& a = analyzer;
         auto model = [&a, op](double d) {
             return op ? a.m_dAlpha * std::pow(d - a.m_dHf, a.m_dM)
@@ -134,6 +135,28 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& 
     display.m_dHM = q.hm;
     // Segment durations belong to the analysis, not to whoever formats them later.
     analyzer.ComputeSegmentTimes();
+}
+
+CurveAnalysis AnalyzeCurve(const io::ParsedCurve& curve, const Settings& settings,
+                           bool withPlotSeries) {
+    CurveAnalysis r;
+    const StrategySettings& strategy = settings.strategy;
+    r.method = strategy.method();
+    CCurveAnalyzer& a = r.analyzer;
+    ConfigureAnalyzer(a, strategy);
+    a.m_bDriftCorrection = strategy.m_bDriftCorrection;
+    a.m_dForceAccuracy = strategy.m_fForceAccuracy;
+    a.LoadCurve(curve);
+    if (FitsUnloading(r.method)) {
+        const bool op = r.method == AnalysisMethod::OliverPharr;
+        a.AnalyzeLoadedUnload(settings.compliance.m_fCompliance, strategy.m_fEpsilon,
+                              op ? strategy.m_fOPMinPercent : strategy.m_fDNMinPercent,
+                              op ? strategy.m_fOPMaxPercent : strategy.m_fDNMaxPercent, op);
+    }
+    r.display.withPlotSeries = withPlotSeries;
+    CompleteCurveDisplay(a, r.method, settings, r.display);
+    r.noResult = NoResultReason(a, r.display, settings);
+    return r;
 }
 
 }  // namespace marvek

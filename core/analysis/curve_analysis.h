@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
 // What the main window stores of the displayed curve. Members keep their values when an
-// analysis does not write them (a method value other than 0 or 1 builds no new fit series).
+// analysis does not write them (AnalysisMethod::Other builds no new fit series).
 struct CurveDisplay {
     double m_dProjectedArea = 0;  // Ap(hc), nm^2
     double m_dSurfaceArea = 0;    // As(hmax) after the analysis, nm^2
@@ -53,9 +53,10 @@ struct AnalysisOutcome {
     bool ok() const { return status == AnalysisStatus::Ok; }
 };
 
-// What AnalyzeCurve does after the unload analysis of `method` (only 0 and 1 build the fit and
-// extrapolation series): the plot series, the derived quantities and the segment durations.
-void CompleteCurveDisplay(CCurveAnalyzer& analyzer, int method, const Settings& settings,
+// What AnalyzeCurve does after the unload analysis of `method` (only the methods that fit the
+// unloading build the fit and extrapolation series): the plot series, the derived quantities and
+// the segment durations.
+void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const Settings& settings,
                           CurveDisplay& display);
 
 // Sets the analyzer's zero-point correction (switch and fit window) from the strategy; the
@@ -73,5 +74,20 @@ using OliverPharrStep = ReadStatus (*)(CCurveAnalyzer&, int curve, double compli
                                        double epsilon, float minPercent, float maxPercent);
 AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                              CurveDisplay& display, OliverPharrStep oliverPharr);
+
+// One curve analysed from its points and the settings alone: nothing but the arguments goes in,
+// nothing but the result comes out. The result's analyzer is a value owned by the result: it
+// holds the corrected points, the fit and the segment times (what the results text, the ISO
+// quantities and the pop-ins read); `display` the derived quantities and the plot series.
+struct CurveAnalysis {
+    AnalysisMethod method = AnalysisMethod::OliverPharr;
+    CCurveAnalyzer analyzer;
+    CurveDisplay display;
+    // Why the curve has no modulus and hardness (empty when it has them); see NoResultReason.
+    std::string noResult;
+};
+// The numbers are bit-identical to the analyzer's own run over the file the curve was read from.
+CurveAnalysis AnalyzeCurve(const io::ParsedCurve& curve, const Settings& settings,
+                           bool withPlotSeries = true);
 
 }  // namespace marvek

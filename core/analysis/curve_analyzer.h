@@ -12,8 +12,8 @@
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/unload_analysis.h"
-#include "core/io/large_blocks.h"
 #include "core/io/parsed_curve.h"
+#include "core/platform/large_blocks.h"
 
 namespace marvek {
 
@@ -74,6 +74,9 @@ public:
                                   float maxPercent);
     ReadStatus AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
                                  float maxPercent);
+    // The same analysis of the curve already loaded (LoadCurve), without reading a file.
+    void AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent, float maxPercent,
+                             bool oliverPharr);
 
     // Segment durations and work, from the loaded (corrected) curve. A curve that never unloads
     // (no unloading analysed and the load never falls to half its maximum after it) has a
@@ -133,6 +136,8 @@ private:
                              float maxPercent, bool oliverPharr);
     void FinishRead();
     ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
+    void PrepareLoadedUnload(double compliance, float minPercent, float maxPercent);
+    void FitLoadedUnload(double epsilon, bool oliverPharr);
 
     std::shared_ptr<const HeldCurve> m_held;
     // The last read's points before loading, kept so that a read allocates nothing once the

@@ -8,7 +8,7 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/fitting.h"
 #include "core/analysis/work_integral.h"
-#include "core/io/large_blocks.h"
+#include "core/platform/large_blocks.h"
 
 namespace marvek {
 
@@ -152,7 +152,7 @@ void ComputeHold(const CurveView& c, const CycleRanges& r, const IsoOptions& opt
         q.cIT = q.holdTime = q.rIT = Absent("the curve has no top hold");
         return;
     }
-    double fHold = -9e99;
+    double fHold = -std::numeric_limits<double>::infinity();
     for (int i = r.holdStart; i <= r.holdEnd; ++i)
         fHold = std::max(fHold, c.load[static_cast<std::size_t>(i)]);
     // The hold proper: from the first to the last point within the hold band of its
@@ -192,7 +192,7 @@ void ComputeHold(const CurveView& c, const CycleRanges& r, const IsoOptions& opt
 // on the loading up to the first point that reaches it.
 void ComputeMartensSlope(const CurveView& c, const IsoOptions& options, IsoQuantities& q) {
     const int n = static_cast<int>(std::min(c.depth.size(), c.load.size()));
-    double fMax = -9e99;
+    double fMax = -std::numeric_limits<double>::infinity();
     int peak = 0;
     for (int i = 0; i < n; ++i)
         if (c.load[static_cast<std::size_t>(i)] > fMax)

@@ -22,12 +22,11 @@ std::string NoResultReason(const CCurveAnalyzer& analyzer, const CurveDisplay& d
     bool anyLoad = false;
     for (int i = 0; i < a.m_nPoints && !anyLoad; ++i) anyLoad = a.m_pLoad[i] != 0;
     if (!anyLoad) return "all loads are zero";
-    const int method = settings.strategy.m_nMethod;
-    if (method == 0 || method == 1) {
-        const float lo =
-            method == 0 ? settings.strategy.m_fOPMinPercent : settings.strategy.m_fDNMinPercent;
-        const float hi =
-            method == 0 ? settings.strategy.m_fOPMaxPercent : settings.strategy.m_fDNMaxPercent;
+    const AnalysisMethod method = settings.strategy.method();
+    if (FitsUnloading(method)) {
+        const bool op = method == AnalysisMethod::OliverPharr;
+        const float lo = op ? settings.strategy.m_fOPMinPercent : settings.strategy.m_fDNMinPercent;
+        const float hi = op ? settings.strategy.m_fOPMaxPercent : settings.strategy.m_fDNMaxPercent;
         if (!(lo < hi) || lo >= 100 || hi <= 0)
             return "the fit range " + FormatSignificant(lo, 6) + "\u2013" +
                    FormatSignificant(hi, 6) + " % is empty";
@@ -41,9 +40,10 @@ std::string NoResultReason(const CCurveAnalyzer& analyzer, const CurveDisplay& d
     return {};
 }
 
-std::string NoResultText(const CCurveAnalyzer& analyzer, int method, const std::string& reason) {
+std::string NoResultText(const CCurveAnalyzer& analyzer, AnalysisMethod method,
+                         const std::string& reason) {
     std::string t = "Method :\n";
-    t += method == 0 ? " Oliver-Pharr\n\n" : method == 1 ? " Doerner-Nix\n\n" : " Experimental\n\n";
+    t += std::string(" ") + MethodTitle(method) + "\n\n";
     t += "Total Data Points = " + FormatInt(analyzer.m_nPoints) + "\n";
     t += "Unload/Reload Points = " + FormatInt(analyzer.m_nFitPoints) + "\n\n";
     // The results box is narrow and does not wrap: the sentence is broken between words.

@@ -5,7 +5,7 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
@@ -17,6 +17,7 @@ std::string NoResultReason(const CCurveAnalyzer& analyzer, const CurveDisplay& d
 
 // The text the results box shows instead of numbers that do not exist: the method, the point
 // counts and the reason.
-std::string NoResultText(const CCurveAnalyzer& analyzer, int method, const std::string& reason);
+std::string NoResultText(const CCurveAnalyzer& analyzer, AnalysisMethod method,
+                         const std::string& reason);
 
 }  // namespace marvek

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/power_law_kernels.h"
-#include "core/io/large_blocks.h"
+#include "core/platform/large_blocks.h"
 
 namespace marvek {
 namespace {
@@ -25,7 +27,13 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kParallelWork = 40000;
 constexpr std::size_t kWorkPerTask = 20000;
 
-std::atomic<bool> gParallel{true};
+// The caller decides the parallelism: a run limited to one thread (a task arena of one, or the
+// process's max_allowed_parallelism of one) keeps the search on its own thread and never hands
+// tasks to a pool it would otherwise start.
+bool MayUseWorkers() {
+    return tbb::this_task_arena::max_concurrency() > 1 &&
+           tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism) > 1;
+}
 
 // An RMS error as the search knows it: either the value the scalar functions give (bound 0), or
 // a vector-computed value within `bound` of it, with the candidate offset h to compute it exactly.
@@ -376,8 +384,7 @@ void Search::Evaluate(std::vector<Candidate>& candidates, const std::vector<std:
                                            scratch.data(), cutoff);
         for (std::size_t j = begin; j < end; ++j) SetBounds(sums[j - begin], candidates[which[j]]);
     };
-    if (static_cast<double>(count) * m_n < kParallelWork ||
-        !gParallel.load(std::memory_order_relaxed)) {
+    if (static_cast<double>(count) * m_n < kParallelWork || !MayUseWorkers()) {
         block(0, count);
     } else {
         const std::size_t grain =
@@ -479,8 +486,6 @@ double Search::Run(double& alpha, double& m, double& hf, double lo, double hi, i
 }
 
 }  // namespace
-
-void AllowParallelSearch(bool allowed) { gParallel.store(allowed, std::memory_order_relaxed); }
 
 double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, const double* y,
                          int n, double maxDepth, PowerLawSearchStats* stats) {

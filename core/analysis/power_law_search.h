@@ -28,11 +28,10 @@ double FitPowerLawSearch(double& alpha, double& m, double& hf, const double* x, 
 // `steps` candidates per sweep (the search above takes 200). Re-fits of slightly changed data
 // (the uncertainty's Monte Carlo and sweeps) start near the known answer: a narrow window and a
 // coarser grid reach the same minimum with fewer candidates.
-// Whether searches spread their candidates over the cores (the default). A process that
-// analyses one curve and ends turns it off: starting the thread pool costs it more than the
-// search gains.
-void AllowParallelSearch(bool allowed);
-
+// Searches spread their candidates over the cores of the task arena they run in, unless the
+// arena or the process (tbb::global_control max_allowed_parallelism) allows one thread only. A
+// process that analyses one curve and ends limits itself so: starting the thread pool costs it
+// more than the search gains.
 double FitPowerLawSearchIn(double& alpha, double& m, double& hf, const double* x, const double* y,
                            int n, double lo, double hi, int steps = 200,
                            PowerLawSearchStats* stats = nullptr);

@@ -3,15 +3,16 @@
 #include <cmath>
 #include <string>
 
-#include "core/io/constants.h"
+#include "core/base/constants.h"
 #include "core/io/number_format.h"
 
 namespace marvek {
 
-std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& display, int method) {
+std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& display,
+                             AnalysisMethod method) {
     const auto f = [](double v, int decimals) { return FormatFixed(v, decimals); };
     std::string t = "Method :\n";
-    t += method == 0 ? " Oliver-Pharr\n\n" : method == 1 ? " Doerner-Nix\n\n" : " Experimental\n\n";
+    t += std::string(" ") + MethodTitle(method) + "\n\n";
     t += "Main Results :\n";
     t += " E(IT) = " + f(display.m_dEIT, 2) + " GPa\n";
     t += " H(IT) = " + f(display.m_dHIT, 2) + " MPa\n";
@@ -27,11 +28,11 @@ std::string BuildResultsText(const CCurveAnalyzer& a, const CurveDisplay& displa
     t += " hr = " + f(a.m_dHr, 2) + " nm\n";
     t += " hf = " + f(a.m_dHf, 2) + " nm\n";
     t += " Ap = " + f(display.m_dProjectedArea, 2) + " nm^2\n";
-    if (method == 0) {
+    if (method == AnalysisMethod::OliverPharr) {
         t += "\n alpha = " + f(a.m_dAlpha, 6) + " nm/mN^m\n";
         t += " m = " + f(a.m_dM, 6) + " \n";
         t += " R = " + f(a.m_dRSquared, 6) + " \n";
-    } else if (method == 1) {
+    } else if (method == AnalysisMethod::DoernerNix) {
         t += "\n R = " + f(a.m_dRSquared, 6) + " \n";
     }
     t += "\nDrift Correction = " + f(a.m_dDriftRate, 5) + " nm/s\n";

@@ -11,6 +11,6 @@ namespace marvek {
 // The text shown in the main window's results box, from the analyzer and display that
 // AnalyzeCurve filled (segment durations included).
 std::string BuildResultsText(const CCurveAnalyzer& analyzer, const CurveDisplay& display,
-                             int method);
+                             AnalysisMethod method);
 
 }  // namespace marvek

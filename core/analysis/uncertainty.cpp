@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <random>
 
 #include <tbb/parallel_for.h>
@@ -123,37 +124,6 @@ double SampleSd(const std::vector<double>& v) {
     double ss = 0;
     for (double x : v) ss += (x - mean) * (x - mean);
     return std::sqrt(ss / static_cast<double>(v.size() - 1));
-}
-
-// Residual scatter, in depth, of the power law through the zero-point window of the loading
-// envelope (points above every load before them: the unloading and reloading of earlier cycles
-// of a multi-cycle curve would count their hysteresis as scatter).
-double ZeroPointScatter(const std::vector<double>& depth, const double* load, double maxDepth,
-                        float minPercent, float maxPercent) {
-    double pMax = -9e9;
-    for (std::size_t i = 0; i < depth.size(); ++i) pMax = std::max(pMax, load[i]);
-    Section w;
-    double envelope = -9e9;
-    for (std::size_t i = 0; i < depth.size() && load[i] < pMax; ++i) {
-        if (!(load[i] > envelope)) continue;
-        envelope = load[i];
-        if (pMax * minPercent / 100 < load[i] && load[i] < pMax * maxPercent / 100)
-            w.x.push_back(depth[i]), w.y.push_back(load[i]);
-    }
-    if (w.x.size() < 4) return kNaN;
-    Fit f;
-    // The analysis' first window, searched on the re-fits' coarser grid: only the scatter is
-    // wanted, not the offset to the last bit.
-    const double top = *std::min_element(w.x.begin(), w.x.end()) / 2 + maxDepth / 2;
-    FitPowerLawSearchIn(f.alpha, f.m, f.hf, w.x.data(), w.y.data(), static_cast<int>(w.x.size()),
-                        -top, top, kRefitSteps);
-    if (!f.ok()) return kNaN;
-    double ss = 0;
-    for (std::size_t i = 0; i < w.x.size(); ++i) {
-        const double predicted = f.hf + std::pow(std::max(w.y[i], 0.0) / f.alpha, 1 / f.m);
-        ss += (w.x[i] - predicted) * (w.x[i] - predicted);
-    }
-    return std::sqrt(ss / static_cast<double>(w.x.size() - 3));
 }
 
 bool FitCovariance(const Section& s, const Fit& f, Covariance3& cov) {
@@ -301,7 +271,7 @@ BudgetEntry FrameComplianceTerm(const BudgetContext& ctx) {
     for (int side = 0; side < 2; ++side) {
         const double dc = side == 0 ? complianceU : -complianceU;
         std::vector<double> moved(ctx.depth);
-        double hmax = -9e99;
+        double hmax = -std::numeric_limits<double>::infinity();
         for (std::size_t i = 0; i < ctx.n; ++i) {
             moved[i] -= dc * ctx.load[i];
             if (moved[i] > hmax) hmax = moved[i];
@@ -364,6 +334,37 @@ Model ModelOf(const CCurveAnalyzer& a, const Settings& settings) {
 
 }  // namespace
 
+// Residual scatter, in depth, of the power law through the zero-point window of the loading
+// envelope (points above every load before them: the unloading and reloading of earlier cycles
+// of a multi-cycle curve would count their hysteresis as scatter).
+double ZeroPointScatter(std::span<const double> depth, const double* load, double maxDepth,
+                        float minPercent, float maxPercent) {
+    double pMax = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < depth.size(); ++i) pMax = std::max(pMax, load[i]);
+    Section w;
+    double envelope = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < depth.size() && load[i] < pMax; ++i) {
+        if (!(load[i] > envelope)) continue;
+        envelope = load[i];
+        if (pMax * minPercent / 100 < load[i] && load[i] < pMax * maxPercent / 100)
+            w.x.push_back(depth[i]), w.y.push_back(load[i]);
+    }
+    if (w.x.size() < 4) return kNaN;
+    Fit f;
+    // The analysis' first window, searched on the re-fits' coarser grid: only the scatter is
+    // wanted, not the offset to the last bit.
+    const double top = *std::min_element(w.x.begin(), w.x.end()) / 2 + maxDepth / 2;
+    FitPowerLawSearchIn(f.alpha, f.m, f.hf, w.x.data(), w.y.data(), static_cast<int>(w.x.size()),
+                        -top, top, kRefitSteps);
+    if (!f.ok()) return kNaN;
+    double ss = 0;
+    for (std::size_t i = 0; i < w.x.size(); ++i) {
+        const double predicted = f.hf + std::pow(std::max(w.y[i], 0.0) / f.alpha, 1 / f.m);
+        ss += (w.x[i] - predicted) * (w.x[i] - predicted);
+    }
+    return std::sqrt(ss / static_cast<double>(w.x.size() - 3));
+}
+
 const BudgetEntry* ModulusUncertainty::Find(const std::string& name) const {
     for (const BudgetEntry& e : budget)
         if (e.name == name) return &e;
@@ -374,7 +375,7 @@ ModulusUncertainty EstimateUncertainty(const CCurveAnalyzer& a, const Settings& 
                                        const UncertaintyOptions& options) {
     ModulusUncertainty u;
     const StrategySettings& st = settings.strategy;
-    if (st.m_nMethod != 0) {
+    if (st.method() != AnalysisMethod::OliverPharr) {
         u.reason = "the uncertainty is estimated for the Oliver-Pharr method only";
         return u;
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
@@ -53,6 +53,12 @@ struct ModulusUncertainty {
 using Covariance3 = std::array<std::array<double, 3>, 3>;
 bool PowerLawFitCovariance(std::span<const double> depth, std::span<const double> load,
                            double alpha, double m, double hf, Covariance3& cov);
+
+// The zero-point term's depth scatter: the residual standard deviation, in depth, of the power
+// law fitted through the zero-point window (minPercent..maxPercent of the largest load) of the
+// loading envelope, on n - 3 degrees of freedom. NaN with fewer than 4 points or no fit.
+double ZeroPointScatter(std::span<const double> depth, const double* load, double maxDepth,
+                        float minPercent, float maxPercent);
 
 // The analyzer must hold the curve as AnalyzeCurve left it with `settings` (Oliver-Pharr): its
 // corrected depths, loads and results. Nothing in the analyzer is changed.

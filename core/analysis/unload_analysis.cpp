@@ -31,12 +31,16 @@ ReadStatus CCurveAnalyzer::RunPrologue(int curve, double compliance, float minPe
     if (curve < 0 || curve >= m_nFileCount) return ReadStatus::CannotOpen;
     const ReadStatus status = ReadCurveFile(m_strFiles[static_cast<std::size_t>(curve)]);
     if (status != ReadStatus::Ok) return status;
+    PrepareLoadedUnload(compliance, minPercent, maxPercent);
+    return ReadStatus::Ok;
+}
+
+void CCurveAnalyzer::PrepareLoadedUnload(double compliance, float minPercent, float maxPercent) {
     m_dDriftRate = 0;
     if (m_bDriftCorrection == 1) ComputeDriftRate();
     for (int i = 0; i < m_nPoints; ++i)
         m_pDepth[i] = m_pDepth[i] - compliance * m_pLoad[i] - m_dDriftRate * m_pTime[i];
     SelectUnloadSection(minPercent, maxPercent);
-    return ReadStatus::Ok;
 }
 
 namespace {
@@ -116,6 +120,17 @@ ReadStatus CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double ep
                                          float minPercent, float maxPercent, bool oliverPharr) {
     const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
     if (status != ReadStatus::Ok) return status;
+    FitLoadedUnload(epsilon, oliverPharr);
+    return ReadStatus::Ok;
+}
+
+void CCurveAnalyzer::AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent,
+                                         float maxPercent, bool oliverPharr) {
+    PrepareLoadedUnload(compliance, minPercent, maxPercent);
+    FitLoadedUnload(epsilon, oliverPharr);
+}
+
+void CCurveAnalyzer::FitLoadedUnload(double epsilon, bool oliverPharr) {
     const UnloadResult r = oliverPharr ? AnalyzeOliverPharrUnload(LoadedUnloadInput(), epsilon)
                                        : AnalyzeDoernerNixUnload(LoadedUnloadInput(), epsilon);
     m_dStiffness = r.stiffness;
@@ -131,7 +146,6 @@ ReadStatus CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double ep
     } else {
         m_dIntercept = r.intercept;
     }
-    return ReadStatus::Ok;
 }
 
 ReadStatus CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,

@@ -22,12 +22,12 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
     const int n = analyzer.m_nFileCount;
     for (int i = 0; i < n; ++i) {
         const std::filesystem::path& file = analyzer.m_strFiles[static_cast<std::size_t>(i)];
-        if (method.method != 0 && method.method != 1) {
+        if (!FitsUnloading(method.method)) {
             out.leftOut.push_back({file, file.string() + ": the analysis method is neither "
                                                          "Oliver-Pharr nor Doerner-Nix"});
         } else {
             const ReadStatus status =
-                method.method == 0
+                method.method == AnalysisMethod::OliverPharr
                     ? analyzer.AnalyzeOliverPharr(i, method.compliance, method.epsilon,
                                                   method.minPercent, method.maxPercent)
                     : analyzer.AnalyzeDoernerNix(i, method.compliance, method.epsilon,

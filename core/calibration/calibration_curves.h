@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
@@ -21,7 +21,7 @@ using CalibrationProgress = std::function<bool(int done, int total)>;
 
 // The unload method and its force range as the calibrations pass them on.
 struct UnloadMethod {
-    int method = 0;         // 0 Oliver-Pharr, 1 Doerner-Nix
+    AnalysisMethod method = AnalysisMethod::OliverPharr;
     double compliance = 0;  // nm/mN
     double epsilon = 0.75;
     float minPercent = 20;
@@ -32,8 +32,9 @@ struct UnloadMethod {
 // with the frame compliance `compliance`.
 template <typename CalibrationSettings>
 UnloadMethod UnloadMethodOf(const CalibrationSettings& s, double compliance) {
-    const bool dn = s.m_nMethod == 1;
-    return {s.m_nMethod, compliance, s.m_fEpsilon, dn ? s.m_fDNMinPercent : s.m_fOPMinPercent,
+    const AnalysisMethod method = MethodOf(s.m_nMethod);
+    const bool dn = method == AnalysisMethod::DoernerNix;
+    return {method, compliance, s.m_fEpsilon, dn ? s.m_fDNMinPercent : s.m_fOPMinPercent,
             dn ? s.m_fDNMaxPercent : s.m_fOPMaxPercent};
 }
 

@@ -10,14 +10,14 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/fitting.h"
 #include "core/calibration/calibration_curves.h"
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
 // What the calibration uses of the settings: the unload method, its force ranges and epsilon
 // (the strategy's, or the compliance dialog's copies of them) and the projected-area function.
 struct ComplianceCalibrationSettings {
-    int m_nMethod = 0;
+    int m_nMethod = 0;  // stored AnalysisMethod
     float m_fEpsilon = 0.75f;
     float m_fOPMaxPercent = 82;
     float m_fOPMinPercent = 20;

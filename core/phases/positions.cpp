@@ -32,7 +32,8 @@ Status ParseGridLayout(const std::string& text, GridLayout& out) {
     std::vector<std::string> parts;
     while (at <= text.size()) {
         const auto comma = text.find(',', at);
-        parts.push_back(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        parts.push_back(
+            text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
         if (comma == std::string::npos) break;
         at = comma + 1;
     }
@@ -54,7 +55,8 @@ Status ParseGridLayout(const std::string& text, GridLayout& out) {
             const auto colon = v.find(':');
             std::size_t u1 = 0, u2 = 0;
             g.pitchX_um = ParseDouble(v.substr(0, colon), &u1);
-            g.pitchY_um = colon == std::string::npos ? g.pitchX_um : ParseDouble(v.substr(colon + 1), &u2);
+            g.pitchY_um =
+                colon == std::string::npos ? g.pitchX_um : ParseDouble(v.substr(colon + 1), &u2);
             const bool ok = u1 == std::min(colon, v.size()) &&
                             (colon == std::string::npos || u2 == v.size() - colon - 1);
             if (!ok || !(g.pitchX_um > 0) || !(g.pitchY_um > 0) || !std::isfinite(g.pitchX_um) ||
@@ -81,18 +83,19 @@ Status JoinPositions(const Table& table, const std::string& tableName,
     const int file = FindColumn(table, "file"), test = FindColumn(table, "test");
     const int x = FindColumn(table, "x_um"), y = FindColumn(table, "y_um");
     if (file < 0 || test < 0 || x < 0 || y < 0)
-        return Status::FileError(tableName, "a positions table needs the columns file, test, "
-                                            "x_um and y_um");
+        return Status::FileError(tableName,
+                                 "a positions table needs the columns file, test, "
+                                 "x_um and y_um");
     // Rows by (file, test); the first row number is kept to name both of a duplicate pair.
     std::map<std::pair<std::string, std::string>, std::size_t> rowOf;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const auto key = std::make_pair(table.rows[r][file], table.rows[r][test]);
         const auto [it, fresh] = rowOf.emplace(key, r);
         if (!fresh)
-            return Status::FileError(
-                tableName, "rows " + std::to_string(it->second + 2) + " and " +
-                               std::to_string(r + 2) + " both place " + key.first +
-                               (key.second.empty() ? "" : "#" + key.second));
+            return Status::FileError(tableName, "rows " + std::to_string(it->second + 2) + " and " +
+                                                    std::to_string(r + 2) + " both place " +
+                                                    key.first +
+                                                    (key.second.empty() ? "" : "#" + key.second));
     }
     out.clear();
     for (const auto& c : curves) {
@@ -101,15 +104,15 @@ Status JoinPositions(const Table& table, const std::string& tableName,
             it = rowOf.find({std::filesystem::path(c.file).filename().string(), c.test});
         const std::string name = c.file + (c.test.empty() ? "" : "#" + c.test);
         if (it == rowOf.end())
-            return Status::FileError(tableName, "no position for " + name);
+            return Status::FileError(tableName, "no position for " + name, ErrorCode::BadValue);
         const auto& row = table.rows[it->second];
         std::size_t ux = 0, uy = 0;
         const Position p{ParseDouble(row[x], &ux), ParseDouble(row[y], &uy)};
         if (row[x].empty() || row[y].empty() || ux != row[x].size() || uy != row[y].size() ||
             !std::isfinite(p.x_um) || !std::isfinite(p.y_um))
-            return Status::FileError(tableName, "row " + std::to_string(it->second + 2) +
-                                                    ": the position of " + name +
-                                                    " is not a pair of numbers");
+            return Status::LineError(ErrorCode::BadValue, tableName,
+                                     static_cast<int>(it->second + 2),
+                                     "the position of " + name + " is not a pair of numbers");
         out.push_back(p);
     }
     return {};

@@ -83,9 +83,11 @@ Status ParseTable(std::string_view text, const std::string& name, Table& out) {
             fieldStarted = true;
         }
     }
-    if (quoted) return Status::FileError(name, "a quoted field is not closed");
+    if (quoted)
+        return Status::FileError(name, "a quoted field is not closed", ErrorCode::BadFormat);
     if (fieldStarted || !record.empty() || !field.empty()) endRecord();
-    if (records.empty()) return Status::FileError(name, "empty file: no header row");
+    if (records.empty())
+        return Status::FileError(name, "empty file: no header row", ErrorCode::BadFormat);
     for (auto& h : records.front()) out.headers.push_back(Trim(h));
     for (std::size_t r = 1; r < records.size(); ++r) {
         records[r].resize(out.headers.size());
@@ -96,7 +98,7 @@ Status ParseTable(std::string_view text, const std::string& name, Table& out) {
 
 Status ReadTable(const std::filesystem::path& file, Table& out) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return Status::FileError(file, "cannot open the file");
+    if (!in) return Status::FileError(file, "cannot open the file", ErrorCode::CannotOpen);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return ParseTable(text, file.string(), out);
 }

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "core/io/output_file.h"
-#include "core/io/settings_validation.h"
+#include "core/config/settings_validation.h"
+#include "core/platform/output_file.h"
 
 namespace marvek::project {
 
@@ -136,7 +136,7 @@ bool SameSettings(const Settings& a, const Settings& b) {
 
 Status Fingerprint(const fs::path& file, std::uintmax_t& size, std::string& sha256) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return Status::FileError(file, "cannot be opened");
+    if (!in) return Status::FileError(file, "cannot be opened", ErrorCode::CannotOpen);
     sha256_ctx ctx;
     sha256_init(&ctx);
     std::array<char, 1 << 16> buffer{};
@@ -149,7 +149,8 @@ Status Fingerprint(const fs::path& file, std::uintmax_t& size, std::string& sha2
                       reinterpret_cast<const std::uint8_t*>(buffer.data()));
         total += static_cast<std::uintmax_t>(got);
     }
-    if (in.bad()) return Status::FileError(file, "could not be read to the end");
+    if (in.bad())
+        return Status::FileError(file, "could not be read to the end", ErrorCode::CannotOpen);
     std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
     sha256_digest(&ctx, digest.size(), digest.data());
     static const char* hex = "0123456789abcdef";
@@ -211,7 +212,9 @@ Status WriteProject(Project project, const fs::path& file) {
 
 Status ParseProject(const std::string& text, const fs::path& file, Project& out) {
     const Json j = Json::parse(text, nullptr, false);
-    auto fail = [&](const std::string& reason) { return Status::FileError(file, reason); };
+    auto fail = [&](const std::string& reason) {
+        return Status::FileError(file, reason, ErrorCode::BadFormat);
+    };
     if (j.is_discarded() || !j.is_object()) return fail("not a project file (not JSON)");
     if (!j.contains("format") || j["format"] != kFormatName)
         return fail(std::string("not a project file (no \"format\": \"") + kFormatName + "\")");
@@ -286,7 +289,7 @@ Status ParseProject(const std::string& text, const fs::path& file, Project& out)
 
 Status ReadProject(const fs::path& file, Project& out) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return Status::FileError(file, "cannot be opened");
+    if (!in) return Status::FileError(file, "cannot be opened", ErrorCode::CannotOpen);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return Status::FileError(file, "could not be read");
     return ParseProject(text, file, out);

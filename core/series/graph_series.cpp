@@ -1,25 +1,21 @@
 #include "core/series/graph_series.h"
 
-#include <tbb/blocked_range.h>
-#include <tbb/enumerable_thread_specific.h>
-#include <tbb/parallel_for.h>
-#include <tbb/task_arena.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
 #include <utility>
 
+#include "core/analysis/parallel_map.h"
 #include "core/io/csv_field.h"
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
 #include "core/io/parsed_curve.h"
+#include "core/platform/output_file.h"
 #include "core/popins/popins.h"
 #include "core/profiles/depth_profile.h"
 #include "core/series/graininess.h"
@@ -102,11 +98,11 @@ struct Pair {
 };
 
 bool ActivePair(const StrategySettings& s, Pair& pair) {
-    if (s.m_nMethod == 0) {
+    if (s.method() == AnalysisMethod::OliverPharr) {
         pair = {&StrategySettings::m_fOPMinPercent, &StrategySettings::m_fOPMaxPercent};
         return true;
     }
-    if (s.m_nMethod == 1) {
+    if (s.method() == AnalysisMethod::DoernerNix) {
         pair = {&StrategySettings::m_fDNMinPercent, &StrategySettings::m_fDNMaxPercent};
         return true;
     }
@@ -165,7 +161,7 @@ public:
           steps_(steps),
           sweep_(sweep),
           pair_(pair),
-          oliverPharr_(settings.strategy.m_nMethod == 0) {}
+          oliverPharr_(settings.strategy.method() == AnalysisMethod::OliverPharr) {}
 
     void Run(std::size_t i, CCurveAnalyzer& a, CurveDisplay& d, Settings& s,
              StepOutcome& out) const {
@@ -191,65 +187,7 @@ private:
     bool oliverPharr_;
 };
 
-int ResolveThreads(int requested) {
-    return requested > 0 ? requested : tbb::this_task_arena::max_concurrency();
-}
-
 bool Cancelled(const GraphOptions& o) { return o.cancel && o.cancel->load(); }
-
-// The one-thread run: every analysis on one copy of the window's state, in order. False when
-// cancelled, with the caller's state untouched.
-bool RunStepsInOrder(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
-                     CurveDisplay& display, const Settings& settings, const GraphOptions& options,
-                     std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
-    CCurveAnalyzer a = analyzer;
-    CurveDisplay d = display;
-    Settings s = settings;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (Cancelled(options)) return false;
-        runner.Run(i, a, d, s, outcomes[i]);
-        report();
-    }
-    analyzer = std::move(a);
-    display = std::move(d);
-    return true;
-}
-
-// The steps on `threads` workers. Each worker starts from the window's state, so members an
-// analysis does not write (the power-law parameters under Doerner-Nix) read as they would in
-// the one-thread run. False when cancelled.
-bool RunStepsInParallel(const StepRunner& runner, std::size_t count, int threads,
-                        const CCurveAnalyzer& analyzer, const CurveDisplay& display,
-                        const Settings& settings, const GraphOptions& options,
-                        std::vector<StepOutcome>& outcomes, const std::function<void()>& report) {
-    struct Worker {
-        CCurveAnalyzer analyzer;
-        CurveDisplay display;
-        Settings settings;
-    };
-    tbb::enumerable_thread_specific<Worker> workers([&] {
-        Worker w{analyzer, display, settings};
-        w.display.withPlotSeries = false;  // a step gives numbers, never a plot
-        return w;
-    });
-    std::atomic<bool> stopped{false};
-    tbb::task_arena arena(threads);
-    arena.execute([&] {
-        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, 1),
-                          [&](const tbb::blocked_range<std::size_t>& range) {
-                              Worker& w = workers.local();
-                              for (std::size_t i = range.begin(); i != range.end(); ++i) {
-                                  if (stopped.load() || Cancelled(options)) {
-                                      stopped = true;
-                                      return;
-                                  }
-                                  runner.Run(i, w.analyzer, w.display, w.settings, outcomes[i]);
-                                  report();
-                              }
-                          });
-    });
-    return !stopped.load() && !Cancelled(options);
-}
 
 // Leaves the window's state as the one-thread run would: an analysis depends only on its own
 // step, so replaying the tail from the last analysis that changed the analyzer reproduces the
@@ -271,28 +209,39 @@ void ReplayFinalState(const StepRunner& runner, const std::vector<StepOutcome>& 
     }
 }
 
-// Runs every step and collects the points in step order. Returns false when cancelled, with
-// the caller's state untouched.
+// Runs every step and collects the points in step order. Each worker starts from the window's
+// state, so members an analysis does not write (the power-law parameters under Doerner-Nix) read
+// as they would in the one-thread run. Returns false when cancelled, with the caller's state
+// untouched.
 bool RunSteps(const StepRunner& runner, std::size_t count, CCurveAnalyzer& analyzer,
               CurveDisplay& display, const Settings& settings, const GraphOptions& options,
               std::vector<StepOutcome>& outcomes) {
     outcomes.assign(count, {});
     if (count == 0) return !Cancelled(options);
-    const int threads = ResolveThreads(options.threads);
-    std::mutex progressMutex;
-    std::size_t done = 0;
-    const std::function<void()> report = [&] {
-        if (!options.progress) return;
-        std::lock_guard<std::mutex> lock(progressMutex);
-        options.progress(++done, count);
+    struct Worker {
+        CCurveAnalyzer analyzer;
+        CurveDisplay display;
+        Settings settings;
     };
-    if (threads <= 1 || count == 1)
-        return RunStepsInOrder(runner, count, analyzer, display, settings, options, outcomes,
-                               report);
-    if (!RunStepsInParallel(runner, count, threads, analyzer, display, settings, options, outcomes,
-                            report))
-        return false;
-    ReplayFinalState(runner, outcomes, analyzer, display, settings);
+    const int threads = count == 1 ? 1 : ResolveThreads(options.threads);
+    WorkerPool<Worker> pool([&] {
+        auto w = std::make_unique<Worker>(Worker{analyzer, display, settings});
+        if (threads > 1) w->display.withPlotSeries = false;  // a step gives numbers, never a plot
+        return w;
+    });
+    const ParallelOptions parallel{threads, options.progress, options.cancel, 1};
+    const bool finished = ParallelForEach(count, parallel, pool, [&](Worker& w, std::size_t i) {
+        runner.Run(i, w.analyzer, w.display, w.settings, outcomes[i]);
+    });
+    if (!finished) return false;
+    if (threads <= 1) {
+        // The one-thread run used one copy of the window's state, in order: it is the final one.
+        Worker& w = pool.Local();
+        analyzer = std::move(w.analyzer);
+        display = std::move(w.display);
+    } else {
+        ReplayFinalState(runner, outcomes, analyzer, display, settings);
+    }
     return true;
 }
 
@@ -383,7 +332,7 @@ std::optional<GraininessFits> UnloadingWindows(CCurveAnalyzer& analyzer, CurveDi
     Settings forced = settings;
     forced.strategy.m_fOPMaxPercent = 100;
     forced.strategy.m_fOPMinPercent = 1;
-    forced.strategy.m_nMethod = 0;
+    forced.strategy.m_nMethod = static_cast<int>(AnalysisMethod::OliverPharr);
     const AnalysisOutcome outcome = AnalyzeCurve(a, currentCurve, forced, d);
     if (options.progress) options.progress(1, 1);
     if (Cancelled(options)) {

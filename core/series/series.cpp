@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <span>
 
 #include "core/analysis/parallel_map.h"
 #include "core/analysis/peak_search.h"
 #include "core/analysis/plausibility.h"
+#include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
-#include "core/io/quantity_labels.h"
 #include "core/popins/popins.h"
 
 namespace marvek {
@@ -104,7 +105,7 @@ bool CheckUnloading(const CCurveAnalyzer& a, const UnloadPeak& peak,
 void CheckFit(const CCurveAnalyzer& a, const CurveDisplay& display, const Settings& settings,
               bool unloaded, std::vector<QualityFlag>& flags) {
     const QualitySettings& q = settings.quality;
-    const bool op = settings.strategy.m_nMethod == 0;
+    const bool op = settings.strategy.method() == AnalysisMethod::OliverPharr;
     const bool fitted = std::isfinite(a.m_dStiffness) && a.m_dStiffness > 0 &&
                         (!op || (std::isfinite(a.m_dAlpha) && std::isfinite(a.m_dM)));
     const int fitPoints = static_cast<int>(display.m_pFitCurveDepth.size());
@@ -161,7 +162,7 @@ void CheckDrift(const CCurveAnalyzer& a, const Settings& settings,
 void CheckLoadingSlip(const CCurveAnalyzer& a, const UnloadPeak& peak, const QualitySettings& q,
                       std::vector<QualityFlag>& flags) {
     int count = 0;
-    double largest = 0, runningMax = -9e99;
+    double largest = 0, runningMax = -std::numeric_limits<double>::infinity();
     for (int i = 1; i <= peak.peak; ++i) {
         runningMax = std::max(runningMax, a.m_pLoad[i - 1]);
         if (a.m_pLoad[i] < (1 - kMinUnloadDrop) * runningMax) break;

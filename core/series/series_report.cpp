@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "core/io/csv_field.h"
-#include "core/io/module_loader.h"
 #include "core/io/number_format.h"
+#include "core/platform/module_loader.h"
 #include "series.h"
 #include "series_workbook.h"
 
@@ -70,9 +70,8 @@ std::vector<std::pair<std::string, std::string>> SettingsReport(const Settings& 
     auto d = [](double v) { return FormatShortest(v); };
     std::vector<std::pair<std::string, std::string>> r = {
         {"program", ProgramVersionText()},
-        {"method", st.m_nMethod == 0   ? "Oliver-Pharr"
-                   : st.m_nMethod == 1 ? "Doerner-Nix"
-                                       : "other (" + std::to_string(st.m_nMethod) + ")"},
+        {"method", FitsUnloading(st.method()) ? std::string(MethodTitle(st.method()))
+                                              : "other (" + std::to_string(st.m_nMethod) + ")"},
         {"epsilon", f(st.m_fEpsilon)},
         {"fit range Oliver-Pharr [% of load drop]",
          f(st.m_fOPMinPercent) + " - " + f(st.m_fOPMaxPercent)},

@@ -111,8 +111,7 @@ py::dict Analyze(const std::vector<std::string>& paths, const std::vector<std::s
         py::gil_scoped_release release;
         rows = AnalyzeAddresses(ExpandPaths(paths, call.read), call);
     }
-    const int method = call.settings.strategy.m_nMethod;
-    const char* methodName = method == 0 ? "op" : method == 1 ? "dn" : "other";
+    const char* methodName = MethodKey(call.settings.strategy.method());
     const std::size_t n = rows.size();
     py::dict columns;
     py::list file, test, format, ok, error, methods;

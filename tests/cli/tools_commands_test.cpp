@@ -104,7 +104,7 @@ TEST_F(ToolsCommands, ExportWritesResultsAndThreeSeries) {
     ASSERT_TRUE(AnalyzeCurve(analyzer, 0, settings, display).ok());
     ASSERT_FALSE(display.m_pFitCurveDepth.empty());
     const std::string expected = BuildSaveCurvesText(
-        BuildResultsText(analyzer, display, settings.strategy.m_nMethod), display);
+        BuildResultsText(analyzer, display, settings.strategy.method()), display);
     EXPECT_EQ(ReadWhole(out), expected);
     EXPECT_EQ(expected.rfind("Method :\n", 0), 0u);
 }

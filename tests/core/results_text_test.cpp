@@ -55,15 +55,15 @@ TEST_F(ResultsText, OliverPharrTextIsExact) {
         "Load = 2.00 s\nTop Hold = 0.00 s\nUnload = 1.00 s\nBottom Hold = 0.00 s\n"
         "\nEnergy Loading = 0.000050 µJ\nEnergy Unloading = -0.000015 µJ\n"
         "Energy Reloading = -0.000007 µJ\n";
-    EXPECT_EQ(BuildResultsText(a, d, 0), expected);
+    EXPECT_EQ(BuildResultsText(a, d, AnalysisMethod::OliverPharr), expected);
 }
 
 TEST_F(ResultsText, MethodDecidesFitLinesAndTitle) {
-    const std::string dn = BuildResultsText(a, d, 1);
+    const std::string dn = BuildResultsText(a, d, AnalysisMethod::DoernerNix);
     EXPECT_NE(dn.find(" Doerner-Nix\n\n"), std::string::npos);
     EXPECT_EQ(dn.find("alpha"), std::string::npos);
     EXPECT_NE(dn.find(" Ap = 12403.12 nm^2\n\n R = 0.999999 \n\nDrift"), std::string::npos);
-    const std::string other = BuildResultsText(a, d, 7);
+    const std::string other = BuildResultsText(a, d, MethodOf(7));
     EXPECT_NE(other.find(" Experimental\n\n"), std::string::npos);
     EXPECT_EQ(other.find(" R = "), std::string::npos);
 }
@@ -72,18 +72,19 @@ TEST_F(ResultsText, MethodDecidesFitLinesAndTitle) {
 TEST_F(ResultsText, ReloadShownWhenLongerThanUnload) {
     a.m_pTime[7] = 9;
     a.ComputeSegmentTimes();
-    const std::string text = BuildResultsText(a, d, 0);
+    const std::string text = BuildResultsText(a, d, AnalysisMethod::OliverPharr);
     EXPECT_NE(text.find("Reload = 3.00 s\n"), std::string::npos);
     EXPECT_EQ(text.find("Unload = "), std::string::npos);
     for (int i = 0; i < 8; ++i) a.m_pSegment[i] = 'L';
     a.ComputeSegmentTimes();
-    EXPECT_NE(BuildResultsText(a, d, 0).find("Unload = 0.00 s\n"), std::string::npos);
+    EXPECT_NE(BuildResultsText(a, d, AnalysisMethod::OliverPharr).find("Unload = 0.00 s\n"),
+              std::string::npos);
 }
 
 TEST_F(ResultsText, NonFiniteValuesAreShownNotHidden) {
     d.m_dEIT = std::nan("");
     a.m_dHc = -INFINITY;
-    const std::string text = BuildResultsText(a, d, 0);
+    const std::string text = BuildResultsText(a, d, AnalysisMethod::OliverPharr);
     EXPECT_NE(text.find(" E(IT) = nan GPa\n"), std::string::npos);
     EXPECT_NE(text.find(" hc = -inf nm\n"), std::string::npos);
 }
