@@ -6,7 +6,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "core/analysis/curve_analysis.h"
 #include "core/io/number_format.h"
 #include "core/io/parsed_curve.h"
 #include "support/temp_dir.h"
@@ -67,6 +70,56 @@ BENCHMARK(CliAnalyze)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(20);
+
+// The small batch, 200 curves of 2000 points, as one comparison measured in the same iterations:
+// the whole process on one thread and on every core, against its parts: the empty process
+// (`--version`) and the sum of reading and analysing each curve on one thread in this process.
+// The process should cost no more than the parts (budget_ratio >= 1), and less with two cores.
+double WallSeconds(const std::vector<std::string>& args) {
+    const auto start = std::chrono::steady_clock::now();
+    if (RunQuietly(args) != 0) return std::numeric_limits<double>::quiet_NaN();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void SmallBatch(benchmark::State& state) {
+    const std::vector<std::string>& files = CurveFiles(200, 2000);
+    std::vector<std::string> one = {MARVEK_CLI, "analyze", "--json", "--threads", "1"};
+    one.insert(one.end(), files.begin(), files.end());
+    std::vector<std::string> all = {MARVEK_CLI, "analyze", "--json"};
+    all.insert(all.end(), files.begin(), files.end());
+    const Settings settings;
+    double tOne = 0, tAll = 0, tEmpty = 0, tParts = 0;
+    for (auto _ : state) {
+        tOne += WallSeconds(one);
+        tAll += WallSeconds(all);
+        tEmpty += WallSeconds({MARVEK_CLI, "--version"});
+        const auto start = std::chrono::steady_clock::now();
+        WithThreads(1, [&] {
+            for (const std::string& file : files) {
+                io::ParsedCurve curve;
+                if (io::ReadCurve(file, {}, curve) != ReadStatus::Ok) {
+                    state.SkipWithError("a curve could not be read");
+                    return;
+                }
+                benchmark::DoNotOptimize(AnalyzeCurve(curve, settings, false).display.m_dEIT);
+            }
+        });
+        tParts += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["process_1thread_ms"] = 1e3 * tOne / n;
+    state.counters["process_all_ms"] = 1e3 * tAll / n;
+    state.counters["empty_process_ms"] = 1e3 * tEmpty / n;
+    state.counters["read_analyze_sum_ms"] = 1e3 * tParts / n;
+    state.counters["budget_ratio_1thread"] = (tParts + tEmpty) / tOne;
+    state.counters["budget_ratio_all"] = (tParts + tEmpty) / tAll;
+}
+
+BENCHMARK(SmallBatch)
+    ->Name("B7_small_batch")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 // The 4 MB instrument workbook of 9 tests (about 240 000 cells), `list` and `analyze` of all its
 // tests, against the same curves converted to one CSV file each and read by the CSV path.

@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <span>
+#include <vector>
 
 #include "core/analysis/curve_analysis.h"
 #include "core/analysis/iso_quantities.h"
+#include "core/analysis/power_law_search.h"
 #include "core/analysis/uncertainty.h"
 #include "support/curve_generator.h"
 
@@ -197,6 +202,42 @@ TEST(Uncertainty, InputsMoveTheCombinedUncertaintyAndOtherMethodsHaveNone) {
     dn.settings.strategy.m_nMethod = 1;
     Analyse(Noisy(0.004, 400), dn);
     EXPECT_FALSE(EstimateUncertainty(dn.analyzer, dn.settings).present());
+}
+
+// The zero-point scatter against a literal computation: the loading envelope's points strictly
+// inside 10-90 % of the largest load, the power law searched on the re-fits' grid of 40, the
+// depth residuals' squares shared over n - 3 degrees of freedom (three parameters fitted).
+TEST(Uncertainty, ZeroPointScatterIsTheDepthResidualOnItsDegreesOfFreedom) {
+    std::mt19937 random(20261210);
+    std::normal_distribution<double> noise(0, 0.5);  // nm
+    // F = 0.002 (h - 20)^1.5 mN up to 200 mN in 11 points (8 inside the window), a dip that the
+    // envelope must skip, then the unloading.
+    std::vector<double> depth, load;
+    for (int i = 1; i <= 11; ++i) {
+        const double f = 200.0 * i / 11;
+        load.push_back(f);
+        depth.push_back(20 + std::pow(f / 0.002, 1 / 1.5) + noise(random));
+        if (i == 5) load.push_back(f - 10), depth.push_back(depth.back() - 1);
+    }
+    load.push_back(150), depth.push_back(depth.back() - 5);
+    const double hMax = *std::max_element(depth.begin(), depth.end());
+
+    std::vector<double> x, y;
+    for (std::size_t i = 0; i < load.size(); ++i)
+        if (load[i] > 20 && load[i] < 180 && (x.empty() || load[i] > y.back()))
+            x.push_back(depth[i]), y.push_back(load[i]);
+    ASSERT_EQ(x.size(), 8u);
+    double alpha = 0, m = 0, hf = 0;
+    const double top = *std::min_element(x.begin(), x.end()) / 2 + hMax / 2;
+    FitPowerLawSearchIn(alpha, m, hf, x.data(), y.data(), 8, -top, top, 40);
+    double ss = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double r = x[i] - (hf + std::pow(y[i] / alpha, 1 / m));
+        ss += r * r;
+    }
+    EXPECT_DOUBLE_EQ(ZeroPointScatter(depth, load.data(), hMax, 10, 90), std::sqrt(ss / 5));
+    // Too few points for three parameters and a scatter: none.
+    EXPECT_TRUE(std::isnan(ZeroPointScatter(std::span(depth).first(4), load.data(), hMax, 10, 90)));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 
 #include "core/analysis/curve_analyzer.h"
@@ -434,9 +435,10 @@ TEST(PowerLawSearch, GivesTheSameResultOnOneThreadAsOnAll) {
     EXPECT_EQ(one.candidates, all.candidates);
     EXPECT_EQ(one.sweeps, all.sweeps);
     // A one-curve process keeps the search on its own thread.
-    AllowParallelSearch(false);
-    ExpectSame(Fast(x.data(), y.data(), n, 2000, nullptr), single, "calling thread only");
-    AllowParallelSearch(true);
+    {
+        const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
+        ExpectSame(Fast(x.data(), y.data(), n, 2000, nullptr), single, "calling thread only");
+    }
 }
 
 }  // namespace
