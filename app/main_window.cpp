@@ -126,6 +126,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_OPEN_PROJECT, &CIndentMainDlg::OnOpenProject},
         {ID_SAVE_PROJECT, &CIndentMainDlg::OnSaveProject},
         {ID_SAVE_PROJECT_AS, &CIndentMainDlg::OnSaveProjectAs},
+        {ID_EXPORT_REPORT, &CIndentMainDlg::OnExportReport},
         {ID_UNDO, &CIndentMainDlg::OnUndo},
         {ID_REDO, &CIndentMainDlg::OnRedo},
     };

@@ -16,6 +16,7 @@
 #include "core/config/settings.h"
 #include "core/popins/popins.h"
 #include "core/project/project.h"
+#include "core/report/report_sections.h"
 #include "ui/dialog.h"
 #include "ui/plot_explorer.h"
 #include "ui/plot_view.h"
@@ -78,6 +79,9 @@ public:
     void OnSaveProject();
     void OnSaveProjectAs();
     void OnOpenProject();
+    // File menu: Export Report (HTML or PDF) of the selected curves under the window's settings.
+    void OnExportReport();
+    marvek::report::Input ReportInput() const;
     void OnUndo();
     void OnRedo();
     bool CanUndo() const { return !undo_.empty(); }

@@ -100,7 +100,7 @@ void CIndentMainDlg::UpdateContext() {
     // Commands that work on the selected curves have nothing to do without them.
     const bool curves = n > 0;
     for (int id : {ID_SEPARATE_UNLOAD, ID_SEPARATE_RELOAD, ID_SAVE_CURVES, ID_EXPLORE_PLOT,
-                   ID_SAVE_PROJECT, ID_SAVE_PROJECT_AS})
+                   ID_SAVE_PROJECT, ID_SAVE_PROJECT_AS, ID_EXPORT_REPORT})
         EnableMenuCommand(id, curves);
     if (MenuPopups().size() > 2)
         for (QAction* a : MenuPopups()[2]->actions()) a->setEnabled(curves || a->isSeparator());

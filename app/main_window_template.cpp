@@ -34,6 +34,8 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
           {"Save Project", ID_SAVE_PROJECT},
           {"Save Project As...", ID_SAVE_PROJECT_AS},
           MenuItem::Separator(),
+          {"Export Report (HTML, PDF)...", ID_EXPORT_REPORT},
+          MenuItem::Separator(),
           {"Separate Multi-Cycle Curves to Unload Only", ID_SEPARATE_UNLOAD},
           {"Separate Multi-Cycle Curves to Reload Only", ID_SEPARATE_RELOAD},
           MenuItem::Separator(),

@@ -18,6 +18,7 @@
 #include "phases_command.h"
 #include "popin_command.h"
 #include "profile_command.h"
+#include "report_command.h"
 #include "split_command.h"
 
 int main(int argc, char** argv) {
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         {"phases", &marvek::cli::AddPhasesCommand},
         {"map", &marvek::cli::AddMapCommand},
         {"profile", &marvek::cli::AddProfileCommand},
-        {"popin", &marvek::cli::AddPopinCommand}};
+        {"popin", &marvek::cli::AddPopinCommand},
+        {"report", &marvek::cli::AddReportCommand}};
     const std::string_view named = argc > 1 ? argv[1] : "";
     const bool known = std::any_of(std::begin(kCommands), std::end(kCommands),
                                    [&](const auto& c) { return c.first == named; });

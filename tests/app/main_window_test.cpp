@@ -55,6 +55,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Save Project", ID_SAVE_PROJECT},
           {"Save Project As...", ID_SAVE_PROJECT_AS},
           {"", 0},
+          {"Export Report (HTML, PDF)...", ID_EXPORT_REPORT},
+          {"", 0},
           {"Separate Multi-Cycle Curves to Unload Only", 32822},
           {"Separate Multi-Cycle Curves to Reload Only", 32823},
           {"", 0},
@@ -144,7 +146,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
                                          id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
                                          id == ID_EXPLORE_PLOT || id == ID_PLOT_RESET ||
                                          id == ID_PLOT_ZOOM_POPINS || id == ID_SAVE_PROJECT ||
-                                         id == ID_SAVE_PROJECT_AS || id == ID_UNDO || id == ID_REDO;
+                                         id == ID_SAVE_PROJECT_AS || id == ID_EXPORT_REPORT ||
+                                         id == ID_UNDO || id == ID_REDO;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;
                 EXPECT_TRUE(w.SendCommand(id)) << text;
             }
