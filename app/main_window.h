@@ -149,6 +149,10 @@ public:
     void OnFirstPopinLoads();
     void OnFirstPopinHistogram();
     void OnResultsTable();
+    // The curves selected in the results table (all not excluded when none is) drawn together
+    // with their mean and ±SD; `curves` (indices into the file list) overrides the choice.
+    void OnOverlay();
+    void ShowOverlay(std::vector<int> curves);
     void OnStrategy();
     void OnAreaFunction();
     void OnCompliance();

@@ -39,6 +39,7 @@ void CIndentMainDlg::OnResultsTable() {
         SetCurveNotes(c.input.address, notes, what);
         UpdateContext();
     };
+    window->onOverlay = [this](std::vector<int> curves) { ShowOverlay(std::move(curves)); };
     table_ = window;
     window->show();
     window->Start();

@@ -55,6 +55,10 @@ public:
     // calling onCurveEdited.
     void SetCurveNotes(int curve, bool excluded, const std::string& note, const std::string& flag);
     QString SelectedRowsText() const;  // tab-separated, a header line first
+    // The curves of the selected rows (indices into the inputs), in list order.
+    std::vector<int> SelectedCurves() const;
+    // Called by the Overlay button with SelectedCurves() (empty: none selected).
+    std::function<void(std::vector<int> curves)> onOverlay;
     QString SummaryText() const;
     void CopySelection();  // Ctrl+C: the selected rows, or the summary when it has the focus
     Status ExportCsv(const std::filesystem::path& file) const;

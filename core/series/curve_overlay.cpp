@@ -16,6 +16,8 @@ namespace marvek {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// The unloading ends within this fraction of the load drop above its smallest load.
+constexpr double kUnloadEndFraction = 0.01;
 
 // The load where the branch first reaches depth g, walking it in order; nullopt when no
 // segment brackets g. A single-point branch counts only at its own depth.
@@ -41,9 +43,16 @@ Branches SplitBranches(const OverlayCurve& c) {
     std::size_t deepest = 0;
     for (std::size_t i = 1; i < n; ++i)
         if (c.depth[i] > c.depth[deepest]) deepest = i;
+    double least = c.load[deepest], most = c.load[deepest];
+    for (std::size_t i = 0; i < n; ++i) most = std::max(most, c.load[i]);
+    for (std::size_t i = deepest + 1; i < n; ++i) least = std::min(least, c.load[i]);
+    const double end = least + kUnloadEndFraction * (most - least);
     std::size_t bottom = deepest;
     for (std::size_t i = deepest + 1; i < n; ++i)
-        if (c.load[i] < c.load[bottom]) bottom = i;
+        if (c.load[i] <= end) {
+            bottom = i;
+            break;
+        }
     Branches b;
     const std::span<const double> depth(c.depth.data(), n), load(c.load.data(), n);
     b.loadingDepth = depth.subspan(0, deepest + 1);

@@ -3,8 +3,10 @@
 //
 // Branches. A curve's loading branch runs from its first point to its first point of largest
 // depth (a creep hold at the top load belongs to it); its unloading branch runs from there to
-// the first point of smallest load after it. A curve without points after its deepest one has
-// no unloading branch.
+// the first point whose load is within 1 % of the load drop (largest load less the smallest
+// after the deepest point) of that smallest load: the tip leaving the surface often goes on
+// recording at zero load, and such a tail is no part of the unloading. A curve without points
+// after its deepest one has no unloading branch.
 //
 // Grid and resampling. Both branches are resampled by depth onto one common grid: `gridPoints`
 // depths evenly from 0 to the largest depth of all curves (1 when normalised). At a grid depth

@@ -95,6 +95,13 @@ TEST(CurveOverlay, ABranchCountsWhereItFirstReachesTheDepthAndEndsAtItsDeepestPo
     EXPECT_NEAR(hold.unloading.mean[4], 1.8 - 0.8 * 4 / 6.0, 1e-12);  // 8 nm: (12,1.8)-(6,1)
     EXPECT_EQ(hold.unloading.n[1], 0);  // 2 nm: only the point after the smallest load
     EXPECT_NEAR(hold.unloading.mean[2], 0, 1e-12);    // 4 nm: its last point
+    // A tail at (nearly) zero load after the unloading is cut: the branch ends at the first
+    // point within 1 % of the load drop (2 mN) of the smallest load, 0.01 mN at 12 nm.
+    const OverlayResult tail = ComputeOverlay(
+        {{"E", {0, 10, 20, 15, 12, 11, 10}, {0, 1, 2, 1, 0.01, 0.005, 0}}}, {false, 21});
+    EXPECT_NEAR(tail.unloading.mean[12], 0.01, 1e-12);
+    EXPECT_EQ(tail.unloading.n[11], 0);
+    EXPECT_EQ(tail.unloading.n[10], 0);
 }
 
 TEST(CurveOverlay, UnusableCurvesAreNamedAndNoCurveGivesAReason) {
