@@ -90,6 +90,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
           {"Segment Colours", ID_PLOT_SEGMENTS},
           {"Show Pop-ins", ID_PLOT_POPINS},
           {"Zoom to Pop-ins", ID_PLOT_ZOOM_POPINS},
+          {"Reset Fit Range to the Settings'", ID_RESET_FIT_RANGE},
           MenuItem::Separator(),
           {"Export Figure (PNG, PDF, SVG)...", ID_PLOT_EXPORT_PNG},
           {"Export Plot as SVG...", ID_PLOT_EXPORT_SVG}}},

@@ -390,6 +390,19 @@ void ResultsTableWindow::SetCurveNotes(int curve, bool excluded, const std::stri
     Refresh();
 }
 
+void ResultsTableWindow::SetFitRange(int curve, std::optional<UnloadFitRange> range) {
+    if (running_ || curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
+    SeriesInput& input = inputs_[static_cast<std::size_t>(curve)];
+    if (input.fitRange == range) return;
+    input.fitRange = range;
+    CCurveAnalyzer analyzer;
+    CurveDisplay display;
+    display.withPlotSeries = false;
+    Arrive(static_cast<std::size_t>(curve),
+           AnalyzeSeriesCurve(analyzer, display, input, series_.settings));
+    Refresh();
+}
+
 void ResultsTableWindow::Refresh() {
     dirty_ = false;
     RefreshSeries(series_);
