@@ -66,10 +66,8 @@ public:
                 w_.OnFitRangeDragged(upper, plot.yAxis->pixelToCoord(e->position().y()));
                 return true;
             }
-            case QEvent::MouseButtonDblClick:
-                return dragging_ >= 0;
-            default:
-                return false;
+            case QEvent::MouseButtonDblClick: return dragging_ >= 0;
+            default: return false;
         }
     }
 
@@ -94,8 +92,8 @@ private:
         if (!ends) return;
         const CCurveAnalyzer& a = w_.m_analyzer;
         const auto n = static_cast<std::size_t>(std::max(a.m_nPoints, 0));
-        const UnloadPeak p = FindUnloadPeak(std::span(a.m_pDepth.data(), n),
-                                            std::span(a.m_pLoad.data(), n));
+        const UnloadPeak p =
+            FindUnloadPeak(std::span(a.m_pDepth.data(), n), std::span(a.m_pLoad.data(), n));
         if (!p.found()) return;
         int best = p.peak;
         for (int j = p.peak; j <= p.bottom; ++j)
@@ -104,7 +102,8 @@ private:
         for (int i = 0; i < plot.plottableCount(); ++i) {
             auto* graph = qobject_cast<QCPGraph*>(plot.plottable(i));
             if (!graph || graph->name() != kHandles || graph->dataCount() < 2) continue;
-            QVector<double> x{ends->upperDepth, ends->lowerDepth}, y{ends->upperLoad, ends->lowerLoad};
+            QVector<double> x{ends->upperDepth, ends->lowerDepth},
+                y{ends->upperLoad, ends->lowerLoad};
             x[dragging_] = a.m_pDepth[best];
             y[dragging_] = a.m_pLoad[best];
             graph->setData(x, y);
@@ -125,21 +124,20 @@ private:
 Settings CIndentMainDlg::CurveSettings(int curve) const {
     const Settings settings = CurrentSettings();
     if (curve < 0 || curve >= m_analyzer.m_nFileCount) return settings;
-    const auto range = NotesOf(m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string())
-                           .fitRange;
+    const auto range =
+        NotesOf(m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string()).fitRange;
     return range ? WithFitRange(settings, *range) : settings;
 }
 
 std::optional<CIndentMainDlg::FitRangeEnds> CIndentMainDlg::ShownFitRangeEnds() const {
     if (!m_lastOutcome.ok() || m_nCurrentCurve < 0 || m_analyzer.m_nPoints < 2) return {};
-    const int method = CurrentSettings().strategy.m_nMethod;
-    if (method != 0 && method != 1) return {};
+    if (!FitsUnloading(CurrentSettings().strategy.method())) return {};
     const auto n = static_cast<std::size_t>(m_analyzer.m_nPoints);
     const std::span<const double> depth(m_analyzer.m_pDepth.data(), n),
         load(m_analyzer.m_pLoad.data(), n);
     const UnloadPeak p = FindUnloadPeak(depth, load);
-    if (!p.found() || !(load[static_cast<std::size_t>(p.peak)] >
-                        load[static_cast<std::size_t>(p.bottom)]))
+    if (!p.found() ||
+        !(load[static_cast<std::size_t>(p.peak)] > load[static_cast<std::size_t>(p.bottom)]))
         return {};
     const UnloadFitRange range = FitRangeOf(CurveSettings(m_nCurrentCurve));
     const LoadWindow window = UnloadLoadWindow(load, p, range.minPercent, range.maxPercent);
@@ -165,15 +163,13 @@ void CIndentMainDlg::AddFitRangeHandles(ui::PlotData& content) const {
     const auto ends = ShownFitRangeEnds();
     if (!ends) return;
     content.series.push_back({kHandles,
-                           {ends->upperDepth, ends->lowerDepth},
-                           {ends->upperLoad, ends->lowerLoad},
-                           kHandleColour,
-                           ui::PlotSeries::Style::Markers});
+                              {ends->upperDepth, ends->lowerDepth},
+                              {ends->upperLoad, ends->lowerLoad},
+                              kHandleColour,
+                              ui::PlotSeries::Style::Markers});
 }
 
-void CIndentMainDlg::InstallFitRangeDrag() {
-    m_plot->installEventFilter(new FitRangeDrag(*this));
-}
+void CIndentMainDlg::InstallFitRangeDrag() { m_plot->installEventFilter(new FitRangeDrag(*this)); }
 
 bool CIndentMainDlg::OnFitRangeDragged(bool upper, double load) {
     const auto ends = ShownFitRangeEnds();

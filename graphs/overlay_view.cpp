@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 #include "ui/plot_export.h"
 #include "ui/services.h"
 
@@ -28,11 +28,8 @@ void AddBranch(ui::PlotData& plot, const std::vector<double>& grid, const Overla
     ui::PlotSeries upper, lower;
     auto closeBand = [&] {
         if (upper.x.size() >= 2) {
-            ui::PlotSeries band{name + " ±SD " + std::to_string(bands.size() + 1),
-                                upper.x,
-                                upper.y,
-                                kBandColour,
-                                ui::PlotSeries::Style::Band};
+            ui::PlotSeries band{name + " ±SD " + std::to_string(bands.size() + 1), upper.x, upper.y,
+                                kBandColour, ui::PlotSeries::Style::Band};
             band.x.insert(band.x.end(), lower.x.rbegin(), lower.x.rend());
             band.y.insert(band.y.end(), lower.y.rbegin(), lower.y.rend());
             bands.push_back(std::move(band));
@@ -199,8 +196,8 @@ void COverlayDlg::OnSaveCsv() {
     const auto file = marvek::ui::GetServices().SaveFile(request);
     if (!file) return;
     if (const marvek::Status s = SaveCsv(*file); !s.ok())
-        marvek::ui::ShowMessage(this, s.message(), marvek::ui::kApplicationName,
-                                MessageButtons::Ok, MessageIcon::Error);
+        marvek::ui::ShowMessage(this, s.message(), marvek::ui::kApplicationName, MessageButtons::Ok,
+                                MessageIcon::Error);
     else
         SetStatusText("Mean curve saved to " + file->string());
 }

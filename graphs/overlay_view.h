@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 #include "core/series/curve_overlay.h"
 #include "ui/dialog.h"
 #include "ui/plot_view.h"
@@ -35,8 +35,8 @@ ui::PlotData OverlayPlotData(const OverlayResult& overlay, bool normalised,
                              const std::string& caption);
 
 // The overlay of `curves` drawn off screen at `width` x `height` pixels (for reports).
-QPixmap RenderOverlayPicture(const std::vector<OverlayCurve>& curves, bool normalised,
-                             int width, int height, const std::string& caption = {});
+QPixmap RenderOverlayPicture(const std::vector<OverlayCurve>& curves, bool normalised, int width,
+                             int height, const std::string& caption = {});
 
 }  // namespace marvek::graphs
 

@@ -265,8 +265,9 @@ ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput>
     auto* xlsxButton = new QPushButton("Export Excel (.xlsx)...", this);
     connect(xlsxButton, &QPushButton::clicked, this, [this] { OnExportWorkbook(); });
     auto* overlayButton = new QPushButton("Overlay...", this);
-    overlayButton->setToolTip("The selected curves in one plot with their mean and SD (fewer than two selected: "
-                              "every curve not excluded)");
+    overlayButton->setToolTip(
+        "The selected curves in one plot with their mean and SD (fewer than two selected: every "
+        "curve not excluded)");
     connect(overlayButton, &QPushButton::clicked, this, [this] {
         if (onOverlay) onOverlay(SelectedCurves());
     });

@@ -6,7 +6,7 @@ namespace marvek {
 
 Settings WithFitRange(Settings settings, const UnloadFitRange& range) {
     StrategySettings& s = settings.strategy;
-    if (s.m_nMethod == 1) {
+    if (s.method() == AnalysisMethod::DoernerNix) {
         s.m_fDNMinPercent = range.minPercent;
         s.m_fDNMaxPercent = range.maxPercent;
     } else {
@@ -18,7 +18,7 @@ Settings WithFitRange(Settings settings, const UnloadFitRange& range) {
 
 UnloadFitRange FitRangeOf(const Settings& settings) {
     const StrategySettings& s = settings.strategy;
-    return s.m_nMethod == 1 ? UnloadFitRange{s.m_fDNMinPercent, s.m_fDNMaxPercent}
+    return s.method() == AnalysisMethod::DoernerNix ? UnloadFitRange{s.m_fDNMinPercent, s.m_fDNMaxPercent}
                             : UnloadFitRange{s.m_fOPMinPercent, s.m_fOPMaxPercent};
 }
 

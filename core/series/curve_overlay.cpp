@@ -131,8 +131,7 @@ OverlayResult ComputeOverlay(const std::vector<OverlayCurve>& curves,
     if (settings.normalise) top = 1;
     const int points = std::max(settings.gridPoints, 2);
     r.grid.resize(static_cast<std::size_t>(points));
-    for (int g = 0; g < points; ++g)
-        r.grid[static_cast<std::size_t>(g)] = top * g / (points - 1);
+    for (int g = 0; g < points; ++g) r.grid[static_cast<std::size_t>(g)] = top * g / (points - 1);
 
     std::vector<std::vector<double>> loading, unloading;
     for (const OverlayCurve& c : r.curves) {
@@ -160,8 +159,8 @@ std::string FormatOverlayCsv(const OverlayResult& overlay, bool normalised) {
     for (std::size_t g = 0; g < overlay.grid.size(); ++g) {
         out += number(overlay.grid[g]);
         for (const OverlayBranch* b : {&overlay.loading, &overlay.unloading})
-            out += "," + std::to_string(b->n[g]) + "," + number(b->mean[g]) + "," +
-                   number(b->sd[g]);
+            out +=
+                "," + std::to_string(b->n[g]) + "," + number(b->mean[g]) + "," + number(b->sd[g]);
         out += "\n";
     }
     return out;
@@ -185,8 +184,8 @@ std::vector<OverlayCurve> ReadOverlayCurves(const std::vector<std::string>& addr
             failures.push_back(address + ": no data points");
             continue;
         }
-        curves.push_back({address, std::move(display.m_pCurveDepth),
-                          std::move(display.m_pCurveLoad)});
+        curves.push_back(
+            {address, std::move(display.m_pCurveDepth), std::move(display.m_pCurveLoad)});
     }
     return curves;
 }

@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "core/io/settings.h"
+#include "core/config/settings.h"
 
 namespace marvek {
 
 struct OverlayCurve {
-    std::string label;  // the curve's address
+    std::string label;                // the curve's address
     std::vector<double> depth, load;  // nm, mN (as analysed: compliance, drift, zero point)
 };
 

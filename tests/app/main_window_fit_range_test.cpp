@@ -70,8 +70,8 @@ TEST_F(MainWindowTest, ADraggedFitRangeIsTheCurvesOwnMarkedSavedReopenedUndoneAn
     EXPECT_NE(w.m_dEIT, eitBefore);
     EXPECT_EQ(w.m_strResults.rfind("Custom range: unloading fitted over 50-82 %", 0), 0u)
         << w.m_strResults.substr(0, 120);
-    EXPECT_GT(Handles(w)->y[1], w.ShownFitRangeEnds()->bottomLoad + 0.49 * (ends->peakLoad -
-                                                                             ends->bottomLoad));
+    EXPECT_GT(Handles(w)->y[1],
+              w.ShownFitRangeEnds()->bottomLoad + 0.49 * (ends->peakLoad - ends->bottomLoad));
     // An end dragged past the other changes nothing.
     EXPECT_FALSE(w.OnFitRangeDragged(true, half));
     EXPECT_EQ(w.NotesOf(files[0].string()).fitRange, range);

@@ -48,8 +48,8 @@ void ExpectOverlay(marvek::ui::FakeServices& services, Shown& shown,
 
 TEST_F(MainWindowTest, TheTablesSelectedRowsAreOverlaidNormalisedAndTheMeanSaved) {
     CIndentMainDlg& w = Open();
-    const auto files = Curves({"agilent_fs_calibration_t001.csv", "agilent_nial_t001.csv",
-                               "kla_tungsten_3mN_t01.csv"});
+    const auto files = Curves(
+        {"agilent_fs_calibration_t001.csv", "agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv"});
     ASSERT_TRUE(w.SelectFiles(files));
     w.OnResultsTable();
     auto* t = w.findChild<ResultsTableWindow*>();
@@ -98,8 +98,8 @@ TEST_F(MainWindowTest, TheTablesSelectedRowsAreOverlaidNormalisedAndTheMeanSaved
 
 TEST_F(MainWindowTest, WithoutAChoiceEveryCurveNotExcludedIsOverlaidAndAnUnreadableOneNamed) {
     CIndentMainDlg& w = Open();
-    auto files = Curves({"agilent_fs_calibration_t001.csv", "agilent_nial_t001.csv",
-                         "kla_tungsten_3mN_t01.csv"});
+    auto files = Curves(
+        {"agilent_fs_calibration_t001.csv", "agilent_nial_t001.csv", "kla_tungsten_3mN_t01.csv"});
     const std::filesystem::path missing = dir / "gone.csv";
     std::filesystem::copy_file(files[0], missing);
     files.push_back(missing);
@@ -111,8 +111,7 @@ TEST_F(MainWindowTest, WithoutAChoiceEveryCurveNotExcludedIsOverlaidAndAnUnreada
     ExpectOverlay(services, shown);
     ASSERT_TRUE(w.SendCommand(resource::ID_OVERLAY));
     EXPECT_EQ(shown.labels, (std::vector<std::string>{files[0].string(), files[2].string()}));
-    EXPECT_NE(shown.caption.find("3 of 4 curves (1 excluded)"), std::string::npos)
-        << shown.caption;
+    EXPECT_NE(shown.caption.find("3 of 4 curves (1 excluded)"), std::string::npos) << shown.caption;
     EXPECT_NE(shown.status.find("gone.csv"), std::string::npos) << shown.status;
     EXPECT_FALSE(shown.normalised);
     EXPECT_EQ(shown.xTitle, "Depth [nm]");

@@ -49,12 +49,26 @@ TEST(CurveOverlay, MeanSdAndCountsAgreeWithHandValues) {
     };
     const Case cases[] = {
         // Grid 0..30 nm: A reaches no further than 20 nm, B's unloading only from 20 nm up.
-        {"absolute", {false, 4}, {0, 10, 20, 30}, {2, 2, 2, 1}, {0, 1.5, 2.5, 4},
-         {0, r, r, kNaN}, {0, 1, 2, 1}, {kNaN, 0, 1, 4}, {kNaN, kNaN, std::sqrt(2.0), kNaN}},
+        {"absolute",
+         {false, 4},
+         {0, 10, 20, 30},
+         {2, 2, 2, 1},
+         {0, 1.5, 2.5, 4},
+         {0, r, r, kNaN},
+         {0, 1, 2, 1},
+         {kNaN, 0, 1, 4},
+         {kNaN, kNaN, std::sqrt(2.0), kNaN}},
         // Normalised: A by 20 nm and 2 mN, B by 30 nm and 4 mN. B's loading at 0.5 lies
         // between (1/3, 0.5) and (1, 1): 0.625.
-        {"normalised", {true, 3}, {0, 0.5, 1}, {2, 2, 2}, {0, 0.5625, 1},
-         {0, 0.125 * r, 0}, {0, 1, 2}, {kNaN, 0, 1}, {kNaN, kNaN, 0}},
+        {"normalised",
+         {true, 3},
+         {0, 0.5, 1},
+         {2, 2, 2},
+         {0, 0.5625, 1},
+         {0, 0.125 * r, 0},
+         {0, 1, 2},
+         {kNaN, 0, 1},
+         {kNaN, kNaN, 0}},
     };
     for (const Case& c : cases) {
         const OverlayResult o = ComputeOverlay(kTwoCurves, c.settings);
@@ -88,13 +102,13 @@ TEST(CurveOverlay, ABranchCountsWhereItFirstReachesTheDepthAndEndsAtItsDeepestPo
     // point and ends at the smallest load after it (the reloading after it is not unloading).
     const OverlayResult hold = ComputeOverlay(
         {{"D", {0, 10, 12, 12, 6, 4, 2}, {0, 2, 2, 1.8, 1, 0, 0.5}}}, {false, 7});  // 2 nm steps
-    EXPECT_NEAR(hold.loading.mean[5], 2, 1e-12);    // 10 nm
-    EXPECT_NEAR(hold.loading.mean[6], 2, 1e-12);    // 12 nm
+    EXPECT_NEAR(hold.loading.mean[5], 2, 1e-12);                                    // 10 nm
+    EXPECT_NEAR(hold.loading.mean[6], 2, 1e-12);                                    // 12 nm
     // Unloading from the first point at 12 nm: 2 mN there, not the 1.8 of the second.
     EXPECT_NEAR(hold.unloading.mean[6], 2, 1e-12);
     EXPECT_NEAR(hold.unloading.mean[4], 1.8 - 0.8 * 4 / 6.0, 1e-12);  // 8 nm: (12,1.8)-(6,1)
-    EXPECT_EQ(hold.unloading.n[1], 0);  // 2 nm: only the point after the smallest load
-    EXPECT_NEAR(hold.unloading.mean[2], 0, 1e-12);    // 4 nm: its last point
+    EXPECT_EQ(hold.unloading.n[1], 0);              // 2 nm: only the point after the smallest load
+    EXPECT_NEAR(hold.unloading.mean[2], 0, 1e-12);  // 4 nm: its last point
     // A tail at (nearly) zero load after the unloading is cut: the branch ends at the first
     // point within 1 % of the load drop (2 mN) of the smallest load, 0.01 mN at 12 nm.
     const OverlayResult tail = ComputeOverlay(
@@ -134,10 +148,11 @@ TEST(CurveOverlay, ReadsCurvesAsAnalysedAndNamesTheOnesItCannotRead) {
     testing::TempDir dir;
     testing::CurveShape shape;
     shape.hMax = 120;
-    const auto file = dir.Write("indent.csv", testing::CurveText(testing::GenerateCurve(shape), {}));
+    const auto file =
+        dir.Write("indent.csv", testing::CurveText(testing::GenerateCurve(shape), {}));
     std::vector<std::string> failures;
-    const auto curves = ReadOverlayCurves(
-        {file.string(), (dir.path() / "missing.csv").string()}, Settings{}, failures);
+    const auto curves = ReadOverlayCurves({file.string(), (dir.path() / "missing.csv").string()},
+                                          Settings{}, failures);
     ASSERT_EQ(curves.size(), 1u);
     EXPECT_EQ(curves[0].label, file.string());
     EXPECT_GT(curves[0].depth.size(), 50u);
