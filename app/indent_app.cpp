@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "core/series/graph_series.h"
+#include "graphs/overlay_view.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
 #include "ui/services.h"
@@ -33,10 +35,11 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
             const bool namedGraph =
                 w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
             if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
-                w != "about" && w != "explore" && w != "graph" && !namedGraph) {
+                w != "about" && w != "explore" && w != "graph" && w != "overlay" &&
+                w != "overlay-normalised" && !namedGraph) {
                 error =
-                    "--window takes main, main-fit, main-popins, help, about, explore, graph or "
-                    "graph:NAME (a marvek-cli graph name)";
+                    "--window takes main, main-fit, main-popins, help, about, explore, overlay, "
+                    "overlay-normalised, graph or graph:NAME (a marvek-cli graph name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -90,11 +93,13 @@ public:
     // graph), then cancelled.
     std::optional<QPixmap> capturedWindow;
     bool captureNextWindow = false;
+    std::function<void(marvek::ui::Dialog&)> beforeCapture;
     int RunModal(marvek::ui::Dialog& dialog) override {
         if (captureNextWindow) {
             captureNextWindow = false;
             dialog.Create();
             dialog.show();
+            if (beforeCapture) beforeCapture(dialog);
             QApplication::processEvents();
             capturedWindow = dialog.grab();
         }
@@ -151,6 +156,14 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                 dlg.SendCommand(named->commandId);
             else
                 dlg.OnModulusDepth();
+            if (services.capturedWindow) picture = *services.capturedWindow;
+        } else if (options.window.rfind("overlay", 0) == 0) {
+            services.captureNextWindow = true;
+            if (options.window == "overlay-normalised")
+                services.beforeCapture = [](marvek::ui::Dialog& d) {
+                    if (auto* overlay = dynamic_cast<COverlayDlg*>(&d)) overlay->SetNormalised(true);
+                };
+            dlg.OnOverlay();
             if (services.capturedWindow) picture = *services.capturedWindow;
         } else if (options.window == "explore") {
             // The unloading fit up close: what the explorer is for.

@@ -110,6 +110,8 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_FIRST_POPIN_LOADS, &CIndentMainDlg::OnFirstPopinLoads},
         {ID_FIRST_POPIN_HISTOGRAM, &CIndentMainDlg::OnFirstPopinHistogram},
         {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},
+        {ID_OVERLAY, &CIndentMainDlg::OnOverlay},
+        {ID_RESET_FIT_RANGE, &CIndentMainDlg::OnResetFitRange},
         {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
         {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},
@@ -218,7 +220,7 @@ void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveD
 
 AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     UpdateData(true);
-    m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurrentSettings(), *this);
+    m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurveSettings(curve), *this);
     if (!m_lastOutcome.ok()) ClearDisplay();  // no results of another curve under this one
     RefreshPlot();
     if (showFailure) ShowFailure();
@@ -253,10 +255,15 @@ void CIndentMainDlg::UpdateResultsText() {
     const int generation = ++resultGeneration_;
     resultPool_->clear();  // blocks of older analyses not yet started are not wanted
     if (m_lastOutcome.ok()) {
-        const Settings settings = CurrentSettings();
+        const Settings settings = CurveSettings(m_nCurrentCurve);
         const std::string reason = NoResultReason(m_analyzer, *this, settings);
         if (reason.empty()) {
             m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.method());
+            if (!(FitRangeOf(settings) == FitRangeOf(CurrentSettings())))
+                m_strResults = "Custom range: unloading fitted over " +
+                               FormatShortest(FitRangeOf(settings).minPercent) + "-" +
+                               FormatShortest(FitRangeOf(settings).maxPercent) +
+                               " % of the load drop for this curve\n" + m_strResults;
             m_strIsoResults = "ISO 14577 :\n computing ...";
             // The worker has its own copy: the window may analyse the next curve meanwhile.
             auto analyzer = std::make_shared<const CCurveAnalyzer>(m_analyzer);

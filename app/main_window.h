@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,10 @@ public:
     void OnFirstPopinLoads();
     void OnFirstPopinHistogram();
     void OnResultsTable();
+    // The curves selected in the results table (all not excluded when none is) drawn together
+    // with their mean and ±SD; `curves` (indices into the file list) overrides the choice.
+    void OnOverlay();
+    void ShowOverlay(std::vector<int> curves);
     void OnStrategy();
     void OnAreaFunction();
     void OnCompliance();
@@ -200,6 +205,28 @@ public:
 
     // The results text (or its selected part) to the clipboard.
     void CopyResults();
+
+    // One curve's own unloading fit range (app/main_window_fit_range.cpp): the ends of the fit
+    // are dragged on the plot; View > Reset Fit Range goes back to the settings'.
+    // The settings curve `curve` is analysed with: the current ones with its own range.
+    marvek::Settings CurveSettings(int curve) const;
+    // A drag of the upper (`upper`) or lower end of the shown curve's fit range released at
+    // `load` (mN): that end moves there, in % of the load drop, as this curve's own range
+    // (undoable); the curve is analysed again. False, with a status line, when nothing changed.
+    bool OnFitRangeDragged(bool upper, double load);
+    // Sets (none: removes) curve `curve`'s own range, records the undo step, shows the result.
+    void SetCurveFitRange(int curve, std::optional<marvek::UnloadFitRange> range);
+    void OnResetFitRange();
+    // The ends of the shown curve's fit on its unloading branch and the load drop (the unloading
+    // peak's load and the smallest after it) the range is measured in; none without unloading.
+    struct FitRangeEnds {
+        double upperDepth = 0, upperLoad = 0, lowerDepth = 0, lowerLoad = 0;
+        double peakLoad = 0, bottomLoad = 0;
+    };
+    std::optional<FitRangeEnds> ShownFitRangeEnds() const;
+    // The two handles ("fit range" markers) added to the plot's content.
+    void AddFitRangeHandles(marvek::ui::PlotData& content) const;
+    void InstallFitRangeDrag();
 
 private:
     void InstallShortcuts();

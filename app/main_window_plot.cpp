@@ -57,6 +57,7 @@ void CIndentMainDlg::BuildPlot() {
     if (QAction* a = MenuAction(ID_PLOT_POPINS)) a->setChecked(m_bShowPopins);
     EnableMenuCommand(ID_PLOT_RESET, false);
     EnableMenuCommand(ID_PLOT_ZOOM_POPINS, false);
+    InstallFitRangeDrag();
     m_plot->show();
     LayOutPlot();
 }
@@ -93,9 +94,10 @@ void CIndentMainDlg::RefreshPlot() {
     // The same curve analysed again (another Poisson ratio or strategy) keeps its view.
     const bool same = !address.empty() && address == plottedCurve_ && m_lastOutcome.ok();
     FindShownPopins();
-    m_plot->SetData(
-        CurvePlotData(*this, m_analyzer.m_nFileCount, segments, Template().caption, &m_popins),
-        same);
+    PlotData content =
+        CurvePlotData(*this, m_analyzer.m_nFileCount, segments, Template().caption, &m_popins);
+    AddFitRangeHandles(content);
+    m_plot->SetData(std::move(content), same);
     plottedCurve_ = m_lastOutcome.ok() ? address : std::string();
     EnableMenuCommand(ID_PLOT_RESET, m_plot->IsZoomed());
 }

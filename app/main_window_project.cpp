@@ -58,6 +58,15 @@ void CIndentMainDlg::PushUndo(WorkState before) {
 
 void CIndentMainDlg::ApplyState(const WorkState& state) {
     const bool settingsChanged = !project::SameSettings(state.settings, CurrentSettings());
+    // A fit range of the shown curve that comes or goes is analysed again, as a setting is.
+    const std::string shown = m_nCurrentCurve >= 0 && m_nCurrentCurve < m_analyzer.m_nFileCount
+                                  ? m_analyzer.m_strFiles[static_cast<std::size_t>(m_nCurrentCurve)]
+                                        .string()
+                                  : std::string();
+    const auto after = state.notes.find(shown);
+    const bool rangeChanged =
+        NotesOf(shown).fitRange !=
+        (after == state.notes.end() ? std::nullopt : after->second.fitRange);
     m_curveNotes = state.notes;
     StoreSettings(state.settings);
     m_fPoisson = state.settings.m_fPoisson;
@@ -69,8 +78,10 @@ void CIndentMainDlg::ApplyState(const WorkState& state) {
         for (std::size_t k = 0; k < s.curves.size(); ++k) {
             const project::CurveNotes n = NotesOf(s.curves[k].input.address);
             table_->SetCurveNotes(static_cast<int>(k), n.excluded, n.note, n.flag);
+            table_->SetFitRange(static_cast<int>(k), n.fitRange);
         }
     }
+    if (rangeChanged && !settingsChanged && m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
     if (settingsChanged) {
         CopyStrategyToAreaFunction(g_dlgStrategy, g_dlgAreaFunction);
         CopyComplianceToAreaFunction(g_dlgCompliance, g_dlgAreaFunction);

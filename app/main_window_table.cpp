@@ -15,7 +15,7 @@ void CIndentMainDlg::OnResultsTable() {
         const std::string address = m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string();
         // A workbook's test has its own column; the file column holds the file alone.
         const marvek::io::Address a = marvek::io::ParseAddress(address);
-        inputs.push_back({address, a.file.string(), a.test});
+        inputs.push_back({address, a.file.string(), a.test, NotesOf(address).fitRange});
     }
     auto* window =
         new marvek::table::ResultsTableWindow(this, std::move(inputs), CurrentSettings());
@@ -31,14 +31,19 @@ void CIndentMainDlg::OnResultsTable() {
     window->onCurveEdited = [this, window](int curve) {
         const marvek::SeriesCurve& c =
             window->CurrentSeries().curves[static_cast<std::size_t>(curve)];
-        marvek::project::CurveNotes notes{c.userExcluded, c.note, c.userFlag};
         const marvek::project::CurveNotes old = NotesOf(c.input.address);
+        // The table edits these three; the curve's fit range stays as it is.
+        marvek::project::CurveNotes notes = old;
+        notes.excluded = c.userExcluded;
+        notes.note = c.note;
+        notes.flag = c.userFlag;
         const std::string what = old.excluded != notes.excluded ? "exclusion"
                                  : old.note != notes.note       ? "note"
                                                                 : "flag";
         SetCurveNotes(c.input.address, notes, what);
         UpdateContext();
     };
+    window->onOverlay = [this](std::vector<int> curves) { ShowOverlay(std::move(curves)); };
     table_ = window;
     window->show();
     window->Start();

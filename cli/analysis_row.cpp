@@ -181,8 +181,8 @@ AnalysisRow AnalyzeRow(RowWorker& worker, const std::string& file, const Setting
     r.file = file;
     r.test = io::ParseAddress(file).test;
     AnalyzeInto(worker, file, base, useFileSettings, iso, r);
-    r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test}, r.ok,
-                                  r.error, worker.analyzer, worker.display, base);
+    r.curve = DescribeSeriesCurve({r.file, io::ParseAddress(r.file).file.string(), r.test, {}},
+                                  r.ok, r.error, worker.analyzer, worker.display, base);
     if (r.ok) {
         static const int load = FindSeriesQuantity(kFirstPopinLoad);
         static const int depth = FindSeriesQuantity(kFirstPopinDepth);

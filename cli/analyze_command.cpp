@@ -280,8 +280,15 @@ int Run(AnalyzeOptions& o) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);
         auto analyze = [&](RowWorker& worker, std::size_t k) {
             FileResult& r = results[k];
-            r = AnalyzeRow(worker, o.files[first + k], settings, o.useFileSettings, o.iso);
-            if (const auto n = notes.find(r.file); n != notes.end()) {
+            // A curve with its own unloading fit range (a project's) is analysed with the
+            // settings of that range.
+            const auto n = notes.find(o.files[first + k]);
+            const bool custom = n != notes.end() && n->second.fitRange;
+            r = AnalyzeRow(worker, o.files[first + k],
+                           custom ? WithFitRange(settings, *n->second.fitRange) : settings,
+                           o.useFileSettings, o.iso);
+            if (custom && r.ok) r.curve.flags.push_back(CustomRangeFlag(*n->second.fitRange));
+            if (n != notes.end()) {
                 r.curve.userExcluded = n->second.excluded;
                 r.curve.note = n->second.note;
                 r.curve.userFlag = n->second.flag;

@@ -76,7 +76,7 @@ Status LoadGridTable(const GridInputOptions& o, const std::vector<std::string>& 
     std::vector<SeriesInput> inputs;
     for (const auto& a : addresses) {
         const io::Address parts = io::ParseAddress(a);
-        inputs.push_back({a.string(), parts.file.string(), parts.test});
+        inputs.push_back({a.string(), parts.file.string(), parts.test, {}});
     }
     Series series;
     RunSeries(inputs, settings, {}, series);

@@ -264,6 +264,13 @@ ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput>
     connect(csvButton, &QPushButton::clicked, this, [this] { OnExportCsv(); });
     auto* xlsxButton = new QPushButton("Export Excel (.xlsx)...", this);
     connect(xlsxButton, &QPushButton::clicked, this, [this] { OnExportWorkbook(); });
+    auto* overlayButton = new QPushButton("Overlay...", this);
+    overlayButton->setToolTip(
+        "The selected curves in one plot with their mean and SD (fewer than two selected: every "
+        "curve not excluded)");
+    connect(overlayButton, &QPushButton::clicked, this, [this] {
+        if (onOverlay) onOverlay(SelectedCurves());
+    });
     auto* closeButton = new QPushButton("Close", this);
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
 
@@ -274,6 +281,7 @@ ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput>
     bar->addWidget(copyButton);
     bar->addWidget(csvButton);
     bar->addWidget(xlsxButton);
+    bar->addWidget(overlayButton);
     bar->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_, 3);
@@ -383,6 +391,19 @@ void ResultsTableWindow::SetCurveNotes(int curve, bool excluded, const std::stri
     Refresh();
 }
 
+void ResultsTableWindow::SetFitRange(int curve, std::optional<UnloadFitRange> range) {
+    if (running_ || curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
+    SeriesInput& input = inputs_[static_cast<std::size_t>(curve)];
+    if (input.fitRange == range) return;
+    input.fitRange = range;
+    CCurveAnalyzer analyzer;
+    CurveDisplay display;
+    display.withPlotSeries = false;
+    Arrive(static_cast<std::size_t>(curve),
+           AnalyzeSeriesCurve(analyzer, display, input, series_.settings));
+    Refresh();
+}
+
 void ResultsTableWindow::Refresh() {
     dirty_ = false;
     RefreshSeries(series_);
@@ -424,6 +445,14 @@ void ResultsTableWindow::UpdateSummary() {
     for (std::size_t i = 0; i < series_.curves.size(); ++i)
         if (arrived_[i] && !series_.curves[i].ok) text += " " + Text(series_.curves[i].error);
     status_->setText(text);
+}
+
+std::vector<int> ResultsTableWindow::SelectedCurves() const {
+    std::vector<int> curves;
+    for (const QModelIndex& view : table_->selectionModel()->selectedRows())
+        curves.push_back(proxy_->mapToSource(view).row());
+    std::sort(curves.begin(), curves.end());
+    return curves;
 }
 
 QString ResultsTableWindow::SelectedRowsText() const {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -54,7 +55,14 @@ public:
     // Puts the user's exclusion, note and flag of a curve (from a project or an undo) without
     // calling onCurveEdited.
     void SetCurveNotes(int curve, bool excluded, const std::string& note, const std::string& flag);
+    // A curve's own unloading fit range changed (none: the settings'): its row is analysed
+    // again once the table's analysis has finished (while it runs, the row keeps what it had).
+    void SetFitRange(int curve, std::optional<UnloadFitRange> range);
     QString SelectedRowsText() const;  // tab-separated, a header line first
+    // The curves of the selected rows (indices into the inputs), in list order.
+    std::vector<int> SelectedCurves() const;
+    // Called by the Overlay button with SelectedCurves() (empty: none selected).
+    std::function<void(std::vector<int> curves)> onOverlay;
     QString SummaryText() const;
     void CopySelection();  // Ctrl+C: the selected rows, or the summary when it has the focus
     Status ExportCsv(const std::filesystem::path& file) const;

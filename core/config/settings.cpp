@@ -4,6 +4,24 @@
 
 namespace marvek {
 
+Settings WithFitRange(Settings settings, const UnloadFitRange& range) {
+    StrategySettings& s = settings.strategy;
+    if (s.method() == AnalysisMethod::DoernerNix) {
+        s.m_fDNMinPercent = range.minPercent;
+        s.m_fDNMaxPercent = range.maxPercent;
+    } else {
+        s.m_fOPMinPercent = range.minPercent;
+        s.m_fOPMaxPercent = range.maxPercent;
+    }
+    return settings;
+}
+
+UnloadFitRange FitRangeOf(const Settings& settings) {
+    const StrategySettings& s = settings.strategy;
+    return s.method() == AnalysisMethod::DoernerNix ? UnloadFitRange{s.m_fDNMinPercent, s.m_fDNMaxPercent}
+                            : UnloadFitRange{s.m_fOPMinPercent, s.m_fOPMaxPercent};
+}
+
 double EvaluateAreaFunction(const AreaCoefficients& coef, double h) {
     double area = 0;
     double exponent = 2;  // 0.5^(k-1) for k = 0

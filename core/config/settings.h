@@ -93,6 +93,21 @@ struct Settings {
     QualitySettings quality;  // stored after the 40 values of the older file
 };
 
+// One curve's own unloading fit range, in the settings' terms: the force range of the active
+// method (Oliver-Pharr or Doerner-Nix) in % of the load drop, i.e. loads from
+// Fmin + min % (Fpeak - Fmin) to Fmin + max % (Fpeak - Fmin) of the unloading.
+struct UnloadFitRange {
+    float minPercent = 0;
+    float maxPercent = 100;
+    bool operator==(const UnloadFitRange&) const = default;
+};
+
+// `settings` with the active method's force range replaced by `range`: a curve with a range
+// of its own is analysed exactly as with settings of that range.
+Settings WithFitRange(Settings settings, const UnloadFitRange& range);
+// The active method's force range of `settings`.
+UnloadFitRange FitRangeOf(const Settings& settings);
+
 // A(h) = sum c_k * h^(0.5^(k-1)), k = 0..8: terms h^2, h, h^1/2 ... h^1/128; nm -> nm^2.
 double EvaluateAreaFunction(const AreaCoefficients& coef, double h);
 

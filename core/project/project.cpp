@@ -179,6 +179,9 @@ std::string FormatProject(const Project& project, const fs::path& file) {
         e["excluded"] = c.notes.excluded;
         e["note"] = c.notes.note;
         e["flag"] = c.notes.flag;
+        if (c.notes.fitRange)
+            e["fitRange"] = {{"minPercent", c.notes.fitRange->minPercent},
+                             {"maxPercent", c.notes.fitRange->maxPercent}};
         curves.push_back(std::move(e));
     }
     j["curves"] = std::move(curves);
@@ -258,6 +261,19 @@ Status ParseProject(const std::string& text, const fs::path& file, Project& out)
             if (!e["excluded"].is_boolean())
                 return fail(where + ": excluded must be true or false");
             c.notes.excluded = e["excluded"].get<bool>();
+        }
+        if (e.contains("fitRange") && !e["fitRange"].is_null()) {
+            const Json& r = e["fitRange"];
+            if (!r.is_object() || !r.contains("minPercent") || !r.contains("maxPercent") ||
+                !r["minPercent"].is_number() || !r["maxPercent"].is_number())
+                return fail(where + ": fitRange needs minPercent and maxPercent");
+            const UnloadFitRange range{r["minPercent"].get<float>(), r["maxPercent"].get<float>()};
+            // The same check, and sentence, as the settings' own range.
+            const auto problems = Validate(WithFitRange(p.settings, range));
+            for (const SettingsProblem& problem : problems)
+                if (problem.setting.find("force range") != std::string::npos)
+                    return fail(where + ": fitRange: " + problem.message);
+            c.notes.fitRange = range;
         }
         p.curves.push_back(std::move(c));
     }

@@ -23,8 +23,10 @@ struct CurveNotes {
     bool excluded = false;  // left out of the statistics by the user
     std::string note;       // free text
     std::string flag;       // the user's own flag (free text, e.g. "check tip"); empty: none
+    // The unloading fit range set for this curve (dragged on the plot); none: the settings'.
+    std::optional<UnloadFitRange> fitRange;
     bool operator==(const CurveNotes&) const = default;
-    bool Empty() const { return !excluded && note.empty() && flag.empty(); }
+    bool Empty() const { return !excluded && note.empty() && flag.empty() && !fitRange; }
 };
 
 struct Curve {

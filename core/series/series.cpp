@@ -72,8 +72,16 @@ const std::vector<std::string>& QualityFlagCodes() {
         flag::kNoUnload,     flag::kNoFit,        flag::kLowR2,      flag::kFewFitPoints,
         flag::kNonMonotonic, flag::kOutlierHmax,  flag::kOutlierEIT, flag::kOutlierHIT,
         flag::kDrift,        flag::kSlip,         flag::kZeroOffset, flag::kTruncated,
-        flag::kImplausible,  flag::kGuessedLayout};
+        flag::kImplausible,  flag::kGuessedLayout, flag::kCustomRange};
     return codes;
+}
+
+QualityFlag CustomRangeFlag(const UnloadFitRange& range) {
+    return {flag::kCustomRange,
+            "Custom range: the unloading was fitted over " + FormatShortest(range.minPercent) +
+                "-" + FormatShortest(range.maxPercent) +
+                " % of the load drop, set for this curve (not the settings' range).",
+            {{"minPercent", range.minPercent}, {"maxPercent", range.maxPercent}}};
 }
 
 bool IsOutlierFlag(const std::string& code) { return code.rfind("outlier-", 0) == 0; }
@@ -229,8 +237,14 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
     analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
     analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
     analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
-    analyzer.SetFiles({input.file});
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    // A test of a workbook is its address: the file alone would be the file's first test.
+    if (input.test.empty())
+        analyzer.SetFiles({input.file});
+    else
+        analyzer.SetAddresses({input.file + "#" + input.test});
+    // A range of the curve's own is the settings with that range, nothing else.
+    const Settings used = input.fitRange ? WithFitRange(settings, *input.fitRange) : settings;
+    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, used, display);
     if (!outcome.ok()) {
         // The file and the reason; the layout example belongs in a help text, not in a cell.
         row.error = outcome.error;
@@ -240,7 +254,9 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
         row.error = input.file + ": no data points";
         return row;
     }
-    return DescribeSeriesCurve(input, true, "", analyzer, display, settings);
+    row = DescribeSeriesCurve(input, true, "", analyzer, display, used);
+    if (input.fitRange) row.flags.push_back(CustomRangeFlag(*input.fitRange));
+    return row;
 }
 
 SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::string& error,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,7 @@ inline constexpr const char* kZeroOffset = "zero-offset";
 inline constexpr const char* kTruncated = "truncated";
 inline constexpr const char* kImplausible = "implausible";       // beyond nanoindentation
 inline constexpr const char* kGuessedLayout = "guessed-layout";  // columns or units guessed
+inline constexpr const char* kCustomRange = "custom-range";  // the user's own unloading fit range
 }  // namespace flag
 // Every code, in the order flags are listed.
 const std::vector<std::string>& QualityFlagCodes();
@@ -63,6 +65,8 @@ struct SeriesInput {
     std::string address;  // how the curve is named in lists (for now the file path)
     std::string file;     // path of the curve file
     std::string test;     // test inside the file; empty for one-test files
+    // The user's unloading fit range for this curve; none: the settings'.
+    std::optional<UnloadFitRange> fitRange;
 };
 
 struct SeriesCurve {
@@ -130,6 +134,9 @@ struct SeriesOptions {
     std::function<void(std::size_t index, const SeriesCurve& curve)> curveDone;
     const std::atomic<bool>* cancel = nullptr;  // checked before each curve
 };
+
+// The flag of a curve analysed with its own unloading fit range, naming the range.
+QualityFlag CustomRangeFlag(const UnloadFitRange& range);
 
 // The flags a curve earns on its own, from the analyzer and display its analysis left.
 std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& analyzer, const CurveDisplay& display,

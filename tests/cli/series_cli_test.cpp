@@ -157,4 +157,30 @@ TEST(SeriesCli, ProjectsSavedByARunReadBackWithTheirExclusions) {
     EXPECT_TRUE(refused.lines.empty());
 }
 
+// A curve given its own unloading fit range in a project is analysed as a run with that range
+// in its settings, and flagged; the other curves keep the project's range.
+TEST(SeriesCli, AProjectsCustomFitRangeIsTheSettingsWithThatRange) {
+    Files f;
+    const std::string project = (f.dir.path() / "range.marvek").string();
+    const CliRun first = Cli("analyze --defaults --json --save-project " + project + f.args);
+    ASSERT_TRUE(std::filesystem::exists(project));
+    nlohmann::json j = nlohmann::json::parse(std::ifstream(project));
+    j["curves"][1]["fitRange"] = {{"minPercent", 30}, {"maxPercent", 90}};
+    const std::string second = (f.dir.path() / j["curves"][1]["file"].get<std::string>()).string();
+    std::ofstream(project) << j.dump(2);
+    const CliRun custom = Cli("analyze --json --summary --project " + project);
+    const CliRun direct = Cli("analyze --defaults --json --op-range 30 90 " + second);
+    ASSERT_GE(custom.lines.size(), 3u);
+    ASSERT_EQ(direct.lines.size(), 1u);
+    const auto row = nlohmann::json::parse(custom.lines[1]);
+    const auto want = nlohmann::json::parse(direct.lines[0]);
+    EXPECT_EQ(row["EIT"], want["EIT"]);
+    EXPECT_EQ(row["HIT"], want["HIT"]);
+    EXPECT_NE(row["EIT"], nlohmann::json::parse(first.lines[1])["EIT"]);
+    EXPECT_NE(row["flags"].dump().find("custom-range"), std::string::npos) << row.dump();
+    const auto other = nlohmann::json::parse(custom.lines[0]);
+    EXPECT_EQ(other["EIT"], nlohmann::json::parse(first.lines[0])["EIT"]);
+    EXPECT_EQ(other["flags"].dump().find("custom-range"), std::string::npos);
+}
+
 }  // namespace

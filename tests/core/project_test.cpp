@@ -24,6 +24,7 @@ Project TwoCurves(const TempDir& dir) {
     b.file = dir.Write("data/b.xlsx", "not really a workbook");
     b.test = "Test 002";
     b.notes.note = "comma, \"quotes\" and ünïcode";
+    b.notes.fitRange = UnloadFitRange{35.5f, 90};  // dragged on the plot
     p.curves = {a, b};
     p.settings.m_fPoisson = 0.25f;
     p.settings.strategy.m_nMethod = 1;
@@ -57,6 +58,10 @@ TEST(Project, WhatIsWrittenReadsBackTheSameWithPathsBesideTheProjectRelative) {
         EXPECT_EQ(back.curves[k].sha256.size(), 64u);
     }
     EXPECT_EQ(*back.curves[0].size, std::filesystem::file_size(p.curves[0].file));
+    // Only a curve with a range of its own carries one: files written before ranges existed
+    // read as they always did.
+    EXPECT_FALSE(back.curves[0].notes.fitRange.has_value());
+    EXPECT_EQ(text.find("fitRange"), text.rfind("fitRange")) << text;
     EXPECT_EQ(back.curves[1].Address(), p.curves[1].file.string() + "#Test 002");
     EXPECT_TRUE(SameSettings(back.settings, p.settings));
     EXPECT_EQ(back.currentCurve, 1);
@@ -139,6 +144,10 @@ TEST(Project, UnusableFilesChangeNothingAndSayWhy) {
         {"text for a number", with("\"epsilon\": 0.75", "\"epsilon\": \"high\""), "epsilon"},
         {"curve without file", with("\"file\": \"data/a.csv\"", "\"file\": \"\""), "curve 1"},
         {"note not text", with("\"note\": \"tip touched dust\"", "\"note\": 3"), "curve 1"},
+        {"fit range upside down", with("\"minPercent\": 35.5", "\"minPercent\": 95.5"),
+         "curve 2: fitRange: The Doerner-Nix force range 95.5-90"},
+        {"fit range not a number", with("\"minPercent\": 35.5", "\"minPercent\": \"low\""),
+         "curve 2: fitRange needs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

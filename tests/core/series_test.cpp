@@ -268,5 +268,57 @@ TEST(Series, WorkbookHasThreeSheetsAndNamesStayText) {
     EXPECT_NE(failed.message().find("x.xlsx"), std::string::npos) << failed.message();
 }
 
+// A curve's own unloading fit range is the settings with that range and nothing else, for
+// either method; the row says so with its flag and the others are untouched.
+TEST(Series, ACustomFitRangeGivesTheResultsOfSettingsWithThatRange) {
+    SeriesFiles files(3, -1);
+    for (int method : {0, 1}) {
+        SCOPED_TRACE(method);
+        Settings settings;
+        settings.strategy.m_nMethod = method;
+        const UnloadFitRange range{method == 0 ? 35.5f : 60.0f, method == 0 ? 92.0f : 97.5f};
+        std::vector<SeriesInput> inputs = files.inputs;
+        inputs[1].fitRange = range;
+        Series custom, plain, ranged;
+        ASSERT_TRUE(RunSeries(inputs, settings, {}, custom, {1}));
+        ASSERT_TRUE(RunSeries(files.inputs, settings, {}, plain, {1}));
+        ASSERT_TRUE(RunSeries(files.inputs, WithFitRange(settings, range), {}, ranged, {1}));
+        EXPECT_EQ(FitRangeOf(WithFitRange(settings, range)), range);
+        for (std::size_t q = 0; q < SeriesQuantities().size(); ++q) {
+            const auto same = [](double a, double b) { return a == b || (a != a && b != b); };
+            EXPECT_TRUE(same(custom.curves[1].values[q], ranged.curves[1].values[q]))
+                << SeriesQuantities()[q].key;
+            EXPECT_TRUE(same(custom.curves[0].values[q], plain.curves[0].values[q]))
+                << SeriesQuantities()[q].key;
+        }
+        const int eit = FindSeriesQuantity("EIT");
+        EXPECT_NE(custom.curves[1].values[static_cast<std::size_t>(eit)],
+                  plain.curves[1].values[static_cast<std::size_t>(eit)]);
+        EXPECT_TRUE(custom.curves[1].HasFlag(flag::kCustomRange));
+        EXPECT_FALSE(custom.curves[0].HasFlag(flag::kCustomRange));
+        EXPECT_NE(FlagSentencesText(custom.curves[1]).find("Custom range"), std::string::npos);
+    }
+}
+
+// Each test of a workbook is its own row, not the file's first test again.
+TEST(Series, EveryTestOfAWorkbookIsAnalysedAsItself) {
+    const std::string file = std::string(MARVEK_TEST_DATA) + "/vendor/FS_XP.xls";
+    std::vector<SeriesInput> inputs;
+    for (const char* test : {"Test 008", "Test 009"})
+        inputs.push_back({file + "#" + test, file, test});
+    Series s;
+    ASSERT_TRUE(RunSeries(inputs, Settings{}, {}, s, {1}));
+    const auto hmax = static_cast<std::size_t>(FindSeriesQuantity("hmax"));
+    ASSERT_TRUE(s.curves[0].ok && s.curves[1].ok) << s.curves[0].error << s.curves[1].error;
+    EXPECT_NE(s.curves[0].values[hmax], s.curves[1].values[hmax]);
+    for (std::size_t k = 0; k < 2; ++k) {
+        CCurveAnalyzer a;
+        a.SetAddresses({inputs[k].address});
+        CurveDisplay d;
+        ASSERT_TRUE(AnalyzeCurve(a, 0, Settings{}, d).ok());
+        EXPECT_EQ(s.curves[k].values[hmax], a.m_dHmax) << k;
+    }
+}
+
 }  // namespace
 }  // namespace marvek
