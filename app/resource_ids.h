@@ -65,6 +65,7 @@ inline constexpr int ID_SAVE_PROJECT = 32971;
 inline constexpr int ID_SAVE_PROJECT_AS = 32972;
 inline constexpr int ID_UNDO = 32973;
 inline constexpr int ID_REDO = 32974;
+inline constexpr int ID_PROFILE_VIEW = 33020;
 // File > Open Recent: entry k has command ID_OPEN_RECENT_FIRST + k.
 inline constexpr int ID_OPEN_RECENT_FIRST = 32960;
 

@@ -118,6 +118,16 @@ void PlotView::ShowSeries() {
         const QColor colour = ToQColor(s.colour);
         QVector<double> x(s.x.begin(), s.x.end()), y(s.y.begin(), s.y.end());
         y.resize(x.size());
+        if (s.style == PlotSeries::Style::Band) {
+            auto* band = new QCPCurve(xAxis, yAxis);
+            band->setName(QString::fromStdString(s.name));
+            band->setData(x, y);
+            band->setPen(Qt::NoPen);
+            QColor fill = colour;
+            fill.setAlpha(70);
+            band->setBrush(fill);
+            continue;
+        }
         if (s.style == PlotSeries::Style::Line) {
             // A curve, not a function of x: joined in its own order.
             auto* curve = new QCPCurve(xAxis, yAxis);

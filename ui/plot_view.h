@@ -17,8 +17,9 @@
 namespace marvek::ui {
 
 struct PlotSeries {
-    // Markers: open circles, for a few points singled out on a curve (pop-ins).
-    enum class Style { Dots, Line, Stars, Markers };
+    // Markers: open circles, for a few points singled out on a curve (pop-ins). Band: the
+    // points are a closed outline (upper edge forward, lower edge back), filled translucent.
+    enum class Style { Dots, Line, Stars, Markers, Band };
     std::string name;
     std::vector<double> x, y;
     Rgb colour;
