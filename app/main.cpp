@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
                "              the unloading fit), main-popins (zoomed to the pop-ins), help,\n"
                "              about, explore (the plot explorer zoomed\n"
                "              into the unloading fit), profile (the depth profiles of a\n"
-               "              continuous-stiffness workbook), graph (Modulus - Depth) or graph:NAME\n"
-               "              (any graph by its marvek-cli graph name, e.g. "
+               "              continuous-stiffness workbook), graph (Modulus - Depth) or\n"
+               "              graph:NAME (any graph by its marvek-cli graph name, e.g. "
                "graph:hardness-profile)\n"
                "--size        with --screenshot: the window at WxH pixels (e.g. 1366x768)\n"
                "--version     print the version and exit\n";

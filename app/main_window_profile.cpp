@@ -34,7 +34,8 @@ void CIndentMainDlg::SyncProfileView() {
     if (!profileView_) return;
     std::vector<bool> excluded;
     for (int k = 0; k < m_analyzer.m_nFileCount; ++k)
-        excluded.push_back(NotesOf(m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string()).excluded);
+        excluded.push_back(
+            NotesOf(m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string()).excluded);
     profileView_->SetExcluded(excluded);
     profileView_->SetSelectedCurve(m_nCurrentCurve);
 }

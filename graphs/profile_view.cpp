@@ -34,10 +34,9 @@ constexpr int kEdgeReach = 6;
 // Ten colours told apart on screen and in print (the categorical palette most plotting tools
 // share); more indents than that take evenly spaced hues.
 ui::Rgb IndentColour(std::size_t k, std::size_t count) {
-    static const ui::Rgb palette[] = {{31, 119, 180},  {255, 127, 14}, {44, 160, 44},
-                                      {214, 39, 40},   {148, 103, 189}, {140, 86, 75},
-                                      {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
-                                      {23, 190, 207}};
+    static const ui::Rgb palette[] = {
+        {31, 119, 180}, {255, 127, 14},  {44, 160, 44},   {214, 39, 40},  {148, 103, 189},
+        {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
     if (count <= std::size(palette)) return palette[k];
     const QColor c = QColor::fromHsv(static_cast<int>(k * 359 / count), 210, 200);
     return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
@@ -51,8 +50,7 @@ std::string Gpa(double v, double sd) {
     return text + " GPa";
 }
 
-const std::vector<double>& Values(const profiles::DepthProfile& p,
-                                  ProfileView::Quantity q) {
+const std::vector<double>& Values(const profiles::DepthProfile& p, ProfileView::Quantity q) {
     return q == ProfileView::Quantity::Hardness ? p.hardness : p.modulus;
 }
 
@@ -210,8 +208,8 @@ void ProfilePlot::mouseReleaseEvent(QMouseEvent* event) {
 
 ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
     : QDialog(parent), workbook_(std::move(workbook)) {
-    setWindowTitle(QString::fromStdString("Marvek - Depth Profiles - " +
-                                          workbook_.file.filename().string()));
+    setWindowTitle(
+        QString::fromStdString("Marvek - Depth Profiles - " + workbook_.file.filename().string()));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowMinimizeButtonHint);
@@ -260,9 +258,8 @@ ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
     plot_->setMinimumSize(400, 300);
     list_ = new QTableWidget(split);
     list_->setColumnCount(4);
-    list_->setHorizontalHeaderLabels(
-        {QStringLiteral("Test"), QStringLiteral("H (GPa)"), QStringLiteral("E (GPa)"),
-         QStringLiteral("n")});
+    list_->setHorizontalHeaderLabels({QStringLiteral("Test"), QStringLiteral("H (GPa)"),
+                                      QStringLiteral("E (GPa)"), QStringLiteral("n")});
     list_->verticalHeader()->setVisible(false);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -338,8 +335,7 @@ ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
 
 std::vector<bool> ProfileView::Included() const {
     std::vector<bool> in(workbook_.indents.size());
-    for (std::size_t k = 0; k < in.size(); ++k)
-        in[k] = workbook_.profiles[k].ok && !excluded_[k];
+    for (std::size_t k = 0; k < in.size(); ++k) in[k] = workbook_.profiles[k].ok && !excluded_[k];
     return in;
 }
 
@@ -399,9 +395,11 @@ void ProfileView::Rebuild() {
     // The band: mean + SD forward, mean - SD back, where two or more indents are at the depth.
     ui::PlotSeries band{"mean ± SD", {}, {}, {120, 120, 120}, ui::PlotSeries::Style::Band};
     for (std::size_t g = 0; g < mean_.depth.size(); ++g)
-        if (std::isfinite(sd[g])) band.x.push_back(mean_.depth[g]), band.y.push_back(mean[g] + sd[g]);
+        if (std::isfinite(sd[g]))
+            band.x.push_back(mean_.depth[g]), band.y.push_back(mean[g] + sd[g]);
     for (std::size_t g = mean_.depth.size(); g-- > 0;)
-        if (std::isfinite(sd[g])) band.x.push_back(mean_.depth[g]), band.y.push_back(mean[g] - sd[g]);
+        if (std::isfinite(sd[g]))
+            band.x.push_back(mean_.depth[g]), band.y.push_back(mean[g] - sd[g]);
     if (!band.x.empty()) content.series.push_back(std::move(band));
     std::vector<double> shownValues;
     int selectedSeries = -1;
@@ -410,10 +408,13 @@ void ProfileView::Rebuild() {
         if (!included[k]) continue;
         const profiles::DepthProfile& p = workbook_.profiles[k];
         const std::vector<double>& v = Values(p, quantity_);
-        ui::PlotSeries s{workbook_.indents[k].test, {}, {},
+        ui::PlotSeries s{workbook_.indents[k].test,
+                         {},
+                         {},
                          IndentColour(k, workbook_.indents.size()),
                          ui::PlotSeries::Style::Line};
-        s.x.assign(p.depth.begin(), p.depth.begin() + static_cast<std::ptrdiff_t>(p.loadingSamples));
+        s.x.assign(p.depth.begin(),
+                   p.depth.begin() + static_cast<std::ptrdiff_t>(p.loadingSamples));
         s.y.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(p.loadingSamples));
         shownValues.insert(shownValues.end(), s.y.begin(), s.y.end());
         if (workbook_.indents[k].curve == selectedCurve_)
@@ -498,9 +499,8 @@ std::string ProfileView::AveragesText() const {
     std::string text =
         "Window " + FormatSignificant(w.from, 4) + "-" + FormatSignificant(w.to, 4) + " nm: ";
     if (w.n == 0) return text + w.reason;
-    return text + "H = " + Gpa(w.hardness, w.hardnessSd) + ", E = " +
-           Gpa(w.modulus, w.modulusSd) + "  (mean ± SD of " + std::to_string(w.n) +
-           (w.n == 1 ? " indent" : " indents") + ")";
+    return text + "H = " + Gpa(w.hardness, w.hardnessSd) + ", E = " + Gpa(w.modulus, w.modulusSd) +
+           "  (mean ± SD of " + std::to_string(w.n) + (w.n == 1 ? " indent" : " indents") + ")";
 }
 
 Status ProfileView::ExportCsv(const std::filesystem::path& file) const {

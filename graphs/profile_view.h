@@ -36,8 +36,8 @@ struct WorkbookProfiles {
     std::filesystem::path file;
     std::vector<ProfileIndent> indents;
     std::vector<profiles::DepthProfile> profiles;  // one per indent
-    std::string error;                  // why there is nothing to show
-    std::vector<std::string> warnings;  // the profiles' own, each said once
+    std::string error;                             // why there is nothing to show
+    std::vector<std::string> warnings;             // the profiles' own, each said once
 };
 
 // Reads the workbook of entry `current` of `addresses` and computes the profile of each of its
@@ -107,8 +107,8 @@ public:
     bool ExportFigure(const std::filesystem::path& file, std::string& error);
 
 private:
-    void Rebuild();          // plot and list from scratch (quantity, scale, inclusion)
-    void UpdateAverages();   // list, label and spin boxes for the window
+    void Rebuild();         // plot and list from scratch (quantity, scale, inclusion)
+    void UpdateAverages();  // list, label and spin boxes for the window
     void ChooseAndExportFigure();
     void ChooseAndExportCsv();
 

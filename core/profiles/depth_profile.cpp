@@ -485,9 +485,9 @@ WindowAverages AverageProfiles(const std::vector<DepthProfile>& profiles,
 }
 
 double ProfileViewTop(std::vector<double> values) {
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [](double v) { return !std::isfinite(v); }),
-                 values.end());
+    values.erase(
+        std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+        values.end());
     if (values.empty()) return kNaN;
     std::sort(values.begin(), values.end());
     const double top = 1.25 * values[(values.size() - 1) * 95 / 100];

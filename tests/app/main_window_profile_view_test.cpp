@@ -21,8 +21,7 @@ namespace {
 
 void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
     QMouseEvent e(type, at, w->mapToGlobal(at),
-                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
-                  Qt::NoModifier);
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
 
@@ -41,8 +40,8 @@ void DragEdge(ProfileView& view, int edge, double depth) {
 // The view's averages are those of core for its window, indent by indent and over the indents.
 void ExpectCoreAverages(const ProfileView& view) {
     const auto& shown = view.Averages();
-    const auto core = marvek::profiles::AverageProfiles(view.Profiles(), view.Included(),
-                                                        view.From(), view.To());
+    const auto core =
+        marvek::profiles::AverageProfiles(view.Profiles(), view.Included(), view.From(), view.To());
     ASSERT_EQ(shown.indents.size(), view.Profiles().size());
     EXPECT_EQ(shown.n, core.n);
     EXPECT_DOUBLE_EQ(shown.hardness, core.hardness);
@@ -51,8 +50,8 @@ void ExpectCoreAverages(const ProfileView& view) {
     std::size_t n = 0;
     for (std::size_t k = 0; k < view.Profiles().size(); ++k) {
         if (!view.Included()[k]) continue;
-        const auto one = marvek::profiles::AverageProfile(view.Profiles()[k], view.From(),
-                                                          view.To());
+        const auto one =
+            marvek::profiles::AverageProfile(view.Profiles()[k], view.From(), view.To());
         EXPECT_EQ(shown.indents[k].n, one.n);
         EXPECT_DOUBLE_EQ(shown.indents[k].hardness, one.hardness);
         sum += one.hardness, ++n;
@@ -113,8 +112,8 @@ TEST_F(MainWindowTest, ProfileViewFollowsTheDraggedWindowExclusionsAndTheShownCu
     const std::size_t samplesBefore = view->Averages().indents[0].n;
     DragEdge(*view, 1, 400);
     EXPECT_EQ(view->From(), 100);
-    const double pixelNm = std::abs(view->Plot()->xAxis->pixelToCoord(1) -
-                                    view->Plot()->xAxis->pixelToCoord(0));
+    const double pixelNm =
+        std::abs(view->Plot()->xAxis->pixelToCoord(1) - view->Plot()->xAxis->pixelToCoord(0));
     EXPECT_NEAR(view->To(), 400, 1.5 * pixelNm);
     EXPECT_GT(view->Averages().indents[0].n, samplesBefore);
     EXPECT_NE(view->Averages().hardness, before);
@@ -183,8 +182,7 @@ TEST_F(MainWindowTest, ProfileViewFollowsTheDraggedWindowExclusionsAndTheShownCu
     EXPECT_NE(csv.find("\nmean,"), std::string::npos);
     std::size_t rows = 0;
     for (std::size_t k = 0; k < 9; ++k) rows += view->Profiles()[k].loadingSamples;
-    EXPECT_EQ(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')),
-              1 + rows + 300);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')), 1 + rows + 300);
     for (const char* name : {"profiles.png", "profiles.svg"}) {
         std::string error;
         EXPECT_TRUE(view->ExportFigure(dir / name, error)) << error;

@@ -399,9 +399,9 @@ TEST(WindowAveragesOverIndents, MeanAndSdOfTheIndentAverages) {
         double hardness, hardnessSd;
     };
     const std::vector<Case> cases = {
-        {100, 200, 2, 2.5, std::sqrt(2.0)},      // 1.5 and 3.5
-        {140, 260, 2, 3.0, std::sqrt(2.0)},      // 150..250: 2 and 4
-        {240, 400, 2, 3.5, std::sqrt(2.0)},      // 250 only: 2.5 and 4.5
+        {100, 200, 2, 2.5, std::sqrt(2.0)},  // 1.5 and 3.5
+        {140, 260, 2, 3.0, std::sqrt(2.0)},  // 150..250: 2 and 4
+        {240, 400, 2, 3.5, std::sqrt(2.0)},  // 250 only: 2.5 and 4.5
         {500, 600, 0, profiles::kNaN, profiles::kNaN},
     };
     for (const Case& c : cases) {
