@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/io/parsed_curve.h"
 #include "core/base/status.h"
+#include "core/io/parsed_curve.h"
 #include "core/profiles/depth_profile.h"
 #include "ui/plot_view.h"
 
