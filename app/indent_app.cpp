@@ -11,6 +11,7 @@
 #include "app/resource_ids.h"
 #include "core/series/graph_series.h"
 #include "graphs/overlay_view.h"
+#include "graphs/profile_view.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
 #include "ui/services.h"
@@ -36,10 +37,10 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
             if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
                 w != "about" && w != "explore" && w != "graph" && w != "overlay" &&
-                w != "overlay-normalised" && !namedGraph) {
+                w != "overlay-normalised" && w != "profile" && !namedGraph) {
                 error =
                     "--window takes main, main-fit, main-popins, help, about, explore, overlay, "
-                    "overlay-normalised, graph or graph:NAME (a marvek-cli graph name)";
+                    "overlay-normalised, profile, graph or graph:NAME (a marvek-cli graph name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -165,6 +166,15 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                 };
             dlg.OnOverlay();
             if (services.capturedWindow) picture = *services.capturedWindow;
+        } else if (options.window == "profile") {
+            // The depth profiles of the first file's workbook beside the main window.
+            dlg.OnProfileView();
+            if (auto* view = dlg.findChild<marvek::graphs::ProfileView*>()) {
+                if (options.width > 0) view->resize(options.width, options.height);
+                view->show();
+                QApplication::processEvents();
+                picture = view->grab();
+            }
         } else if (options.window == "explore") {
             // The unloading fit up close: what the explorer is for.
             dlg.OnExplorePlot();

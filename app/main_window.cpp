@@ -107,6 +107,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_GRAININESS2_UNLOAD, &CIndentMainDlg::OnGraininess2Unload},
         {ID_HARDNESS_PROFILE, &CIndentMainDlg::OnHardnessProfile},
         {ID_MODULUS_PROFILE, &CIndentMainDlg::OnModulusProfile},
+        {ID_PROFILE_VIEW, &CIndentMainDlg::OnProfileView},
         {ID_FIRST_POPIN_LOADS, &CIndentMainDlg::OnFirstPopinLoads},
         {ID_FIRST_POPIN_HISTOGRAM, &CIndentMainDlg::OnFirstPopinHistogram},
         {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},

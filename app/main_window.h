@@ -30,6 +30,9 @@ class QThreadPool;
 namespace marvek::table {
 class ResultsTableWindow;
 }
+namespace marvek::graphs {
+class ProfileView;
+}
 
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:
@@ -151,6 +154,10 @@ public:
     // pop-in loads of the curve list.
     void OnHardnessProfile();
     void OnModulusProfile();
+    // The depth profiles of every test of the shown curve's workbook in a window of their own
+    // that follows the shown curve and the exclusions.
+    void OnProfileView();
+    void SyncProfileView();
     void OnFirstPopinLoads();
     void OnFirstPopinHistogram();
     void OnResultsTable();
@@ -259,6 +266,7 @@ private:
     // The open results table, if any; cleared by Qt when the window goes (a connection to its
     // destroyed signal would run while this window's own destructor deletes it).
     QPointer<marvek::table::ResultsTableWindow> table_;
+    QPointer<marvek::graphs::ProfileView> profileView_;
     std::string plottedCurve_;  // address of the curve the plot shows
     int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
     // Last member: destroyed first, it waits for a running block before anything it uses goes.

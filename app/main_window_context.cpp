@@ -104,6 +104,7 @@ void CIndentMainDlg::UpdateContext() {
         EnableMenuCommand(id, curves);
     if (MenuPopups().size() > 2)
         for (QAction* a : MenuPopups()[2]->actions()) a->setEnabled(curves || a->isSeparator());
+    SyncProfileView();
 }
 
 void CIndentMainDlg::OnSize(int width, int height) {

@@ -41,6 +41,7 @@ void CIndentMainDlg::SetCurveNotes(const std::string& address, const project::Cu
     else
         m_curveNotes[address] = notes;
     m_unsavedWork = true;
+    SyncProfileView();
 }
 
 CIndentMainDlg::WorkState CIndentMainDlg::CurrentState(const std::string& what) const {
@@ -88,6 +89,7 @@ void CIndentMainDlg::ApplyState(const WorkState& state) {
         ConfigureAnalyzer(m_analyzer, g_dlgStrategy);
         if (m_nCurrentCurve != -1) DisplayCurve(m_nCurrentCurve);
     }
+    SyncProfileView();
 }
 
 void CIndentMainDlg::SettingsEdited(WorkState before) {

@@ -75,6 +75,7 @@ DialogTemplate CIndentMainDlg::MainTemplate() {
           MenuItem::Separator(),
           {"Hardness Profile", ID_HARDNESS_PROFILE},
           {"Modulus Profile", ID_MODULUS_PROFILE},
+          {"Depth Profiles of the Workbook...", ID_PROFILE_VIEW},
           {"First Pop-in Loads", ID_FIRST_POPIN_LOADS},
           {"First Pop-in Load Histogram", ID_FIRST_POPIN_HISTOGRAM},
           MenuItem::Separator(),

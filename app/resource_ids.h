@@ -68,6 +68,7 @@ inline constexpr int ID_REDO = 32974;
 inline constexpr int ID_EXPORT_REPORT = 32975;
 inline constexpr int ID_OVERLAY = 33010;
 inline constexpr int ID_RESET_FIT_RANGE = 33011;
+inline constexpr int ID_PROFILE_VIEW = 33030;
 // File > Open Recent: entry k has command ID_OPEN_RECENT_FIRST + k.
 inline constexpr int ID_OPEN_RECENT_FIRST = 32960;
 

@@ -105,10 +105,37 @@ void ProfileAndAverage(benchmark::State& state) {
     PerIndent(state, curves.size());
 }
 
+// What the depth-profile window does on every mouse move while a window edge is dragged: the
+// averages of every indent over the new window and their mean and SD.
+void WindowAverages(benchmark::State& state) {
+    const std::vector<io::ParsedCurve>& read = WorkbookCurves();
+    if (read.empty()) {
+        state.SkipWithError("the workbook was not read");
+        return;
+    }
+    std::vector<io::ParsedCurve> curves;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(state.range(0)); ++k)
+        curves.push_back(read[k % read.size()]);
+    const std::vector<profiles::DepthProfile> all =
+        profiles::ComputeProfiles(curves, profiles::ProfileSettings{});
+    double to = 200;
+    for (auto _ : state) {
+        to = to < 400 ? to + 1 : 200;  // a new window each time, as the edge moves
+        const profiles::WindowAverages w = profiles::AverageProfiles(all, {}, 100, to);
+        benchmark::DoNotOptimize(w.hardness);
+    }
+    PerIndent(state, curves.size());
+}
+
 BENCHMARK(ReadWorkbook)->Name("B13_read")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ProfileAndAverage)
     ->Name("B13_profile")
     ->Arg(kWorkbookTests)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(WindowAverages)
+    ->Name("B13_window_drag")
     ->Arg(1000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

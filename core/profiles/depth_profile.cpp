@@ -445,6 +445,56 @@ ProfileAverage AverageProfile(const DepthProfile& p, double from, double to) {
 
 ProfileAverage AverageProfile(const DepthProfile& p) { return AverageProfile(p, p.from, p.to); }
 
+WindowAverages AverageProfiles(const std::vector<DepthProfile>& profiles,
+                               const std::vector<bool>& include, double from, double to) {
+    WindowAverages w;
+    w.from = from, w.to = to;
+    w.indents.reserve(profiles.size());
+    double sh = 0, se = 0;
+    for (std::size_t k = 0; k < profiles.size(); ++k) {
+        if (!include.empty() && k < include.size() && !include[k]) {
+            ProfileAverage a;
+            a.from = from, a.to = to;
+            a.reason = "excluded";
+            w.indents.push_back(std::move(a));
+            continue;
+        }
+        w.indents.push_back(AverageProfile(profiles[k], from, to));
+        const ProfileAverage& a = w.indents.back();
+        if (a.n == 0) continue;
+        ++w.n, sh += a.hardness, se += a.modulus;
+    }
+    if (w.n == 0) {
+        w.reason = "no indent has a loading sample in " + FormatShortest(from) + "-" +
+                   FormatShortest(to) + " nm";
+        return w;
+    }
+    const double n = static_cast<double>(w.n);
+    w.hardness = sh / n, w.modulus = se / n;
+    if (w.n >= 2) {
+        double vh = 0, ve = 0;
+        for (const ProfileAverage& a : w.indents) {
+            if (a.n == 0) continue;
+            vh += (a.hardness - w.hardness) * (a.hardness - w.hardness);
+            ve += (a.modulus - w.modulus) * (a.modulus - w.modulus);
+        }
+        w.hardnessSd = std::sqrt(vh / (n - 1));
+        w.modulusSd = std::sqrt(ve / (n - 1));
+    }
+    return w;
+}
+
+double ProfileViewTop(std::vector<double> values) {
+    values.erase(
+        std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+        values.end());
+    if (values.empty()) return kNaN;
+    std::sort(values.begin(), values.end());
+    const double top = 1.25 * values[(values.size() - 1) * 95 / 100];
+    if (!(top > 0) || values.back() <= top) return kNaN;
+    return top;
+}
+
 MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
                                const std::vector<bool>& include, std::size_t points,
                                bool logSpacing) {

@@ -141,6 +141,26 @@ ProfileAverage AverageProfile(const DepthProfile& profile, double from_nm, doubl
 // Over the profile's own window.
 ProfileAverage AverageProfile(const DepthProfile& profile);
 
+// The averages of many indents over one depth window (what a window of the workbook's
+// indents shows as the window moves): each indent's AverageProfile, then the plain mean and
+// sample SD of those averages over the indents that have one. Indents not ok, with include[k]
+// false or without a sample in the window are left out of the mean (their entry says why).
+struct WindowAverages {
+    double from = kNaN, to = kNaN;
+    std::vector<ProfileAverage> indents;  // one per profile given, in order
+    std::size_t n = 0;                    // indents averaged
+    double hardness = kNaN, modulus = kNaN;
+    double hardnessSd = kNaN, modulusSd = kNaN;  // over the indents, n >= 2
+    std::string reason;                          // empty when n > 0
+};
+WindowAverages AverageProfiles(const std::vector<DepthProfile>& profiles,
+                               const std::vector<bool>& include, double from_nm, double to_nm);
+
+// The top of a view that shows a profile's values but not the spikes of its first samples
+// (the contact not yet established): a quarter above the 95th percentile of the finite values,
+// or NaN when the values need no such limit (none above it, or no positive percentile).
+double ProfileViewTop(std::vector<double> values);
+
 // The mean profile of many indents on a common depth grid: at each depth the profiles whose
 // loading covers it, linearly interpolated, their mean and sample SD.
 struct MeanProfile {

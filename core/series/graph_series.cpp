@@ -418,6 +418,8 @@ double AsTyped(float v) {
     return out;
 }
 
+}  // namespace
+
 profiles::ProfileSettings ProfileSettingsFor(const Settings& settings) {
     profiles::ProfileSettings p;
     const AreaFunctionSettings& area = settings.areaFunction;
@@ -431,6 +433,8 @@ profiles::ProfileSettings ProfileSettingsFor(const Settings& settings) {
     }
     return p;
 }
+
+namespace {
 
 // The current curve's depth profile over its loading: read from its file again, with the
 // channels the analysis does not keep, and computed as `marvek-cli profile` computes it with

@@ -17,6 +17,7 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/base/status.h"
 #include "core/config/settings.h"
+#include "core/profiles/depth_profile.h"
 
 namespace marvek {
 
@@ -146,6 +147,11 @@ inline constexpr const char* kGraininessResultCaption = "Result";
 GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, CurveDisplay& display,
                             const Settings& settings, int currentCurve,
                             const GraphOptions& options = {});
+
+// The depth profiles' settings from the analysis settings: the indenter, and the area function
+// where the user calibrated one; the rest (Poisson's ratio, window) the workbook's. The profile
+// graphs and the window of a workbook's profiles both use it.
+profiles::ProfileSettings ProfileSettingsFor(const Settings& settings);
 
 // One message for the curves that gave no point; empty when none failed.
 std::string DescribeGraphFailures(const std::vector<CurveFailure>& failures);

@@ -96,6 +96,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"", 0},
           {"Hardness Profile", ID_HARDNESS_PROFILE},
           {"Modulus Profile", ID_MODULUS_PROFILE},
+          {"Depth Profiles of the Workbook...", ID_PROFILE_VIEW},
           {"First Pop-in Loads", ID_FIRST_POPIN_LOADS},
           {"First Pop-in Load Histogram", ID_FIRST_POPIN_HISTOGRAM},
           {"", 0},

@@ -381,6 +381,67 @@ TEST(MeanProfiles, MeanAndSdOnTheCommonGrid) {
     EXPECT_TRUE(std::isnan(logGrid.hardnessSd[1]));  // one profile: no SD
 }
 
+TEST(WindowAveragesOverIndents, MeanAndSdOfTheIndentAverages) {
+    // Hardness depth/100, so an indent's average over a window is its mean depth / 100; the
+    // second indent is shifted by 2 GPa. The third is excluded, the fourth has no sample in
+    // the window, the fifth is no profile at all.
+    DepthProfile a = ProfileOf({100, 150, 200, 250}, 4), b = a, excluded = a;
+    for (double& h : b.hardness) h += 2;
+    for (double& h : excluded.hardness) h += 50;
+    const DepthProfile shallow = ProfileOf({10, 20}, 2);
+    DepthProfile failed;
+    failed.error = "no stiffness columns";
+    const std::vector<DepthProfile> all = {a, b, excluded, shallow, failed};
+    const std::vector<bool> include = {true, true, false, true, true};
+    struct Case {
+        double from, to;
+        std::size_t n;
+        double hardness, hardnessSd;
+    };
+    const std::vector<Case> cases = {
+        {100, 200, 2, 2.5, std::sqrt(2.0)},  // 1.5 and 3.5
+        {140, 260, 2, 3.0, std::sqrt(2.0)},  // 150..250: 2 and 4
+        {240, 400, 2, 3.5, std::sqrt(2.0)},  // 250 only: 2.5 and 4.5
+        {500, 600, 0, profiles::kNaN, profiles::kNaN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + "-" + std::to_string(c.to));
+        const WindowAverages w = AverageProfiles(all, include, c.from, c.to);
+        ASSERT_EQ(w.indents.size(), all.size());
+        EXPECT_EQ(w.n, c.n);
+        EXPECT_EQ(w.indents[2].n, 0u);
+        EXPECT_EQ(w.indents[2].reason, "excluded");
+        EXPECT_EQ(w.indents[3].n, 0u);
+        EXPECT_EQ(w.indents[4].reason, "no stiffness columns");
+        if (c.n == 0) {
+            EXPECT_TRUE(std::isnan(w.hardness));
+            EXPECT_NE(w.reason.find("no indent"), std::string::npos) << w.reason;
+            continue;
+        }
+        // Each indent's entry is AverageProfile's, and the mean is over those entries.
+        EXPECT_EQ(w.indents[0].n, AverageProfile(a, c.from, c.to).n);
+        EXPECT_DOUBLE_EQ(w.hardness, c.hardness);
+        EXPECT_DOUBLE_EQ(w.hardnessSd, c.hardnessSd);
+        EXPECT_DOUBLE_EQ(w.modulus, (w.indents[0].modulus + w.indents[1].modulus) / 2);
+        EXPECT_DOUBLE_EQ(w.modulusSd, 0);
+    }
+    // Everything included when the list is empty; one indent: a mean without SD.
+    EXPECT_EQ(AverageProfiles(all, {}, 100, 200).n, 3u);
+    const WindowAverages one = AverageProfiles({a}, {}, 100, 200);
+    EXPECT_EQ(one.n, 1u);
+    EXPECT_DOUBLE_EQ(one.hardness, 1.5);
+    EXPECT_TRUE(std::isnan(one.hardnessSd));
+}
+
+TEST(WindowAveragesOverIndents, ViewTopLeavesTheFirstSpikesOut) {
+    std::vector<double> values(100, 10.0);
+    values[99] = 400, values[98] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_DOUBLE_EQ(ProfileViewTop(values), 12.5);
+    // Nothing above 1.25 x the 95th percentile: no limit.
+    EXPECT_TRUE(std::isnan(ProfileViewTop(std::vector<double>(100, 10.0))));
+    EXPECT_TRUE(std::isnan(ProfileViewTop({})));
+}
+
 TEST(NixGao, RecoversTheSizeEffectAndRefusesNone) {
     // H = H0 sqrt(1 + h*/h) with H0 = 2 GPa, h* = 300 nm.
     DepthProfile p = ProfileOf({50, 80, 120, 200, 350, 600, 900}, 7);
