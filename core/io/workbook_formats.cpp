@@ -22,16 +22,17 @@ namespace marvek::io {
 
 namespace {
 
-using workbook::Cell;
-using workbook::kMaxCells;
-using workbook::Row;
-using workbook::Sheet;
+using workbook::CellView;
 
-std::string Trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    std::size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    return s.substr(i);
+// An .xlsx sheet's range as read (Excel's own is 1048576 x 16384).
+constexpr long kXlsxMaxRows = 2000000;
+constexpr std::size_t kXlsxMaxCols = 16384;
+using Sheet = workbook::SheetCells;
+
+std::string Trimmed(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    return std::string(s);
 }
 
 void Fail(ParsedFile& out, ReadStatus status, std::string error) {
@@ -61,20 +62,17 @@ int TestNumber(const std::string& name) {
 
 // Values of the row for `test` (first column) of an inputs or results sheet, by column name.
 void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
-    if (s.rows.size() < 3) return;
-    const Row& names = s.rows[0];
-    for (std::size_t r = 1; r < s.rows.size(); ++r) {
+    if (s.rows() < 3) return;
+    for (std::size_t r = 1; r < s.rows(); ++r) {
         // The Results sheet writes the test numbers as text.
-        const Cell* first = s.at(r, 0);
-        if (!first) continue;
-        const double number = first->number ? first->value : ParseDouble(Trimmed(first->text));
+        const CellView first = s.at(r, 0);
+        const double number = first.number ? first.value : ParseDouble(Trimmed(first.text));
         if (WholeNumber(number) != test) continue;
-        for (std::size_t c = 1; c < names.size() && c < s.rows[r].size(); ++c) {
-            const std::string name = Trimmed(names[c].text);
-            const Cell& v = s.rows[r][c];
-            if (name.empty() || (!v.number && v.text.empty())) continue;
-            const Cell* unitCell = s.at(1, c);
-            const std::string unit = unitCell ? Trimmed(unitCell->text) : "";
+        for (std::size_t c = 1; c < s.cols(); ++c) {
+            const std::string name = Trimmed(s.at(0, c).text);
+            const CellView v = s.at(r, c);
+            if (name.empty() || v.empty()) continue;
+            const std::string unit = Trimmed(s.at(1, c).text);
             if (name == "Poissons Ratio" || name == "Poisson's Ratio of Sample") {
                 if (v.number) meta.poissonRatio = v.value;
             } else if (name == "Frame Stiffness Correction" && v.number && v.value > 0 &&
@@ -88,7 +86,7 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
                     meta.areaCoefficients[n - 1] = v.value;
                 }
             } else if (name == "Tip Name") {
-                meta.tipName = v.text;
+                meta.tipName = std::string(v.text);
             } else if (name == "Harmonic Frame Stiffness Correction" && v.number && v.value > 0 &&
                        unit == "N/m") {
                 meta.harmonicFrameStiffness = v.value;  // 0: none entered
@@ -106,7 +104,7 @@ void TakeSheetValues(const Sheet& s, int test, CurveMetadata& meta) {
                 meta.positionY = v.value;
             }
             meta.values.emplace_back(name + (unit.empty() ? "" : " [" + unit + "]"),
-                                     v.number ? FormatShortest(v.value) : v.text);
+                                     v.number ? FormatShortest(v.value) : std::string(v.text));
         }
         return;
     }
@@ -124,11 +122,10 @@ struct SheetColumns {
 // them.
 SheetColumns FindSheetColumns(const Sheet& s, const ReadOptions& o) {
     SheetColumns k;
-    for (std::size_t i = 0; i < s.rows[0].size(); ++i) {
+    for (std::size_t i = 0; i < s.cols(); ++i) {
         std::string name, unit;
-        SplitNameUnit(s.rows[0][i].text, name, unit);
-        const Cell* u = s.at(1, i);
-        if (unit.empty() && u) unit = Trimmed(u->text);
+        SplitNameUnit(std::string(s.at(0, i).text), name, unit);
+        if (unit.empty()) unit = Trimmed(s.at(1, i).text);
         const int col = static_cast<int>(i);
         if (name == "Segment" || name == "Markers") k.marker = col;
         switch (ColumnKind(name)) {
@@ -148,8 +145,7 @@ SheetColumns FindSheetColumns(const Sheet& s, const ReadOptions& o) {
         }
     }
     if (k.depth >= 0)
-        if (const Cell* first = s.at(1, static_cast<std::size_t>(k.depth)); first && first->number)
-            k.firstRow = 1;
+        if (s.at(1, static_cast<std::size_t>(k.depth)).number) k.firstRow = 1;
     if (o.depthColumn > 0) k.depth = o.depthColumn - 1, k.fd = 1, k.du = "nm";
     if (o.loadColumn > 0) k.load = o.loadColumn - 1, k.fl = 1, k.lu = "mN";
     if (o.timeColumn > 0) k.time = o.timeColumn - 1, k.ft = 1;
@@ -195,30 +191,29 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k,
     char code = 'X';
     bool anyMarker = false;
     std::size_t driftHoldStart = std::string::npos;
-    for (std::size_t r = k.firstRow; r < s.rows.size(); ++r) {
-        const Cell* d = s.at(r, static_cast<std::size_t>(k.depth));
-        const Cell* l = s.at(r, static_cast<std::size_t>(k.load));
-        const Cell* t = k.time >= 0 ? s.at(r, static_cast<std::size_t>(k.time)) : nullptr;
+    for (std::size_t r = k.firstRow; r < s.rows(); ++r) {
+        const CellView d = s.at(r, static_cast<std::size_t>(k.depth));
+        const CellView l = s.at(r, static_cast<std::size_t>(k.load));
+        const CellView t = k.time >= 0 ? s.at(r, static_cast<std::size_t>(k.time)) : CellView{};
         if (k.marker >= 0) {
-            if (const Cell* m = s.at(r, static_cast<std::size_t>(k.marker));
-                m && !m->text.empty()) {
-                if (const char mc = MarkerCode(Trimmed(m->text))) {
+            if (const CellView m = s.at(r, static_cast<std::size_t>(k.marker)); !m.text.empty()) {
+                if (const char mc = MarkerCode(Trimmed(m.text))) {
                     code = mc;
                     anyMarker = true;
                     if (mc == 'B') driftHoldStart = c.depth.size();
                 }
             }
         }
-        if (!d || !l || !d->number || !l->number) {
-            if ((d && !d->text.empty()) || (l && !l->text.empty()))
+        if (!d.number || !l.number) {
+            if (!d.text.empty() || !l.text.empty())
                 c.warnings.push_back({static_cast<int>(r + 1), "not a row of numbers; skipped"});
             continue;
         }
-        c.push(d->value * k.fd, l->value * k.fl, t && t->number ? t->value * k.ft : 0, code);
+        c.push(d.value * k.fd, l.value * k.fl, t.number ? t.value * k.ft : 0, code);
         for (std::size_t j = 0; j < channelColumns.size(); ++j) {
-            const Cell* v = s.at(r, channelColumns[j]);
-            c.channels[j].values.push_back(
-                v && v->number ? v->value : std::numeric_limits<double>::quiet_NaN());
+            const CellView v = s.at(r, channelColumns[j]);
+            c.channels[j].values.push_back(v.number ? v.value
+                                                    : std::numeric_limits<double>::quiet_NaN());
         }
     }
     if (anyMarker) MarkFinalUnloading(driftHoldStart, c);
@@ -227,7 +222,7 @@ void ReadSheetPoints(const Sheet& s, const SheetColumns& k,
 // One test sheet: row 1 names, row 2 units, then the points.
 bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& format, ParsedCurve& c,
                     std::string& error) {
-    if (s.rows.size() < 2) {
+    if (s.rows() < 2) {
         error = "sheet \"" + s.name + "\" has no column names and units";
         return false;
     }
@@ -245,11 +240,10 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
     c.format = format;
     c.units = "depth " + k.du + ", load " + k.lu + (k.time >= 0 ? ", time " + k.tu : ", no time");
     std::vector<std::size_t> channelColumns;
-    for (std::size_t i = 0; i < s.rows[0].size(); ++i) {
-        const std::string name = Trimmed(s.rows[0][i].text);
+    for (std::size_t i = 0; i < s.cols(); ++i) {
+        const std::string name = Trimmed(s.at(0, i).text);
         if (!IsChannelColumn(name) || c.FindChannel(name)) continue;
-        const Cell* u = s.at(1, i);
-        c.channels.push_back({name, u ? Trimmed(u->text) : "", {}});
+        c.channels.push_back({name, Trimmed(s.at(1, i).text), {}});
         channelColumns.push_back(i);
     }
     ReadSheetPoints(s, k, channelColumns, c);
@@ -261,11 +255,7 @@ bool TestSheetCurve(const Sheet& s, const ReadOptions& o, const std::string& for
 // depth and a load column (a test, whatever the sheet's name).
 std::string NoCurveReason(const Sheet& s) {
     const std::string sheet = "sheet '" + s.name + "' holds no curve: ";
-    if (s.rows.empty() || std::all_of(s.rows.begin(), s.rows.end(), [](const Row& r) {
-            return std::all_of(r.begin(), r.end(),
-                               [](const Cell& c) { return !c.number && c.text.empty(); });
-        }))
-        return sheet + "it is empty";
+    if (s.empty()) return sheet + "it is empty";
     const SheetColumns k = FindSheetColumns(s, ReadOptions{});
     if (k.depth >= 0 && k.load >= 0) return "";
     return sheet +
@@ -430,49 +420,44 @@ std::map<std::string, std::string> RelationshipTargets(const pugi::xml_document&
     return targets;
 }
 
-void ReadXlsxCell(pugi::xml_node c, const std::vector<std::string>& strings, Cell& cell) {
+// One cell of a worksheet part into (r, col) of `sheet`.
+bool ReadXlsxCell(pugi::xml_node c, std::uint32_t r, std::uint32_t col, Sheet& sheet,
+                  std::string& error) {
     const std::string type = c.attribute("t").value();
     const char* v = c.child("v").text().get();
     if (type == "s") {
-        const auto k = static_cast<std::size_t>(c.child("v").text().as_ullong(~0ull));
-        if (k < strings.size()) cell.text = strings[k];
+        const auto k = c.child("v").text().as_ullong(~0ull);
+        if (k < sheet.sharedCount())
+            return sheet.SetShared(r, col, static_cast<std::uint32_t>(k), error);
     } else if (type == "str") {
-        cell.text = v;
+        return sheet.SetText(r, col, v, error);
     } else if (type == "inlineStr") {
+        std::string text;
         for (const pugi::xpath_node& n : c.select_nodes(".//*[local-name()='t']"))
-            cell.text += n.node().text().get();
+            text += n.node().text().get();
+        return sheet.SetText(r, col, std::move(text), error);
     } else if (*v) {
         std::size_t used = 0;
-        cell.value = ParseDouble(v, &used);
-        cell.number = used > 0;
+        const double value = ParseDouble(v, &used);
+        if (used > 0) return sheet.SetNumber(r, col, value, error);
     }
+    return sheet.Touch(r, col, error);
 }
 
 // The rows of one worksheet part into `sheet`; false with `error` set on a forged size.
-bool ReadXlsxRows(const pugi::xml_document& doc, const std::vector<std::string>& strings,
-                  Sheet& sheet, std::string& error) {
-    std::uint64_t cellCount = 0;
+bool ReadXlsxRows(const pugi::xml_document& doc, Sheet& sheet, std::string& error) {
     for (pugi::xml_node row : doc.document_element().child("sheetData").children("row")) {
-        const long r = row.attribute("r").as_int(static_cast<int>(sheet.rows.size()) + 1);
-        if (r < 1 || r > 2000000) {
+        const long r = row.attribute("r").as_int(static_cast<int>(sheet.rows()) + 1);
+        if (r < 1 || r > kXlsxMaxRows) {
             error = "sheet \"" + sheet.name + "\" has a row number out of range";
             return false;
         }
-        if (static_cast<std::size_t>(r) > sheet.rows.size())
-            sheet.rows.resize(static_cast<std::size_t>(r));
-        Row& cells = sheet.rows[static_cast<std::size_t>(r - 1)];
+        const auto at = static_cast<std::uint32_t>(r - 1);
+        if (!sheet.Touch(at, 0, error)) return false;
         for (pugi::xml_node c : row.children("c")) {
             const std::size_t col = ColumnOf(c.attribute("r").value());
-            if (col > 16384) continue;
-            if (col >= cells.size()) {
-                cellCount += col + 1 - cells.size();
-                if (cellCount > kMaxCells) {
-                    error = "sheet \"" + sheet.name + "\" holds more cells than a curve sheet";
-                    return false;
-                }
-                cells.resize(col + 1);
-            }
-            ReadXlsxCell(c, strings, cells[col]);
+            if (col > kXlsxMaxCols) continue;
+            if (!ReadXlsxCell(c, at, static_cast<std::uint32_t>(col), sheet, error)) return false;
         }
     }
     return true;
@@ -497,12 +482,12 @@ void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
         std::string ignored;  // a damaged test sheet is read again below and fails the file there
         if (IsTestSheet(e.sheet.name) && TestSheetCurve(e.sheet, o, "xls", c, ignored)) {
             e.curve = std::move(c);
-            std::vector<Row>().swap(e.sheet.rows);
+            e.sheet = Sheet(e.sheet.name);
         }
     };
     std::vector<workbook::OtherSheet> others;
     std::string error;
-    if (!workbook::ReadXlsWorkbook(content, take, others, error))
+    if (!workbook::ReadXlsCells(content, take, others, error))
         return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
     for (const workbook::OtherSheet& other : others)
         out.skipped.push_back(
@@ -515,24 +500,24 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
     ZipPtr z = OpenZip(content, error);
     if (!z) return Fail(out, ReadStatus::Damaged, error);
     pugi::xml_document workbook, rels;
-    std::vector<std::string> strings;
+    auto strings = std::make_shared<std::vector<std::string>>();
     if (!LoadXmlPart(z.get(), "xl/workbook.xml", "xl/workbook.xml", workbook, error) ||
         !LoadXmlPart(z.get(), "xl/_rels/workbook.xml.rels", "xl/_rels/workbook.xml.rels", rels,
                      error) ||
-        !SharedStrings(z.get(), strings, error))
+        !SharedStrings(z.get(), *strings, error))
         return Fail(out, ReadStatus::Damaged, error);
+    const Sheet::SharedStrings shared = std::move(strings);
     const std::map<std::string, std::string> targets = RelationshipTargets(rels);
     std::vector<Sheet> sheets;
     for (pugi::xml_node s : workbook.document_element().child("sheets").children("sheet")) {
-        Sheet sheet;
-        sheet.name = s.attribute("name").value();
+        Sheet sheet(s.attribute("name").value(), shared, kXlsxMaxRows, kXlsxMaxCols + 1);
         const auto t = targets.find(s.attribute("r:id").value());
         if (t == targets.end())
             return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" has no part");
         pugi::xml_document doc;
         if (!LoadXmlPart(z.get(), t->second, t->second + " (sheet \"" + sheet.name + "\")", doc,
                          error) ||
-            !ReadXlsxRows(doc, strings, sheet, error))
+            !ReadXlsxRows(doc, sheet, error))
             return Fail(out, ReadStatus::Damaged, error);
         sheets.push_back(std::move(sheet));
     }
