@@ -13,6 +13,7 @@
 #include "file_cache.h"
 #include "line_reader.h"
 #include "parsed_curve.h"
+#include "sheet_curves.h"
 #include "text_formats.h"
 #include "workbook_module.h"
 
@@ -170,10 +171,8 @@ void DispatchWorkbook(const std::string& format, std::string_view content, const
         out.error = "cannot read " + format + " files: " + error;
     } else if (format == "nanotest-zip") {
         readers->parseNanoTestZip(content, o, out);
-    } else if (format == "xlsx") {
-        readers->parseXlsx(content, o, out);
     } else {
-        readers->parseXls(content, o, out);
+        readers->parseXlsx(content, o, out);
     }
 }
 
@@ -199,7 +198,9 @@ void Dispatch(const std::string& format, std::string_view content, const ReadOpt
         ParseFischerscope(content, o, out);
     } else if (format == "nanotest-txt") {
         ParseNanoTestTxt(content, o, out);
-    } else if (format == "nanotest-zip" || format == "xlsx" || format == "xls") {
+    } else if (format == "xls") {
+        ParseXls(content, o, out);  // our own reader: no module to load
+    } else if (format == "nanotest-zip" || format == "xlsx") {
         DispatchWorkbook(format, content, o, out);
     } else {
         out.status = ReadStatus::UnknownLayout;
