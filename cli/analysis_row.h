@@ -11,6 +11,7 @@
 
 #include "core/analysis/curve_analysis.h"
 #include "core/config/settings.h"
+#include "core/io/file_cache.h"
 #include "core/series/series.h"
 #include "iso_columns.h"
 

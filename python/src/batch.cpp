@@ -5,6 +5,7 @@
 
 #include "core/analysis/parallel_map.h"
 #include "core/analysis/results_text.h"
+#include "core/io/file_cache.h"
 
 namespace marvek::python {
 
