@@ -108,7 +108,8 @@ Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
 void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
                        AnalysisRow& r) {
     io::ParsedCurve curve;
-    if (io::ReadCurve(file, analyzer.m_readOptions, curve) != ReadStatus::Ok ||
+    if (io::ReadCurve(file, analyzer.m_readOptions, curve, nullptr, nullptr,
+                      analyzer.m_fileCache.get()) != ReadStatus::Ok ||
         curve.channels.empty())
         return;
     profiles::ProfileSettings ps;
@@ -170,9 +171,11 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
 
 }  // namespace
 
-void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read) {
+void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read,
+                        std::shared_ptr<io::ParsedFileCache> cache) {
     ConfigureAnalyzer(worker.analyzer, settings.strategy);
     worker.analyzer.m_readOptions = read;
+    if (cache) worker.analyzer.m_fileCache = std::move(cache);
 }
 
 AnalysisRow AnalyzeRow(RowWorker& worker, const std::string& file, const Settings& base,

@@ -5,11 +5,13 @@
 
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/analysis/curve_analysis.h"
 #include "core/config/settings.h"
+#include "core/io/file_cache.h"
 #include "core/series/series.h"
 #include "iso_columns.h"
 
@@ -60,8 +62,10 @@ struct RowWorker {
     RowWorker() { display.withPlotSeries = false; }
 };
 
-// The analyzer configured for a run: strategy and read options.
-void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read);
+// The analyzer configured for a run: strategy and read options, and the run's cache of parsed
+// files when given (the workers of one run then parse each workbook once between them).
+void ConfigureRowWorker(RowWorker& worker, const Settings& settings, const io::ReadOptions& read,
+                        std::shared_ptr<io::ParsedFileCache> cache = nullptr);
 
 // Analyses one address and describes it as a member of a series (flags, first pop-in).
 // `useFileSettings` takes what the file records (Poisson's ratio, frame compliance, area

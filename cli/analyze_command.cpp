@@ -22,6 +22,7 @@
 #include "core/analysis/results_text.h"
 #include "core/base/quantity_labels.h"
 #include "core/io/csv_field.h"
+#include "core/io/file_cache.h"
 #include "core/io/number_format.h"
 #include "core/profiles/depth_profile.h"
 #include "core/project/project.h"
@@ -229,10 +230,13 @@ int Run(AnalyzeOptions& o) {
         std::cerr << "marvek-cli analyze: " << read.message() << '\n';
         return 2;
     }
+    // A workbook read to list its tests stays parsed for the workers that analyse them.
+    const auto fileCache = std::make_shared<io::ParsedFileCache>();
     {
         // A file of several tests (a workbook) gives one result per test, in file order.
         const std::vector<std::filesystem::path> addresses = io::ExpandAddresses(
-            std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), o.read);
+            std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), o.read,
+            fileCache.get());
         o.files.assign(addresses.begin(), addresses.end());
     }
     std::string error;
@@ -270,7 +274,7 @@ int Run(AnalyzeOptions& o) {
     bool anyFailed = false;
     WorkerPool<RowWorker> pool([&] {
         auto worker = std::make_unique<RowWorker>();
-        ConfigureRowWorker(*worker, settings, o.read);
+        ConfigureRowWorker(*worker, settings, o.read, fileCache);
         return worker;
     });
     ParallelOptions parallel;

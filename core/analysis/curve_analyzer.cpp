@@ -20,7 +20,7 @@ CCurveAnalyzer::CCurveAnalyzer()
 CCurveAnalyzer::~CCurveAnalyzer() = default;
 
 void CCurveAnalyzer::SetFiles(const std::vector<std::filesystem::path>& files) {
-    SetAddresses(io::ExpandAddresses(files, m_readOptions));
+    SetAddresses(io::ExpandAddresses(files, m_readOptions, m_fileCache.get()));
 }
 
 void CCurveAnalyzer::SetAddresses(const std::vector<std::filesystem::path>& files) {

@@ -12,6 +12,7 @@
 
 #include "core/analysis/fitting.h"
 #include "core/analysis/unload_analysis.h"
+#include "core/io/file_cache.h"
 #include "core/io/parsed_curve.h"
 #include "core/platform/large_blocks.h"
 
@@ -96,6 +97,9 @@ public:
 
     // How files are read (format override, columns, units); what the last read found.
     io::ReadOptions m_readOptions;
+    // Files of several tests stay parsed here while their tests are read one by one. Copies of
+    // the analyzer share it; a batch gives all its workers one (it is safe from several threads).
+    std::shared_ptr<io::ParsedFileCache> m_fileCache = std::make_shared<io::ParsedFileCache>();
     std::string m_strFormat;       // format of the loaded curve
     std::string m_strUnits;        // units it was read in
     io::CurveMetadata m_fileMeta;  // what its file states besides the points

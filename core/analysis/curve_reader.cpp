@@ -75,7 +75,8 @@ ReadStatus CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {
     m_held.reset();
     auto held = std::make_shared<HeldCurve>();
     held->file = file;
-    const ReadStatus status = io::ReadCurve(file, m_readOptions, held->curve);
+    const ReadStatus status =
+        io::ReadCurve(file, m_readOptions, held->curve, nullptr, nullptr, m_fileCache.get());
     if (status != ReadStatus::Ok) return status;
     for (auto* v : {&held->curve.depth, &held->curve.load, &held->curve.time}) v->shrink_to_fit();
     held->curve.segment.shrink_to_fit();
@@ -95,7 +96,8 @@ ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
     const io::PointArrays arrays{m_pDepth.data(), m_pLoad.data(), m_pTime.data(),
                                  m_pSegment.data()};
     int direct = -1;
-    const ReadStatus status = io::ReadCurve(file, m_readOptions, c, &arrays, &direct);
+    const ReadStatus status =
+        io::ReadCurve(file, m_readOptions, c, &arrays, &direct, m_fileCache.get());
     if (status == ReadStatus::CannotOpen) return status;
     if (status != ReadStatus::Ok) {
         m_nPoints = 0;

@@ -145,10 +145,14 @@ struct Address {
 Address ParseAddress(const std::filesystem::path& address);
 std::filesystem::path MakeAddress(const std::filesystem::path& file, const std::string& test);
 
+class ParsedFileCache;
+
 // Each file replaced by the addresses of its tests when it holds several; other entries as they
 // are. Files that cannot be read stay, so their failure is reported where they are analysed.
+// With a cache, the files read here stay parsed there for reading their tests.
 std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesystem::path>& in,
-                                                   const ReadOptions& options = {});
+                                                   const ReadOptions& options = {},
+                                                   ParsedFileCache* cache = nullptr);
 
 // A test name made fit for part of a file name: no separators, "..", control characters or
 // leading dots; never empty.
@@ -168,12 +172,13 @@ void SetLastReadProblem(std::string problem);
 namespace marvek::io {
 
 // Reads the one curve an address names into `out` (the analyzer's path): Marvek's CSV is
-// streamed, anything else read whole and the addressed test (or the file's first) taken. On a
-// failure the reason is left in LastReadProblem().
+// streamed, anything else read whole (or taken from `cache` when given: the tests of a workbook
+// are then parsed once) and the addressed test (or the file's first) taken. On a failure the
+// reason is left in LastReadProblem().
 // With `direct`, a file of Marvek's CSV is parsed straight into those arrays: *directCount is then
 // the number of points there (and `out` holds none); it is -1 when the points are in `out`.
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& options,
                      ParsedCurve& out, const PointArrays* direct = nullptr,
-                     int* directCount = nullptr);
+                     int* directCount = nullptr, ParsedFileCache* cache = nullptr);
 
 }  // namespace marvek::io

@@ -5,11 +5,15 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 #include "column_names.h"
 #include "core/platform/module_loader.h"
+#include "core/platform/large_blocks.h"
+#include "file_cache.h"
 #include "line_reader.h"
 #include "parsed_curve.h"
+#include "sheet_curves.h"
 #include "text_formats.h"
 #include "workbook_module.h"
 
@@ -167,10 +171,8 @@ void DispatchWorkbook(const std::string& format, std::string_view content, const
         out.error = "cannot read " + format + " files: " + error;
     } else if (format == "nanotest-zip") {
         readers->parseNanoTestZip(content, o, out);
-    } else if (format == "xlsx") {
-        readers->parseXlsx(content, o, out);
     } else {
-        readers->parseXls(content, o, out);
+        readers->parseXlsx(content, o, out);
     }
 }
 
@@ -196,7 +198,9 @@ void Dispatch(const std::string& format, std::string_view content, const ReadOpt
         ParseFischerscope(content, o, out);
     } else if (format == "nanotest-txt") {
         ParseNanoTestTxt(content, o, out);
-    } else if (format == "nanotest-zip" || format == "xlsx" || format == "xls") {
+    } else if (format == "xls") {
+        ParseXls(content, o, out);  // our own reader: no module to load
+    } else if (format == "nanotest-zip" || format == "xlsx") {
         DispatchWorkbook(format, content, o, out);
     } else {
         out.status = ReadStatus::UnknownLayout;
@@ -252,19 +256,25 @@ void DetectAndDispatch(std::string_view content, const std::filesystem::path& na
                  true});
 }
 
-bool ReadWhole(const std::filesystem::path& file, std::string& content) {
+// The whole file, read straight into zeroed memory from the large-block pool: a workbook of
+// megabytes read through a stream buffer into a string cost a copy and a page fault every 4 KiB,
+// more than parsing it.
+using FileBytes = ZeroedVector<char>;
+bool ReadWhole(const std::filesystem::path& file, FileBytes& content) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
-    // One buffer sized from the file, filled by large reads; a file that grows meanwhile is
-    // read to its end all the same.
+    // Sized from the file; a file that grows meanwhile is read to its end all the same.
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    content.clear();
-    if (!ec) content.reserve(static_cast<std::size_t>(size));
-    char chunk[1 << 16];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-        content.append(chunk, static_cast<std::size_t>(in.gcount()));
+    std::size_t filled = 0;
+    content.resize(ec ? 1 << 16 : static_cast<std::size_t>(size) + 1);
+    while (in.read(content.data() + filled, static_cast<std::streamsize>(content.size() - filled)) ||
+           in.gcount() > 0) {
+        filled += static_cast<std::size_t>(in.gcount());
+        if (filled == content.size()) content.resize(content.size() + (1 << 16));
+    }
+    content.resize(filled);
     return !in.bad();
 }
 
@@ -294,12 +304,13 @@ ParsedFile ParseBuffer(std::string_view content, const std::string& name, const 
 
 ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
     ParsedFile out;
-    std::string content;
-    if (!ReadWhole(file, content)) {
+    FileBytes bytes;
+    if (!ReadWhole(file, bytes)) {
         out.status = ReadStatus::CannotOpen;
         out.error = file.string() + ": cannot be opened";
         return out;
     }
+    const std::string_view content(bytes.data(), bytes.size());
     DetectAndDispatch(content, file, o, out);
     NameFile(out, file.string(), content);
     return out;
@@ -319,7 +330,7 @@ std::filesystem::path MakeAddress(const std::filesystem::path& file, const std::
 }
 
 std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesystem::path>& in,
-                                                   const ReadOptions& o) {
+                                                   const ReadOptions& o, ParsedFileCache* cache) {
     std::vector<std::filesystem::path> out;
     for (const std::filesystem::path& entry : in) {
         const Address a = ParseAddress(entry);
@@ -344,12 +355,13 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
             out.push_back(entry);
             continue;
         }
-        const ParsedFile file = ReadFile(entry, o);
-        if (file.status != ReadStatus::Ok || file.curves.size() < 2) {
+        const std::shared_ptr<const ParsedFile> file =
+            cache ? cache->Read(entry, o) : std::make_shared<const ParsedFile>(ReadFile(entry, o));
+        if (file->status != ReadStatus::Ok || file->curves.size() < 2) {
             out.push_back(entry);
             continue;
         }
-        for (const ParsedCurve& c : file.curves) out.push_back(MakeAddress(entry, c.test));
+        for (const ParsedCurve& c : file->curves) out.push_back(MakeAddress(entry, c.test));
     }
     return out;
 }
@@ -388,36 +400,6 @@ namespace marvek::io {
 
 namespace {
 
-// Browsing or analysing the tests of a workbook reads the same file once per test: the last
-// file of several tests stays parsed (per thread) while its size and time are unchanged.
-struct CachedFile {
-    std::filesystem::path file;
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type time;
-    ReadOptions options;
-    std::shared_ptr<const ParsedFile> parsed;
-};
-thread_local CachedFile tCache;
-
-bool SameReadOptions(const ReadOptions& x, const ReadOptions& o) {
-    return x.format == o.format && x.depthColumn == o.depthColumn && x.loadColumn == o.loadColumn &&
-           x.timeColumn == o.timeColumn && x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit;
-}
-
-// The addressed curve from the cached file when that is still the file on disk.
-bool CachedCurve(const Address& a, const ReadOptions& o, std::uintmax_t size,
-                 std::filesystem::file_time_type time, ParsedCurve& out) {
-    if (!tCache.parsed || tCache.file != a.file || tCache.size != size || tCache.time != time ||
-        !SameReadOptions(tCache.options, o))
-        return false;
-    for (const ParsedCurve& c : tCache.parsed->curves)
-        if (a.test.empty() || c.test == a.test) {
-            out = c;
-            return true;
-        }
-    return false;
-}
-
 // The own CSV layout is read straight from the stream (into `direct` when given); nullopt when
 // the file is left to the other readers.
 std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const ReadOptions& o,
@@ -447,16 +429,21 @@ std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const 
     return ReadStatus::UnknownLayout;
 }
 
-// The addressed test of a file read whole.
-ReadStatus TakeTest(ParsedFile& file, const Address& a, ParsedCurve& out) {
+// The addressed test of a file read whole: moved out of a file of the caller's own, copied
+// from one the cache keeps.
+template <class File>
+ReadStatus TakeTest(File& file, const Address& a, ParsedCurve& out) {
     if (file.status != ReadStatus::Ok) {
         out.clear();
         SetLastReadProblem(file.error);
         return file.status;
     }
-    for (ParsedCurve& c : file.curves) {
+    for (auto& c : file.curves) {
         if (a.test.empty() || c.test == a.test) {
-            out = std::move(c);
+            if constexpr (std::is_const_v<File>)
+                out = c;
+            else
+                out = std::move(c);
             return ReadStatus::Ok;
         }
     }
@@ -467,27 +454,27 @@ ReadStatus TakeTest(ParsedFile& file, const Address& a, ParsedCurve& out) {
 }
 
 // Reads the file whole through the format readers (or the cache).
-ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& out) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(a.file, ec);
-    const auto time = std::filesystem::last_write_time(a.file, ec);
-    if (CachedCurve(a, o, size, time, out)) return ReadStatus::Ok;
-    ParsedFile file = ReadFile(a.file, o);
-    if (file.status == ReadStatus::Ok && file.curves.size() > 1) {
-        tCache = CachedFile{a.file, size, time, o, std::make_shared<const ParsedFile>(file)};
-    }
-    if (file.status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
+ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& out,
+                         ParsedFileCache* cache) {
+    std::shared_ptr<const ParsedFile> kept;
+    ParsedFile own;
+    if (cache)
+        kept = cache->Read(a.file, o);
+    else
+        own = ReadFile(a.file, o);
+    const ReadStatus status = kept ? kept->status : own.status;
+    if (status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
         // Nothing else claims it: today's reader has the last word (a header anywhere).
         std::ifstream again(a.file, std::ios::binary);
         if (ParseMarvekCsv(again, out)) return ReadStatus::Ok;
     }
-    return TakeTest(file, a, out);
+    return kept ? TakeTest(*kept, a, out) : TakeTest(own, a, out);
 }
 
 }  // namespace
 
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
-                     const PointArrays* direct, int* directCount) {
+                     const PointArrays* direct, int* directCount, ParsedFileCache* cache) {
     if (directCount) *directCount = -1;
     SetLastReadProblem({});
     const Address a = ParseAddress(address);
@@ -504,7 +491,7 @@ ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o,
     if (const std::optional<ReadStatus> own = ReadOwnCsv(in, a, o, out, direct, directCount))
         return *own;
     in.close();
-    return ReadWholeFile(a, o, out);
+    return ReadWholeFile(a, o, out, cache);
 }
 
 }  // namespace marvek::io

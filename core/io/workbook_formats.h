@@ -1,7 +1,6 @@
 #pragma once
-// Readers of the binary formats: G200/XP .xls workbooks (our own reader, xls_workbook.h), InView
-// .xlsx workbooks (libzip + pugixml) and NanoTest .zip archives. Zip members are read in memory
-// only.
+// Readers of the zip-based formats: InView .xlsx workbooks (libzip + pugixml) and NanoTest .zip
+// archives. Zip members are read in memory only. (.xls workbooks need no library: sheet_curves.h.)
 
 #include <filesystem>
 #include <string_view>
@@ -13,7 +12,6 @@ namespace marvek::io {
 // Largest zip member (uncompressed, as declared) read; larger ones are refused unread.
 constexpr std::uint64_t kMaxMemberBytes = 256u << 20;
 
-void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out);
 void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out);
 void ParseNanoTestZip(std::string_view content, const ReadOptions& o, ParsedFile& out);
 

@@ -1,5 +1,5 @@
 #pragma once
-// The workbook readers' module (marvek_workbook_readers.so): .xls, .xlsx and NanoTest .zip.
+// The workbook readers' module (marvek_workbook_readers.so): .xlsx and NanoTest .zip.
 
 #include <cstddef>
 #include <filesystem>
@@ -13,7 +13,6 @@ struct WorkbookReaders {
     // A module built from other sources than the program's is refused, not called.
     std::size_t parsedFileSize = sizeof(ParsedFile);
     std::size_t readOptionsSize = sizeof(ReadOptions);
-    void (*parseXls)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     void (*parseXlsx)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     void (*parseNanoTestZip)(std::string_view content, const ReadOptions& o, ParsedFile& out);
     bool (*zipIsWorkbook)(std::string_view content);

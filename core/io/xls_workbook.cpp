@@ -494,57 +494,6 @@ bool RecordString(std::string_view d, bool longCount, std::string& s, std::size_
     return true;
 }
 
-// The cells of one worksheet as they are met; the grid grows to every cell stated.
-class Grid {
-public:
-    Grid(Sheet& s) : s_(s) {}
-    // The sheet's stated size; a second statement only ever widens the grid.
-    bool Dimensions(std::uint64_t rows, std::uint64_t cols, std::string& error) {
-        if (rows > 65536 || cols > 256 || rows * cols > kMaxCells) {
-            error = "sheet \"" + s_.name + "\" declares " + std::to_string(rows) + " x " +
-                    std::to_string(cols) + " cells, more than a curve sheet holds";
-            return false;
-        }
-        cols_ = std::max(cols_, static_cast<std::size_t>(cols));
-        if (rows > s_.rows.size()) Grow(static_cast<std::size_t>(rows));
-        for (Row& r : s_.rows)
-            if (r.size() < cols_) Widen(r, cols_);
-        return cells_ <= kMaxCells || TooMany(error);
-    }
-    Cell* At(std::uint32_t r, std::uint32_t c, std::string& error) {
-        if (r >= 65536 || c >= 256) {
-            error = "sheet \"" + s_.name + "\" has a cell outside the sheet's range";
-            return nullptr;
-        }
-        if (r >= s_.rows.size()) Grow(r + 1);
-        Row& row = s_.rows[r];
-        if (c >= row.size()) Widen(row, c + 1);
-        if (cells_ > kMaxCells) {
-            TooMany(error);
-            return nullptr;
-        }
-        return &row[c];
-    }
-
-private:
-    void Grow(std::size_t rows) {
-        const std::size_t before = s_.rows.size();
-        s_.rows.resize(rows);
-        for (std::size_t r = before; r < rows; ++r) Widen(s_.rows[r], cols_);
-    }
-    void Widen(Row& r, std::size_t cols) {
-        cells_ += cols - r.size();
-        r.resize(cols);
-    }
-    bool TooMany(std::string& error) {
-        error = "sheet \"" + s_.name + "\" holds more cells than a curve sheet";
-        return false;
-    }
-    Sheet& s_;
-    std::size_t cols_ = 0;
-    std::uint64_t cells_ = 0;
-};
-
 // What a number format shows of a date serial: 'd' date, 't' time of day, 'b' both, 0 neither.
 char FormatKind(std::uint16_t id, const std::string& code) {
     if ((id >= 14 && id <= 17)) return 'd';
@@ -696,9 +645,8 @@ bool ReadGlobals(std::string_view stream, std::vector<BoundSheet>& bound,
     return false;
 }
 
-bool ReadWorksheet(std::string_view stream, const BoundSheet& b,
-                   const std::vector<std::string>& sst, const DateStyles& dates, Sheet& sheet,
-                   std::string& error) {
+bool ReadWorksheet(std::string_view stream, const BoundSheet& b, std::size_t sharedCount,
+                   const DateStyles& dates, SheetCells& sheet, std::string& error) {
     Records in(stream, b.offset);
     Record r;
     const std::string where = "sheet \"" + b.name + "\"";
@@ -706,17 +654,16 @@ bool ReadWorksheet(std::string_view stream, const BoundSheet& b,
         if (error.empty()) error = where + " does not start where the workbook says";
         return false;
     }
-    Grid grid(sheet);
     int depth = 0;  // embedded substreams (charts) inside the sheet are skipped whole
-    Cell* formulaText = nullptr;
-    auto cellAt = [&](std::string_view d) -> Cell* {
-        return grid.At(U16(d.data()), U16(d.data() + 2), error);
-    };
+    bool formulaText = false;  // a STRING record gives the text of the formula at (fRow, fCol)
+    std::uint32_t fRow = 0, fCol = 0;
     // A number shown as a date or time reads as that text.
-    auto setNumber = [&](Cell* c, double v, std::uint16_t xf) {
+    auto setNumber = [&](std::uint32_t row, std::uint32_t col, double v, std::uint16_t xf) {
         const char kind = xf < dates.xfKind.size() ? dates.xfKind[xf] : 0;
-        if (kind) c->text = DateText(v, kind, dates.base1904);
-        if (!kind || c->text.empty()) c->number = true, c->value = v;
+        if (kind)
+            if (std::string text = DateText(v, kind, dates.base1904); !text.empty())
+                return sheet.SetText(row, col, std::move(text), error);
+        return sheet.SetNumber(row, col, v, error);
     };
     auto damaged = [&](const char* what) {
         error = where + " has a damaged " + what + " record";
@@ -733,81 +680,82 @@ bool ReadWorksheet(std::string_view stream, const BoundSheet& b,
             continue;
         }
         if (depth > 0) continue;
-        if (r.id != kString && r.id != kContinue) formulaText = nullptr;
-        Cell* cell = nullptr;
+        if (r.id != kString && r.id != kContinue) formulaText = false;
+        const std::uint32_t row = d.size() >= 4 ? U16(d.data()) : 0;
+        const std::uint32_t col = d.size() >= 4 ? U16(d.data() + 2) : 0;
         switch (r.id) {
             case kDimensions:
                 if (d.size() < 12) return damaged("DIMENSIONS");
-                if (!grid.Dimensions(U32(d.data() + 4), U16(d.data() + 10), error)) return false;
+                if (!sheet.Dimensions(U32(d.data() + 4), U16(d.data() + 10), error)) return false;
                 break;
             case kNumber:
                 if (d.size() < 14) return damaged("NUMBER");
-                if (!(cell = cellAt(d))) return false;
-                setNumber(cell, F64(d.data() + 6), U16(d.data() + 4));
+                if (!setNumber(row, col, F64(d.data() + 6), U16(d.data() + 4))) return false;
                 break;
             case kRk:
                 if (d.size() < 10) return damaged("RK");
-                if (!(cell = cellAt(d))) return false;
-                setNumber(cell, RkValue(U32(d.data() + 6)), U16(d.data() + 4));
+                if (!setNumber(row, col, RkValue(U32(d.data() + 6)), U16(d.data() + 4)))
+                    return false;
                 break;
             case kMulRk: {
                 if (d.size() < 6 || (d.size() - 6) % 6 != 0) return damaged("MULRK");
-                const std::uint32_t row = U16(d.data()), first = U16(d.data() + 2);
                 const std::size_t n = (d.size() - 6) / 6;
-                if (U16(d.data() + d.size() - 2) + 1u != first + n) return damaged("MULRK");
-                for (std::size_t i = 0; i < n; ++i) {
-                    if (!(cell = grid.At(row, first + static_cast<std::uint32_t>(i), error)))
+                if (U16(d.data() + d.size() - 2) + 1u != col + n) return damaged("MULRK");
+                for (std::size_t i = 0; i < n; ++i)
+                    if (!setNumber(row, col + static_cast<std::uint32_t>(i),
+                                   RkValue(U32(d.data() + 4 + 6 * i + 2)),
+                                   U16(d.data() + 4 + 6 * i)))
                         return false;
-                    setNumber(cell, RkValue(U32(d.data() + 4 + 6 * i + 2)),
-                              U16(d.data() + 4 + 6 * i));
-                }
                 break;
             }
             case kLabelSst: {
                 if (d.size() < 10) return damaged("LABELSST");
                 const std::uint32_t k = U32(d.data() + 6);
-                if (k >= sst.size()) {
+                if (k >= sharedCount) {
                     error = where + " refers to shared string " + std::to_string(k + 1) + " of " +
-                            std::to_string(sst.size());
+                            std::to_string(sharedCount);
                     return false;
                 }
-                if (!(cell = cellAt(d))) return false;
-                *cell = Cell{false, 0, sst[k]};
+                if (!sheet.SetShared(row, col, k, error)) return false;
                 break;
             }
             case kLabel:
             case kRString: {
                 std::string s;
                 if (d.size() < 6 || !RecordString(d.substr(6), true, s)) return damaged("LABEL");
-                if (!(cell = cellAt(d))) return false;
-                *cell = Cell{false, 0, std::move(s)};
+                if (!sheet.SetText(row, col, std::move(s), error)) return false;
                 break;
             }
             case kBoolErr:
                 if (d.size() < 8) return damaged("BOOLERR");
-                if (!(cell = cellAt(d))) return false;
                 // A boolean reads as 0 or 1; an error value (#N/A, #DIV/0!) as an empty cell.
-                if (d[7] == 0) cell->number = true, cell->value = static_cast<unsigned char>(d[6]);
+                if (!(d[7] == 0 ? sheet.SetNumber(row, col, static_cast<unsigned char>(d[6]), error)
+                                : sheet.Touch(row, col, error)))
+                    return false;
                 break;
             case kFormula: {
                 if (d.size() < 20) return damaged("FORMULA");
-                if (!(cell = cellAt(d))) return false;
                 const char* v = d.data() + 6;
+                bool ok = true;
                 if (U16(v + 6) != 0xFFFF) {
-                    setNumber(cell, F64(v), U16(d.data() + 4));
+                    ok = setNumber(row, col, F64(v), U16(d.data() + 4));
                 } else if (v[0] == 0) {
-                    formulaText = cell;  // the text follows in a STRING record
+                    ok = sheet.Touch(row, col, error);  // the text follows in a STRING record
+                    formulaText = true, fRow = row, fCol = col;
                 } else if (v[0] == 1) {
-                    cell->number = true, cell->value = static_cast<unsigned char>(v[2]);
+                    ok = sheet.SetNumber(row, col, static_cast<unsigned char>(v[2]), error);
+                } else {
+                    ok = sheet.Touch(row, col, error);
                 }
+                if (!ok) return false;
                 break;
             }
             case kString:
                 if (formulaText) {
                     std::string s;
                     if (!RecordString(d, true, s)) return damaged("STRING");
-                    formulaText->text = std::move(s);
-                    formulaText = nullptr;
+                    if (!sheet.SetText(fRow, fCol, std::move(s), error)) return false;
+                    formulaText = false;
                 }
                 break;
             default: break;
@@ -836,14 +784,118 @@ bool ReadCompoundStream(std::string_view file, std::string_view name, std::strin
     return c.Open(file, error) && c.Stream(name, stream, error);
 }
 
-namespace {
+// ---------------------------------------------------------------------------------------------
+// The flat cell store.
 
-bool ReadBiffSheets(std::string_view stream, const std::function<void(Sheet&&)>& take,
-                    std::vector<OtherSheet>& others, std::string& error) {
+bool SheetCells::Grow(std::uint64_t rows, std::uint64_t cols, std::string& error) {
+    rows = std::max<std::uint64_t>(rows, rows_);
+    cols = std::max<std::uint64_t>(cols, cols_);
+    if (rows == rows_ && cols == cols_) return true;
+    if (rows * cols > kMaxCells) {
+        error = "sheet \"" + name + "\" holds more cells than a curve sheet";
+        return false;
+    }
+    if (cols > stride_) {
+        // Widening copies every row: the stride at least doubles so that a sheet whose cells
+        // widen it one column at a time is copied a few times only.
+        std::uint64_t stride = std::min<std::uint64_t>(std::max<std::uint64_t>(cols, 2 * stride_),
+                                                       maxCols_);
+        if (rows * stride > kMaxCells) stride = cols;
+        ZeroedVector<double> value(static_cast<std::size_t>(rows * stride));
+        ZeroedVector<std::uint8_t> kind(value.size());
+        for (std::size_t r = 0; r < rows_; ++r) {
+            std::copy_n(value_.begin() + static_cast<std::ptrdiff_t>(r * stride_), stride_,
+                        value.begin() + static_cast<std::ptrdiff_t>(r * stride));
+            std::copy_n(kind_.begin() + static_cast<std::ptrdiff_t>(r * stride_), stride_,
+                        kind.begin() + static_cast<std::ptrdiff_t>(r * stride));
+        }
+        value_ = std::move(value);
+        kind_ = std::move(kind);
+        stride_ = static_cast<std::size_t>(stride);
+    } else if (rows > rows_) {
+        value_.resize(static_cast<std::size_t>(rows) * stride_);
+        kind_.resize(value_.size());
+    }
+    rows_ = static_cast<std::size_t>(rows);
+    cols_ = static_cast<std::size_t>(cols);
+    return true;
+}
+
+bool SheetCells::Dimensions(std::uint64_t rows, std::uint64_t cols, std::string& error) {
+    if (rows > maxRows_ || cols > maxCols_ || rows * cols > kMaxCells) {
+        error = "sheet \"" + name + "\" declares " + std::to_string(rows) + " x " +
+                std::to_string(cols) + " cells, more than a curve sheet holds";
+        return false;
+    }
+    return Grow(rows, cols, error);
+}
+
+bool SheetCells::Touch(std::uint32_t r, std::uint32_t c, std::string& error) {
+    if (r >= maxRows_ || c >= maxCols_) {
+        error = "sheet \"" + name + "\" has a cell outside the sheet's range";
+        return false;
+    }
+    return (r < rows_ && c < cols_) || Grow(r + 1ull, c + 1ull, error);
+}
+
+bool SheetCells::SetNumber(std::uint32_t r, std::uint32_t c, double v, std::string& error) {
+    if (!Touch(r, c, error)) return false;
+    const std::size_t i = r * stride_ + c;
+    kind_[i] = kNumber;
+    value_[i] = v;
+    return true;
+}
+
+bool SheetCells::SetText(std::uint32_t r, std::uint32_t c, std::string text, std::string& error) {
+    if (!Touch(r, c, error)) return false;
+    const std::size_t i = r * stride_ + c;
+    kind_[i] = text.empty() ? kEmpty : kOwn;
+    if (!text.empty()) {
+        value_[i] = static_cast<double>(own_.size());
+        own_.push_back(std::move(text));
+    }
+    return true;
+}
+
+bool SheetCells::SetShared(std::uint32_t r, std::uint32_t c, std::uint32_t k, std::string& error) {
+    if (!shared_ || k >= shared_->size()) {
+        error = "sheet \"" + name + "\" refers to shared string " + std::to_string(k + 1) +
+                " of " + std::to_string(shared_ ? shared_->size() : 0);
+        return false;
+    }
+    if (!Touch(r, c, error)) return false;
+    const std::size_t i = r * stride_ + c;
+    kind_[i] = kShared;
+    value_[i] = k;
+    return true;
+}
+
+bool SheetCells::empty() const {
+    for (std::size_t r = 0; r < rows_; ++r)
+        for (std::size_t c = 0; c < cols_; ++c)
+            if (!at(r, c).empty()) return false;
+    return true;
+}
+
+Sheet SheetCells::Materialize() const {
+    Sheet s;
+    s.name = name;
+    s.rows.assign(rows_, Row(cols_));
+    for (std::size_t r = 0; r < rows_; ++r)
+        for (std::size_t c = 0; c < cols_; ++c) {
+            const CellView v = at(r, c);
+            s.rows[r][c] = Cell{v.number, v.value, std::string(v.text)};
+        }
+    return s;
+}
+
+bool ReadBiffCells(std::string_view stream, const std::function<void(SheetCells&&)>& take,
+                   std::vector<OtherSheet>& others, std::string& error) {
     std::vector<BoundSheet> bound;
-    std::vector<std::string> sst;
+    auto sst = std::make_shared<std::vector<std::string>>();
     DateStyles dates;
-    if (!ReadGlobals(stream, bound, sst, dates, error)) return false;
+    if (!ReadGlobals(stream, bound, *sst, dates, error)) return false;
+    const SheetCells::SharedStrings shared = std::move(sst);
     for (const BoundSheet& b : bound) {
         if (b.type != 0) {
             others.push_back({b.name, b.type == 2   ? "a chart sheet"
@@ -851,16 +903,15 @@ bool ReadBiffSheets(std::string_view stream, const std::function<void(Sheet&&)>&
                                                     : "a code module"});
             continue;
         }
-        Sheet sheet;
-        sheet.name = b.name;
-        if (!ReadWorksheet(stream, b, sst, dates, sheet, error)) return false;
+        SheetCells sheet(b.name, shared);
+        if (!ReadWorksheet(stream, b, shared->size(), dates, sheet, error)) return false;
         take(std::move(sheet));
     }
     return true;
 }
 
-bool ReadXlsSheets(std::string_view file, const std::function<void(Sheet&&)>& take,
-                   std::vector<OtherSheet>& others, std::string& error) {
+bool ReadXlsCells(std::string_view file, const std::function<void(SheetCells&&)>& take,
+                  std::vector<OtherSheet>& others, std::string& error) {
     std::string storage;
     std::string_view stream;
     Compound c;
@@ -871,26 +922,19 @@ bool ReadXlsSheets(std::string_view file, const std::function<void(Sheet&&)>& ta
             error = "a workbook older than Excel 97 (BIFF5 or earlier), not supported";
         return false;
     }
-    return ReadBiffSheets(stream, take, others, error);
+    return ReadBiffCells(stream, take, others, error);
 }
-
-}  // namespace
 
 bool ReadBiffWorkbook(std::string_view stream, std::vector<Sheet>& sheets,
                       std::vector<OtherSheet>& others, std::string& error) {
-    return ReadBiffSheets(
-        stream, [&](Sheet&& s) { sheets.push_back(std::move(s)); }, others, error);
+    return ReadBiffCells(
+        stream, [&](SheetCells&& s) { sheets.push_back(s.Materialize()); }, others, error);
 }
 
 bool ReadXlsWorkbook(std::string_view file, std::vector<Sheet>& sheets,
                      std::vector<OtherSheet>& others, std::string& error) {
-    return ReadXlsSheets(
-        file, [&](Sheet&& s) { sheets.push_back(std::move(s)); }, others, error);
-}
-
-bool ReadXlsWorkbook(std::string_view file, const std::function<void(Sheet&&)>& take,
-                     std::vector<OtherSheet>& others, std::string& error) {
-    return ReadXlsSheets(file, take, others, error);
+    return ReadXlsCells(
+        file, [&](SheetCells&& s) { sheets.push_back(s.Materialize()); }, others, error);
 }
 
 }  // namespace marvek::io::workbook

@@ -5,6 +5,7 @@
 
 #include "core/analysis/parallel_map.h"
 #include "core/analysis/results_text.h"
+#include "core/io/file_cache.h"
 
 namespace marvek::python {
 
@@ -39,9 +40,11 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths,
 std::vector<Row> AnalyzeAddresses(const std::vector<std::string>& addresses,
                                   const CallSettings& call) {
     std::vector<Row> rows(addresses.size());
+    // The workers share one cache: a workbook's tests are parsed once between them.
+    const auto cache = std::make_shared<io::ParsedFileCache>();
     WorkerPool<cli::RowWorker> pool([&] {
         auto worker = std::make_unique<cli::RowWorker>();
-        cli::ConfigureRowWorker(*worker, call.settings, call.read);
+        cli::ConfigureRowWorker(*worker, call.settings, call.read, cache);
         return worker;
     });
     ParallelOptions parallel;
