@@ -110,6 +110,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_FIRST_POPIN_LOADS, &CIndentMainDlg::OnFirstPopinLoads},
         {ID_FIRST_POPIN_HISTOGRAM, &CIndentMainDlg::OnFirstPopinHistogram},
         {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},
+        {ID_PROPERTY_MAP, &CIndentMainDlg::OnPropertyMap},
         {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
         {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},

@@ -28,6 +28,9 @@ class QThreadPool;
 namespace marvek::table {
 class ResultsTableWindow;
 }
+namespace marvek::graphs {
+class MapView;
+}
 
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:
@@ -149,6 +152,8 @@ public:
     void OnFirstPopinLoads();
     void OnFirstPopinHistogram();
     void OnResultsTable();
+    // The map, histogram and phases of the results table's curves (opens the table if needed).
+    void OnPropertyMap();
     void OnStrategy();
     void OnAreaFunction();
     void OnCompliance();
@@ -228,6 +233,9 @@ private:
     // The open results table, if any; cleared by Qt when the window goes (a connection to its
     // destroyed signal would run while this window's own destructor deletes it).
     QPointer<marvek::table::ResultsTableWindow> table_;
+    // The open property map, if any; it follows the open results table (FollowTable).
+    QPointer<marvek::graphs::MapView> map_;
+    void FollowTable();
     std::string plottedCurve_;  // address of the curve the plot shows
     int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
     // Last member: destroyed first, it waits for a running block before anything it uses goes.

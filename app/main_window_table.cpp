@@ -40,6 +40,7 @@ void CIndentMainDlg::OnResultsTable() {
         UpdateContext();
     };
     table_ = window;
+    FollowTable();  // an open property map follows the new table
     window->show();
     window->Start();
 }
