@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "graphs/map_view.h"
 #include "table/results_table_window.h"
+#include "ui/plot_export.h"
 
 void CIndentMainDlg::OnPropertyMap() {
     if (m_analyzer.m_nFileCount < 1) return;
@@ -15,6 +16,9 @@ void CIndentMainDlg::OnPropertyMap() {
         view->onShowCurve = [this](int curve) {
             if (curve < 0 || curve >= m_analyzer.m_nFileCount) return;
             DisplayCurve(curve);
+        };
+        view->onExportFigure = [this](marvek::ui::PlotView& plot) {
+            ExportPlotWithOptions(*this, plot, PlotStyleFile());
         };
         map_ = view;
         FollowTable();

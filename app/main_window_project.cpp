@@ -12,6 +12,7 @@
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
 #include "settings/strategy_dialog.h"
+#include "graphs/map_view.h"
 #include "table/results_table_window.h"
 #include "ui/services.h"
 
@@ -148,6 +149,7 @@ project::Project CIndentMainDlg::CurrentProject() const {
     }
     p.views.push_back(curve);
     if (table_) p.views.push_back({"table", std::nullopt});
+    if (map_) p.views.push_back({"map", std::nullopt});
     return p;
 }
 
@@ -226,6 +228,10 @@ bool CIndentMainDlg::RestoreProject(const project::Project& p, const std::filesy
     undo_.clear();
     redo_.clear();
     UpdateUndoMenu();
+    if (map_) {
+        map_->close();  // deleted later: the project's own map is a new one
+        map_ = nullptr;
+    }
     if (table_) table_->close();
     m_analyzer.SetFiles(addresses);
     m_ctlCurveScroll.SetScrollRange(0, m_analyzer.m_nFileCount - 1);
@@ -242,6 +248,7 @@ bool CIndentMainDlg::RestoreProject(const project::Project& p, const std::filesy
             EnableMenuCommand(ID_PLOT_RESET, m_plot->IsZoomed());
         }
         if (v.name == "table") OnResultsTable();
+        if (v.name == "map") OnPropertyMap();
     }
     SetStatusText("Project opened: " + file.string());
     return true;

@@ -124,7 +124,14 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     connect(quantity_, qOverload<int>(&QComboBox::currentIndexChanged), this, changed);
     connect(second_, qOverload<int>(&QComboBox::currentIndexChanged), this, changed);
 
+    auto* figure = new QPushButton("Map Figure (PNG, PDF, SVG)...", this);
+    figure->setToolTip("The map alone, with the figure options of every plot");
+    connect(figure, &QPushButton::clicked, this, [this] {
+        if (onExportFigure) onExportFigure(*map_);
+    });
     auto* png = new QPushButton("Export PNG...", this);
+    png->setToolTip("The whole window as a picture");
+
     auto* svg = new QPushButton("Export SVG...", this);
     auto* csv = new QPushButton("Export CSV...", this);
     connect(png, &QPushButton::clicked, this, [this] { AskExport(0); });
@@ -178,6 +185,7 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     controls->addWidget(new QLabel("Phases and scatter with:", this));
     controls->addWidget(second_);
     controls->addStretch();
+    controls->addWidget(figure);
     controls->addWidget(png);
     controls->addWidget(svg);
     controls->addWidget(csv);

@@ -49,6 +49,8 @@ public:
 
     // Called with the curve's index in the series when the user clicks its indent.
     std::function<void(int curve)> onShowCurve;
+    // The map alone as a figure with the program's figure options (the button shows when set).
+    std::function<void(ui::PlotView& map)> onExportFigure;
 
     // An indent of the view: a curve that takes part, with the values shown.
     struct Indent {

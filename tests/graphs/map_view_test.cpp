@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -185,6 +186,30 @@ TEST_F(PropertyMap, TheResultsTableShowsThePositions) {
                   (curve / 3) * g.pitch_um);
     }
     table->close();
+}
+
+// A project remembers the open map and opens it again with the project's curves.
+TEST_F(PropertyMap, ProjectsRememberTheOpenMap) {
+    marvek::testing::IndentGrid g;
+    g.rows = 2, g.columns = 2;
+    OpenMap(g);
+    const marvek::project::Project p = dlg->CurrentProject();
+    ASSERT_TRUE(std::any_of(p.views.begin(), p.views.end(),
+                            [](const marvek::project::View& v) { return v.name == "map"; }));
+    ASSERT_TRUE(dlg->RestoreProject(p, dir / "grid.marvek"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const auto maps = dlg->findChildren<MapView*>();
+    ASSERT_EQ(maps.size(), 1);
+    EXPECT_NE(maps.front(), map);  // the old one is gone, a new one follows the new table
+    auto* newTable = dlg->findChild<ResultsTableWindow*>();
+    ASSERT_NE(newTable, nullptr);
+    if (newTable->Running()) {
+        QSignalSpy spy(newTable, &ResultsTableWindow::analysisFinished);
+        ASSERT_TRUE(spy.wait(60000));
+    }
+    maps.front()->Flush();
+    EXPECT_EQ(maps.front()->MappedIndents(), 4);
+    newTable->close();
 }
 
 }  // namespace
