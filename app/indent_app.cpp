@@ -10,9 +10,9 @@
 #include "app/resource_ids.h"
 #include "core/series/graph_series.h"
 #include "graphs/map_view.h"
-#include "table/results_table_window.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
+#include "table/results_table_window.h"
 #include "ui/services.h"
 
 std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& args,

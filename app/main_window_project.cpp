@@ -8,11 +8,11 @@
 #include "app/resource_ids.h"
 #include "core/config/settings_validation.h"
 #include "core/io/parsed_curve.h"
+#include "graphs/map_view.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
 #include "settings/strategy_dialog.h"
-#include "graphs/map_view.h"
 #include "table/results_table_window.h"
 #include "ui/services.h"
 

@@ -80,7 +80,8 @@ public:
         const double perPixel = std::max(x.size() / w, y.size() / h);
         if (!(perPixel > 0)) return;
         const double wantX = perPixel * w, wantY = perPixel * h;
-        if (std::abs(x.size() - wantX) > 1e-9 * wantX || std::abs(y.size() - wantY) > 1e-9 * wantY) {
+        if (std::abs(x.size() - wantX) > 1e-9 * wantX ||
+            std::abs(y.size() - wantY) > 1e-9 * wantY) {
             xAxis->setRange(x.center() - wantX / 2, x.center() + wantX / 2);
             yAxis->setRange(y.center() - wantY / 2, y.center() + wantY / 2);
         }
@@ -161,9 +162,8 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     bar->setGradient(gradient);
 
     map_->setMouseTracking(true);
-    connect(map_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {
-        OnMapMouseMove(e->pos(), e->globalPosition().toPoint());
-    });
+    connect(map_, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* e) { OnMapMouseMove(e->pos(), e->globalPosition().toPoint()); });
     // A click (press and release in one place) opens the indent's curve; a drag pans.
     auto* pressedAt = new QPoint(-1000, -1000);
     connect(map_, &QObject::destroyed, this, [pressedAt] { delete pressedAt; });
@@ -235,7 +235,9 @@ void MapView::SetQuantities(const std::string& key, const std::string& secondKey
     Recompute();
 }
 
-std::string MapView::QuantityKey() const { return quantity_->currentData().toString().toStdString(); }
+std::string MapView::QuantityKey() const {
+    return quantity_->currentData().toString().toStdString();
+}
 std::string MapView::SecondKey() const { return second_->currentData().toString().toStdString(); }
 
 int MapView::MappedIndents() const {
@@ -301,7 +303,7 @@ void MapView::ShowMap() {
     content.yTitle = "y [\xC2\xB5m]";
     if (grid_.nx > 0)
         content.home = ui::PlotRange{grid_.x0_um, grid_.x0_um + grid_.nx * grid_.cell_um,
-                                  grid_.y0_um, grid_.y0_um + grid_.ny * grid_.cell_um};
+                                     grid_.y0_um, grid_.y0_um + grid_.ny * grid_.cell_um};
     if (!message_.empty()) content.note = message_;
     map_->SetData(content);
     auto* bar = static_cast<QCPColorScale*>(map_->plotLayout()->element(0, 1));
@@ -310,9 +312,10 @@ void MapView::ShowMap() {
         auto* surface = new QCPColorMap(map_->xAxis, map_->yAxis);
         surface->setName("surface");
         surface->data()->setSize(grid_.nx, grid_.ny);
-        surface->data()->setRange(
-            QCPRange(grid_.x0_um + grid_.cell_um / 2, grid_.x0_um + (grid_.nx - 0.5) * grid_.cell_um),
-            QCPRange(grid_.y0_um + grid_.cell_um / 2, grid_.y0_um + (grid_.ny - 0.5) * grid_.cell_um));
+        surface->data()->setRange(QCPRange(grid_.x0_um + grid_.cell_um / 2,
+                                           grid_.x0_um + (grid_.nx - 0.5) * grid_.cell_um),
+                                  QCPRange(grid_.y0_um + grid_.cell_um / 2,
+                                           grid_.y0_um + (grid_.ny - 0.5) * grid_.cell_um));
         for (int cy = 0; cy < grid_.ny; ++cy)
             for (int cx = 0; cx < grid_.nx; ++cx) {
                 const double v = grid_.values[static_cast<std::size_t>(cy) * grid_.nx + cx];
@@ -322,8 +325,9 @@ void MapView::ShowMap() {
         surface->setInterpolate(false);
         surface->setColorScale(bar);
         surface->setGradient(bar->gradient());
-        const double lo = grid_.minValue,
-                     hi = grid_.maxValue > lo ? grid_.maxValue : lo + std::max(1e-12, std::abs(lo) * 1e-6);
+        const double lo = grid_.minValue, hi = grid_.maxValue > lo
+                                                   ? grid_.maxValue
+                                                   : lo + std::max(1e-12, std::abs(lo) * 1e-6);
         surface->setDataRange(QCPRange(lo, hi));
         bar->setDataRange(QCPRange(lo, hi));
         bar->setVisible(true);
@@ -365,8 +369,8 @@ void MapView::ShowHistogram() {
     const phases::Histogram h = phases::MakeHistogram(values);
     if (!h.counts.empty()) {
         // The bars' outline.
-        ui::PlotSeries bars{"histogram", {}, {}, ui::Rgb{120, 120, 120},
-                            ui::PlotSeries::Style::Line};
+        ui::PlotSeries bars{
+            "histogram", {}, {}, ui::Rgb{120, 120, 120}, ui::PlotSeries::Style::Line};
         bars.x.push_back(h.start), bars.y.push_back(0);
         for (std::size_t b = 0; b < h.counts.size(); ++b) {
             const double left = h.start + static_cast<double>(b) * h.width;
@@ -383,8 +387,8 @@ void MapView::ShowHistogram() {
         const int k = static_cast<int>(curves.phase.size());
         for (int p = 0; p < k; ++p)
             content.series.push_back({"phase " + std::to_string(p + 1), curves.x,
-                                   curves.phase[static_cast<std::size_t>(p)], PhaseColour(p, k),
-                                   ui::PlotSeries::Style::Line});
+                                      curves.phase[static_cast<std::size_t>(p)], PhaseColour(p, k),
+                                      ui::PlotSeries::Style::Line});
         if (k > 1)
             content.series.push_back(
                 {"mixture", curves.x, curves.total, ui::kBlack, ui::PlotSeries::Style::Line});
@@ -419,7 +423,10 @@ void MapView::ShowScatter() {
     content.yTitle = SeriesQuantities()[static_cast<std::size_t>(q2)].title;
     const int k = std::max(1, static_cast<int>(fit_.phases.size()));
     for (int p = 0; p < k; ++p) {
-        ui::PlotSeries s{"phase " + std::to_string(p + 1), {}, {}, PhaseColour(p, k),
+        ui::PlotSeries s{"phase " + std::to_string(p + 1),
+                         {},
+                         {},
+                         PhaseColour(p, k),
                          ui::PlotSeries::Style::Dots};
         for (const Indent& in : indents_)
             if (in.phase == p || (fit_.phases.empty() && p == 0)) {
@@ -448,8 +455,8 @@ void MapView::ShowSummary() {
     for (const SeriesCurve& c : series_.curves)
         if (c.ok && !c.included) ++left;
     std::string text = std::to_string(MappedIndents()) + " indents on the map, " +
-                       std::to_string(indents_.size()) + " in the phases (" +
-                       std::to_string(left) + " left out in the table).";
+                       std::to_string(indents_.size()) + " in the phases (" + std::to_string(left) +
+                       " left out in the table).";
     if (!message_.empty()) text += " " + message_;
     if (fit_.error.empty() && fit_.k > 0 && q >= 0) {
         text += " Phases: k = " + std::to_string(fit_.k) + " by BIC.";
@@ -501,8 +508,8 @@ QString MapView::ToolTipAt(QPoint pixel) const {
     text += "\n" + std::string(SeriesQuantities()[static_cast<std::size_t>(q)].title) + ": " +
             Number(in.value);
     if (in.phase >= 0)
-        text += "\nphase " + std::to_string(in.phase + 1) + " (p = " +
-                FormatFixed(in.probability, 2) + ")";
+        text += "\nphase " + std::to_string(in.phase + 1) +
+                " (p = " + FormatFixed(in.probability, 2) + ")";
     text += "\nx = " + Number(in.x_um) + " \xC2\xB5m, y = " + Number(in.y_um) + " \xC2\xB5m";
     return QString::fromUtf8(text.c_str());
 }
@@ -540,9 +547,11 @@ Status MapView::ExportSvg(const std::filesystem::path& file) {
     svg.setViewBox(QRect(QPoint(0, 0), size()));
     svg.setTitle(windowTitle());
     QCPPainter painter;
-    if (!painter.begin(&svg)) return Status::FileError(file, "the drawing could not be saved there");
-    for (QCustomPlot* plot : {static_cast<QCustomPlot*>(map_), static_cast<QCustomPlot*>(histogram_),
-                              static_cast<QCustomPlot*>(scatter_)}) {
+    if (!painter.begin(&svg))
+        return Status::FileError(file, "the drawing could not be saved there");
+    for (QCustomPlot* plot :
+         {static_cast<QCustomPlot*>(map_), static_cast<QCustomPlot*>(histogram_),
+          static_cast<QCustomPlot*>(scatter_)}) {
         painter.save();
         painter.translate(plot->mapTo(this, QPoint(0, 0)));
         plot->toPainter(&painter, plot->width(), plot->height());

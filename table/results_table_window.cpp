@@ -158,9 +158,10 @@ public:
         }
         const double v = column >= ResultsTableWindow::PositionColumn()
                              ? (column == ResultsTableWindow::PositionColumn() ? c.x_um : c.y_um)
-                         : c.values.empty() ? std::nan("")
-                                            : c.values[static_cast<std::size_t>(
-                                                  column - ResultsTableWindow::kFirstQuantityColumn)];
+                         : c.values.empty()
+                             ? std::nan("")
+                             : c.values[static_cast<std::size_t>(
+                                   column - ResultsTableWindow::kFirstQuantityColumn)];
         if (role == Qt::DisplayRole) return Number(v);
         // Not-a-number values sort after every number.
         if (role == kSortRole) return std::isfinite(v) ? v : std::numeric_limits<double>::max();
@@ -398,10 +399,9 @@ void ResultsTableWindow::Refresh() {
     dirty_ = false;
     RefreshSeries(series_);
     // The position columns once a curve has a position (the same values `analyze` gives).
-    const bool positions = std::any_of(series_.curves.begin(), series_.curves.end(),
-                                       [](const SeriesCurve& c) {
-                                           return std::isfinite(c.x_um) || std::isfinite(c.y_um);
-                                       });
+    const bool positions = std::any_of(
+        series_.curves.begin(), series_.curves.end(),
+        [](const SeriesCurve& c) { return std::isfinite(c.x_um) || std::isfinite(c.y_um); });
     table_->setColumnHidden(PositionColumn(), !positions);
     table_->setColumnHidden(PositionColumn() + 1, !positions);
     model_->RowsChanged();

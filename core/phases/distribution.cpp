@@ -57,8 +57,7 @@ Histogram MakeHistogram(const std::vector<double>& values, int maxBins) {
 PhaseCurves MixtureCurves(const MixtureFit& fit, int column, double lo, double hi, int points,
                           double scale) {
     PhaseCurves c;
-    if (fit.phases.empty() || column < 0 || column >= fit.dimensions || points < 2 ||
-        !(hi > lo))
+    if (fit.phases.empty() || column < 0 || column >= fit.dimensions || points < 2 || !(hi > lo))
         return c;
     const double invSqrt2Pi = 1.0 / std::sqrt(2.0 * 3.14159265358979323846);
     c.x.resize(static_cast<std::size_t>(points));

@@ -323,7 +323,8 @@ TEST(PhaseHistogram, PhaseCurvesStandOnTheCountsAndSumToTheMixture) {
         for (std::size_t i = 1; i < c.x.size(); ++i)
             area += 0.5 * (c.phase[p][i] + c.phase[p][i - 1]) * (c.x[i] - c.x[i - 1]);
         EXPECT_NEAR(area, scale * fit.phases[p].weight, 1e-6 * scale) << p;
-        const auto top = std::max_element(c.phase[p].begin(), c.phase[p].end()) - c.phase[p].begin();
+        const auto top =
+            std::max_element(c.phase[p].begin(), c.phase[p].end()) - c.phase[p].begin();
         EXPECT_EQ(c.x[static_cast<std::size_t>(top)], fit.phases[p].mean[0]);
         EXPECT_NEAR(c.phase[p][static_cast<std::size_t>(top)],
                     scale * fit.phases[p].weight / (fit.phases[p].sd[0] * std::sqrt(2 * M_PI)),
@@ -333,8 +334,8 @@ TEST(PhaseHistogram, PhaseCurvesStandOnTheCountsAndSumToTheMixture) {
         EXPECT_DOUBLE_EQ(c.total[i], c.phase[0][i] + c.phase[1][i]);
     // The second column has its own means and SDs.
     const PhaseCurves second = MixtureCurves(fit, 1, 0, 20, 201, 1);
-    const auto top = std::max_element(second.phase[1].begin(), second.phase[1].end()) -
-                     second.phase[1].begin();
+    const auto top =
+        std::max_element(second.phase[1].begin(), second.phase[1].end()) - second.phase[1].begin();
     EXPECT_EQ(second.x[static_cast<std::size_t>(top)], 9);
     // Nothing to draw: no phases, a column the fit does not have, an empty range.
     EXPECT_TRUE(MixtureCurves({}, 0, 0, 1, 10, 1).x.empty());

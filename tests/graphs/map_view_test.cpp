@@ -131,7 +131,8 @@ TEST_F(PropertyMap, HoverNamesTheIndentAndAClickShowsItsCurve) {
     const QPoint at = m.IndentPixel(pick);
     EXPECT_EQ(m.IndentAt(at + QPoint(2, -1)), pick);
     const QString tip = m.ToolTipAt(at);
-    EXPECT_TRUE(tip.contains(QString::fromStdString(grid.files[13].filename().string()))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QString::fromStdString(grid.files[13].filename().string())))
+        << tip.toStdString();
     EXPECT_TRUE(tip.contains("HIT [MPa]")) << tip.toStdString();
     EXPECT_TRUE(tip.contains("x = 15")) << tip.toStdString();
     // Far from every indent: nothing.
@@ -177,8 +178,7 @@ TEST_F(PropertyMap, TheResultsTableShowsThePositions) {
     const int x = ResultsTableWindow::PositionColumn();
     QAbstractItemModel* model = table->Table()->model();
     EXPECT_FALSE(table->Table()->isColumnHidden(x));
-    EXPECT_EQ(model->headerData(x, Qt::Horizontal).toString().toStdString(),
-              "x_um [\xC2\xB5m]");
+    EXPECT_EQ(model->headerData(x, Qt::Horizontal).toString().toStdString(), "x_um [\xC2\xB5m]");
     for (int r = 0; r < model->rowCount(); ++r) {
         const int curve = r;  // list order
         EXPECT_EQ(model->data(model->index(r, x)).toString().toDouble(), (curve % 3) * g.pitch_um);

@@ -20,10 +20,10 @@ WrittenGrid WriteIndentGrid(const std::filesystem::path& folder, const IndentGri
             const bool particle = std::hypot(x - cx, y - cy) <= g.radius_um;
             IndentModel m;
             m.fmax = g.fmax;
-            m.hardness = (particle ? g.particleHardness : g.matrixHardness) *
-                         (1 + noise.Normal(g.spread));
-            m.reducedModulus = (particle ? g.particleModulus : g.matrixModulus) *
-                               (1 + noise.Normal(g.spread));
+            m.hardness =
+                (particle ? g.particleHardness : g.matrixHardness) * (1 + noise.Normal(g.spread));
+            m.reducedModulus =
+                (particle ? g.particleModulus : g.matrixModulus) * (1 + noise.Normal(g.spread));
             const IndentTruth t = SolveIndent(m);
             CurveShape s;
             s.fMax = m.fmax, s.hMax = t.hmax, s.m = m.unloadExponent;
