@@ -17,7 +17,7 @@
 #include <filesystem>
 
 #include "core/io/number_format.h"
-#include "core/io/output_file.h"
+#include "core/platform/output_file.h"
 #include "core/phases/map_picture.h"
 #include "ui/dialog.h"
 #include "ui/plot_view.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/io/status.h"
+#include "core/base/status.h"
 #include "core/phases/distribution.h"
 #include "core/phases/map_data.h"
 #include "core/phases/mixture.h"
