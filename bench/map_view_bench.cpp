@@ -43,7 +43,6 @@ Series GridSeries() {
 
 struct ShownMap {
     ShownMap() {
-        ui::EnsureTestApplication();
         view.SetSeries(series);
         view.Flush();
         view.resize(1366, 768);
@@ -57,6 +56,8 @@ struct ShownMap {
                        std::to_string(view.MapPlotView()->width()) + "x" +
                        std::to_string(view.MapPlotView()->height()) + " px");
     }
+    // The one QApplication of the process, before the window.
+    bool application = (ui::EnsureTestApplication(), true);
     Series series = GridSeries();
     graphs::MapView view;
 };
