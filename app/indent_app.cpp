@@ -10,10 +10,12 @@
 #include "app/main_window.h"
 #include "app/resource_ids.h"
 #include "core/series/graph_series.h"
+#include "graphs/map_view.h"
 #include "graphs/overlay_view.h"
 #include "graphs/profile_view.h"
 #include "help/about_dialog.h"
 #include "help/help_dialog.h"
+#include "table/results_table_window.h"
 #include "ui/services.h"
 
 std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& args,
@@ -37,10 +39,11 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
             if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
                 w != "about" && w != "explore" && w != "graph" && w != "overlay" &&
-                w != "overlay-normalised" && w != "profile" && !namedGraph) {
+                w != "overlay-normalised" && w != "profile" && w != "map" && !namedGraph) {
                 error =
                     "--window takes main, main-fit, main-popins, help, about, explore, overlay, "
-                    "overlay-normalised, profile, graph or graph:NAME (a marvek-cli graph name)";
+                    "overlay-normalised, profile, map, graph or graph:NAME (a marvek-cli graph "
+                    "name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -174,6 +177,18 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                 view->show();
                 QApplication::processEvents();
                 picture = view->grab();
+            }
+        } else if (options.window == "map") {
+            // The property map once the results table has analysed every curve.
+            dlg.SendCommand(resource::ID_PROPERTY_MAP);
+            auto* table = dlg.findChild<marvek::table::ResultsTableWindow*>();
+            while (table && table->Running())
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            if (auto* map = dlg.findChild<marvek::graphs::MapView*>()) {
+                map->Flush();
+                if (options.width > 0) map->resize(options.width, options.height);
+                QApplication::processEvents();
+                picture = map->grab();
             }
         } else if (options.window == "explore") {
             // The unloading fit up close: what the explorer is for.

@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
                "              about, explore (the plot explorer zoomed\n"
                "              into the unloading fit), overlay (every curve given with\n"
                "              the mean and SD), overlay-normalised, profile (the depth\n"
-               "              profiles of a continuous-stiffness workbook), graph (Modulus -\n"
-               "              Depth) or graph:NAME (any graph by its marvek-cli graph name, e.g. "
+               "              profiles of a continuous-stiffness workbook), map (the\n"
+               "              property map and phases), graph (Modulus - Depth) or\n"
+               "              graph:NAME (any graph by its marvek-cli graph name, e.g. "
                "graph:hardness-profile)\n"
                "--size        with --screenshot: the window at WxH pixels (e.g. 1366x768)\n"
                "--version     print the version and exit\n";

@@ -113,6 +113,7 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_RESULTS_TABLE, &CIndentMainDlg::OnResultsTable},
         {ID_OVERLAY, &CIndentMainDlg::OnOverlay},
         {ID_RESET_FIT_RANGE, &CIndentMainDlg::OnResetFitRange},
+        {ID_PROPERTY_MAP, &CIndentMainDlg::OnPropertyMap},
         {ID_STRATEGY, &CIndentMainDlg::OnStrategy},
         {ID_AREA_FUNCTION, &CIndentMainDlg::OnAreaFunction},
         {ID_COMPLIANCE, &CIndentMainDlg::OnCompliance},

@@ -32,6 +32,7 @@ class ResultsTableWindow;
 }
 namespace marvek::graphs {
 class ProfileView;
+class MapView;
 }
 
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
@@ -165,6 +166,8 @@ public:
     // with their mean and ±SD; `curves` (indices into the file list) overrides the choice.
     void OnOverlay();
     void ShowOverlay(std::vector<int> curves);
+    // The map, histogram and phases of the results table's curves (opens the table if needed).
+    void OnPropertyMap();
     void OnStrategy();
     void OnAreaFunction();
     void OnCompliance();
@@ -267,6 +270,9 @@ private:
     // destroyed signal would run while this window's own destructor deletes it).
     QPointer<marvek::table::ResultsTableWindow> table_;
     QPointer<marvek::graphs::ProfileView> profileView_;
+    // The open property map, if any; it follows the open results table (FollowTable).
+    QPointer<marvek::graphs::MapView> map_;
+    void FollowTable();
     std::string plottedCurve_;  // address of the curve the plot shows
     int resultGeneration_ = 0;  // the analysis whose result-set block may be shown
     // Last member: destroyed first, it waits for a running block before anything it uses goes.

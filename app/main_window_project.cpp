@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "core/config/settings_validation.h"
 #include "core/io/parsed_curve.h"
+#include "graphs/map_view.h"
 #include "settings/area_function_dialog.h"
 #include "settings/compliance_dialog.h"
 #include "settings/settings_objects.h"
@@ -161,6 +162,7 @@ project::Project CIndentMainDlg::CurrentProject() const {
     }
     p.views.push_back(curve);
     if (table_) p.views.push_back({"table", std::nullopt});
+    if (map_) p.views.push_back({"map", std::nullopt});
     return p;
 }
 
@@ -239,6 +241,10 @@ bool CIndentMainDlg::RestoreProject(const project::Project& p, const std::filesy
     undo_.clear();
     redo_.clear();
     UpdateUndoMenu();
+    if (map_) {
+        map_->close();  // deleted later: the project's own map is a new one
+        map_ = nullptr;
+    }
     if (table_) table_->close();
     m_analyzer.SetFiles(addresses);
     m_ctlCurveScroll.SetScrollRange(0, m_analyzer.m_nFileCount - 1);
@@ -255,6 +261,7 @@ bool CIndentMainDlg::RestoreProject(const project::Project& p, const std::filesy
             EnableMenuCommand(ID_PLOT_RESET, m_plot->IsZoomed());
         }
         if (v.name == "table") OnResultsTable();
+        if (v.name == "map") OnPropertyMap();
     }
     SetStatusText("Project opened: " + file.string());
     return true;

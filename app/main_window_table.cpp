@@ -45,6 +45,7 @@ void CIndentMainDlg::OnResultsTable() {
     };
     window->onOverlay = [this](std::vector<int> curves) { ShowOverlay(std::move(curves)); };
     table_ = window;
+    FollowTable();  // an open property map follows the new table
     window->show();
     window->Start();
 }

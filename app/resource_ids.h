@@ -52,6 +52,7 @@ inline constexpr int ID_MODULUS_PROFILE = 32835;
 inline constexpr int ID_FIRST_POPIN_LOADS = 32836;
 inline constexpr int ID_FIRST_POPIN_HISTOGRAM = 32837;
 inline constexpr int ID_RESULTS_TABLE = 32840;
+inline constexpr int ID_PROPERTY_MAP = 32841;
 inline constexpr int ID_EXPLORE_PLOT = 32950;
 inline constexpr int ID_PLOT_RESET = 32952;
 inline constexpr int ID_PLOT_GRID = 32953;

@@ -97,6 +97,10 @@ const std::vector<Row>& Rows() {
          "B10_window/step", "", 0, false, true},
         {"B10 main window, one wheel notch with its repaint", "B10_window/zoom", "", 0, false,
          true},
+        {"B15 property map, repaint of map, histogram and scatter (10000 indents)",
+         "B15_map_view/repaint", "", 0, false, true},
+        {"B15 property map, update after an exclusion (map, mixture k = 1 ... 5, plots)",
+         "B15_map_view/exclusion", "", 0, false, true},
     };
     return rows;
 }

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -61,9 +62,7 @@ public:
         return parent.isValid() ? 0 : static_cast<int>(series_.curves.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0
-                                : ResultsTableWindow::kFirstQuantityColumn +
-                                      static_cast<int>(SeriesQuantities().size());
+        return parent.isValid() ? 0 : ResultsTableWindow::PositionColumn() + 2;
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (o != Qt::Horizontal) return {};
@@ -74,6 +73,10 @@ public:
         if (section == ResultsTableWindow::kFlagsColumn) return QStringLiteral("Flags");
         if (section == ResultsTableWindow::kNoteColumn) return QStringLiteral("Note");
         if (section == ResultsTableWindow::kUserFlagColumn) return QStringLiteral("Your flag");
+        if (section >= ResultsTableWindow::PositionColumn())
+            return QString::fromUtf8(section == ResultsTableWindow::PositionColumn()
+                                         ? "x_um [\xC2\xB5m]"
+                                         : "y_um [\xC2\xB5m]");
         return QString::fromUtf8(
             SeriesQuantities()[section - ResultsTableWindow::kFirstQuantityColumn].title);
     }
@@ -89,6 +92,8 @@ public:
                 "flags; saved in the project and exported");
         if (section < ResultsTableWindow::kFirstQuantityColumn)
             return headerData(section, Qt::Horizontal, Qt::DisplayRole);
+        if (section >= ResultsTableWindow::PositionColumn())
+            return QStringLiteral("Where the indent was, as its file records it");
         const SeriesQuantity& q = SeriesQuantities()[static_cast<std::size_t>(
             section - ResultsTableWindow::kFirstQuantityColumn)];
         QString tip = QString::fromUtf8(q.title);
@@ -151,9 +156,12 @@ public:
             }
             return {};
         }
-        const double v = c.values.empty() ? std::nan("")
-                                          : c.values[static_cast<std::size_t>(
-                                                column - ResultsTableWindow::kFirstQuantityColumn)];
+        const double v = column >= ResultsTableWindow::PositionColumn()
+                             ? (column == ResultsTableWindow::PositionColumn() ? c.x_um : c.y_um)
+                         : c.values.empty()
+                             ? std::nan("")
+                             : c.values[static_cast<std::size_t>(
+                                   column - ResultsTableWindow::kFirstQuantityColumn)];
         if (role == Qt::DisplayRole) return Number(v);
         // Not-a-number values sort after every number.
         if (role == kSortRole) return std::isfinite(v) ? v : std::numeric_limits<double>::max();
@@ -186,6 +194,10 @@ private:
     std::function<void(int, bool)> toggle_;
     std::function<void(int, int, const std::string&)> edit_;
 };
+
+int ResultsTableWindow::PositionColumn() {
+    return kFirstQuantityColumn + static_cast<int>(SeriesQuantities().size());
+}
 
 ResultsTableWindow::ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs,
                                        Settings settings)
@@ -407,8 +419,15 @@ void ResultsTableWindow::SetFitRange(int curve, std::optional<UnloadFitRange> ra
 void ResultsTableWindow::Refresh() {
     dirty_ = false;
     RefreshSeries(series_);
+    // The position columns once a curve has a position (the same values `analyze` gives).
+    const bool positions = std::any_of(
+        series_.curves.begin(), series_.curves.end(),
+        [](const SeriesCurve& c) { return std::isfinite(c.x_um) || std::isfinite(c.y_um); });
+    table_->setColumnHidden(PositionColumn(), !positions);
+    table_->setColumnHidden(PositionColumn() + 1, !positions);
     model_->RowsChanged();
     UpdateSummary();
+    emit seriesChanged();
 }
 
 void ResultsTableWindow::UpdateSummary() {
@@ -475,7 +494,10 @@ QString ResultsTableWindow::SelectedRowsText() const {
         for (int c = 1; c < columns; ++c) {
             out += '\t';
             // Full precision on the clipboard: the spreadsheet gets the numbers, not the view.
-            if (c >= kFirstQuantityColumn) {
+            if (c >= PositionColumn()) {
+                const double v = c == PositionColumn() ? curve.x_um : curve.y_um;
+                if (std::isfinite(v)) out += Text(FormatShortest(v));
+            } else if (c >= kFirstQuantityColumn) {
                 const double v =
                     curve.values.empty()
                         ? std::nan("")

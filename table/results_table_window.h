@@ -30,9 +30,11 @@ class SeriesTableModel;
 class ResultsTableWindow : public QDialog {
     Q_OBJECT
 public:
-    // Table column of the include box, the address and the flags; quantities follow.
+    // Table column of the include box, the address and the flags; quantities follow, then the
+    // position x_um and y_um (shown once a curve has one).
     static constexpr int kIncludeColumn = 0, kAddressColumn = 1, kFlagsColumn = 2, kNoteColumn = 3,
                          kUserFlagColumn = 4, kFirstQuantityColumn = 5;
+    static int PositionColumn();  // x_um; y_um is the next
 
     ResultsTableWindow(QWidget* parent, std::vector<SeriesInput> inputs, Settings settings);
     ~ResultsTableWindow() override;
@@ -73,6 +75,8 @@ public:
 
 signals:
     void analysisFinished(bool complete);
+    // The rows, exclusions or statistics changed (arrivals, include boxes).
+    void seriesChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

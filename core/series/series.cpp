@@ -272,6 +272,8 @@ SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::st
     const auto& quantities = SeriesQuantities();
     for (std::size_t k = 0; k < quantities.size(); ++k)
         row.values[k] = quantities[k].value(analyzer, display);
+    row.x_um = analyzer.m_fileMeta.positionX.value_or(kNaN);
+    row.y_um = analyzer.m_fileMeta.positionY.value_or(kNaN);
     const std::size_t n = static_cast<std::size_t>(std::max(analyzer.m_nPoints, 0));
     const std::vector<popins::Popin> bursts =
         popins::FindBursts(std::span<const double>(analyzer.m_pDepth.data(), n),

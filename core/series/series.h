@@ -74,6 +74,9 @@ struct SeriesCurve {
     bool ok = false;
     std::string error;           // why the curve has no results
     std::vector<double> values;  // per SeriesQuantities(); NaN where there is no value
+    // Where the indent was, as its file records it (µm; NaN when the file does not say).
+    double x_um = std::numeric_limits<double>::quiet_NaN();
+    double y_um = std::numeric_limits<double>::quiet_NaN();
     std::vector<QualityFlag> flags;
     bool userExcluded = false;    // the window's include box
     std::string note;             // the user's note on the curve (exported, never judged)

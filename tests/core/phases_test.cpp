@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
+#include "core/phases/distribution.h"
 #include "core/phases/map_data.h"
 #include "core/phases/map_picture.h"
 #include "core/phases/mixture.h"
@@ -259,6 +262,85 @@ TEST(PropertyMap, ColourScaleGetsLighterAllTheWaySoItSurvivesGreyscale) {
     }
     EXPECT_EQ(MapColour(-1).b, MapColour(0).b);
     EXPECT_EQ(MapColour(2).r, MapColour(1).r);
+}
+
+TEST(PhaseHistogram, BinsCoverTheValuesByTheRules) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    // 144 indents of two well separated phases: the quartiles straddle both, so 2 sqrt(n) = 24
+    // bins rule; 10 000 of one normal phase: Freedman-Diaconis asks for more than the cap.
+    std::vector<double> twoPhases, onePhase;
+    for (const auto& s : Draw({{0.7, 3000, 120, 0, 1, 0}, {0.3, 9000, 350, 0, 1, 0}}, 144, 5, 1))
+        twoPhases.push_back(s[0]);
+    for (const auto& s : Draw({{1.0, 100, 5, 0, 1, 0}}, 10000, 6, 1)) onePhase.push_back(s[0]);
+    const struct Case {
+        const char* name;
+        std::vector<double> values;
+        int bins;
+        int samples;
+    } cases[] = {
+        {"two phases", twoPhases, 24, 144},
+        {"many of one phase (capped)", onePhase, 80, 10000},
+        {"few: Sturges", {1, 2, 3, 4, 5}, 5, 5},  // 2 sqrt 5 = 4.5 -> 5, Sturges 4
+        {"not-a-number left out", {1, kNaN, 2, 3, 4, 5, INFINITY}, 5, 5},
+        {"equal values: one bin", {7, 7, 7}, 1, 3},
+    };
+    for (const Case& c : cases) {
+        const Histogram h = MakeHistogram(c.values);
+        EXPECT_TRUE(h.error.empty()) << c.name;
+        EXPECT_EQ(static_cast<int>(h.counts.size()), c.bins) << c.name;
+        EXPECT_EQ(h.samples, c.samples) << c.name;
+        int total = 0;
+        for (int k : h.counts) total += k;
+        EXPECT_EQ(total, c.samples) << c.name;  // the largest value counts in the last bin
+        double lo = INFINITY, hi = -INFINITY;
+        for (double v : c.values)
+            if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+        EXPECT_LE(h.start, lo) << c.name;
+        EXPECT_GE(h.start + h.width * static_cast<double>(h.counts.size()), hi) << c.name;
+    }
+    // Where each value lands: [1, 2) [2, 3) ... and 5 in the last.
+    const Histogram h = MakeHistogram({1, 1.5, 2, 4.99, 5}, 4);
+    ASSERT_EQ(h.counts.size(), 4u);
+    EXPECT_EQ(h.counts, (std::vector<int>{2, 1, 0, 2}));
+    EXPECT_FALSE(MakeHistogram({kNaN}).error.empty());
+}
+
+TEST(PhaseHistogram, PhaseCurvesStandOnTheCountsAndSumToTheMixture) {
+    MixtureFit fit;
+    fit.k = 2;
+    fit.dimensions = 2;
+    fit.phases = {{0.75, {100, 5}, {10, 1}, 0, {}}, {0.25, {200, 9}, {20, 2}, 0, {}}};
+    const double scale = 400 * 5.0;  // 400 indents in bins 5 wide
+    const PhaseCurves c = MixtureCurves(fit, 0, 0, 400, 4001, scale);
+    ASSERT_EQ(c.phase.size(), 2u);
+    ASSERT_EQ(c.x.size(), 4001u);
+    EXPECT_EQ(c.x.front(), 0);
+    EXPECT_EQ(c.x.back(), 400);
+    // Each curve's area is its share of the counts; its peak at its mean, of height
+    // scale * w / (sd sqrt(2 pi)).
+    for (std::size_t p = 0; p < 2; ++p) {
+        double area = 0;
+        for (std::size_t i = 1; i < c.x.size(); ++i)
+            area += 0.5 * (c.phase[p][i] + c.phase[p][i - 1]) * (c.x[i] - c.x[i - 1]);
+        EXPECT_NEAR(area, scale * fit.phases[p].weight, 1e-6 * scale) << p;
+        const auto top =
+            std::max_element(c.phase[p].begin(), c.phase[p].end()) - c.phase[p].begin();
+        EXPECT_EQ(c.x[static_cast<std::size_t>(top)], fit.phases[p].mean[0]);
+        EXPECT_NEAR(c.phase[p][static_cast<std::size_t>(top)],
+                    scale * fit.phases[p].weight / (fit.phases[p].sd[0] * std::sqrt(2 * M_PI)),
+                    1e-9 * scale);
+    }
+    for (std::size_t i = 0; i < c.x.size(); i += 97)
+        EXPECT_DOUBLE_EQ(c.total[i], c.phase[0][i] + c.phase[1][i]);
+    // The second column has its own means and SDs.
+    const PhaseCurves second = MixtureCurves(fit, 1, 0, 20, 201, 1);
+    const auto top =
+        std::max_element(second.phase[1].begin(), second.phase[1].end()) - second.phase[1].begin();
+    EXPECT_EQ(second.x[static_cast<std::size_t>(top)], 9);
+    // Nothing to draw: no phases, a column the fit does not have, an empty range.
+    EXPECT_TRUE(MixtureCurves({}, 0, 0, 1, 10, 1).x.empty());
+    EXPECT_TRUE(MixtureCurves(fit, 2, 0, 1, 10, 1).x.empty());
+    EXPECT_TRUE(MixtureCurves(fit, 0, 1, 1, 10, 1).x.empty());
 }
 
 }  // namespace
