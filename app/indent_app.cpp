@@ -165,7 +165,8 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
             services.captureNextWindow = true;
             if (options.window == "overlay-normalised")
                 services.beforeCapture = [](marvek::ui::Dialog& d) {
-                    if (auto* overlay = dynamic_cast<COverlayDlg*>(&d)) overlay->SetNormalised(true);
+                    if (auto* overlay = dynamic_cast<COverlayDlg*>(&d))
+                        overlay->SetNormalised(true);
                 };
             dlg.OnOverlay();
             if (services.capturedWindow) picture = *services.capturedWindow;

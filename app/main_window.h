@@ -33,7 +33,7 @@ class ResultsTableWindow;
 namespace marvek::graphs {
 class ProfileView;
 class MapView;
-}
+}  // namespace marvek::graphs
 
 class CIndentMainDlg : public marvek::ui::Dialog, public marvek::CurveDisplay {
 public:

@@ -61,14 +61,13 @@ void CIndentMainDlg::PushUndo(WorkState before) {
 void CIndentMainDlg::ApplyState(const WorkState& state) {
     const bool settingsChanged = !project::SameSettings(state.settings, CurrentSettings());
     // A fit range of the shown curve that comes or goes is analysed again, as a setting is.
-    const std::string shown = m_nCurrentCurve >= 0 && m_nCurrentCurve < m_analyzer.m_nFileCount
-                                  ? m_analyzer.m_strFiles[static_cast<std::size_t>(m_nCurrentCurve)]
-                                        .string()
-                                  : std::string();
+    const std::string shown =
+        m_nCurrentCurve >= 0 && m_nCurrentCurve < m_analyzer.m_nFileCount
+            ? m_analyzer.m_strFiles[static_cast<std::size_t>(m_nCurrentCurve)].string()
+            : std::string();
     const auto after = state.notes.find(shown);
-    const bool rangeChanged =
-        NotesOf(shown).fitRange !=
-        (after == state.notes.end() ? std::nullopt : after->second.fitRange);
+    const bool rangeChanged = NotesOf(shown).fitRange !=
+                              (after == state.notes.end() ? std::nullopt : after->second.fitRange);
     m_curveNotes = state.notes;
     StoreSettings(state.settings);
     m_fPoisson = state.settings.m_fPoisson;

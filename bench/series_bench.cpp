@@ -24,7 +24,8 @@ namespace {
 // The series inputs of the shared curve files.
 std::vector<SeriesInput> SeriesInputs(int count, int points) {
     std::vector<SeriesInput> inputs;
-    for (const std::string& file : CurveFiles(count, points)) inputs.push_back({file, file, "", {}});
+    for (const std::string& file : CurveFiles(count, points))
+        inputs.push_back({file, file, "", {}});
     return inputs;
 }
 

@@ -234,9 +234,9 @@ int Run(AnalyzeOptions& o) {
     const auto fileCache = std::make_shared<io::ParsedFileCache>();
     {
         // A file of several tests (a workbook) gives one result per test, in file order.
-        const std::vector<std::filesystem::path> addresses = io::ExpandAddresses(
-            std::vector<std::filesystem::path>(o.files.begin(), o.files.end()), o.read,
-            fileCache.get());
+        const std::vector<std::filesystem::path> addresses =
+            io::ExpandAddresses(std::vector<std::filesystem::path>(o.files.begin(), o.files.end()),
+                                o.read, fileCache.get());
         o.files.assign(addresses.begin(), addresses.end());
     }
     std::string error;

@@ -1,13 +1,16 @@
 #include "graphs/map_view.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QSvgGenerator>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -17,8 +20,8 @@
 #include <filesystem>
 
 #include "core/io/number_format.h"
-#include "core/platform/output_file.h"
 #include "core/phases/map_picture.h"
+#include "core/platform/output_file.h"
 #include "ui/dialog.h"
 #include "ui/plot_view.h"
 #include "ui/services.h"
@@ -251,6 +254,7 @@ void MapView::Recompute() {
     const int q2 = SecondKey().empty() ? -1 : FindSeriesQuantity(SecondKey());
     indents_.clear();
     fit_ = {};
+    fitting_ = false;
     grid_ = {};
     message_.clear();
     // The curves that take part: analysed, included in the series and with the quantities as
@@ -270,12 +274,25 @@ void MapView::Recompute() {
         samples.push_back(q2 >= 0 ? std::vector<double>{in.value, in.second}
                                   : std::vector<double>{in.value});
     }
-    if (!samples.empty()) {
+    const unsigned generation = ++generation_;
+    if (samples.size() > kPhasesOnWindowThread) {
+        // Mixtures of k = 1 ... 5 from several starts over thousands of indents take seconds:
+        // the window stays usable and shows the phases when they are there; a newer change of
+        // the series or the quantities voids an older fit.
+        QPointer<MapView> self(this);
+        QThreadPool::globalInstance()->start([self, generation, samples = std::move(samples)] {
+            phases::MixtureFit fit = phases::FitPhases(samples, phases::PhaseSettings{});
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, generation, fit = std::move(fit)]() mutable {
+                    if (self && self->generation_ == generation) self->ApplyPhases(std::move(fit));
+                },
+                Qt::QueuedConnection);
+        });
+        fitting_ = true;
+    } else if (!samples.empty()) {
         fit_ = phases::FitPhases(samples, phases::PhaseSettings{});
-        for (std::size_t i = 0; i < indents_.size() && i < fit_.label.size(); ++i) {
-            indents_[i].phase = fit_.label[i];
-            indents_[i].probability = fit_.probability[i];
-        }
+        LabelIndents();
     }
     std::vector<phases::MapPoint> points;
     for (const Indent& in : indents_)
@@ -288,6 +305,23 @@ void MapView::Recompute() {
         message_ =
             "No included curve has both a position and a value: positions come from the files "
             "(workbooks' test positions, TriboScan stage X/Y, FISCHERSCOPE x/y).";
+    ShowMap();
+    ShowHistogram();
+    ShowScatter();
+    ShowSummary();
+}
+
+void MapView::LabelIndents() {
+    for (std::size_t i = 0; i < indents_.size() && i < fit_.label.size(); ++i) {
+        indents_[i].phase = fit_.label[i];
+        indents_[i].probability = fit_.probability[i];
+    }
+}
+
+void MapView::ApplyPhases(phases::MixtureFit fit) {
+    fitting_ = false;
+    fit_ = std::move(fit);
+    LabelIndents();
     ShowMap();
     ShowHistogram();
     ShowScatter();
@@ -458,6 +492,7 @@ void MapView::ShowSummary() {
                        std::to_string(indents_.size()) + " in the phases (" + std::to_string(left) +
                        " left out in the table).";
     if (!message_.empty()) text += " " + message_;
+    if (fitting_) text += " Fitting the phases\u2026";
     if (fit_.error.empty() && fit_.k > 0 && q >= 0) {
         text += " Phases: k = " + std::to_string(fit_.k) + " by BIC.";
         for (std::size_t p = 0; p < fit_.phases.size(); ++p) {

@@ -65,6 +65,10 @@ public:
     const std::vector<Indent>& Indents() const { return indents_; }
     int MappedIndents() const;
     const phases::MixtureFit& Mixture() const { return fit_; }
+    // Whether the phases of a large series are still being fitted off the window thread.
+    bool FittingPhases() const { return fitting_; }
+    // Above this many indents the phases are fitted off the window thread.
+    static constexpr std::size_t kPhasesOnWindowThread = 500;
     const phases::MapGrid& Grid() const { return grid_; }
 
     ui::PlotView* MapPlotView() const;
@@ -87,6 +91,8 @@ public:
 
 private:
     void Recompute();
+    void LabelIndents();
+    void ApplyPhases(phases::MixtureFit fit);
     void ShowMap();
     void ShowHistogram();
     void ShowScatter();
@@ -99,7 +105,9 @@ private:
     std::vector<Indent> indents_;
     phases::MixtureFit fit_;
     phases::MapGrid grid_;
-    std::string message_;  // why nothing is drawn, if so
+    std::string message_;      // why nothing is drawn, if so
+    unsigned generation_ = 0;  // the Recompute whose phases may be shown
+    bool fitting_ = false;
 
     QComboBox* quantity_ = nullptr;
     QComboBox* second_ = nullptr;

@@ -18,8 +18,9 @@ Settings WithFitRange(Settings settings, const UnloadFitRange& range) {
 
 UnloadFitRange FitRangeOf(const Settings& settings) {
     const StrategySettings& s = settings.strategy;
-    return s.method() == AnalysisMethod::DoernerNix ? UnloadFitRange{s.m_fDNMinPercent, s.m_fDNMaxPercent}
-                            : UnloadFitRange{s.m_fOPMinPercent, s.m_fOPMaxPercent};
+    return s.method() == AnalysisMethod::DoernerNix
+               ? UnloadFitRange{s.m_fDNMinPercent, s.m_fDNMaxPercent}
+               : UnloadFitRange{s.m_fOPMinPercent, s.m_fOPMaxPercent};
 }
 
 double EvaluateAreaFunction(const AreaCoefficients& coef, double h) {

@@ -8,8 +8,8 @@
 #include <type_traits>
 
 #include "column_names.h"
-#include "core/platform/module_loader.h"
 #include "core/platform/large_blocks.h"
+#include "core/platform/module_loader.h"
 #include "file_cache.h"
 #include "line_reader.h"
 #include "parsed_curve.h"
@@ -269,8 +269,9 @@ bool ReadWhole(const std::filesystem::path& file, FileBytes& content) {
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     std::size_t filled = 0;
     content.resize(ec ? 1 << 16 : static_cast<std::size_t>(size) + 1);
-    while (in.read(content.data() + filled, static_cast<std::streamsize>(content.size() - filled)) ||
-           in.gcount() > 0) {
+    while (
+        in.read(content.data() + filled, static_cast<std::streamsize>(content.size() - filled)) ||
+        in.gcount() > 0) {
         filled += static_cast<std::size_t>(in.gcount());
         if (filled == content.size()) content.resize(content.size() + (1 << 16));
     }

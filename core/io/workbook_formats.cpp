@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "core/io/number_format.h"
-#include "text_formats.h"
 #include "sheet_curves.h"
+#include "text_formats.h"
 #include "xls_workbook.h"
 
 namespace marvek::io {

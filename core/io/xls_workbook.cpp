@@ -654,7 +654,7 @@ bool ReadWorksheet(std::string_view stream, const BoundSheet& b, std::size_t sha
         if (error.empty()) error = where + " does not start where the workbook says";
         return false;
     }
-    int depth = 0;  // embedded substreams (charts) inside the sheet are skipped whole
+    int depth = 0;             // embedded substreams (charts) inside the sheet are skipped whole
     bool formulaText = false;  // a STRING record gives the text of the formula at (fRow, fCol)
     std::uint32_t fRow = 0, fCol = 0;
     // A number shown as a date or time reads as that text.
@@ -798,8 +798,8 @@ bool SheetCells::Grow(std::uint64_t rows, std::uint64_t cols, std::string& error
     if (cols > stride_) {
         // Widening copies every row: the stride at least doubles so that a sheet whose cells
         // widen it one column at a time is copied a few times only.
-        std::uint64_t stride = std::min<std::uint64_t>(std::max<std::uint64_t>(cols, 2 * stride_),
-                                                       maxCols_);
+        std::uint64_t stride =
+            std::min<std::uint64_t>(std::max<std::uint64_t>(cols, 2 * stride_), maxCols_);
         if (rows * stride > kMaxCells) stride = cols;
         ZeroedVector<double> value(static_cast<std::size_t>(rows * stride));
         ZeroedVector<std::uint8_t> kind(value.size());
@@ -859,8 +859,8 @@ bool SheetCells::SetText(std::uint32_t r, std::uint32_t c, std::string text, std
 
 bool SheetCells::SetShared(std::uint32_t r, std::uint32_t c, std::uint32_t k, std::string& error) {
     if (!shared_ || k >= shared_->size()) {
-        error = "sheet \"" + name + "\" refers to shared string " + std::to_string(k + 1) +
-                " of " + std::to_string(shared_ ? shared_->size() : 0);
+        error = "sheet \"" + name + "\" refers to shared string " + std::to_string(k + 1) + " of " +
+                std::to_string(shared_ ? shared_->size() : 0);
         return false;
     }
     if (!Touch(r, c, error)) return false;

@@ -55,7 +55,9 @@ public:
     // A sheet's range: 65536 rows x 256 columns in BIFF8, more in other formats.
     explicit SheetCells(std::string sheetName, SharedStrings shared = {},
                         std::uint32_t maxRows = 65536, std::uint32_t maxCols = 256)
-        : name(std::move(sheetName)), shared_(std::move(shared)), maxRows_(maxRows),
+        : name(std::move(sheetName)),
+          shared_(std::move(shared)),
+          maxRows_(maxRows),
           maxCols_(maxCols) {}
 
     std::string name;

@@ -161,9 +161,9 @@ void TitleSection(const Input& in, Document& doc) {
                            " included in the "
                            "statistics, " +
                            FormatInt(static_cast<long long>(s.failed)) + " without results");
-    const char* method =
-        in.series.settings.strategy.method() == AnalysisMethod::DoernerNix ? "Doerner-Nix"
-                                                                             : "Oliver-Pharr";
+    const char* method = in.series.settings.strategy.method() == AnalysisMethod::DoernerNix
+                             ? "Doerner-Nix"
+                             : "Oliver-Pharr";
     doc.subtitle.push_back(std::string("Unloading analysed by the ") + method + " method");
     const std::string folder = CommonFolder(in);
     if (!folder.empty()) doc.subtitle.push_back("Folder: " + folder);

@@ -69,9 +69,9 @@ int FindSeriesQuantity(const std::string& key) {
 
 const std::vector<std::string>& QualityFlagCodes() {
     static const std::vector<std::string> codes = {
-        flag::kNoUnload,     flag::kNoFit,        flag::kLowR2,      flag::kFewFitPoints,
-        flag::kNonMonotonic, flag::kOutlierHmax,  flag::kOutlierEIT, flag::kOutlierHIT,
-        flag::kDrift,        flag::kSlip,         flag::kZeroOffset, flag::kTruncated,
+        flag::kNoUnload,     flag::kNoFit,         flag::kLowR2,      flag::kFewFitPoints,
+        flag::kNonMonotonic, flag::kOutlierHmax,   flag::kOutlierEIT, flag::kOutlierHIT,
+        flag::kDrift,        flag::kSlip,          flag::kZeroOffset, flag::kTruncated,
         flag::kImplausible,  flag::kGuessedLayout, flag::kCustomRange};
     return codes;
 }

@@ -16,9 +16,11 @@
 
 #include "app/main_window_fixture.h"
 #include "app/resource_ids.h"
+#include "support/curve_generator.h"
 #include "support/indent_grid.h"
 #include "table/results_table_window.h"
 #include "ui/plot_view.h"
+#include "ui/test_doubles.h"
 
 namespace {
 
@@ -210,6 +212,43 @@ TEST_F(PropertyMap, ProjectsRememberTheOpenMap) {
     maps.front()->Flush();
     EXPECT_EQ(maps.front()->MappedIndents(), 4);
     newTable->close();
+}
+
+// A large grid's phases are fitted off the window thread: the map is there at once, the phases
+// follow, and a change made while a fit runs voids that fit.
+TEST(PropertyMapLarge, PhasesOfALargeGridArriveOffTheWindowThread) {
+    marvek::ui::EnsureTestApplication();
+    constexpr int kSide = 24;  // 576 indents, above the window-thread limit
+    static_assert(kSide * kSide > MapView::kPhasesOnWindowThread);
+    marvek::Series series;
+    marvek::testing::PortableNoise noise(5);
+    const int hit = marvek::FindSeriesQuantity("HIT");
+    for (int j = 0; j < kSide; ++j)
+        for (int i = 0; i < kSide; ++i) {
+            marvek::SeriesCurve c;
+            c.input.address = c.input.file = "g" + std::to_string(j) + "_" + std::to_string(i);
+            c.ok = c.included = true;
+            c.values.assign(marvek::SeriesQuantities().size(), std::nan(""));
+            c.values[static_cast<std::size_t>(hit)] =
+                (i < kSide / 4 ? 9000 : 3000) + noise.Normal(200);
+            c.x_um = 2.0 * i, c.y_um = 2.0 * j;
+            series.curves.push_back(std::move(c));
+        }
+    MapView m;
+    m.SetSeries(series);
+    m.Flush();
+    EXPECT_EQ(m.MappedIndents(), kSide * kSide);
+    EXPECT_TRUE(m.FittingPhases());
+    // A newer series while the first fit runs: only its phases are shown.
+    series.curves[0].included = false;
+    m.SetSeries(series);
+    m.Flush();
+    for (int waited = 0; m.FittingPhases() && waited < 1200; ++waited) QTest::qWait(50);
+    ASSERT_FALSE(m.FittingPhases());
+    EXPECT_EQ(m.Mixture().samples, kSide * kSide - 1);
+    EXPECT_EQ(m.Mixture().k, 2);
+    EXPECT_NEAR(m.Mixture().phases.front().weight, 0.75, 0.02);
+    EXPECT_GE(m.Indents().front().phase, 0);
 }
 
 }  // namespace
