@@ -115,6 +115,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
           {"Segment Colours", ID_PLOT_SEGMENTS},
           {"Show Pop-ins", ID_PLOT_POPINS},
           {"Zoom to Pop-ins", ID_PLOT_ZOOM_POPINS},
+          {"Reset Fit Range to the Settings'", ID_RESET_FIT_RANGE},
           {"", 0},
           {"Export Figure (PNG, PDF, SVG)...", ID_PLOT_EXPORT_PNG},
           {"Export Plot as SVG...", ID_PLOT_EXPORT_SVG}}},
