@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "core/config/parameter_file.h"
@@ -210,6 +211,20 @@ std::optional<Settings> ResolveSettingsOrReport(const AnalysisOptions& options,
     if (resolved.ok()) return settings;
     std::cerr << program << ": " << resolved.message() << '\n';
     return std::nullopt;
+}
+
+bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
+    std::ifstream file;
+    if (list != "-") {
+        file.open(list);
+        if (!file) return false;
+    }
+    std::istream& in = list == "-" ? std::cin : file;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) files.push_back(line);
+    }
+    return true;
 }
 
 }  // namespace marvek::cli

@@ -50,4 +50,8 @@ std::optional<Settings> ResolveSettingsOrReport(const AnalysisOptions& options,
 // malformed (ResolveSettings checks them too).
 Status ResolveReadOptions(const AnalysisOptions& options, io::ReadOptions& read);
 
+// Appends the paths listed one per line in `list` ("-" reads them from standard input); false
+// when the list cannot be opened.
+bool ReadFileList(const std::string& list, std::vector<std::string>& files);
+
 }  // namespace marvek::cli

@@ -129,21 +129,6 @@ void PrintJson(std::ostream& out, const FileResult& r, const char* method, bool 
     out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
-// Appends the paths listed one per line in `list` ("-" reads them from standard input).
-bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
-    std::ifstream file;
-    if (list != "-") {
-        file.open(list);
-        if (!file) return false;
-    }
-    std::istream& in = list == "-" ? std::cin : file;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) files.push_back(line);
-    }
-    return true;
-}
-
 // Judges the whole run as one series, prints the held rows with their flags, then the summary,
 // and writes the workbook. False when the workbook could not be written.
 template <class Emit>

@@ -39,20 +39,6 @@ int Fail(const std::string& message, int status = 2) {
     return status;
 }
 
-bool ReadFileList(const std::string& list, std::vector<std::string>& files) {
-    std::ifstream file;
-    if (list != "-") {
-        file.open(list);
-        if (!file) return false;
-    }
-    std::istream& in = list == "-" ? std::cin : file;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) files.push_back(line);
-    }
-    return true;
-}
-
 // The settings the parameter file gave before any flag, and which file that was ("" for none):
 // the report says where each value came from.
 Settings ParameterFileSettings(const AnalysisOptions& o, std::string& file) {
