@@ -72,6 +72,7 @@ report::Input CIndentMainDlg::ReportInput() const {
         }
         report::CurvePlot p;
         p.caption = std::to_string(k + 1) + ". " + address;
+        p.curve = in.series.curves.size() - 1;
         p.display = display;
         const std::size_t points = static_cast<std::size_t>(std::max(0, analyzer.m_nPoints));
         p.segments.assign(analyzer.m_pSegment.data(), std::min(points, analyzer.m_pSegment.size()));

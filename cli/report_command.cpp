@@ -124,6 +124,7 @@ int Run(ReportOptions& o) {
             if (i >= plotted || !rows[i].ok) return;
             report::CurvePlot& p = plots[i];
             p.caption = std::to_string(i + 1) + ". " + files[i];
+            p.curve = i;
             p.display = worker.display;
             const CCurveAnalyzer& a = worker.analyzer;
             const std::size_t points = static_cast<std::size_t>(std::max(0, a.m_nPoints));

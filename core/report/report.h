@@ -34,8 +34,9 @@ struct Table {
 // pop-ins with the Hertz fit.
 struct CurvePlot {
     std::string caption;
-    CurveDisplay display;  // with its plot series
-    std::string segments;  // segment code per point (may be empty)
+    std::size_t curve = 0;  // index of the curve in the series
+    CurveDisplay display;   // with its plot series
+    std::string segments;   // segment code per point (may be empty)
     popins::PopinResult popins;
     bool hasPopins = false;
 };

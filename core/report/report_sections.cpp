@@ -10,6 +10,7 @@
 
 #include "core/io/number_format.h"
 #include "core/phases/map_data.h"
+#include "core/series/curve_overlay.h"
 
 namespace marvek::report {
 
@@ -345,6 +346,58 @@ void MapSection(const Input& in, Document& doc) {
         "the included indents.");
 }
 
+void OverlaySection(const Input& in, Document& doc) {
+    std::vector<OverlayCurve> curves;
+    for (const CurvePlot& p : in.curvePlots) {
+        if (p.curve >= in.series.curves.size() || !in.series.curves[p.curve].included) continue;
+        curves.push_back({p.caption, p.display.m_pCurveDepth, p.display.m_pCurveLoad});
+    }
+    if (curves.size() < 2) return;
+    const OverlayResult overlay = ComputeOverlay(curves, OverlaySettings{});
+    if (!overlay.reason.empty()) return;
+    Plot plot;
+    plot.caption = "The curves overlaid with their mean and \u00b1 SD";
+    plot.xTitle = "Depth [nm]";
+    plot.yTitle = "Load [mN]";
+    for (const OverlayCurve& c : overlay.curves) {
+        PlotSeries s{c.label, c.depth, c.load, {}, 190, 190, 190, PlotSeries::Style::Line};
+        plot.series.push_back(std::move(s));
+    }
+    // Each branch's band and mean where at least half the curves, and two, reach the depth (as
+    // the overlay window draws them); a stretch with fewer ends a line rather than bridging it.
+    const int least = std::max<int>(2, static_cast<int>((overlay.curves.size() + 1) / 2));
+    for (const OverlayBranch* branch : {&overlay.loading, &overlay.unloading}) {
+        PlotSeries band{"\u00b1 SD", {}, {}, {}, 120, 150, 200, PlotSeries::Style::Band};
+        PlotSeries mean{"mean", {}, {}, {}, 0, 0, 0, PlotSeries::Style::Line};
+        auto finish = [&] {
+            if (mean.x.size() > 1) {
+                plot.series.push_back(band);
+                plot.series.push_back(mean);
+            }
+            band.x.clear(), band.y.clear(), band.yUpper.clear();
+            mean.x.clear(), mean.y.clear();
+        };
+        for (std::size_t g = 0; g < overlay.grid.size() && g < branch->mean.size(); ++g) {
+            if (branch->n[g] < least || !std::isfinite(branch->mean[g]) ||
+                !std::isfinite(branch->sd[g])) {
+                finish();
+                continue;
+            }
+            mean.x.push_back(overlay.grid[g]);
+            mean.y.push_back(branch->mean[g]);
+            band.x.push_back(overlay.grid[g]);
+            band.y.push_back(branch->mean[g] - branch->sd[g]);
+            band.yUpper.push_back(branch->mean[g] + branch->sd[g]);
+        }
+        finish();
+    }
+    plot.note = FormatInt(static_cast<long long>(overlay.curves.size())) +
+                " included curves of those drawn below; the mean and SD of loading and unloading "
+                "at each depth over the curves that reach it.";
+    doc.Heading("Overlay", true);
+    doc.AddPlot(std::move(plot));
+}
+
 void CurvePlotsSection(const Input& in, Document& doc) {
     if (in.curvePlots.empty() && in.curvePlotsLeftOut == 0) return;
     doc.Heading("Curves with their fits", true);
@@ -365,7 +418,7 @@ void CurvePlotsSection(const Input& in, Document& doc) {
 
 std::vector<Section> StandardSections() {
     return {TitleSection, SettingsSection, SeriesTableSection, StatisticsSection,
-            FlagsSection, MapSection,      CurvePlotsSection};
+            FlagsSection, MapSection,      OverlaySection,     CurvePlotsSection};
 }
 
 Document BuildReport(const Input& input, const std::vector<Section>& sections) {

@@ -57,6 +57,8 @@ void SeriesTableSection(const Input& input, Document& document);
 void StatisticsSection(const Input& input, Document& document);
 void FlagsSection(const Input& input, Document& document);
 void MapSection(const Input& input, Document& document);  // only when positions exist
+// The drawn curves that are included, overlaid with their mean and ± SD (two or more).
+void OverlaySection(const Input& input, Document& document);
 void CurvePlotsSection(const Input& input, Document& document);
 
 // The sections in the order a reader expects them.

@@ -165,4 +165,37 @@ TEST(ReportText, EscapesEveryCharacterHtmlGivesMeaningTo) {
 }
 
 }  // namespace
+// The overlay takes the drawn curves that are included, and needs two of them.
+TEST(ReportSections, OverlayOfTheIncludedDrawnCurves) {
+    Input in = FourCurves();
+    for (std::size_t k = 0; k < 3; ++k) {
+        CurvePlot p;
+        p.caption = in.series.curves[k].input.address;
+        p.curve = k;
+        const double scale = 1.0 + static_cast<double>(k);
+        for (int i = 0; i <= 20; ++i) {  // loading to 100 nm, unloading to 60 nm
+            const double h = i <= 10 ? 10.0 * i : 100 - 4.0 * (i - 10);
+            p.display.m_pCurveDepth.push_back(h);
+            p.display.m_pCurveLoad.push_back(i <= 10 ? scale * h / 10 : scale * (h - 60) / 4);
+        }
+        in.curvePlots.push_back(std::move(p));
+    }
+    in.series.curves[1].userExcluded = true;
+    RefreshSeries(in.series);
+    Document d = BuildReport(in);
+    ASSERT_EQ(d.plots.size(), 1u);
+    const Plot& overlay = d.plots.front();
+    const auto named = [&](const std::string& name) {
+        return std::count_if(overlay.series.begin(), overlay.series.end(),
+                             [&](const PlotSeries& s) { return s.name == name; });
+    };
+    EXPECT_EQ(named("/d/a.csv") + named("/d/c.csv"), 2);
+    EXPECT_EQ(named("/d/b<1>.csv"), 0);
+    EXPECT_EQ(named("mean"), 2);  // loading and unloading
+    EXPECT_EQ(overlay.note.rfind("2 included curves", 0), 0u);
+    in.series.curves[2].userExcluded = true;
+    RefreshSeries(in.series);
+    EXPECT_TRUE(BuildReport(in).plots.empty());
+}
+
 }  // namespace marvek::report
