@@ -40,10 +40,11 @@ TEST_F(MainWindowTest, ExportReportWritesTheWindowsCurvesNotesAndSettings) {
                         "parameter file)</td>"),
               std::string::npos);
     for (const auto& f : files) EXPECT_NE(text.find(f.filename().string()), std::string::npos);
-    // The excluded curve greyed, its note escaped; a picture per curve.
+    // The excluded curve greyed, its note escaped; a picture per curve and the overlay of the
+    // two included ones.
     EXPECT_EQ(Count(text, "<tr class=\"excluded\">"), 1u);
     EXPECT_NE(text.find("tip &lt;contaminated&gt; &amp; re-run"), std::string::npos);
-    EXPECT_EQ(Count(text, "src=\"data:image/png;base64,iVBORw0KGgo"), 3u);
+    EXPECT_EQ(Count(text, "src=\"data:image/png;base64,iVBORw0KGgo"), 4u);
     EXPECT_NE(w.StatusText().find("Report saved to"), std::string::npos);
 
     const auto pdf = dir / "report.pdf";

@@ -168,9 +168,9 @@ TEST(ReportCli, HtmlHoldsTheSettingsTheirSourcesAnalyzesRowsAndAPicturePerCurve)
     EXPECT_EQ(found, 3u);
     EXPECT_EQ(text.find("a<&>"), std::string::npos) << "a file name reached the HTML unescaped";
 
-    // A picture per curve, each a whole PNG.
+    // A picture per curve and their overlay, each a whole PNG.
     const auto pictures = Pictures(text);
-    ASSERT_EQ(pictures.size(), 3u);
+    ASSERT_EQ(pictures.size(), 4u);
     for (const auto& p : pictures) EXPECT_TRUE(IsWholePng(p));
 }
 
@@ -204,7 +204,7 @@ TEST(ReportCli, AWorkbookWithStagePositionsGetsAMapOfItsHardness) {
     EXPECT_NE(text.find("Map of the indentation hardness"), std::string::npos);
     EXPECT_NE(text.find("HIT over 9 indents"), std::string::npos);
     const auto pictures = Pictures(text);
-    EXPECT_EQ(pictures.size(), 10u);  // nine curves and the map
+    EXPECT_EQ(pictures.size(), 11u);  // nine curves, their overlay and the map
     for (const auto& p : pictures) EXPECT_TRUE(IsWholePng(p));
 }
 
