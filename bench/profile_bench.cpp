@@ -84,15 +84,23 @@ void ReadWorkbook(benchmark::State& state) {
     PerIndent(state, tests);
 }
 
-void ProfileAndAverage(benchmark::State& state) {
+// The workbook's tests repeated to state.range(0) indents; empty (and the run skipped) when the
+// workbook could not be read.
+std::vector<io::ParsedCurve> RepeatedCurves(benchmark::State& state) {
     const std::vector<io::ParsedCurve>& read = WorkbookCurves();
+    std::vector<io::ParsedCurve> curves;
     if (read.empty()) {
         state.SkipWithError("the workbook was not read");
-        return;
+        return curves;
     }
-    std::vector<io::ParsedCurve> curves;
     for (std::size_t k = 0; k < static_cast<std::size_t>(state.range(0)); ++k)
         curves.push_back(read[k % read.size()]);
+    return curves;
+}
+
+void ProfileAndAverage(benchmark::State& state) {
+    const std::vector<io::ParsedCurve> curves = RepeatedCurves(state);
+    if (curves.empty()) return;
     profiles::ProfileSettings settings;
     for (auto _ : state) {
         const std::vector<profiles::DepthProfile> all = profiles::ComputeProfiles(curves, settings);
@@ -108,14 +116,8 @@ void ProfileAndAverage(benchmark::State& state) {
 // What the depth-profile window does on every mouse move while a window edge is dragged: the
 // averages of every indent over the new window and their mean and SD.
 void WindowAverages(benchmark::State& state) {
-    const std::vector<io::ParsedCurve>& read = WorkbookCurves();
-    if (read.empty()) {
-        state.SkipWithError("the workbook was not read");
-        return;
-    }
-    std::vector<io::ParsedCurve> curves;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(state.range(0)); ++k)
-        curves.push_back(read[k % read.size()]);
+    const std::vector<io::ParsedCurve> curves = RepeatedCurves(state);
+    if (curves.empty()) return;
     const std::vector<profiles::DepthProfile> all =
         profiles::ComputeProfiles(curves, profiles::ProfileSettings{});
     double to = 200;
