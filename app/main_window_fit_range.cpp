@@ -28,13 +28,16 @@ constexpr float kLeastWidth = 1;
 
 // Takes a press near a handle, moves the handle along the unloading with the cursor and hands
 // the released load to OnFitRangeDragged. Every other mouse event goes on to the plot (zoom,
-// pan).
+// pan). It holds the plot itself: the plot outlives the window's own members while Qt deletes
+// the window's children, and the child events of that teardown pass through here too, so only
+// mouse events may touch the window.
 class FitRangeDrag : public QObject {
 public:
-    explicit FitRangeDrag(CIndentMainDlg& window) : QObject(window.m_plot), w_(window) {}
+    explicit FitRangeDrag(CIndentMainDlg& window)
+        : QObject(window.m_plot), w_(window), plot_(*window.m_plot) {}
 
     bool eventFilter(QObject*, QEvent* event) override {
-        ui::PlotView& plot = *w_.m_plot;
+        ui::PlotView& plot = plot_;
         switch (event->type()) {
             case QEvent::MouseButtonPress: {
                 auto* e = static_cast<QMouseEvent*>(event);
@@ -74,7 +77,7 @@ public:
 private:
     // 0 the upper handle, 1 the lower, -1 none near.
     int HandleAt(QPointF pixel) const {
-        const ui::PlotView& plot = *w_.m_plot;
+        const ui::PlotView& plot = plot_;
         for (const ui::PlotSeries& s : plot.Data().series) {
             if (s.name != kHandles) continue;
             for (std::size_t k = 0; k < s.x.size() && k < 2; ++k) {
@@ -98,7 +101,7 @@ private:
         int best = p.peak;
         for (int j = p.peak; j <= p.bottom; ++j)
             if (std::fabs(a.m_pLoad[j] - load) < std::fabs(a.m_pLoad[best] - load)) best = j;
-        ui::PlotView& plot = *w_.m_plot;
+        ui::PlotView& plot = plot_;
         for (int i = 0; i < plot.plottableCount(); ++i) {
             auto* graph = qobject_cast<QCPGraph*>(plot.plottable(i));
             if (!graph || graph->name() != kHandles || graph->dataCount() < 2) continue;
@@ -116,6 +119,7 @@ private:
     }
 
     CIndentMainDlg& w_;
+    ui::PlotView& plot_;
     int dragging_ = -1;
 };
 
