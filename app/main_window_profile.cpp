@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "core/series/graph_series.h"
 #include "graphs/profile_view.h"
+#include "table/results_table_window.h"
 #include "ui/services.h"
 
 void CIndentMainDlg::OnProfileView() {
@@ -24,6 +25,18 @@ void CIndentMainDlg::OnProfileView() {
     view->onShowCurve = [this](int curve) {
         if (curve >= 0 && curve < m_analyzer.m_nFileCount && curve != m_nCurrentCurve)
             DisplayCurve(curve);
+    };
+    // The table's averages follow the window the user sets here, excluded indents included
+    // (the table shows their values and leaves them out of its statistics itself).
+    view->onWindowChosen = [this, view] {
+        if (!table_) return;
+        std::vector<std::pair<int, marvek::profiles::ProfileAverage>> averages;
+        for (std::size_t k = 0; k < view->Indents().size(); ++k)
+            if (view->Profiles()[k].ok)
+                averages.emplace_back(view->Indents()[k].curve,
+                                      marvek::profiles::AverageProfile(
+                                          view->Profiles()[k], view->From(), view->To()));
+        table_->SetProfileAverages(averages);
     };
     profileView_ = view;
     SyncProfileView();

@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QCursor>
 
+#include <cmath>
+
 #include "app/main_window.h"
 #include "core/analysis/curve_analysis.h"
 #include "core/config/parameter_file.h"
 #include "core/report/report_sections.h"
 #include "core/series/curve_popins.h"
+#include "core/series/graph_series.h"
 #include "ui/services.h"
 
 using namespace marvek;
@@ -63,6 +66,10 @@ report::Input CIndentMainDlg::ReportInput() const {
         c.userFlag = notes.flag;
         in.series.curves.push_back(std::move(c));
         in.fromFile.emplace_back();
+        in.depthProfiles.emplace_back();
+        if (ok && std::isfinite(in.series.curves.back().profileAverage.from))
+            if (auto profile = CurveDepthProfile(analyzer, address, ProfileSettingsFor(settings)))
+                in.depthProfiles.back() = report::ReportProfile(std::move(*profile));
         in.xUm.push_back(analyzer.m_fileMeta.positionX.value_or(std::nan("")));
         in.yUm.push_back(analyzer.m_fileMeta.positionY.value_or(std::nan("")));
         if (!ok) continue;

@@ -1,6 +1,7 @@
 #include "analysis_row.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/analysis/results_text.h"
 #include "core/base/quantity_labels.h"
@@ -102,29 +103,6 @@ Settings WithFileSettings(const Settings& base, const io::CurveMetadata& meta,
     return s;
 }
 
-// The depth-profile average of a continuous-stiffness workbook's test, with the settings the
-// unload analysis used (area function, Poisson's ratio) and the profile's own defaults otherwise.
-// The curve comes from the reader's cache of the file just analysed.
-void AddProfileAverage(const std::string& file, const CCurveAnalyzer& analyzer, const Settings& s,
-                       AnalysisRow& r) {
-    io::ParsedCurve curve;
-    if (io::ReadCurve(file, analyzer.m_readOptions, curve, nullptr, nullptr,
-                      analyzer.m_fileCache.get()) != ReadStatus::Ok ||
-        curve.channels.empty())
-        return;
-    profiles::ProfileSettings ps;
-    const AreaCoefficients& ap = s.areaFunction.m_dApCoef;
-    std::size_t terms = ap.size();
-    while (terms > 1 && ap[terms - 1] == 0) --terms;
-    ps.areaCoefficients.assign(ap.begin(), ap.begin() + static_cast<std::ptrdiff_t>(terms));
-    ps.samplePoisson = s.m_fPoisson;
-    const profiles::DepthProfile profile = profiles::ComputeProfile(curve, ps);
-    if (!profile.ok) return;
-    const profiles::ProfileAverage a = profiles::AverageProfile(profile);
-    r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
-    r.csmHardness = a.hardness, r.csmModulus = a.modulus;
-}
-
 void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& base,
                  bool useFileSettings, const IsoOptions& iso, AnalysisRow& r) {
     CCurveAnalyzer& analyzer = worker.analyzer;
@@ -166,7 +144,6 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     r.iso = ComputeIsoResult(a, s, iso);
     r.xUm = a.m_fileMeta.positionX.value_or(kAbsent);
     r.yUm = a.m_fileMeta.positionY.value_or(kAbsent);
-    if (r.format == "xls" || r.format == "xlsx") AddProfileAverage(file, analyzer, s, r);
 }
 
 }  // namespace
@@ -191,6 +168,11 @@ AnalysisRow AnalyzeRow(RowWorker& worker, const std::string& file, const Setting
         static const int depth = FindSeriesQuantity(kFirstPopinDepth);
         r.firstPopinLoad = r.curve.values[static_cast<std::size_t>(load)];
         r.firstPopinDepth = r.curve.values[static_cast<std::size_t>(depth)];
+        // A workbook's continuous-stiffness test: its window even when no sample falls in it.
+        if (const profiles::ProfileAverage& a = r.curve.profileAverage; std::isfinite(a.from)) {
+            r.csmFrom = a.from, r.csmTo = a.to, r.csmN = static_cast<double>(a.n);
+            r.csmHardness = a.hardness, r.csmModulus = a.modulus;
+        }
     }
     return r;
 }

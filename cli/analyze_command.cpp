@@ -143,19 +143,7 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         held[k].curve = s.curves[k];
         emit(held[k]);
     }
-    // The depth-profile averages over the curves the series includes.
-    ExtraStatistics extra;
-    for (const char* key : {"csmHardness", "csmModulus"}) {
-        const auto column =
-            std::find_if(RowColumns().begin(), RowColumns().end(),
-                         [&](const RowColumn& c) { return std::string_view(c.json) == key; });
-        std::vector<double> values;
-        for (const FileResult& r : held)
-            if (r.curve.included && std::isfinite(column->value(r)))
-                values.push_back(column->value(r));
-        if (!values.empty()) extra.emplace_back(key, ComputeStatistics(values));
-    }
-    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s, extra);
+    if (o.series.summary && o.json) PrintSummaryJson(std::cout, s);
     if (o.series.summary && !o.json && !o.text) {
         std::vector<std::string> columns;
         for (const RowColumn& c : RowColumns()) columns.push_back(c.json);
@@ -163,7 +151,7 @@ bool FinishSeries(const AnalyzeOptions& o, const Settings& settings, std::vector
         PrintIsoCsvHeader(isoHeader, o.iso);
         const std::string h = isoHeader.str();
         PrintSummaryCsv(std::cout, s, columns, method,
-                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')), extra);
+                        static_cast<std::size_t>(std::count(h.begin(), h.end(), ',')));
     }
     if (o.series.summary && o.text) std::cout << "== summary\n" << FormatSummaryTsv(s);
     std::cout.flush();

@@ -4,10 +4,12 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/io/csv_field.h"
@@ -15,6 +17,7 @@
 #include "core/io/parsed_curve.h"
 #include "core/profiles/depth_profile.h"
 #include "core/series/series.h"
+#include "core/series/table_workbook.h"
 
 namespace marvek::cli {
 
@@ -31,6 +34,7 @@ struct ProfileOptions {
     std::vector<std::string> files;
     std::optional<double> from, to;
     bool json = false, csv = false, summary = false;
+    std::string xlsx;
     std::string ap, tips;
     std::optional<double> frameStiffness, poisson;
     std::vector<double> nixGao;  // FROM TO
@@ -230,6 +234,122 @@ void PrintSummary(const std::vector<TestResult>& results, const ProfileOptions& 
                   << CsvNumber(row.value(es)) << '\n';
 }
 
+WorkbookCell Text(std::string text) { return {std::numeric_limits<double>::quiet_NaN(), std::move(text), true}; }
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
+    return out;
+}
+
+// The workbook of --xlsx: every test's average and where its values came from, the long table
+// of every sample (as --csv), the statistics of the averages and the settings.
+Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettings& s,
+                     const ProfileOptions& o) {
+    WorkbookSheet averages{"Averages",
+                           {"file", "test", "ok", "error", "from_nm", "to_nm", "n",
+                            "hardness_GPa", "modulus_GPa", "hardnessSd_GPa", "modulusSd_GPa",
+                            "stiffness", "poisson", "areaCoefficients", "samples",
+                            "loadingSamples", "skipped", "sources", "warnings"},
+                           results.size(),
+                           {}};
+    const bool nixGao = o.nixGao.size() == 2;
+    if (nixGao)
+        for (const char* h : {"nixGao_H0_GPa", "nixGao_hStar_nm", "nixGao_r2", "nixGao_reason"})
+            averages.header.push_back(h);
+    averages.fill = [&](std::size_t row, std::vector<WorkbookCell>& c) {
+        const TestResult& r = results[row];
+        const DepthProfile& p = r.profile;
+        const ProfileAverage& a = r.average;
+        std::vector<std::string> sources, coefficients;
+        for (const profiles::UsedValue& u : p.used)
+            sources.push_back(u.name + ": " + u.value + " (" + u.from + ")");
+        for (double v : p.areaCoefficients) coefficients.push_back(FormatShortest(v));
+        std::size_t k = 0;
+        c[k++] = Text(r.file);
+        c[k++] = Text(r.test);
+        c[k++] = Text(r.ok ? "true" : "false");
+        c[k++] = Text(r.error);
+        for (double v : {a.from, a.to, static_cast<double>(a.n), a.hardness, a.modulus,
+                         a.hardnessSd, a.modulusSd})
+            c[k++].number = r.ok ? v : std::numeric_limits<double>::quiet_NaN();
+        c[k++] = Text(r.ok ? profiles::StiffnessSourceName(p.stiffnessSource) : "");
+        c[k++].number = p.samplePoisson;
+        std::string list;
+        for (const std::string& v : coefficients) list += (list.empty() ? "" : ",") + v;
+        c[k++] = Text(list);
+        for (double v : {static_cast<double>(p.size()), static_cast<double>(p.loadingSamples),
+                         static_cast<double>(p.skipped.Total())})
+            c[k++].number = r.ok ? v : std::numeric_limits<double>::quiet_NaN();
+        c[k++] = Text(Joined(sources));
+        c[k++] = Text(Joined(p.warnings));
+        if (nixGao && r.nixGao) {
+            c[k++].number = r.nixGao->h0;
+            c[k++].number = r.nixGao->hStar;
+            c[k++].number = r.nixGao->rSquared;
+            c[k++] = Text(r.nixGao->ok ? "" : r.nixGao->reason);
+        }
+    };
+    // The long table: (test, sample) by a running index over the tests.
+    std::vector<std::size_t> start;
+    std::size_t samples = 0;
+    for (const TestResult& r : results) start.push_back(samples), samples += r.profile.size();
+    WorkbookSheet table{"Profiles",
+                        {"file", "test", "depth_nm", "load_mN", "stiffness_N_m",
+                         "contactDepth_nm", "area_nm2", "hardness_GPa", "modulus_GPa", "loading"},
+                        samples,
+                        {}};
+    std::size_t test = 0;
+    table.fill = [&](std::size_t row, std::vector<WorkbookCell>& c) {
+        while (test + 1 < start.size() && row >= start[test + 1]) ++test;
+        const TestResult& r = results[test];
+        const DepthProfile& p = r.profile;
+        const std::size_t k = row - start[test];
+        c[0] = Text(r.file);
+        c[1] = Text(r.test);
+        std::size_t col = 2;
+        for (const std::vector<double>* v : {&p.depth, &p.load, &p.stiffness, &p.contactDepth,
+                                             &p.area, &p.hardness, &p.modulus})
+            c[col++].number = (*v)[k];
+        c[col].number = k < p.loadingSamples ? 1 : 0;
+    };
+    std::vector<double> h, e;
+    for (const TestResult& r : results)
+        if (r.ok && r.average.n > 0) h.push_back(r.average.hardness), e.push_back(r.average.modulus);
+    const QuantityStatistics hs = ComputeStatistics(h), es = ComputeStatistics(e);
+    WorkbookSheet summary{
+        "Summary", {"statistic", "hardness_GPa", "modulus_GPa"}, StatisticRows().size(), {}};
+    summary.fill = [&](std::size_t row, std::vector<WorkbookCell>& c) {
+        const StatisticRow& statistic = StatisticRows()[row];
+        c[0] = Text(statistic.name);
+        c[1].number = statistic.value(hs);
+        c[2].number = statistic.value(es);
+    };
+    const std::vector<std::pair<std::string, std::string>> used = {
+        {"program", ProgramVersionText()},
+        {"epsilon", FormatShortest(s.epsilon)},
+        {"beta", FormatShortest(s.beta)},
+        {"indenter modulus [GPa]", FormatShortest(s.indenterModulus)},
+        {"indenter Poisson ratio", FormatShortest(s.indenterPoisson)},
+        {"sample Poisson ratio", s.samplePoisson ? FormatShortest(*s.samplePoisson) : "the workbook's"},
+        {"area function", o.ap.empty() ? (o.tips.empty() ? "the workbook's" : "tip list " + o.tips) : o.ap},
+        {"harmonic frame stiffness [N/m]",
+         s.harmonicFrameStiffness ? FormatShortest(*s.harmonicFrameStiffness) : "the workbook's"},
+        {"window from [nm]", s.from ? FormatShortest(*s.from) : "the workbook's, else 100"},
+        {"window to [nm]", s.to ? FormatShortest(*s.to) : "the workbook's, else 200"},
+        {"peak load and depth", o.peak ? "on" : "off"},
+        {"dynamic unloading", o.dynamicUnloading ? "on" : "off"},
+        {"drift correction", o.drift ? "on" : "off"},
+        {"tests", std::to_string(results.size())},
+        {"averaged", std::to_string(h.size())}};
+    WorkbookSheet settings{"Settings", {"setting", "value"}, used.size(), {}};
+    settings.fill = [&](std::size_t row, std::vector<WorkbookCell>& c) {
+        c[0] = Text(used[row].first);
+        c[1] = Text(used[row].second);
+    };
+    return WriteTableWorkbook({averages, table, summary, settings}, o.xlsx);
+}
+
 int Run(const ProfileOptions& o) {
     ProfileSettings s;
     s.epsilon = o.epsilon, s.beta = o.beta;
@@ -307,8 +427,10 @@ int Run(const ProfileOptions& o) {
                 PrintCsvRows(r);
             else
                 PrintText(r);
-            // The arrays are printed; the summary needs only the averages.
-            if (o.summary) {
+            // The arrays are printed; the summary needs only the averages, the workbook all.
+            if (!o.xlsx.empty()) {
+                results.push_back(std::move(r));
+            } else if (o.summary) {
                 r.profile = DepthProfile{};
                 results.push_back(std::move(r));
             }
@@ -316,6 +438,13 @@ int Run(const ProfileOptions& o) {
     }
     if (o.summary) PrintSummary(results, o);
     std::cout.flush();
+    if (!o.xlsx.empty()) {
+        const Status written = WriteWorkbook(results, s, o);
+        if (!written.ok()) {
+            std::cerr << kProgram << ": " << written.message() << '\n';
+            return 1;
+        }
+    }
     return anyFailed ? 1 : 0;
 }
 
@@ -336,6 +465,10 @@ void AddProfileCommand(CLI::App& app, int& exitStatus) {
     auto* format = cmd->add_option_group("format");
     format->add_flag("--json", o->json, "One JSON object per line per test");
     format->add_flag("--csv", o->csv, "The long table: one row per sample");
+    format->add_option("--xlsx", o->xlsx,
+                       "Write a workbook: the averages, the long table, the statistics of the "
+                       "averages and the settings (the text goes to the output as without a "
+                       "format)");
     format->require_option(0, 1);
     cmd->add_flag("--summary", o->summary, "Finish with the statistics of the averages");
     cmd->add_option("--ap", o->ap,

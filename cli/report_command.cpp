@@ -3,6 +3,7 @@
 #include <tbb/global_control.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "core/config/parameter_file.h"
 #include "core/report/report_sections.h"
 #include "core/series/curve_popins.h"
+#include "core/series/graph_series.h"
 #include "marvek_version.h"
 #include "series_output.h"
 
@@ -99,6 +101,8 @@ int Run(ReportOptions& o) {
     const std::size_t plotted = std::min(n, o.maxCurvePlots);
     std::vector<AnalysisRow> rows(n);
     std::vector<report::CurvePlot> plots(plotted);
+    std::vector<profiles::DepthProfile> depthProfiles(n);
+    const profiles::ProfileSettings profileSettings = ProfileSettingsFor(settings);
     const bool one = n == 1;
     std::unique_ptr<tbb::global_control> limit;
     if (o.threads > 0 || one)
@@ -121,6 +125,9 @@ int Run(ReportOptions& o) {
         ParallelForEach(count, parallel, pool, [&](RowWorker& worker, std::size_t k) {
             const std::size_t i = first + k;
             rows[i] = AnalyzeRow(worker, files[i], settings, o.useFileSettings, IsoOptions{});
+            if (rows[i].ok && std::isfinite(rows[i].curve.profileAverage.from))
+                if (auto p = CurveDepthProfile(worker.analyzer, files[i], profileSettings))
+                    depthProfiles[i] = report::ReportProfile(std::move(*p));
             if (i >= plotted || !rows[i].ok) return;
             report::CurvePlot& p = plots[i];
             p.caption = std::to_string(i + 1) + ". " + files[i];
@@ -163,6 +170,7 @@ int Run(ReportOptions& o) {
         in.yUm.push_back(r.yUm);
     }
     RefreshSeries(in.series);
+    in.depthProfiles = std::move(depthProfiles);
     for (std::size_t i = 0; i < plotted; ++i)
         if (rows[i].ok) in.curvePlots.push_back(std::move(plots[i]));
     in.curvePlotsLeftOut = n - plotted;

@@ -85,7 +85,7 @@ nlohmann::ordered_json JsonNumber(double v) {
 
 void PrintSummaryCsv(std::ostream& out, const Series& series,
                      const std::vector<std::string>& columns, const char* method,
-                     std::size_t emptyColumnsAfter, const ExtraStatistics& extra) {
+                     std::size_t emptyColumnsAfter) {
     // The rows keep the curves' columns: file, test, format, ok, error (the statistic), method,
     // the quantities, the columns after them, included and flags.
     const std::string after(emptyColumnsAfter, ',');
@@ -96,8 +96,6 @@ void PrintSummaryCsv(std::ostream& out, const Series& series,
             out << ',';
             const QuantityStatistics* stats =
                 k >= 0 ? &series.summary.quantities[static_cast<std::size_t>(k)] : nullptr;
-            for (const auto& [key, s] : extra)
-                if (key == column) stats = &s;
             if (!stats) continue;
             const double v = row.value(*stats);
             if (std::isfinite(v)) out << FormatShortest(v);
@@ -131,12 +129,11 @@ nlohmann::ordered_json StatisticsJson(const QuantityStatistics& s) {
 
 }  // namespace
 
-void PrintSummaryJson(std::ostream& out, const Series& series, const ExtraStatistics& extra) {
+void PrintSummaryJson(std::ostream& out, const Series& series) {
     nlohmann::ordered_json summary = nlohmann::ordered_json::object();
     const auto& quantities = SeriesQuantities();
     for (std::size_t k = 0; k < quantities.size(); ++k)
         summary[quantities[k].key] = StatisticsJson(series.summary.quantities[k]);
-    for (const auto& [key, s] : extra) summary[key] = StatisticsJson(s);
     nlohmann::ordered_json excluded = nlohmann::ordered_json::array();
     for (const ExcludedCurve& e : series.summary.excluded)
         excluded.push_back({{"file", e.input.file},

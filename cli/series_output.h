@@ -43,12 +43,9 @@ std::string SeriesCsvFields(const SeriesCurve& curve);
 
 // After the per-curve rows: the summary (CSV rows keyed by the CSV columns `columns`, which are
 // the JSON names of analyze's columns, or the final JSON line) and the workbook.
-// `extra`: statistics of columns that are not series quantities (the depth-profile averages),
-// by column key, over the same included curves.
-using ExtraStatistics = std::vector<std::pair<std::string, QuantityStatistics>>;
 void PrintSummaryCsv(std::ostream& out, const Series& series,
                      const std::vector<std::string>& columns, const char* method,
-                     std::size_t emptyColumnsAfter, const ExtraStatistics& extra = {});
-void PrintSummaryJson(std::ostream& out, const Series& series, const ExtraStatistics& extra = {});
+                     std::size_t emptyColumnsAfter);
+void PrintSummaryJson(std::ostream& out, const Series& series);
 
 }  // namespace marvek::cli

@@ -67,7 +67,7 @@ WorkbookProfiles LoadWorkbookProfiles(const std::vector<std::filesystem::path>& 
     out.file = io::ParseAddress(addresses[static_cast<std::size_t>(current)]).file;
     const io::ParsedFile file = io::ReadFile(out.file, read);
     if (file.status != ReadStatus::Ok) {
-        out.error = file.error.empty() ? DescribeReadFailure(file.status, out.file) : file.error;
+        out.error = DescribeReadFailure(file.status, out.file, file.error);
         return out;
     }
     // The tests of this workbook that the list holds (a one-curve file is listed without a test).
@@ -199,6 +199,7 @@ void ProfilePlot::mouseReleaseEvent(QMouseEvent* event) {
     if (dragging_ >= 0) {
         dragging_ = -1;
         event->accept();
+        if (onWindowReleased) onWindowReleased();
         return;
     }
     ui::PlotView::mouseReleaseEvent(event);
@@ -318,6 +319,9 @@ ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
         from_ = from, to_ = to;
         UpdateAverages();
     };
+    plot_->onWindowReleased = [this] {
+        if (onWindowChosen) onWindowChosen();
+    };
 
     list_->setRowCount(static_cast<int>(workbook_.indents.size()));
     for (std::size_t k = 0; k < workbook_.indents.size(); ++k) {
@@ -361,6 +365,7 @@ void ProfileView::SetWindow(double from, double to) {
     from_ = std::min(from, to), to_ = std::max(from, to);
     plot_->SetWindow(from_, to_);
     UpdateAverages();
+    if (onWindowChosen) onWindowChosen();
 }
 
 void ProfileView::SetSelectedCurve(int curve) {
@@ -466,6 +471,7 @@ void ProfileView::Rebuild() {
     }
     plot_->SetWindow(from_, to_);
     UpdateAverages();
+    if (onWindowChosen) onWindowChosen();
 }
 
 void ProfileView::UpdateAverages() {

@@ -55,8 +55,9 @@ public:
     void SetWindow(double from, double to);
     // The pixel column of the lower (0) or upper (1) edge.
     int EdgePixel(int edge) const;
-    // Called while an edge is dragged, with the window as it now is.
+    // Called while an edge is dragged, with the window as it now is, and once when it is let go.
     std::function<void(double from, double to)> onWindowDragged;
+    std::function<void()> onWindowReleased;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -79,6 +80,9 @@ public:
 
     // Called with the main window's curve index when the user picks an indent in the list.
     std::function<void(int curve)> onShowCurve;
+    // Called when the window has been set (an edge let go, a spin box, SetWindow), not while an
+    // edge moves: Averages() then holds every indent's average over it.
+    std::function<void()> onWindowChosen;
 
     void SetQuantity(Quantity q);
     Quantity GetQuantity() const { return quantity_; }

@@ -379,6 +379,26 @@ void ResultsTableWindow::SetIncluded(int curve, bool included) {
     if (onCurveEdited) onCurveEdited(curve);
 }
 
+void ResultsTableWindow::SetProfileAverages(
+    const std::vector<std::pair<int, profiles::ProfileAverage>>& byCurve) {
+    static const auto hardness = static_cast<std::size_t>(FindSeriesQuantity(kProfileHardness));
+    static const auto modulus = static_cast<std::size_t>(FindSeriesQuantity(kProfileModulus));
+    bool changed = false;
+    for (const auto& [curve, average] : byCurve) {
+        if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) continue;
+        SeriesCurve& row = series_.curves[static_cast<std::size_t>(curve)];
+        // Only a row that has its profile (analysed, a continuous-stiffness test) takes one.
+        if (!row.ok || row.values.size() <= std::max(hardness, modulus) ||
+            !std::isfinite(row.profileAverage.from))
+            continue;
+        row.profileAverage = average;
+        row.values[hardness] = average.hardness;
+        row.values[modulus] = average.modulus;
+        changed = true;
+    }
+    if (changed) Refresh();
+}
+
 void ResultsTableWindow::SetNote(int curve, const std::string& note) {
     if (curve < 0 || static_cast<std::size_t>(curve) >= series_.curves.size()) return;
     series_.curves[static_cast<std::size_t>(curve)].note = note;
@@ -425,6 +445,14 @@ void ResultsTableWindow::Refresh() {
         [](const SeriesCurve& c) { return std::isfinite(c.x_um) || std::isfinite(c.y_um); });
     table_->setColumnHidden(PositionColumn(), !positions);
     table_->setColumnHidden(PositionColumn() + 1, !positions);
+    // The depth-profile averages once a curve is a continuous-stiffness test.
+    const bool profiles = std::any_of(
+        series_.curves.begin(), series_.curves.end(),
+        [](const SeriesCurve& c) { return std::isfinite(c.profileAverage.from); });
+    for (const char* key : {kProfileHardness, kProfileModulus}) {
+        table_->setColumnHidden(kFirstQuantityColumn + FindSeriesQuantity(key), !profiles);
+        summary_->setColumnHidden(FindSeriesQuantity(key), !profiles);
+    }
     model_->RowsChanged();
     UpdateSummary();
     emit seriesChanged();

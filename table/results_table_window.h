@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/series/series.h"
@@ -60,6 +61,10 @@ public:
     // A curve's own unloading fit range changed (none: the settings'): its row is analysed
     // again once the table's analysis has finished (while it runs, the row keeps what it had).
     void SetFitRange(int curve, std::optional<UnloadFitRange> range);
+    // The depth-profile averages of some curves over the window the user chose in the profile
+    // view (curve index and its average): the rows and statistics follow at once, nothing is
+    // analysed again; a row analysed again later has its workbook's window back.
+    void SetProfileAverages(const std::vector<std::pair<int, profiles::ProfileAverage>>& byCurve);
     QString SelectedRowsText() const;  // tab-separated, a header line first
     // The curves of the selected rows (indices into the inputs), in list order.
     std::vector<int> SelectedCurves() const;

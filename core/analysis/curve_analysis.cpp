@@ -88,7 +88,7 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
         if (outcome.read != ReadStatus::Ok) {
             outcome.status = AnalysisStatus::ReadFailed;
             const bool known = curve >= 0 && curve < analyzer.m_nFileCount;
-            outcome.error = DescribeReadFailure(
+            outcome.error = analyzer.ReadFailure(
                 outcome.read, known ? analyzer.m_strFiles[static_cast<std::size_t>(curve)]
                                     : std::filesystem::path("curve " + std::to_string(curve)));
             return outcome;

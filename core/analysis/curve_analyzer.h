@@ -22,8 +22,10 @@ namespace marvek {
 extern const char* const kFileFormatCaption;
 extern const char* const kFileFormatMessage;
 
-// A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok).
-std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file);
+// A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok): the reader's own
+// `problem` where it said one (binary, no depth column, ...), else one for the status.
+std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file,
+                                const std::string& problem = {});
 
 // The point arrays: zeros from the allocator, large blocks from the huge-page pool (see
 // large_blocks.h). Page faults on a filled buffer took 4 ms, longer than reading and fitting a
@@ -105,6 +107,11 @@ public:
     io::CurveMetadata m_fileMeta;  // what its file states besides the points
     std::string m_strColumns;      // the columns taken, as the file names them ("" if fixed)
     std::vector<io::ReadWarning> m_readWarnings;  // what the read skipped or guessed
+    std::string m_strReadProblem;  // why the last read failed, naming the file ("" if it did not)
+    // DescribeReadFailure of the last read.
+    std::string ReadFailure(ReadStatus status, const std::filesystem::path& file) const {
+        return DescribeReadFailure(status, file, m_strReadProblem);
+    }
 
     double m_dHoldBandFactor = 6.0;
     double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,

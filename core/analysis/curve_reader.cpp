@@ -13,20 +13,20 @@ const char* const kFileFormatMessage =
     "20.6317, 0.128736\n...\n\n OR \n\nDisplacement (nm), Force (mN), Time (s) \n"
     "17.26392, 0.112508, 0.010\n20.6317, 0.128736, 0.015\n...";
 
-std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file) {
+std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file,
+                                const std::string& problem) {
+    if (status == ReadStatus::Ok) return "";
+    // The reader knows why (binary, no depth column, ...); the sentences below are the last
+    // resort.
+    if (!problem.empty()) return problem;
     switch (status) {
         case ReadStatus::Ok: return "";
         case ReadStatus::CannotOpen: return file.string() + ": cannot be opened";
         case ReadStatus::UnknownLayout:
-            // The reader knows why (binary, no depth column, ...); the generic sentence is the
-            // last resort.
-            if (!io::LastReadProblem().empty()) return io::LastReadProblem();
             return file.string() +
                    ": not a recognised curve file (no \"Depth\"/\"Disp\" header "
                    "line and no \",1, \" marker line, nor a file of another known format)";
-        case ReadStatus::Damaged:
-            return io::LastReadProblem().empty() ? file.string() + ": damaged"
-                                                 : io::LastReadProblem();
+        case ReadStatus::Damaged: return file.string() + ": damaged";
     }
     return file.string() + ": unknown read failure";
 }
@@ -77,6 +77,7 @@ ReadStatus CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {
     held->file = file;
     const ReadStatus status =
         io::ReadCurve(file, m_readOptions, held->curve, nullptr, nullptr, m_fileCache.get());
+    m_strReadProblem = held->curve.error;
     if (status != ReadStatus::Ok) return status;
     for (auto* v : {&held->curve.depth, &held->curve.load, &held->curve.time}) v->shrink_to_fit();
     held->curve.segment.shrink_to_fit();
@@ -87,6 +88,7 @@ ReadStatus CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {
 void CCurveAnalyzer::ReleaseHeldCurve() { m_held.reset(); }
 
 ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
+    m_strReadProblem.clear();
     if (m_held && m_held->file == file) {
         LoadCurve(m_held->curve);
         return ReadStatus::Ok;
@@ -98,6 +100,7 @@ ReadStatus CCurveAnalyzer::ReadCurveFile(const std::filesystem::path& file) {
     int direct = -1;
     const ReadStatus status =
         io::ReadCurve(file, m_readOptions, c, &arrays, &direct, m_fileCache.get());
+    m_strReadProblem = c.error;
     if (status == ReadStatus::CannotOpen) return status;
     if (status != ReadStatus::Ok) {
         m_nPoints = 0;

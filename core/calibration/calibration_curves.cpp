@@ -33,7 +33,7 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
                     : analyzer.AnalyzeDoernerNix(i, method.compliance, method.epsilon,
                                                  method.minPercent, method.maxPercent);
             if (status != ReadStatus::Ok) {
-                out.leftOut.push_back({file, DescribeReadFailure(status, file)});
+                out.leftOut.push_back({file, analyzer.ReadFailure(status, file)});
             } else if (!(analyzer.m_dStiffness > 0) || !std::isfinite(analyzer.m_dStiffness) ||
                        !std::isfinite(analyzer.m_dHc) || !std::isfinite(analyzer.m_dFmax)) {
                 // A curve without a usable unloading branch: its 1/S or area would be noise.

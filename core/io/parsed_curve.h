@@ -68,6 +68,8 @@ struct ParsedCurve {
     CurveMetadata meta;
     std::vector<ReadWarning> warnings;
     std::vector<Channel> channels;
+    // Why ReadCurve failed, naming the file ("" after a good read).
+    std::string error;
 
     std::size_t size() const { return depth.size(); }
     // The channel named `name`, or null.
@@ -162,9 +164,6 @@ std::string SafeFileNamePart(std::string_view test);
 // name for an address with a test.
 std::string CurveOutputStem(const std::filesystem::path& address);
 
-// The reason of the last failed read on this thread (for messages after a ReadStatus).
-const std::string& LastReadProblem();
-void SetLastReadProblem(std::string problem);
 
 }  // namespace io
 }  // namespace marvek
@@ -174,7 +173,7 @@ namespace marvek::io {
 // Reads the one curve an address names into `out` (the analyzer's path): Marvek's CSV is
 // streamed, anything else read whole (or taken from `cache` when given: the tests of a workbook
 // are then parsed once) and the addressed test (or the file's first) taken. On a failure the
-// reason is left in LastReadProblem().
+// reason is in out.error.
 // With `direct`, a file of Marvek's CSV is parsed straight into those arrays: *directCount is then
 // the number of points there (and `out` holds none); it is -1 when the points are in `out`.
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& options,

@@ -21,8 +21,6 @@ namespace marvek::io {
 
 namespace {
 
-thread_local std::string tLastProblem;
-
 bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 std::string LowerExtension(const std::filesystem::path& file) {
@@ -392,8 +390,6 @@ std::string CurveOutputStem(const std::filesystem::path& address) {
     return a.test.empty() ? stem : stem + "_" + SafeFileNamePart(a.test);
 }
 
-const std::string& LastReadProblem() { return tLastProblem; }
-void SetLastReadProblem(std::string problem) { tLastProblem = std::move(problem); }
 
 }  // namespace marvek::io
 
@@ -424,9 +420,9 @@ std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const 
     } else if (ParseMarvekCsv(in, out)) {
         return ReadStatus::Ok;
     }
-    SetLastReadProblem(a.file.string() +
-                       ": a \"Depth\"/\"Disp\" header line but no curve in the comma-separated "
-                       "layout under it");
+    out.error = a.file.string() +
+                ": a \"Depth\"/\"Disp\" header line but no curve in the comma-separated "
+                "layout under it";
     return ReadStatus::UnknownLayout;
 }
 
@@ -436,7 +432,7 @@ template <class File>
 ReadStatus TakeTest(File& file, const Address& a, ParsedCurve& out) {
     if (file.status != ReadStatus::Ok) {
         out.clear();
-        SetLastReadProblem(file.error);
+        out.error = file.error;
         return file.status;
     }
     for (auto& c : file.curves) {
@@ -449,8 +445,8 @@ ReadStatus TakeTest(File& file, const Address& a, ParsedCurve& out) {
         }
     }
     out.clear();
-    SetLastReadProblem(a.file.string() + ": no test \"" + a.test + "\" in the file (" +
-                       std::to_string(file.curves.size()) + " tests)");
+    out.error = a.file.string() + ": no test \"" + a.test + "\" in the file (" +
+                std::to_string(file.curves.size()) + " tests)";
     return ReadStatus::Damaged;
 }
 
@@ -477,16 +473,16 @@ ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& ou
 ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
                      const PointArrays* direct, int* directCount, ParsedFileCache* cache) {
     if (directCount) *directCount = -1;
-    SetLastReadProblem({});
+    out.error.clear();
     const Address a = ParseAddress(address);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(a.file, ec)) {
-        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        out.error = a.file.string() + ": cannot be opened";
         return ReadStatus::CannotOpen;
     }
     std::ifstream in(a.file, std::ios::binary);
     if (!in) {
-        SetLastReadProblem(a.file.string() + ": cannot be opened");
+        out.error = a.file.string() + ": cannot be opened";
         return ReadStatus::CannotOpen;
     }
     if (const std::optional<ReadStatus> own = ReadOwnCsv(in, a, o, out, direct, directCount))

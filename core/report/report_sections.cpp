@@ -398,6 +398,101 @@ void OverlaySection(const Input& in, Document& doc) {
     doc.AddPlot(std::move(plot));
 }
 
+profiles::DepthProfile ReportProfile(profiles::DepthProfile p) {
+    const std::size_t n = p.loadingSamples;
+    for (std::vector<double>* v : {&p.depth, &p.hardness, &p.modulus}) {
+        v->resize(std::min(n, v->size()));
+        v->shrink_to_fit();
+    }
+    for (std::vector<double>* v :
+         {&p.load, &p.stiffness, &p.contactDepth, &p.area, &p.reducedModulus})
+        std::vector<double>().swap(*v);
+    std::vector<std::size_t>().swap(p.index);
+    return p;
+}
+
+void DepthProfilesSection(const Input& in, Document& doc) {
+    std::vector<profiles::DepthProfile> shown;
+    std::vector<std::size_t> curve;
+    for (std::size_t k = 0; k < in.depthProfiles.size() && k < in.series.curves.size(); ++k)
+        if (in.depthProfiles[k].ok && in.series.curves[k].included) {
+            shown.push_back(in.depthProfiles[k]);
+            curve.push_back(k);
+        }
+    if (shown.empty()) return;
+    doc.Heading("Depth profiles", true);
+    const profiles::MeanProfile mean = profiles::ComputeMeanProfile(shown, {}, 300);
+    const auto plotOf = [&](bool hardness) {
+        Plot plot;
+        plot.caption = hardness ? "Hardness over depth" : "Modulus over depth";
+        plot.xTitle = "Depth [nm]";
+        plot.yTitle = hardness ? "H [GPa]" : "E [GPa]";
+        // The first samples, before the contact is established, spike far above the rest: the
+        // picture leaves out what lies a quarter above the 95th percentile.
+        std::vector<double> all;
+        for (const profiles::DepthProfile& p : shown) {
+            const auto& v = hardness ? p.hardness : p.modulus;
+            all.insert(all.end(), v.begin(), v.begin() + static_cast<std::ptrdiff_t>(
+                                                            std::min(p.loadingSamples, v.size())));
+        }
+        const double top = profiles::ProfileViewTop(std::move(all));
+        for (const profiles::DepthProfile& p : shown) {
+            PlotSeries line{p.test, {}, {}, {}, 190, 190, 190, PlotSeries::Style::Line};
+            const auto& v = hardness ? p.hardness : p.modulus;
+            for (std::size_t j = 0; j < p.loadingSamples && j < v.size(); ++j)
+                if (!(v[j] > top)) line.x.push_back(p.depth[j]), line.y.push_back(v[j]);
+            plot.series.push_back(std::move(line));
+        }
+        const auto& m = hardness ? mean.hardness : mean.modulus;
+        const auto& sd = hardness ? mean.hardnessSd : mean.modulusSd;
+        PlotSeries band{"\u00b1 SD", {}, {}, {}, 120, 150, 200, PlotSeries::Style::Band};
+        PlotSeries line{"mean", {}, {}, {}, 0, 0, 0, PlotSeries::Style::Line};
+        for (std::size_t g = 0; g < mean.depth.size(); ++g) {
+            if (!std::isfinite(m[g]) || m[g] > top) continue;
+            line.x.push_back(mean.depth[g]), line.y.push_back(m[g]);
+            if (std::isfinite(sd[g]) && mean.n[g] >= 2) {
+                band.x.push_back(mean.depth[g]);
+                band.y.push_back(m[g] - sd[g]);
+                band.yUpper.push_back(m[g] + sd[g]);
+            }
+        }
+        if (band.x.size() > 1) plot.series.push_back(std::move(band));
+        if (line.x.size() > 1) plot.series.push_back(std::move(line));
+        if (std::isfinite(top))
+            plot.note = "Values above " + ReportNumber(top) +
+                        " GPa (the first samples, before the contact is established) are not "
+                        "drawn.";
+        return plot;
+    };
+    doc.Paragraph(FormatInt(static_cast<long long>(shown.size())) +
+                  " included continuous-stiffness tests, each over its loading, with the mean "
+                  "and \u00b1 SD at each depth over the tests that reach it.");
+    doc.AddPlot(plotOf(true));
+    doc.AddPlot(plotOf(false));
+    const std::string folder = CommonFolder(in);
+    Table t;
+    t.header = {"Test", "Window [nm]", "n", "H [GPa]", "E [GPa]", "Poisson ratio", "Stiffness"};
+    t.numericFrom = 2, t.numericTo = 6;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const SeriesCurve& c = in.series.curves[curve[i]];
+        const profiles::ProfileAverage& a = c.profileAverage;
+        t.rows.push_back({WithoutFolder(c.input.address, folder),
+                          ReportNumber(a.from) + "\u2013" + ReportNumber(a.to),
+                          a.n > 0 ? FormatInt(static_cast<long long>(a.n)) : a.reason,
+                          ReportNumber(a.hardness), ReportNumber(a.modulus),
+                          ReportNumber(shown[i].samplePoisson),
+                          profiles::StiffnessSourceName(shown[i].stiffnessSource)});
+    }
+    doc.AddTable(std::move(t));
+    // Each warning once (an incomplete area function is the workbook's, not the test's).
+    std::vector<std::string> warnings;
+    for (const profiles::DepthProfile& p : shown)
+        for (const std::string& w : p.warnings)
+            if (std::find(warnings.begin(), warnings.end(), w) == warnings.end())
+                warnings.push_back(w);
+    for (const std::string& w : warnings) doc.Note(w);
+}
+
 void CurvePlotsSection(const Input& in, Document& doc) {
     if (in.curvePlots.empty() && in.curvePlotsLeftOut == 0) return;
     doc.Heading("Curves with their fits", true);
@@ -417,8 +512,8 @@ void CurvePlotsSection(const Input& in, Document& doc) {
 }
 
 std::vector<Section> StandardSections() {
-    return {TitleSection, SettingsSection, SeriesTableSection, StatisticsSection,
-            FlagsSection, MapSection,      OverlaySection,     CurvePlotsSection};
+    return {TitleSection, SettingsSection, SeriesTableSection, StatisticsSection, FlagsSection,
+            MapSection,   OverlaySection,  DepthProfilesSection, CurvePlotsSection};
 }
 
 Document BuildReport(const Input& input, const std::vector<Section>& sections) {

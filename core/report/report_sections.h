@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/profiles/depth_profile.h"
 #include "core/report/report.h"
 #include "core/series/series.h"
 
@@ -45,6 +46,10 @@ struct Input {
     // The per-curve plots (in series order, up to the cap) and how many were left out.
     std::vector<CurvePlot> curvePlots;
     std::size_t curvePlotsLeftOut = 0;
+    // Per series curve (or empty): the depth profile of a continuous-stiffness test, as the
+    // series computed its average (ProfileSettingsFor); not ok for other curves. Only the
+    // loading's depth, hardness and modulus are drawn (see ReportProfile).
+    std::vector<profiles::DepthProfile> depthProfiles;
     // Keys of SeriesQuantities() shown in the series table.
     std::vector<std::string> tableColumns = {"Fmax", "hmax", "S", "r2", "EIT", "HIT"};
 };
@@ -59,6 +64,12 @@ void FlagsSection(const Input& input, Document& document);
 void MapSection(const Input& input, Document& document);  // only when positions exist
 // The drawn curves that are included, overlaid with their mean and ± SD (two or more).
 void OverlaySection(const Input& input, Document& document);
+// Hardness and modulus over depth of the included continuous-stiffness tests with their mean and
+// ± SD, and each test's average over its window.
+void DepthProfilesSection(const Input& input, Document& document);
+// What the report keeps of a profile: the loading's depth, hardness and modulus (a thousand
+// tests of a grid would otherwise hold every channel until the report is written).
+profiles::DepthProfile ReportProfile(profiles::DepthProfile profile);
 void CurvePlotsSection(const Input& input, Document& document);
 
 // The sections in the order a reader expects them.

@@ -458,7 +458,7 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
     if (options.progress) options.progress(1, 1);
     if (file.status != ReadStatus::Ok) {
         result.error =
-            file.error.empty() ? DescribeReadFailure(file.status, address.file) : file.error;
+            DescribeReadFailure(file.status, address.file, file.error);
         return result;
     }
     const io::ParsedCurve* curve = nullptr;

@@ -10,7 +10,9 @@
 #include "core/analysis/plausibility.h"
 #include "core/base/quantity_labels.h"
 #include "core/io/number_format.h"
+#include "core/io/parsed_curve.h"
 #include "core/popins/popins.h"
+#include "core/series/graph_series.h"
 
 namespace marvek {
 
@@ -56,6 +58,10 @@ const std::vector<SeriesQuantity>& SeriesQuantities() {
         // both from one detection, the value here stands for "not looked for".
         {kFirstPopinLoad, "firstPopinLoad [mN]", [](const A&, const D&) { return kNaN; }},
         {kFirstPopinDepth, "firstPopinDepth [nm]", [](const A&, const D&) { return kNaN; }},
+        // A continuous-stiffness test's averages over the depth window; DescribeSeriesCurve
+        // fills them from the test's depth profile.
+        {kProfileHardness, "csmHardness [GPa]", [](const A&, const D&) { return kNaN; }},
+        {kProfileModulus, "csmModulus [GPa]", [](const A&, const D&) { return kNaN; }},
     };
     return q;
 }
@@ -283,8 +289,32 @@ SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::st
         row.values[static_cast<std::size_t>(FindSeriesQuantity(kFirstPopinDepth))] =
             bursts[0].depth;
     }
+    const std::filesystem::path address = input.test.empty()
+                                              ? std::filesystem::path(input.file)
+                                              : io::MakeAddress(input.file, input.test);
+    if (const auto profile = CurveDepthProfile(analyzer, address, ProfileSettingsFor(settings))) {
+        row.profileAverage = profiles::AverageProfile(*profile);
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kProfileHardness))] =
+            row.profileAverage.hardness;
+        row.values[static_cast<std::size_t>(FindSeriesQuantity(kProfileModulus))] =
+            row.profileAverage.modulus;
+    }
     row.flags = CurveFlags(analyzer, display, settings);
     return row;
+}
+
+std::optional<profiles::DepthProfile> CurveDepthProfile(const CCurveAnalyzer& analyzer,
+                                                        const std::filesystem::path& address,
+                                                        const profiles::ProfileSettings& settings) {
+    if (analyzer.m_strFormat != "xls" && analyzer.m_strFormat != "xlsx") return std::nullopt;
+    io::ParsedCurve curve;
+    if (io::ReadCurve(address, analyzer.m_readOptions, curve, nullptr, nullptr,
+                      analyzer.m_fileCache.get()) != ReadStatus::Ok ||
+        curve.channels.empty())
+        return std::nullopt;
+    profiles::DepthProfile profile = profiles::ComputeProfile(curve, settings);
+    if (!profile.ok) return std::nullopt;
+    return profile;
 }
 
 bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "core/analysis/curve_analyzer.h"
 #include "core/base/status.h"
 #include "core/config/settings.h"
+#include "core/profiles/depth_profile.h"
 
 namespace marvek {
 
@@ -32,6 +34,10 @@ int FindSeriesQuantity(const std::string& key);
 // Keys of the first pop-in's load and depth (NaN for a curve without one).
 inline constexpr const char* kFirstPopinLoad = "firstPopinLoad";
 inline constexpr const char* kFirstPopinDepth = "firstPopinDepth";
+// Keys of a continuous-stiffness test's depth-profile averages of hardness and modulus (NaN for
+// other curves).
+inline constexpr const char* kProfileHardness = "csmHardness";
+inline constexpr const char* kProfileModulus = "csmModulus";
 
 // Stable flag codes.
 namespace flag {
@@ -77,6 +83,10 @@ struct SeriesCurve {
     // Where the indent was, as its file records it (µm; NaN when the file does not say).
     double x_um = std::numeric_limits<double>::quiet_NaN();
     double y_um = std::numeric_limits<double>::quiet_NaN();
+    // A continuous-stiffness test's depth-profile average over the workbook's window (n = 0 for
+    // other curves); its hardness and modulus are also the values of kProfileHardness and
+    // kProfileModulus.
+    profiles::ProfileAverage profileAverage;
     std::vector<QualityFlag> flags;
     bool userExcluded = false;    // the window's include box
     std::string note;             // the user's note on the curve (exported, never judged)
@@ -150,10 +160,19 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
                                const SeriesInput& input, const Settings& settings);
 
 // The row of a curve whose analysis has just run on `analyzer`/`display` (for callers that run
-// the analysis themselves); `ok` false gives a row without values naming `error`.
+// the analysis themselves); `ok` false gives a row without values naming `error`. A workbook's
+// continuous-stiffness test gets its depth-profile average with ProfileSettingsFor(settings),
+// as the window's profiles and graphs compute it.
 SeriesCurve DescribeSeriesCurve(const SeriesInput& input, bool ok, const std::string& error,
                                 CCurveAnalyzer& analyzer, const CurveDisplay& display,
                                 const Settings& settings);
+
+// The depth profile of the test at `address` (FILE#TEST) that `analyzer` has just read, read
+// again with its channels through the analyzer's options and cache; none unless it is a
+// workbook's continuous-stiffness test.
+std::optional<profiles::DepthProfile> CurveDepthProfile(const CCurveAnalyzer& analyzer,
+                                                        const std::filesystem::path& address,
+                                                        const profiles::ProfileSettings& settings);
 
 // Analyses every input (in parallel; the rows equal a one-thread run's) and refreshes the
 // series. Returns false when cancelled (`series` is then left with the rows done so far

@@ -100,17 +100,34 @@ std::vector<std::pair<std::string, std::string>> SettingsReport(const Settings& 
     return r;
 }
 
-// The writer lives in a module (series_workbook.cpp) so that only runs that write a workbook
+namespace {
+
+// The writers live in a module (series_workbook.cpp) so that only runs that write a workbook
 // load libxlsxwriter.
-Status WriteSeriesWorkbook(const Series& series, const std::filesystem::path& file) {
-    std::string error;
+const SeriesWorkbookWriter* WorkbookWriter(std::string& error) {
     const auto* writer = static_cast<const SeriesWorkbookWriter*>(
         io::LoadModuleTable(kSeriesWorkbookModule, kSeriesWorkbookEntry, error));
     if (writer && writer->seriesSize != sizeof(Series))
         error = std::string("the module ") + kSeriesWorkbookModule +
                 ".so belongs to another build of Marvek";
-    if (!writer || !error.empty()) return Status::FileError(file, "cannot be written: " + error);
+    return writer && error.empty() ? writer : nullptr;
+}
+
+}  // namespace
+
+Status WriteSeriesWorkbook(const Series& series, const std::filesystem::path& file) {
+    std::string error;
+    const SeriesWorkbookWriter* writer = WorkbookWriter(error);
+    if (!writer) return Status::FileError(file, "cannot be written: " + error);
     return writer->write(series, file);
+}
+
+Status WriteTableWorkbook(const std::vector<WorkbookSheet>& sheets,
+                          const std::filesystem::path& file) {
+    std::string error;
+    const SeriesWorkbookWriter* writer = WorkbookWriter(error);
+    if (!writer) return Status::FileError(file, "cannot be written: " + error);
+    return writer->writeTables(sheets, file);
 }
 
 }  // namespace marvek

@@ -101,19 +101,20 @@ void WriteSettingsSheet(lxw_workbook* book, lxw_format* bold, const Series& seri
     TextCell(used, row++, 1, rules);
 }
 
-Status WriteWorkbookFile(const Series& series, const std::filesystem::path& file) {
-    // Written beside the file and renamed over it, as every output file is: a failed write
-    // leaves an older workbook whole.
+// Written beside the file and renamed over it, as every output file is: a failed write leaves
+// an older workbook whole. `fill` adds the sheets.
+template <class Fill>
+Status WriteBook(const std::filesystem::path& file, bool constantMemory, Fill fill) {
     std::filesystem::path temp = file;
     temp += ".tmp" + std::to_string(::getpid());
-    lxw_workbook* book = workbook_new(temp.c_str());
+    lxw_workbook_options options{};
+    // Rows go straight to the file as written: a long table costs no memory.
+    options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+    lxw_workbook* book = workbook_new_opt(temp.c_str(), &options);
     if (!book) return Status::FileError(file, "cannot be created");
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
-    WriteCurvesSheet(book, bold, series);
-    WriteSummarySheet(book, bold, series);
-    WriteSettingsSheet(book, bold, series);
-
+    fill(book, bold);
     const lxw_error status = workbook_close(book);
     std::error_code ec;
     if (status != LXW_NO_ERROR) {
@@ -128,11 +129,50 @@ Status WriteWorkbookFile(const Series& series, const std::filesystem::path& file
     return {};
 }
 
+Status WriteWorkbookFile(const Series& series, const std::filesystem::path& file) {
+    return WriteBook(file, false, [&](lxw_workbook* book, lxw_format* bold) {
+        WriteCurvesSheet(book, bold, series);
+        WriteSummarySheet(book, bold, series);
+        WriteSettingsSheet(book, bold, series);
+    });
+}
+
+void WriteTableSheets(lxw_workbook* book, lxw_format* bold, const WorkbookSheet& sheet) {
+    std::vector<WorkbookCell> cells;
+    std::size_t row = 0;
+    int part = 1;
+    // A table without rows still gets its sheet with the header.
+    do {
+        const std::string name = part == 1 ? sheet.name : sheet.name + " " + std::to_string(part);
+        lxw_worksheet* ws = workbook_add_worksheet(book, name.c_str());
+        for (std::size_t c = 0; c < sheet.header.size(); ++c)
+            TextCell(ws, 0, static_cast<lxw_col_t>(c), sheet.header[c], bold);
+        for (lxw_row_t r = 1; row < sheet.rows && r <= kWorkbookSheetRows; ++r, ++row) {
+            cells.assign(sheet.header.size(), {});
+            sheet.fill(row, cells);
+            for (std::size_t c = 0; c < cells.size(); ++c) {
+                if (cells[c].isText)
+                    TextCell(ws, r, static_cast<lxw_col_t>(c), cells[c].text);
+                else
+                    NumberCell(ws, r, static_cast<lxw_col_t>(c), cells[c].number);
+            }
+        }
+        ++part;
+    } while (row < sheet.rows);
+}
+
+Status WriteTablesFile(const std::vector<WorkbookSheet>& sheets,
+                       const std::filesystem::path& file) {
+    return WriteBook(file, true, [&](lxw_workbook* book, lxw_format* bold) {
+        for (const WorkbookSheet& sheet : sheets) WriteTableSheets(book, bold, sheet);
+    });
+}
+
 }  // namespace
 }  // namespace marvek
 
 extern "C" __attribute__((visibility("default"))) const void* marvek_series_workbook() {
-    static const marvek::SeriesWorkbookWriter writer{sizeof(marvek::Series),
-                                                     &marvek::WriteWorkbookFile};
+    static const marvek::SeriesWorkbookWriter writer{
+        sizeof(marvek::Series), &marvek::WriteWorkbookFile, &marvek::WriteTablesFile};
     return &writer;
 }

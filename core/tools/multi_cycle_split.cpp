@@ -258,7 +258,7 @@ SplitFileReport SplitCurveFile(CCurveAnalyzer& reader, const std::filesystem::pa
         SplitFileReport report;
         report.input = input;
         report.read = status;
-        report.readError = DescribeReadFailure(status, input);
+        report.readError = reader.ReadFailure(status, input);
         return report;
     }
     return WriteSplitFiles(LoadedPoints(reader), kind, band, input);

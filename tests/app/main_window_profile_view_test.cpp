@@ -3,6 +3,8 @@
 // exclude an indent, pick another, switch to modulus on a log depth axis and export.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 
 #include <cmath>
@@ -13,9 +15,14 @@
 #include "core/io/number_format.h"
 #include "graphs/profile_view.h"
 #include "main_window_fixture.h"
+#include "table/results_table_window.h"
 
 using namespace resource;
+using marvek::FindSeriesQuantity;
+using marvek::kProfileHardness;
+using marvek::kProfileModulus;
 using marvek::graphs::ProfileView;
+using marvek::table::ResultsTableWindow;
 
 namespace {
 
@@ -202,4 +209,50 @@ TEST_F(MainWindowTest, ProfileViewOfACurveWithoutContinuousStiffnessSaysWhy) {
     EXPECT_NE(services.messages[0].text.find("agilent_nial_t001.csv: no depth profile"),
               std::string::npos)
         << services.messages[0].text;
+}
+
+// The results table shows every test's average over the workbook's window, as the view does,
+// and follows the window the user drags there; its statistics follow too.
+TEST_F(MainWindowTest, ResultsTableAveragesFollowTheProfileWindow) {
+    const auto book = dir / "FS_XP.xls";
+    std::filesystem::copy_file(MARVEK_TEST_DATA "/vendor/FS_XP.xls", book);
+    CIndentMainDlg& w = Open();
+    ASSERT_TRUE(w.SelectFiles({book}));
+    w.OnResultsTable();
+    auto* table = w.findChild<ResultsTableWindow*>();
+    ASSERT_NE(table, nullptr);
+    QSignalSpy finished(table, &ResultsTableWindow::analysisFinished);
+    if (table->Running()) ASSERT_TRUE(finished.wait(60000));
+    ASSERT_TRUE(w.SendCommand(ID_PROFILE_VIEW));
+    auto* view = w.findChild<ProfileView*>();
+    ASSERT_NE(view, nullptr);
+    view->resize(1100, 700);
+    view->show();
+    QApplication::processEvents();
+
+    const auto hardness = static_cast<std::size_t>(FindSeriesQuantity(kProfileHardness));
+    const auto modulus = static_cast<std::size_t>(FindSeriesQuantity(kProfileModulus));
+    const auto expectTableFollows = [&] {
+        const marvek::Series& s = table->CurrentSeries();
+        ASSERT_EQ(s.curves.size(), view->Indents().size());
+        for (std::size_t k = 0; k < view->Indents().size(); ++k) {
+            const auto& row = s.curves[static_cast<std::size_t>(view->Indents()[k].curve)];
+            const auto& shown = view->Averages().indents[k];
+            EXPECT_EQ(row.values[hardness], shown.hardness) << k;
+            EXPECT_EQ(row.values[modulus], shown.modulus) << k;
+            EXPECT_EQ(row.profileAverage.n, shown.n) << k;
+        }
+        EXPECT_DOUBLE_EQ(s.summary.quantities[hardness].mean, view->Averages().hardness);
+        EXPECT_EQ(s.summary.quantities[modulus].n, view->Averages().n);
+    };
+    // The columns are there for a continuous-stiffness workbook.
+    EXPECT_FALSE(table->Table()->isColumnHidden(ResultsTableWindow::kFirstQuantityColumn +
+                                                static_cast<int>(hardness)));
+    expectTableFollows();
+    DragEdge(*view, 1, 400);
+    EXPECT_GT(view->To(), 390);
+    expectTableFollows();
+    // A spin box sets the window as well.
+    view->SetWindow(150, 300);
+    expectTableFollows();
 }

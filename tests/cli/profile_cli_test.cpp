@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 #include "support/run_command.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -131,6 +133,51 @@ TEST(ProfileCli, BadInputIsNamed) {
     EXPECT_EQ(status, 2);
 }
 
+// The workbook of --xlsx: the averages a row per test as --json gives them, the long table a row
+// per sample as --csv, the statistics and the settings.
+TEST(ProfileCli, WorkbookHoldsTheAveragesTheSamplesAndTheSettings) {
+    marvek::testing::TempDir dir;
+    const auto book = dir.path() / "profiles.xlsx";
+    int status = 0;
+    const auto text = RunLines("profile --xlsx '" + book.string() + "' " + kFsAll, status);
+    ASSERT_EQ(status, 0);
+    EXPECT_FALSE(text.empty());  // the text goes on as without a format
+    const auto member = [&](const std::string& name) {
+        return marvek::testing::RunCommand("unzip -p '" + book.string() + "' " + name).out;
+    };
+    const std::string workbook = member("xl/workbook.xml");
+    for (const char* sheet : {"Averages", "Profiles", "Summary", "Settings"})
+        EXPECT_NE(workbook.find(std::string("name=\"") + sheet + "\""), std::string::npos)
+            << sheet;
+    const auto rows = [](const std::string& xml) {
+        std::size_t n = 0;
+        for (std::size_t at = xml.find("<row "); at != std::string::npos;
+             at = xml.find("<row ", at + 1))
+            ++n;
+        return n;
+    };
+    const std::string averages = member("xl/worksheets/sheet1.xml");
+    EXPECT_EQ(rows(averages), 10u);  // the header and nine tests
+    const auto json = RunLines("profile --json " + kFsAll, status);
+    ASSERT_EQ(json.size(), 9u);
+    std::size_t samples = 0;
+    for (const std::string& line : json) samples += nlohmann::json::parse(line)["depth_nm"].size();
+    EXPECT_EQ(rows(member("xl/worksheets/sheet2.xml")), 1 + samples);
+    // Test 001's hardness average in its cell (column H of row 2), to the digits written.
+    const std::size_t cell = averages.find("<c r=\"H2\"");
+    ASSERT_NE(cell, std::string::npos);
+    const std::size_t v = averages.find("<v>", cell);
+    const double written = std::stod(averages.substr(v + 3));
+    const double expected =
+        nlohmann::json::parse(json[0])["average"]["hardness_GPa"].get<double>();
+    EXPECT_NEAR(written, expected, 1e-12 * expected);
+    EXPECT_NE(member("xl/worksheets/sheet4.xml").find("the workbook's"), std::string::npos);
+
+    RunLines("profile --xlsx '" + (dir.path() / "no" / "p.xlsx").string() + "' " + kFsTest1,
+             status);
+    EXPECT_EQ(status, 1);
+}
+
 TEST(ProfileCli, AnalyzeAddsTheAverages) {
     int status = 0;
     const auto lines = RunLines("analyze --json --defaults --summary " + kFsAll, status);
@@ -139,8 +186,13 @@ TEST(ProfileCli, AnalyzeAddsTheAverages) {
     const auto j = nlohmann::json::parse(lines[0]);
     EXPECT_EQ(j["csmFrom"], 100);
     EXPECT_EQ(j["csmTo"], 200);
-    EXPECT_GT(j["csmN"].get<int>(), 20);
-    EXPECT_GT(j["csmModulus"].get<double>(), 60);
+    // The table's averages are the profile command's with the same (the workbook's) values.
+    const auto profile = RunLines("profile --json " + kFsTest1, status);
+    ASSERT_EQ(status, 0);
+    const auto& average = nlohmann::json::parse(profile.at(0))["average"];
+    EXPECT_EQ(j["csmN"], average["n"]);
+    EXPECT_EQ(j["csmHardness"], average["hardness_GPa"]);
+    EXPECT_EQ(j["csmModulus"], average["modulus_GPa"]);
     const auto summary = nlohmann::json::parse(lines.back())["summary"];
     EXPECT_EQ(summary["csmModulus"]["n"], 9);
     EXPECT_TRUE(summary["csmHardness"]["mean"].is_number());

@@ -203,8 +203,12 @@ TEST(ReportCli, AWorkbookWithStagePositionsGetsAMapOfItsHardness) {
     const std::string text = testing::ReadWholeFile(html);
     EXPECT_NE(text.find("Map of the indentation hardness"), std::string::npos);
     EXPECT_NE(text.find("HIT over 9 indents"), std::string::npos);
+    // Its continuous-stiffness profiles: hardness and modulus over depth and each average.
+    EXPECT_NE(text.find("Depth profiles"), std::string::npos);
+    EXPECT_NE(text.find("9 included continuous-stiffness tests"), std::string::npos);
+    EXPECT_NE(text.find("Hardness over depth"), std::string::npos);
     const auto pictures = Pictures(text);
-    EXPECT_EQ(pictures.size(), 11u);  // nine curves, their overlay and the map
+    EXPECT_EQ(pictures.size(), 13u);  // nine curves, their overlay, the map and two profiles
     for (const auto& p : pictures) EXPECT_TRUE(IsWholePng(p));
 }
 

@@ -110,7 +110,7 @@ TEST(ImportLayouts, SeveralCurvesInOneFileAreTestsOfTheirOwn) {
     const auto file = dir.Write("pair.csv", cases[0].text);
     io::ParsedCurve second;
     ASSERT_EQ(io::ReadCurve(file.string() + "#Test 2", {}, second), ReadStatus::Ok)
-        << io::LastReadProblem();
+        << second.error;
     EXPECT_EQ(second.load, (std::vector<double>{0.04, 0.05}));
 }
 

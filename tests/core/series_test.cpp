@@ -1,4 +1,5 @@
 #include "core/series/series.h"
+#include "core/series/table_workbook.h"
 
 #include <gtest/gtest.h>
 
@@ -266,6 +267,40 @@ TEST(Series, WorkbookHasThreeSheetsAndNamesStayText) {
     const Status failed = WriteSeriesWorkbook(s, files.dir.path() / "no" / "x.xlsx");
     EXPECT_FALSE(failed.ok());
     EXPECT_NE(failed.message().find("x.xlsx"), std::string::npos) << failed.message();
+}
+
+// A table longer than a sheet goes on on a second sheet with its header; texts stay text.
+TEST(Series, TableWorkbookSplitsALongTableAtTheSheetsLastRow) {
+    SeriesFiles files(1, -1);
+    const auto book = files.dir.path() / "long.xlsx";
+    WorkbookSheet sheet{"T", {"n", "name"}, kWorkbookSheetRows + 2, {}};
+    sheet.fill = [](std::size_t row, std::vector<WorkbookCell>& c) {
+        c[0].number = static_cast<double>(row);
+        if (row + 1 == kWorkbookSheetRows + 2) c[1] = {0, "=last", true};
+    };
+    const Status written = WriteTableWorkbook({sheet}, book);
+    ASSERT_TRUE(written.ok()) << written.message();
+    const auto member = [&](const char* name) {
+        std::string text;
+        FILE* pipe = ::popen(("unzip -p '" + book.string() + "' " + name).c_str(), "r");
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
+        ::pclose(pipe);
+        return text;
+    };
+    EXPECT_NE(member("xl/workbook.xml").find("name=\"T 2\""), std::string::npos);
+    // The first sheet ends at the last row a sheet has; the second holds the header and the
+    // last two rows, numbered on.
+    const std::string first = member("xl/worksheets/sheet1.xml");
+    EXPECT_NE(first.find("<row r=\"1048576\""), std::string::npos);
+    EXPECT_NE(first.find("<v>1048574</v>"), std::string::npos);
+    const std::string second = member("xl/worksheets/sheet2.xml");
+    EXPECT_NE(second.find("<v>1048575</v>"), std::string::npos);
+    EXPECT_NE(second.find("<v>1048576</v>"), std::string::npos);
+    EXPECT_EQ(second.find("<row r=\"4\""), std::string::npos);
+    EXPECT_NE(second.find("=last"), std::string::npos);
+    EXPECT_EQ(second.find("<f>"), std::string::npos);
 }
 
 // A curve's own unloading fit range is the settings with that range and nothing else, for
