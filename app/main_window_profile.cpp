@@ -34,8 +34,8 @@ void CIndentMainDlg::OnProfileView() {
         for (std::size_t k = 0; k < view->Indents().size(); ++k)
             if (view->Profiles()[k].ok)
                 averages.emplace_back(view->Indents()[k].curve,
-                                      marvek::profiles::AverageProfile(
-                                          view->Profiles()[k], view->From(), view->To()));
+                                      marvek::profiles::AverageProfile(view->Profiles()[k],
+                                                                       view->From(), view->To()));
         table_->SetProfileAverages(averages);
     };
     profileView_ = view;

@@ -234,7 +234,9 @@ void PrintSummary(const std::vector<TestResult>& results, const ProfileOptions& 
                   << CsvNumber(row.value(es)) << '\n';
 }
 
-WorkbookCell Text(std::string text) { return {std::numeric_limits<double>::quiet_NaN(), std::move(text), true}; }
+WorkbookCell Text(std::string text) {
+    return {std::numeric_limits<double>::quiet_NaN(), std::move(text), true};
+}
 
 std::string Joined(const std::vector<std::string>& parts) {
     std::string out;
@@ -246,13 +248,13 @@ std::string Joined(const std::vector<std::string>& parts) {
 // of every sample (as --csv), the statistics of the averages and the settings.
 Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettings& s,
                      const ProfileOptions& o) {
-    WorkbookSheet averages{"Averages",
-                           {"file", "test", "ok", "error", "from_nm", "to_nm", "n",
-                            "hardness_GPa", "modulus_GPa", "hardnessSd_GPa", "modulusSd_GPa",
-                            "stiffness", "poisson", "areaCoefficients", "samples",
-                            "loadingSamples", "skipped", "sources", "warnings"},
-                           results.size(),
-                           {}};
+    WorkbookSheet averages{
+        "Averages",
+        {"file", "test", "ok", "error", "from_nm", "to_nm", "n", "hardness_GPa", "modulus_GPa",
+         "hardnessSd_GPa", "modulusSd_GPa", "stiffness", "poisson", "areaCoefficients", "samples",
+         "loadingSamples", "skipped", "sources", "warnings"},
+        results.size(),
+        {}};
     const bool nixGao = o.nixGao.size() == 2;
     if (nixGao)
         for (const char* h : {"nixGao_H0_GPa", "nixGao_hStar_nm", "nixGao_r2", "nixGao_reason"})
@@ -295,8 +297,8 @@ Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettin
     std::size_t samples = 0;
     for (const TestResult& r : results) start.push_back(samples), samples += r.profile.size();
     WorkbookSheet table{"Profiles",
-                        {"file", "test", "depth_nm", "load_mN", "stiffness_N_m",
-                         "contactDepth_nm", "area_nm2", "hardness_GPa", "modulus_GPa", "loading"},
+                        {"file", "test", "depth_nm", "load_mN", "stiffness_N_m", "contactDepth_nm",
+                         "area_nm2", "hardness_GPa", "modulus_GPa", "loading"},
                         samples,
                         {}};
     std::size_t test = 0;
@@ -308,14 +310,15 @@ Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettin
         c[0] = Text(r.file);
         c[1] = Text(r.test);
         std::size_t col = 2;
-        for (const std::vector<double>* v : {&p.depth, &p.load, &p.stiffness, &p.contactDepth,
-                                             &p.area, &p.hardness, &p.modulus})
+        for (const std::vector<double>* v :
+             {&p.depth, &p.load, &p.stiffness, &p.contactDepth, &p.area, &p.hardness, &p.modulus})
             c[col++].number = (*v)[k];
         c[col].number = k < p.loadingSamples ? 1 : 0;
     };
     std::vector<double> h, e;
     for (const TestResult& r : results)
-        if (r.ok && r.average.n > 0) h.push_back(r.average.hardness), e.push_back(r.average.modulus);
+        if (r.ok && r.average.n > 0)
+            h.push_back(r.average.hardness), e.push_back(r.average.modulus);
     const QuantityStatistics hs = ComputeStatistics(h), es = ComputeStatistics(e);
     WorkbookSheet summary{
         "Summary", {"statistic", "hardness_GPa", "modulus_GPa"}, StatisticRows().size(), {}};
@@ -331,8 +334,10 @@ Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettin
         {"beta", FormatShortest(s.beta)},
         {"indenter modulus [GPa]", FormatShortest(s.indenterModulus)},
         {"indenter Poisson ratio", FormatShortest(s.indenterPoisson)},
-        {"sample Poisson ratio", s.samplePoisson ? FormatShortest(*s.samplePoisson) : "the workbook's"},
-        {"area function", o.ap.empty() ? (o.tips.empty() ? "the workbook's" : "tip list " + o.tips) : o.ap},
+        {"sample Poisson ratio",
+         s.samplePoisson ? FormatShortest(*s.samplePoisson) : "the workbook's"},
+        {"area function",
+         o.ap.empty() ? (o.tips.empty() ? "the workbook's" : "tip list " + o.tips) : o.ap},
         {"harmonic frame stiffness [N/m]",
          s.harmonicFrameStiffness ? FormatShortest(*s.harmonicFrameStiffness) : "the workbook's"},
         {"window from [nm]", s.from ? FormatShortest(*s.from) : "the workbook's, else 100"},

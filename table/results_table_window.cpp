@@ -446,9 +446,9 @@ void ResultsTableWindow::Refresh() {
     table_->setColumnHidden(PositionColumn(), !positions);
     table_->setColumnHidden(PositionColumn() + 1, !positions);
     // The depth-profile averages once a curve is a continuous-stiffness test.
-    const bool profiles = std::any_of(
-        series_.curves.begin(), series_.curves.end(),
-        [](const SeriesCurve& c) { return std::isfinite(c.profileAverage.from); });
+    const bool profiles =
+        std::any_of(series_.curves.begin(), series_.curves.end(),
+                    [](const SeriesCurve& c) { return std::isfinite(c.profileAverage.from); });
     for (const char* key : {kProfileHardness, kProfileModulus}) {
         table_->setColumnHidden(kFirstQuantityColumn + FindSeriesQuantity(key), !profiles);
         summary_->setColumnHidden(FindSeriesQuantity(key), !profiles);

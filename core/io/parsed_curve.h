@@ -164,7 +164,6 @@ std::string SafeFileNamePart(std::string_view test);
 // name for an address with a test.
 std::string CurveOutputStem(const std::filesystem::path& address);
 
-
 }  // namespace io
 }  // namespace marvek
 

@@ -390,7 +390,6 @@ std::string CurveOutputStem(const std::filesystem::path& address) {
     return a.test.empty() ? stem : stem + "_" + SafeFileNamePart(a.test);
 }
 
-
 }  // namespace marvek::io
 
 namespace marvek::io {

@@ -432,8 +432,9 @@ void DepthProfilesSection(const Input& in, Document& doc) {
         std::vector<double> all;
         for (const profiles::DepthProfile& p : shown) {
             const auto& v = hardness ? p.hardness : p.modulus;
-            all.insert(all.end(), v.begin(), v.begin() + static_cast<std::ptrdiff_t>(
-                                                            std::min(p.loadingSamples, v.size())));
+            all.insert(
+                all.end(), v.begin(),
+                v.begin() + static_cast<std::ptrdiff_t>(std::min(p.loadingSamples, v.size())));
         }
         const double top = profiles::ProfileViewTop(std::move(all));
         for (const profiles::DepthProfile& p : shown) {
@@ -512,7 +513,7 @@ void CurvePlotsSection(const Input& in, Document& doc) {
 }
 
 std::vector<Section> StandardSections() {
-    return {TitleSection, SettingsSection, SeriesTableSection, StatisticsSection, FlagsSection,
+    return {TitleSection, SettingsSection, SeriesTableSection,   StatisticsSection, FlagsSection,
             MapSection,   OverlaySection,  DepthProfilesSection, CurvePlotsSection};
 }
 

@@ -457,8 +457,7 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
     const io::ParsedFile file = io::ReadFile(address.file, analyzer.m_readOptions);
     if (options.progress) options.progress(1, 1);
     if (file.status != ReadStatus::Ok) {
-        result.error =
-            DescribeReadFailure(file.status, address.file, file.error);
+        result.error = DescribeReadFailure(file.status, address.file, file.error);
         return result;
     }
     const io::ParsedCurve* curve = nullptr;

@@ -147,8 +147,7 @@ TEST(ProfileCli, WorkbookHoldsTheAveragesTheSamplesAndTheSettings) {
     };
     const std::string workbook = member("xl/workbook.xml");
     for (const char* sheet : {"Averages", "Profiles", "Summary", "Settings"})
-        EXPECT_NE(workbook.find(std::string("name=\"") + sheet + "\""), std::string::npos)
-            << sheet;
+        EXPECT_NE(workbook.find(std::string("name=\"") + sheet + "\""), std::string::npos) << sheet;
     const auto rows = [](const std::string& xml) {
         std::size_t n = 0;
         for (std::size_t at = xml.find("<row "); at != std::string::npos;
@@ -168,8 +167,7 @@ TEST(ProfileCli, WorkbookHoldsTheAveragesTheSamplesAndTheSettings) {
     ASSERT_NE(cell, std::string::npos);
     const std::size_t v = averages.find("<v>", cell);
     const double written = std::stod(averages.substr(v + 3));
-    const double expected =
-        nlohmann::json::parse(json[0])["average"]["hardness_GPa"].get<double>();
+    const double expected = nlohmann::json::parse(json[0])["average"]["hardness_GPa"].get<double>();
     EXPECT_NEAR(written, expected, 1e-12 * expected);
     EXPECT_NE(member("xl/worksheets/sheet4.xml").find("the workbook's"), std::string::npos);
 

@@ -109,8 +109,7 @@ TEST(ImportLayouts, SeveralCurvesInOneFileAreTestsOfTheirOwn) {
     testing::TempDir dir;
     const auto file = dir.Write("pair.csv", cases[0].text);
     io::ParsedCurve second;
-    ASSERT_EQ(io::ReadCurve(file.string() + "#Test 2", {}, second), ReadStatus::Ok)
-        << second.error;
+    ASSERT_EQ(io::ReadCurve(file.string() + "#Test 2", {}, second), ReadStatus::Ok) << second.error;
     EXPECT_EQ(second.load, (std::vector<double>{0.04, 0.05}));
 }
 
