@@ -222,9 +222,14 @@ TEST_F(MainWindowTest, ResultsTableAveragesFollowTheProfileWindow) {
     auto* table = w.findChild<ResultsTableWindow*>();
     ASSERT_NE(table, nullptr);
     QSignalSpy finished(table, &ResultsTableWindow::analysisFinished);
-    if (table->Running()) ASSERT_TRUE(finished.wait(60000));
+    if (table->Running()) {
+        ASSERT_TRUE(finished.wait(60000));
+    }
     ASSERT_TRUE(w.SendCommand(ID_PROFILE_VIEW));
-    auto* view = w.findChild<ProfileView*>();
+    // The view is no QObject of its own class: look for it among the dialogs.
+    ProfileView* view = nullptr;
+    for (QDialog* d : w.findChildren<QDialog*>())
+        if (auto* v = dynamic_cast<ProfileView*>(d)) view = v;
     ASSERT_NE(view, nullptr);
     view->resize(1100, 700);
     view->show();

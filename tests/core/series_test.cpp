@@ -178,7 +178,7 @@ TEST(Series, FailedCurvesAreNamedAndGiveNoStatisticsNotZeros) {
     EXPECT_EQ(s.summary.quantities[FindSeriesQuantity("EIT")].n, 1u);
     EXPECT_TRUE(std::isnan(s.summary.quantities[FindSeriesQuantity("EIT")].sd));
     const std::string csv = FormatSeriesCsv(s);
-    EXPECT_NE(csv.find("summary,,,,sd,,,,,,,,,,,,,,,,,\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("summary,,,,sd,,,,,,,,,,,,,,,,,,,\n"), std::string::npos) << csv;
 
     std::atomic<bool> cancel{true};
     SeriesOptions o;
