@@ -34,7 +34,10 @@ constexpr int kSortRole = Qt::UserRole + 1;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-QString Number(double v) { return std::isfinite(v) ? Text(FormatSignificant(v, 6)) : QString(); }
+// A zero is shown as 0, never -0 (an energy of a segment that is not there).
+QString Number(double v) {
+    return std::isfinite(v) ? Text(FormatSignificant(v == 0 ? 0.0 : v, 6)) : QString();
+}
 
 // Tab-separated cells never hold a tab or a line break.
 QString Cell(QString s) {
