@@ -88,8 +88,8 @@ int RunCompliance(const CalibrateOptions& o) {
         MakeComplianceCalibrationSettings(settings.strategy, settings.areaFunction.m_dApCoef));
     for (const ComplianceFit& fit : r.fits) std::cout << fit.text << '\n';
     if (!r.note.empty()) std::cerr << r.note << '\n';
-    if (!r.ok) {
-        std::cerr << "marvek-cli: calibration failed: " << r.error << '\n';
+    if (!r.ok()) {
+        std::cerr << "marvek-cli: calibration failed: " << r.status.message() << '\n';
         return 1;
     }
     const float compliance = static_cast<float>(r.compliance);
@@ -120,8 +120,8 @@ int RunArea(const CalibrateOptions& o) {
     PrepareAreaFunctionAnalyzer(analyzer, settings.strategy);
     const AreaFunctionCalibrationResult r = CalibrateAreaFunction(analyzer, af);
     if (!r.note.empty()) std::cerr << r.note << '\n';
-    if (!r.ok) {
-        std::cerr << "marvek-cli: calibration failed: " << r.error << '\n';
+    if (!r.ok()) {
+        std::cerr << "marvek-cli: calibration failed: " << r.status.message() << '\n';
         return 1;
     }
     for (std::size_t k = 0; k < r.apCoef.size(); ++k) {

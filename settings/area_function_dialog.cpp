@@ -102,11 +102,11 @@ private:
             r = CalibrateAreaFunction(m_data.m_analyzer, m_values, progress);
         });
         m_running = false;
-        if (!r.ok) {
+        if (!r.ok()) {
             std::string text =
                 "The area function could not be calibrated; the coefficients "
                 "stay as they were.\n\n" +
-                r.error;
+                r.status.message();
             if (!r.note.empty()) text += "\n\n" + r.note;
             ShowMessage(this, text, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
             return;

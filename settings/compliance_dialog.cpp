@@ -76,9 +76,10 @@ private:
         });
         m_running = false;
         for (const ComplianceFit& fit : r.fits) ShowMessage(nullptr, fit.text, "Test");
-        if (!r.ok) {
+        if (!r.ok()) {
             std::string text = "The frame compliance could not be calibrated and stays " +
-                               FormatSignificant(m_data.m_fCompliance, 6) + " nm/mN.\n\n" + r.error;
+                               FormatSignificant(m_data.m_fCompliance, 6) + " nm/mN.\n\n" +
+                               r.status.message();
             if (!r.note.empty()) text += "\n\n" + r.note;
             ShowMessage(this, text, kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
             return;

@@ -127,7 +127,8 @@ AreaFunctionCalibrationResult FitAreaFunctionPoints(std::vector<double> hc, std:
     r.ap = std::move(ap);
     const int terms = settings.m_nFunctionTerms;
     if (terms < 1 || terms > 9) {
-        r.error = "The number of function terms must be between 1 and 9.";
+        r.status = Status::Error("The number of function terms must be between 1 and 9.",
+                                 ErrorCode::BadValue);
         return r;
     }
     const int n = static_cast<int>(r.hc.size());
@@ -136,18 +137,21 @@ AreaFunctionCalibrationResult FitAreaFunctionPoints(std::vector<double> hc, std:
     const int unknowns = fixLead ? m : terms;
     const int needed = unknowns < 2 ? 2 : unknowns;
     if (n < needed) {
-        r.error = "Fitting " + FormatInt(terms) + (terms == 1 ? " term" : " terms") +
-                  (fixLead ? " with the leading term fixed" : "") + " needs at least " +
-                  FormatInt(needed) + " usable curves; " + FormatInt(n) +
-                  (n == 1 ? " is" : " are") + " usable.";
+        r.status = Status::Error("Fitting " + FormatInt(terms) + (terms == 1 ? " term" : " terms") +
+                                     (fixLead ? " with the leading term fixed" : "") +
+                                     " needs at least " + FormatInt(needed) + " usable curves; " +
+                                     FormatInt(n) + (n == 1 ? " is" : " are") + " usable.",
+                                 ErrorCode::BadValue);
         return r;
     }
     if (DistinctCount(r.hc) < unknowns) {
-        r.error = "The equations of the area-function fit are singular: the curves have only " +
-                  FormatInt(DistinctCount(r.hc)) + " different contact depths for " +
-                  FormatInt(unknowns) +
-                  " free terms. Use indents of different maximum force "
-                  "or fewer function terms.";
+        r.status = Status::Error(
+            "The equations of the area-function fit are singular: the curves have only " +
+                FormatInt(DistinctCount(r.hc)) + " different contact depths for " +
+                FormatInt(unknowns) +
+                " free terms. Use indents of different maximum force "
+                "or fewer function terms.",
+            ErrorCode::NoResult);
         return r;
     }
     AreaCoefficients c{};
@@ -156,23 +160,26 @@ AreaFunctionCalibrationResult FitAreaFunctionPoints(std::vector<double> hc, std:
                 : FitAreaFunction(c, r.hc.data(), r.ap.data(), n, m);
     for (double v : c) {
         if (!std::isfinite(v)) {
-            r.error = "The equations of the area-function fit are singular (" + FormatInt(terms) +
-                      (terms == 1 ? " term" : " terms") +
-                      " cannot be told apart on these contact depths). Use indents over a wider "
-                      "range of depths or fewer function terms.";
+            r.status = Status::Error(
+                "The equations of the area-function fit are singular (" + FormatInt(terms) +
+                    (terms == 1 ? " term" : " terms") +
+                    " cannot be told apart on these contact depths). Use indents over a wider "
+                    "range of depths or fewer function terms.",
+                ErrorCode::NoResult);
             return r;
         }
     }
     if (!std::isfinite(quality)) {
-        r.error =
+        r.status = Status::Error(
             "The fitted area function describes the contact areas worse than their mean "
             "does, so the fit quality is undefined. Use more curves, a wider range of "
-            "depths or fewer function terms.";
+            "depths or fewer function terms.",
+            ErrorCode::NoResult);
         return r;
     }
     r.apCoef = c;
     r.rSquared = quality;
-    r.ok = true;
+    r.status = {};
     return r;
 }
 
@@ -181,25 +188,30 @@ AreaFunctionCalibrationResult CalibrateAreaFunction(CCurveAnalyzer& analyzer,
                                                     const CalibrationProgress& progress) {
     AreaFunctionCalibrationResult r;
     if (settings.m_nFunctionTerms < 1 || settings.m_nFunctionTerms > 9) {
-        r.error = "The number of function terms must be between 1 and 9.";
+        r.status = Status::Error("The number of function terms must be between 1 and 9.",
+                                 ErrorCode::BadValue);
         return r;
     }
-    r.error = CheckCalibrationFileCount(analyzer.m_nFileCount);
-    if (!r.error.empty()) return r;
+    if (std::string count = CheckCalibrationFileCount(analyzer.m_nFileCount); !count.empty()) {
+        r.status = Status::Error(std::move(count), ErrorCode::BadValue);
+        return r;
+    }
     r.reducedModulus =
         CalibrationReducedModulus(settings.m_fSampleModulus, settings.m_fSamplePoisson,
                                   settings.m_fIndenterModulus, settings.m_fIndenterPoisson);
     if (!(r.reducedModulus > 0) || !std::isfinite(r.reducedModulus)) {
-        r.error =
+        r.status = Status::Error(
             "The sample and indenter constants give no positive reduced modulus; check "
-            "the moduli and Poisson's ratios.";
+            "the moduli and Poisson's ratios.",
+            ErrorCode::BadValue);
         return r;
     }
 
     CalibrationCurves analysed = AnalyzeCalibrationCurves(
         analyzer, UnloadMethodOf(settings, settings.m_fFrameCompliance), progress);
     if (analysed.cancelled) {
-        r.error = "The calibration was cancelled; the area function is unchanged.";
+        r.status = Status::Error("The calibration was cancelled; the area function is unchanged.",
+                                 ErrorCode::Cancelled);
         return r;
     }
     const double twoEr = 2 * r.reducedModulus;

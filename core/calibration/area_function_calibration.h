@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/base/status.h"
 #include "core/calibration/calibration_curves.h"
 #include "core/config/settings.h"
 
@@ -35,9 +36,11 @@ double CalibrationReducedModulus(float sampleModulus, float samplePoisson, float
                                  float indenterPoisson);
 
 struct AreaFunctionCalibrationResult {
-    bool ok = false;
-    std::string error;  // why the calibration failed; empty when ok
-    std::string note;   // curves left out, shown beside a success too
+    // Ok, or why the calibration failed: BadValue (the settings or the curves cannot give one),
+    // NoResult (the fit has none) or Cancelled.
+    Status status = Status::Error("not calibrated", ErrorCode::NoResult);
+    bool ok() const { return status.ok(); }
+    std::string note;  // curves left out, shown beside a success too
     std::vector<LeftOutCurve> leftOut;
     std::vector<CalibrationCurve> curves;  // used curves in file order
     std::vector<double> hc;                // graph x, nm

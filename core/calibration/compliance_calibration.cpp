@@ -75,7 +75,7 @@ void PlaceAtZeroCompliance(const std::vector<CalibrationCurve>& curves,
     }
 }
 
-// Moves every point to the contact depth corrected for compliance `cf`. False (with r.error)
+// Moves every point to the contact depth corrected for compliance `cf`. False (with r.status)
 // when a corrected depth gives no contact area.
 bool MoveToCompliance(double cf, double epsilon, const ComplianceCalibrationSettings& settings,
                       ComplianceCalibrationResult& r) {
@@ -84,11 +84,13 @@ bool MoveToCompliance(double cf, double epsilon, const ComplianceCalibrationSett
         const double h = CorrectedContactDepth(c.hc, c.fmax, cf, epsilon);
         const double x = InverseRootArea(settings.m_dApCoef, h);
         if (!std::isfinite(x)) {
-            r.error = "At a frame compliance of " + FormatFixed(cf, 6) +
-                      " nm/mN the corrected contact depth of " + c.file.string() + " is " +
-                      FormatSignificant(h, 7) +
-                      " nm, which gives no contact area. The curves do not fit a "
-                      "frame compliance; check the files and the area function.";
+            r.status =
+                Status::Error("At a frame compliance of " + FormatFixed(cf, 6) +
+                                  " nm/mN the corrected contact depth of " + c.file.string() +
+                                  " is " + FormatSignificant(h, 7) +
+                                  " nm, which gives no contact area. The curves do not fit a "
+                                  "frame compliance; check the files and the area function.",
+                              ErrorCode::NoResult);
             return false;
         }
         r.x[i] = x;
@@ -107,17 +109,18 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
     PlaceAtZeroCompliance(curves, settings, r);
     const int n = static_cast<int>(r.curves.size());
     if (n < 2) {
-        r.error =
+        r.status = Status::Error(
             "The calibration needs at least two usable curves of different maximum "
             "force; " +
-            FormatInt(n) + (n == 1 ? " is" : " are") + " usable.";
+                FormatInt(n) + (n == 1 ? " is" : " are") + " usable.",
+            ErrorCode::BadValue);
         return r;
     }
 
     double cf = 0;
     for (int j = 0;;) {
         if (!HasSpread(r.x)) {
-            r.error = kNoSpread;
+            r.status = Status::Error(kNoSpread, ErrorCode::NoResult);
             return r;
         }
         const LineFit fit = FitLine(r.x.data(), r.y.data(), n);
@@ -125,7 +128,7 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
         cf = fit.intercept;
         r.fits.push_back({fit, FormatComplianceFit(fit)});
         if (!IsStorable(fit.intercept) || !std::isfinite(fit.slope)) {
-            r.error = kNoSpread;
+            r.status = Status::Error(kNoSpread, ErrorCode::NoResult);
             return r;
         }
         const bool goOn = std::fabs(previous - cf) > kComplianceTolerance;
@@ -134,7 +137,7 @@ ComplianceCalibrationResult IterateCompliance(std::vector<CalibrationCurve> curv
         if (!(goOn && j < kMaxComplianceFits)) break;
     }
     r.compliance = cf;
-    r.ok = true;
+    r.status = {};
     return r;
 }
 
@@ -144,14 +147,16 @@ ComplianceCalibrationResult CalibrateCompliance(CCurveAnalyzer& analyzer,
     const std::string countProblem = CheckCalibrationFileCount(analyzer.m_nFileCount);
     if (!countProblem.empty()) {
         ComplianceCalibrationResult r;
-        r.error = countProblem;
+        r.status = Status::Error(countProblem, ErrorCode::BadValue);
         return r;
     }
     CalibrationCurves analysed =
         AnalyzeCalibrationCurves(analyzer, UnloadMethodOf(settings, 0), progress);
     if (analysed.cancelled) {
         ComplianceCalibrationResult r;
-        r.error = "The calibration was cancelled; the frame compliance is unchanged.";
+        r.status =
+            Status::Error("The calibration was cancelled; the frame compliance is unchanged.",
+                          ErrorCode::Cancelled);
         return r;
     }
     ComplianceCalibrationResult r = IterateCompliance(std::move(analysed.curves), settings);

@@ -9,6 +9,7 @@
 
 #include "core/analysis/curve_analyzer.h"
 #include "core/analysis/fitting.h"
+#include "core/base/status.h"
 #include "core/calibration/calibration_curves.h"
 #include "core/config/settings.h"
 
@@ -44,9 +45,11 @@ inline constexpr double kComplianceTolerance = 0.0001;
 inline constexpr int kMaxComplianceFits = 30;
 
 struct ComplianceCalibrationResult {
-    bool ok = false;
-    std::string error;  // why the calibration failed; empty when ok
-    std::string note;   // curves left out, shown beside a success too
+    // Ok, or why the calibration failed: BadValue (the settings or the curves cannot give one),
+    // NoResult (the fit has none) or Cancelled.
+    Status status = Status::Error("not calibrated", ErrorCode::NoResult);
+    bool ok() const { return status.ok(); }
+    std::string note;  // curves left out, shown beside a success too
     std::vector<LeftOutCurve> leftOut;
     // Per used curve, in file order: the values of the analysis at compliance 0 and the graph
     // point (x = 1/sqrt(Ap) of the last corrected depth, y = 1/S).

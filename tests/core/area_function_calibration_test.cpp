@@ -146,7 +146,7 @@ TEST_P(GeneratedAreaSeries, CalibratesBackToTheAreaFunction) {
 
     const AreaFunctionCalibrationResult r = CalibrateAreaFunction(analyzer, settings);
 
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok()) << r.status.message();
     ASSERT_EQ(r.hc.size(), 10u);
     for (int k = c.terms; k < 9; ++k) EXPECT_EQ(r.apCoef[static_cast<std::size_t>(k)], 0.0);
     for (double h : {80.0, 200.0, 500.0, 1000.0}) {
@@ -173,15 +173,15 @@ TEST(AreaFunctionCalibrationFailures, AreReportedAndNothingNonFiniteComesBack) {
         SCOPED_TRACE("fewer curves than terms");
         const AreaFunctionCalibrationResult r =
             FitAreaFunctionPoints({100, 200}, {245000, 980000}, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("at least 3"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("at least 3"), std::string::npos) << r.status.message();
     }
     {
         SCOPED_TRACE("all curves at one depth");
         const AreaFunctionCalibrationResult r =
             FitAreaFunctionPoints({100, 100, 100}, {245000, 250000, 240000}, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("singular"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("singular"), std::string::npos) << r.status.message();
     }
     {
         SCOPED_TRACE("fixed lead far off: residuals above the spread");
@@ -190,16 +190,18 @@ TEST(AreaFunctionCalibrationFailures, AreReportedAndNothingNonFiniteComesBack) {
         settings.m_dApCoef[0] = 100;
         const AreaFunctionCalibrationResult r =
             FitAreaFunctionPoints({100, 200, 300}, {245000, 980000, 2205000}, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("worse than their mean"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("worse than their mean"), std::string::npos)
+            << r.status.message();
     }
     {
         SCOPED_TRACE("terms out of range");
         settings.m_nFunctionTerms = 10;
         const AreaFunctionCalibrationResult r =
             FitAreaFunctionPoints({100, 200, 300}, {245000, 980000, 2205000}, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("between 1 and 9"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("between 1 and 9"), std::string::npos)
+            << r.status.message();
     }
 }
 

@@ -47,13 +47,13 @@ ComplianceCalibrationResult CalibrateSeries(double compliance, int method) {
 TEST_P(GeneratedSeries, CalibratesBackToTheFrameCompliance) {
     const SeriesCase c = GetParam();
     const ComplianceCalibrationResult frameFree = CalibrateSeries(0.0, c.method);
-    ASSERT_TRUE(frameFree.ok) << frameFree.error;
+    ASSERT_TRUE(frameFree.ok()) << frameFree.status.message();
     const double fitBias = std::fabs(frameFree.compliance);
     ASSERT_LT(fitBias, 0.01) << "the unload fit alone moves the intercept too far";
 
     const ComplianceCalibrationResult r = CalibrateSeries(c.compliance, c.method);
 
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok()) << r.status.message();
     EXPECT_NEAR(r.compliance, c.compliance, kCalibrationTolerance * c.compliance + fitBias);
     EXPECT_LE(r.fits.size(), static_cast<std::size_t>(kMaxComplianceFits));
     EXPECT_EQ(r.x.size(), 8u);
@@ -116,7 +116,7 @@ TEST(ComplianceIteration, FindsTheComplianceOfExactPointsAndStopsWhenSettled) {
         settings.m_fEpsilon = static_cast<float>(epsilon);
         const ComplianceCalibrationResult r =
             IterateCompliance(ExactPoints(0.6, settings.m_fEpsilon), settings);
-        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_TRUE(r.ok()) << r.status.message();
         EXPECT_NEAR(r.compliance, 0.6, 1e-3);
         ASSERT_GE(r.fits.size(), 1u);
         if (r.fits.size() >= 2 && r.fits.size() < kMaxComplianceFits) {
@@ -133,7 +133,7 @@ TEST(ComplianceIteration, FindsTheComplianceOfExactPointsAndStopsWhenSettled) {
 TEST(ComplianceIteration, FirstInterceptNearZeroEndsAfterOneFit) {
     ComplianceCalibrationSettings settings;
     const ComplianceCalibrationResult r = IterateCompliance(ExactPoints(0.0, 0.75), settings);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok()) << r.status.message();
     EXPECT_EQ(r.fits.size(), 1u);
     EXPECT_NEAR(r.compliance, 0.0, kComplianceTolerance);
 }
@@ -148,7 +148,7 @@ TEST(ComplianceIteration, GraphPointsAreTheLastCorrectedDepthsAndUnchangedCompli
     ComplianceCalibrationSettings settings;
     const std::vector<CalibrationCurve> curves = ExactPoints(0.3, 0.75);
     const ComplianceCalibrationResult r = IterateCompliance(curves, settings);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok()) << r.status.message();
     ASSERT_EQ(r.x.size(), curves.size());
     for (std::size_t i = 0; i < curves.size(); ++i) {
         EXPECT_DOUBLE_EQ(r.y[i], 1.0 / curves[i].stiffness);
@@ -166,16 +166,16 @@ TEST(ComplianceCalibrationFailures, AreReportedWithAReason) {
         SCOPED_TRACE("one curve");
         const ComplianceCalibrationResult r =
             IterateCompliance({ExactPoints(0.4, 0.75).front()}, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("at least two"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("at least two"), std::string::npos) << r.status.message();
         EXPECT_TRUE(r.fits.empty());
     }
     {
         SCOPED_TRACE("all curves at one depth");
         std::vector<CalibrationCurve> same(3, ExactPoints(0.4, 0.75)[2]);
         const ComplianceCalibrationResult r = IterateCompliance(same, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("no spread"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("no spread"), std::string::npos) << r.status.message();
     }
     {
         SCOPED_TRACE("correction beyond the contact depth");
@@ -183,8 +183,9 @@ TEST(ComplianceCalibrationFailures, AreReportedWithAReason) {
         std::vector<CalibrationCurve> curves = ExactPoints(0.0, 0.75);
         for (CalibrationCurve& c : curves) c.stiffness = 1.0 / (1.0 / c.stiffness + 500.0);
         const ComplianceCalibrationResult r = IterateCompliance(curves, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("corrected contact depth"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("corrected contact depth"), std::string::npos)
+            << r.status.message();
         EXPECT_FALSE(r.fits.empty());
     }
 }
@@ -197,15 +198,15 @@ TEST(ComplianceCalibrationFailures, TooFewOrTooManyFilesChangeNothing) {
     {
         CCurveAnalyzer analyzer = AnalyzerFor(files);
         const ComplianceCalibrationResult r = CalibrateCompliance(analyzer, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("at least two"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("at least two"), std::string::npos) << r.status.message();
     }
     {
         CCurveAnalyzer analyzer = AnalyzerFor(
             std::vector<std::filesystem::path>(kMaxCalibrationCurves + 1, files.front()));
         const ComplianceCalibrationResult r = CalibrateCompliance(analyzer, settings);
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find("at most 500"), std::string::npos) << r.error;
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.status.message().find("at most 500"), std::string::npos) << r.status.message();
         EXPECT_TRUE(r.fits.empty());
     }
 }
@@ -226,7 +227,7 @@ TEST(ComplianceCalibrationFailures, UnreadableCurveIsLeftOutAndNamed) {
 
     const ComplianceCalibrationResult r = CalibrateCompliance(analyzer, {});
 
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.ok()) << r.status.message();
     EXPECT_EQ(r.curves.size(), 6u);
     ASSERT_EQ(r.leftOut.size(), 2u);
     EXPECT_EQ(r.leftOut[0].file, missing);
@@ -249,8 +250,8 @@ TEST(ComplianceCalibration, ProgressSeesEveryCurveAndCanCancel) {
             return done < 2;
         });
     EXPECT_EQ(calls, 2);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("cancelled"), std::string::npos);
+    EXPECT_EQ(r.status.code(), ErrorCode::Cancelled);
+    EXPECT_NE(r.status.message().find("cancelled"), std::string::npos);
 }
 
 }  // namespace
