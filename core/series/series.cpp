@@ -74,11 +74,23 @@ int FindSeriesQuantity(const std::string& key) {
 }
 
 const std::vector<std::string>& QualityFlagCodes() {
-    static const std::vector<std::string> codes = {
-        flag::kNoUnload,     flag::kNoFit,         flag::kLowR2,      flag::kFewFitPoints,
-        flag::kNonMonotonic, flag::kOutlierHmax,   flag::kOutlierEIT, flag::kOutlierHIT,
-        flag::kDrift,        flag::kSlip,          flag::kZeroOffset, flag::kTruncated,
-        flag::kImplausible,  flag::kGuessedLayout, flag::kCustomRange};
+    static const std::vector<std::string> codes = {flag::kNoUnload,
+                                                   flag::kNoFit,
+                                                   flag::kLowR2,
+                                                   flag::kFewFitPoints,
+                                                   flag::kNonMonotonic,
+                                                   flag::kOutlierHmax,
+                                                   flag::kOutlierEIT,
+                                                   flag::kOutlierHIT,
+                                                   flag::kOutlierProfileHardness,
+                                                   flag::kOutlierProfileModulus,
+                                                   flag::kDrift,
+                                                   flag::kSlip,
+                                                   flag::kZeroOffset,
+                                                   flag::kTruncated,
+                                                   flag::kImplausible,
+                                                   flag::kGuessedLayout,
+                                                   flag::kCustomRange};
     return codes;
 }
 
@@ -418,6 +430,9 @@ void FlagOutliers(Series& series, const std::vector<bool>& reference) {
         {flag::kOutlierHmax, "hmax", "maximum depth", "nm"},
         {flag::kOutlierEIT, "EIT", "modulus EIT", "GPa"},
         {flag::kOutlierHIT, "HIT", "hardness HIT", "MPa"},
+        // A continuous-stiffness test's averages are judged as its unload results are.
+        {flag::kOutlierProfileHardness, kProfileHardness, "depth-profile hardness", "GPa"},
+        {flag::kOutlierProfileModulus, kProfileModulus, "depth-profile modulus", "GPa"},
     };
     for (const OutlierRule& rule : rules) FlagOutliersOf(series, reference, rule);
 }

@@ -83,6 +83,13 @@ const OutlierCase kCases[] = {
      {5},
      5025,
      75 * 1.4826},
+    {"ProfileAveragesAreJudgedAsTheUnloadResults",
+     kProfileModulus,
+     flag::kOutlierProfileModulus,
+     {{72.1}, {72.4}, {71.8}, {72.0}, {60.2}, {72.3}},
+     {4},
+     72.05,
+     0.25 * 1.4826},
 };
 
 class SeriesOutliers : public ::testing::TestWithParam<OutlierCase> {};
