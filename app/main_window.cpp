@@ -10,6 +10,7 @@
 #include "core/analysis/iso_quantities.h"
 #include "core/analysis/iso_text.h"
 #include "core/analysis/no_result_reason.h"
+#include "core/analysis/plausibility.h"
 #include "core/analysis/results_text.h"
 #include "core/analysis/uncertainty.h"
 #include "core/config/parameter_file.h"
@@ -296,6 +297,21 @@ void CIndentMainDlg::UpdateResultsText() {
         // Which values came from the file, above everything they changed.
         if (const std::string fromFile = FileCalibrationText(); !fromFile.empty())
             m_strResults = WrapToResults(fromFile) + m_strResults;
+        // A guessed layout is never silent, nor a value beyond nanoindentation: above all the
+        // rest (guesses in short, their whole text is in File Information).
+        std::string warnings;
+        bool guessed = false;
+        for (const CurveWarning& w :
+             CurveWarnings(m_analyzer.m_dFmax, m_analyzer.m_dHmax, m_analyzer.m_readWarnings,
+                           io::HintsOf(m_analyzer.m_readOptions))) {
+            if (w.code == "guessed-layout")
+                guessed = true;
+            else
+                warnings += "Warning: " + w.text + ".\n";
+        }
+        if (guessed)
+            warnings += "Warning: the layout or units were guessed (File > File Information).\n";
+        if (!warnings.empty()) m_strResults = WrapToResults(warnings) + "\n" + m_strResults;
     } else {
         m_strResults = FailureResultsText(m_lastOutcome.error);
     }

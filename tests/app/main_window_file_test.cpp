@@ -118,6 +118,31 @@ TEST_F(MainWindowTest, AHeaderlessFileIsReadOnceItsColumnsAreGivenInTheWindow) {
     EXPECT_FALSE(w.m_lastOutcome.ok());
 }
 
+// Read as the NanoTest layout (no header) with loads a million times too large: both are said
+// above the results, what to do in the window's terms.
+TEST_F(MainWindowTest, AGuessedLayoutAndAnAbsurdLoadAreSaidAboveTheResults) {
+    CIndentMainDlg& w = Open();
+    const marvek::io::ParsedCurve c = Example("agilent_nial_t001.csv");
+    const auto file = dir / "guessed.txt";
+    {
+        std::ofstream out(file);
+        for (std::size_t k = 0; k < c.size(); ++k)
+            out << c.time[k] << '\t' << c.depth[k] << '\t' << c.load[k] * 1e6 << '\n';
+    }
+    ASSERT_TRUE(w.SelectFiles({file}));
+    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.error;
+    std::string joined;  // the results box's lines joined again
+    for (char ch : w.m_strResults) joined += ch == '\n' ? "" : std::string(1, ch);
+    EXPECT_EQ(joined.rfind("Warning: Fmax = ", 0), 0u) << w.m_strResults;
+    EXPECT_TRUE(Has(joined, "check the load column and its unit (File > Columns and Units...)"))
+        << w.m_strResults;
+    EXPECT_TRUE(Has(joined, "Warning: the layout or units were guessed")) << w.m_strResults;
+    EXPECT_FALSE(Has(joined, "--")) << w.m_strResults;
+    EXPECT_TRUE(Has(w.FileInformationText(0),
+                    "set them in File > Columns and Units... if they "
+                    "are otherwise"));
+}
+
 // A workbook test whose inputs sheet records the sample's Poisson's ratio: the toggle analyses
 // with it (another modulus), the results say it came from the file, and off again gives back
 // the window's ratio.
