@@ -2,12 +2,15 @@
 // window must be told (Columns and Units) and the instrument's calibration a workbook records.
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include <fstream>
 
 #include "app/resource_ids.h"
 #include "core/io/parsed_curve.h"
 #include "main_window_fixture.h"
 #include "support/xls_writer.h"
+#include "table/results_table_window.h"
 
 namespace {
 
@@ -107,6 +110,15 @@ TEST_F(MainWindowTest, AHeaderlessFileIsReadOnceItsColumnsAreGivenInTheWindow) {
     EXPECT_TRUE(Has(info, "depth: column 1")) << info;
     EXPECT_TRUE(Has(info, "load: column 2")) << info;
     EXPECT_TRUE(Has(info, "depth column 1, load column 2, time column 3; load in mN")) << info;
+    // The results table reads the file as the window does.
+    w.OnResultsTable();
+    auto* table = w.findChild<marvek::table::ResultsTableWindow*>();
+    ASSERT_NE(table, nullptr);
+    QSignalSpy finished(table, &marvek::table::ResultsTableWindow::analysisFinished);
+    if (table->Running()) finished.wait(60000);
+    ASSERT_EQ(table->CurrentSeries().curves.size(), 1u);
+    EXPECT_TRUE(table->CurrentSeries().curves[0].ok) << table->CurrentSeries().curves[0].error;
+    table->close();
 
     // "As the Files Say" takes them back: refused again.
     services.modalScripts.push_back([](marvek::ui::Dialog& d) {
