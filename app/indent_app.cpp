@@ -39,11 +39,12 @@ std::optional<LaunchOptions> ParseLaunchOptions(const std::vector<std::string>& 
                 w.rfind("graph:", 0) == 0 && marvek::FindGraphCommand(w.substr(6)) != nullptr;
             if (w != "main" && w != "main-fit" && w != "main-popins" && w != "help" &&
                 w != "about" && w != "explore" && w != "graph" && w != "overlay" &&
-                w != "overlay-normalised" && w != "profile" && w != "map" && !namedGraph) {
+                w != "overlay-normalised" && w != "profile" && w != "map" && w != "file-info" &&
+                w != "columns" && !namedGraph) {
                 error =
                     "--window takes main, main-fit, main-popins, help, about, explore, overlay, "
-                    "overlay-normalised, profile, map, graph or graph:NAME (a marvek-cli graph "
-                    "name)";
+                    "overlay-normalised, profile, map, file-info, columns, graph or graph:NAME (a "
+                    "marvek-cli graph name)";
                 return std::nullopt;
             }
             options.window = args[++i];
@@ -169,6 +170,12 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
                         overlay->SetNormalised(true);
                 };
             dlg.OnOverlay();
+            if (services.capturedWindow) picture = *services.capturedWindow;
+        } else if (options.window == "file-info" || options.window == "columns") {
+            // File > File Information of the first curve, or the Columns and Units window.
+            services.captureNextWindow = true;
+            dlg.SendCommand(options.window == "columns" ? resource::ID_COLUMNS_UNITS
+                                                        : resource::ID_FILE_INFORMATION);
             if (services.capturedWindow) picture = *services.capturedWindow;
         } else if (options.window == "profile") {
             // The depth profiles of the first file's workbook beside the main window.

@@ -10,6 +10,7 @@
 #include "core/analysis/iso_quantities.h"
 #include "core/analysis/iso_text.h"
 #include "core/analysis/no_result_reason.h"
+#include "core/analysis/plausibility.h"
 #include "core/analysis/results_text.h"
 #include "core/analysis/uncertainty.h"
 #include "core/config/parameter_file.h"
@@ -29,11 +30,12 @@ using namespace resource;
 
 namespace {
 
-// The results box is narrow and does not wrap: a failure's file and reason are broken into
-// lines there (at blanks, or after a folder separator in a long path) so nothing is cut.
-std::string FailureResultsText(const std::string& error) {
+// The results box is narrow and does not wrap: a failure's file and reason, or a note above the
+// results, are broken into lines there (at blanks, or after a folder separator in a long path)
+// so nothing is cut. Every line ends with a line break.
+std::string WrapToResults(const std::string& text) {
     constexpr std::size_t kWidth = 30;
-    std::string out = "This curve could not be read:\n\n", line;
+    std::string out, line;
     auto flush = [&] {
         out += line + "\n";
         line.clear();
@@ -52,7 +54,7 @@ std::string FailureResultsText(const std::string& error) {
         }
         line += rest;
     };
-    for (char c : error) {
+    for (char c : text) {
         if (c == ' ' || c == '\n') {
             word += c == ' ' ? " " : "";
             place(word);
@@ -65,6 +67,10 @@ std::string FailureResultsText(const std::string& error) {
     place(word);
     if (!line.empty()) flush();
     return out;
+}
+
+std::string FailureResultsText(const std::string& error) {
+    return "This curve could not be read:\n\n" + WrapToResults(error);
 }
 
 }  // namespace
@@ -133,10 +139,14 @@ CIndentMainDlg::CIndentMainDlg(QWidget* parent, std::filesystem::path parameterF
         {ID_EXPORT_REPORT, &CIndentMainDlg::OnExportReport},
         {ID_UNDO, &CIndentMainDlg::OnUndo},
         {ID_REDO, &CIndentMainDlg::OnRedo},
+        {ID_FILE_INFORMATION, &CIndentMainDlg::OnFileInformation},
+        {ID_COLUMNS_UNITS, &CIndentMainDlg::OnColumnsAndUnits},
+        {ID_USE_FILE_CALIBRATION, &CIndentMainDlg::OnUseFileCalibration},
     };
     for (const auto& [id, handler] : handlers) OnCommand(id, [this, h = handler] { (this->*h)(); });
     OnNotify(IDC_POISSON, Notification::KillFocus, [this] { OnKillfocusPoisson(); });
     SetAcceptFiles(true);
+    UseWindowReadHints();
     resultPool_ = std::make_unique<QThreadPool>();
     resultPool_->setMaxThreadCount(1);
 }
@@ -222,7 +232,8 @@ void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveD
 
 AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     UpdateData(true);
-    m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, CurveSettings(curve), *this);
+    m_analysisSettings = AnalysisSettings(curve);
+    m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, m_analysisSettings, *this);
     if (!m_lastOutcome.ok()) ClearDisplay();  // no results of another curve under this one
     RefreshPlot();
     if (showFailure) ShowFailure();
@@ -231,14 +242,13 @@ AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
 
 std::string CIndentMainDlg::FailureMessage() const {
     if (m_lastOutcome.ok()) return {};
-    // The file and the reason first; the layouts this program reads only where the layout was
-    // not recognised.
+    // The file and the reason (with what to do in this window); where the layout was not
+    // recognised, where the layouts read are described. The generic layout example is Help's.
     std::string text = m_lastOutcome.error;
     if (m_lastOutcome.read == ReadStatus::UnknownLayout)
         text +=
             ".\n\nMarvek reads its own CSV layout and the instrument formats listed under "
-            "Help > Help.\n\n" +
-            std::string(kFileFormatMessage);
+            "Help > Help.";
     return text;
 }
 
@@ -257,7 +267,7 @@ void CIndentMainDlg::UpdateResultsText() {
     const int generation = ++resultGeneration_;
     resultPool_->clear();  // blocks of older analyses not yet started are not wanted
     if (m_lastOutcome.ok()) {
-        const Settings settings = CurveSettings(m_nCurrentCurve);
+        const Settings& settings = m_analysisSettings;
         const std::string reason = NoResultReason(m_analyzer, *this, settings);
         if (reason.empty()) {
             m_strResults = BuildResultsText(m_analyzer, *this, g_dlgStrategy.method());
@@ -284,6 +294,24 @@ void CIndentMainDlg::UpdateResultsText() {
         } else {
             m_strResults = NoResultText(m_analyzer, g_dlgStrategy.method(), reason);
         }
+        // Which values came from the file, above everything they changed.
+        if (const std::string fromFile = FileCalibrationText(); !fromFile.empty())
+            m_strResults = WrapToResults(fromFile) + m_strResults;
+        // A guessed layout is never silent, nor a value beyond nanoindentation: above all the
+        // rest (guesses in short, their whole text is in File Information).
+        std::string warnings;
+        bool guessed = false;
+        for (const CurveWarning& w :
+             CurveWarnings(m_analyzer.m_dFmax, m_analyzer.m_dHmax, m_analyzer.m_readWarnings,
+                           io::HintsOf(m_analyzer.m_readOptions))) {
+            if (w.code == "guessed-layout")
+                guessed = true;
+            else
+                warnings += "Warning: " + w.text + ".\n";
+        }
+        if (guessed)
+            warnings += "Warning: the layout or units were guessed (File > File Information).\n";
+        if (!warnings.empty()) m_strResults = WrapToResults(warnings) + "\n" + m_strResults;
     } else {
         m_strResults = FailureResultsText(m_lastOutcome.error);
     }

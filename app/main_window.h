@@ -120,6 +120,32 @@ public:
     // empty.
     bool SelectFiles(const std::vector<std::filesystem::path>& files);
 
+    // The shown curve's file (app/main_window_file.cpp). File > File Information: its reader,
+    // columns, units, warnings and recorded calibration, as `marvek-cli list` gives them, and
+    // the window's own choices; FileInformationText is that text for curve `curve`.
+    void OnFileInformation();
+    std::string FileInformationText(int curve) const;
+    // File > Columns and Units: the columns and units of text files, the window's --columns and
+    // --units, kept in the analyzer's read options for every file read after.
+    void OnColumnsAndUnits();
+    // The columns and units given there ("depth column 1, load column 2; load in uN"); empty
+    // when none are.
+    std::string ReadChoicesText() const;
+    // Analysis Setup > Use the Instrument's Calibration: the shown curve is analysed with the
+    // Poisson's ratio, frame compliance and area function its file records (those it records).
+    void OnUseFileCalibration();
+    bool m_bUseFileCalibration = false;
+    // The settings the last analysis used (the curve's own range and the file's calibration
+    // in), what it took from the file ("poisson", "compliance", "area function") and what the
+    // file left out of those.
+    marvek::Settings m_analysisSettings;
+    std::vector<std::string> m_fromFile, m_fromFileWarnings;
+    // The settings curve `curve` is analysed with: CurveSettings, then the calibration its file
+    // records when that is used (the file is read for it). Fills m_fromFile.
+    marvek::Settings AnalysisSettings(int curve);
+    // The results text's lines on the calibration taken from the file; empty when not used.
+    std::string FileCalibrationText() const;
+
     // Menu handlers.
     void OnSelectCurveFiles();
     void OnSeparateUnload();
@@ -239,6 +265,8 @@ public:
     void InstallFitRangeDrag();
 
 private:
+    // The reader's messages name the window's commands where they say what to do.
+    void UseWindowReadHints();
     void InstallShortcuts();
     // Title naming the displayed curve and "k of n"; commands greyed out without curves.
     void UpdateContext();

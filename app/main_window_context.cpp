@@ -22,6 +22,10 @@ void CIndentMainDlg::InstallShortcuts() {
     if (QAction* help = MenuAction(ID_HELP_HELP)) help->setShortcut(QKeySequence::HelpContents);
     if (QAction* explore = MenuAction(ID_EXPLORE_PLOT))
         explore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    if (QAction* calibration = MenuAction(ID_USE_FILE_CALIBRATION)) {
+        calibration->setCheckable(true);
+        calibration->setChecked(m_bUseFileCalibration);
+    }
     if (auto* results = qobject_cast<QLabel*>(GetDlgItem(IDC_RESULTS))) {
         results->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // The label would take Ctrl+C for its own (possibly empty) selection.
@@ -100,7 +104,7 @@ void CIndentMainDlg::UpdateContext() {
     // Commands that work on the selected curves have nothing to do without them.
     const bool curves = n > 0;
     for (int id : {ID_SEPARATE_UNLOAD, ID_SEPARATE_RELOAD, ID_SAVE_CURVES, ID_EXPLORE_PLOT,
-                   ID_SAVE_PROJECT, ID_SAVE_PROJECT_AS, ID_EXPORT_REPORT})
+                   ID_SAVE_PROJECT, ID_SAVE_PROJECT_AS, ID_EXPORT_REPORT, ID_FILE_INFORMATION})
         EnableMenuCommand(id, curves);
     if (MenuPopups().size() > 2)
         for (QAction* a : MenuPopups()[2]->actions()) a->setEnabled(curves || a->isSeparator());

@@ -24,7 +24,8 @@ void CIndentMainDlg::ShowOverlay(std::vector<int> curves) {
         if (k >= 0 && k < m_analyzer.m_nFileCount)
             addresses.push_back(m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string());
     std::vector<std::string> failures;
-    auto read = marvek::ReadOverlayCurves(addresses, CurrentSettings(), failures);
+    auto read =
+        marvek::ReadOverlayCurves(addresses, CurrentSettings(), failures, m_analyzer.m_readOptions);
     const std::size_t left = static_cast<std::size_t>(m_analyzer.m_nFileCount) - addresses.size();
     std::string caption = "Marvek - Curve Overlay: " + std::to_string(addresses.size()) + " of " +
                           std::to_string(m_analyzer.m_nFileCount) + " curves";

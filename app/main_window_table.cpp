@@ -20,6 +20,7 @@ void CIndentMainDlg::OnResultsTable() {
     auto* window =
         new marvek::table::ResultsTableWindow(this, std::move(inputs), CurrentSettings());
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->readOptions = m_analyzer.m_readOptions;
     for (int k = 0; k < m_analyzer.m_nFileCount; ++k) {
         const auto notes = NotesOf(m_analyzer.m_strFiles[static_cast<std::size_t>(k)].string());
         if (!notes.Empty()) window->SetCurveNotes(k, notes.excluded, notes.note, notes.flag);

@@ -22,6 +22,7 @@ void SeparateSelectedFiles(CIndentMainDlg& window, SplitKind kind) {
     if (main.m_nFileCount <= 0) return;
     auto reader = std::make_unique<CCurveAnalyzer>();
     ConfigureAnalyzer(*reader, g_dlgStrategy);
+    reader->m_readOptions = main.m_readOptions;  // the columns and units given in the window
     const double band = HoldBand(g_dlgStrategy.m_fForceAccuracy, main.m_dHoldBandFactor);
     int written = 0;
     std::filesystem::path folder;

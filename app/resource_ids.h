@@ -70,6 +70,9 @@ inline constexpr int ID_EXPORT_REPORT = 32975;
 inline constexpr int ID_OVERLAY = 33010;
 inline constexpr int ID_RESET_FIT_RANGE = 33011;
 inline constexpr int ID_PROFILE_VIEW = 33030;
+inline constexpr int ID_FILE_INFORMATION = 33040;
+inline constexpr int ID_COLUMNS_UNITS = 33041;
+inline constexpr int ID_USE_FILE_CALIBRATION = 33042;
 // File > Open Recent: entry k has command ID_OPEN_RECENT_FIRST + k.
 inline constexpr int ID_OPEN_RECENT_FIRST = 32960;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis_options.h"
+#include "core/io/curve_description.h"
 #include "core/io/parsed_curve.h"
 
 namespace marvek::cli {
@@ -38,24 +39,8 @@ int Run(const ListOptions& o) {
             found = true;
             std::cout << io::MakeAddress(address.file, c.test).string() << '\t' << c.format << '\t'
                       << c.size() << " points\t" << c.units << '\n';
-            // Where several readers fit, which one was taken and why: once, under the first test.
-            if (!file.choice.empty() && &c == &file.curves.front())
-                std::cout << "  read as " << file.choice << '\n';
-            if (!c.columns.empty()) std::cout << "  columns: " << c.columns << '\n';
-            for (const io::ReadWarning& w : c.warnings)
-                std::cout << "  warning"
-                          << (w.line > 0 ? " (line " + std::to_string(w.line) + ")" : "") << ": "
-                          << w.text << '\n';
-            const io::CurveMetadata& m = c.meta;
-            if (m.poissonRatio) std::cout << "  Poisson's ratio: " << *m.poissonRatio << '\n';
-            if (m.frameCompliance)
-                std::cout << "  frame compliance: " << *m.frameCompliance << " nm/mN\n";
-            if (!m.areaCoefficients.empty()) {
-                std::cout << "  area function:";
-                for (double v : m.areaCoefficients) std::cout << ' ' << v;
-                std::cout << '\n';
-            }
-            if (!m.tipName.empty()) std::cout << "  tip: " << m.tipName << '\n';
+            for (const std::string& line : io::DescribeCurve(file, c))
+                std::cout << "  " << line << '\n';
         }
         if (address.test.empty())
             for (const io::SkippedPart& skipped : file.skipped)

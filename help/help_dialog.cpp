@@ -29,7 +29,9 @@ CHelpDlg::CHelpDlg(QWidget* parent)
           "text (comma, semicolon or tab, decimal comma too) with a header naming depth and "
           "load and their units; the text exports of TriboScan (.txt), FISCHERSCOPE (.hld) and "
           "NanoTest (.txt, and .zip archives of them); and InView workbooks (.xls, .xlsx), one "
-          "curve per test sheet. `marvek-cli list FILE` shows what was read from a file."),
+          "curve per test sheet. File > File Information (or `marvek-cli list FILE`) shows "
+          "what was read from a file; File > Columns and Units gives the columns and units of a "
+          "text file whose header does not name them."),
       m_strSelectionHelp(
           "You can select as many files as you want to analyze and compare. The slider bar at "
           "the bottom lets you change the curve displayed. As soon as they are open the "

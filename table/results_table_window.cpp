@@ -329,9 +329,10 @@ void ResultsTableWindow::Start(int threads) {
     running_ = true;
     cancel_ = false;
     refreshTimer_->start();
-    worker_ = std::thread([this, threads, settings = series_.settings] {
+    worker_ = std::thread([this, threads, settings = series_.settings, read = readOptions] {
         SeriesOptions options;
         options.threads = threads;
+        options.read = read;
         options.cancel = &cancel_;
         options.curveDone = [this](std::size_t index, const SeriesCurve& curve) {
             QMetaObject::invokeMethod(
@@ -432,6 +433,7 @@ void ResultsTableWindow::SetFitRange(int curve, std::optional<UnloadFitRange> ra
     if (input.fitRange == range) return;
     input.fitRange = range;
     CCurveAnalyzer analyzer;
+    analyzer.m_readOptions = readOptions;
     CurveDisplay display;
     display.withPlotSeries = false;
     Arrive(static_cast<std::size_t>(curve),

@@ -46,6 +46,8 @@ public:
     // CurrentSeries()); not called for SetCurveNotes.
     std::function<void(int curve)> onCurveEdited;
 
+    // How the curve files are read (columns and units given in the window); set before Start.
+    io::ReadOptions readOptions;
     // Starts the analysis (threads: 0 all cores).
     void Start(int threads = 0);
     bool Running() const { return running_; }

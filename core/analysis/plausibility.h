@@ -20,8 +20,10 @@ inline constexpr double kPlausibleFmaxMilliNewton = 10000;
 inline constexpr double kPlausibleHmaxNanometre = 100000;
 
 // The guesses among the read's warnings, then one warning for each value out of range: Fmax
-// above 10 N, hmax above 100 µm, hmax negative. NaN values give none.
+// above 10 N, hmax above 100 µm, hmax negative. NaN values give none. `hints` says where the
+// columns and units are given.
 std::vector<CurveWarning> CurveWarnings(double fmax, double hmax,
-                                        const std::vector<io::ReadWarning>& read);
+                                        const std::vector<io::ReadWarning>& read,
+                                        const io::ReadHints& hints = io::CommandLineHints());
 
 }  // namespace marvek

@@ -8,7 +8,8 @@ namespace {
 
 bool SameOptions(const ReadOptions& x, const ReadOptions& o) {
     return x.format == o.format && x.depthColumn == o.depthColumn && x.loadColumn == o.loadColumn &&
-           x.timeColumn == o.timeColumn && x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit;
+           x.timeColumn == o.timeColumn && x.depthUnit == o.depthUnit && x.loadUnit == o.loadUnit &&
+           x.hints == o.hints;
 }
 
 }  // namespace

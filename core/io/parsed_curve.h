@@ -82,12 +82,34 @@ struct ParsedCurve {
     void push(double d, double l, double t, char code);
 };
 
+// What a user can do about a layout the reader guessed or could not find, in the words of the
+// program the user is in: the reason is the reader's, the hint its caller's (the command line
+// names options, the window its own command).
+struct ReadHints {
+    // After "3 columns without a header: ".
+    std::string giveColumns;
+    // In brackets after "no unit stated for depth: read as nm ".
+    std::string unitIfOtherwise;
+    // After "no header: the 3 columns are read as time s, depth nm, load mN (...); ".
+    std::string columnsAndUnitsIfOtherwise;
+    // In brackets after "check the load column and its unit ".
+    std::string whereColumnsAndUnits;
+};
+// The command line's hints ("give --columns depth=N,load=N[,time=N]", ...).
+const ReadHints& CommandLineHints();
+
 // Choices of the user that override what a file suggests.
 struct ReadOptions {
     std::string format;                                   // "" = detect from the content
     int depthColumn = 0, loadColumn = 0, timeColumn = 0;  // 1-based; 0 = by name
     std::string depthUnit, loadUnit;                      // "" = as the file says
+    // How messages say what to do; null: the command line's. Points to a table that outlives
+    // every read (a static one).
+    const ReadHints* hints = nullptr;
 };
+inline const ReadHints& HintsOf(const ReadOptions& o) {
+    return o.hints ? *o.hints : CommandLineHints();
+}
 
 // A part of a file read and found to hold no curve (a workbook's results or chart sheet).
 struct SkippedPart {

@@ -250,7 +250,8 @@ void DetectAndDispatch(std::string_view content, const std::filesystem::path& na
             c.warnings.push_back(
                 {0,
                  "no header: the 3 columns are read as time s, depth nm, load mN (the NanoTest "
-                 "layout); give --columns and --units if they are otherwise",
+                 "layout); " +
+                     HintsOf(o).columnsAndUnitsIfOtherwise,
                  true});
 }
 
@@ -388,6 +389,13 @@ std::string CurveOutputStem(const std::filesystem::path& address) {
     const Address a = ParseAddress(address);
     const std::string stem = a.file.stem().string();
     return a.test.empty() ? stem : stem + "_" + SafeFileNamePart(a.test);
+}
+
+const ReadHints& CommandLineHints() {
+    static const ReadHints hints{
+        "give --columns depth=N,load=N[,time=N]", "give --units if it is otherwise",
+        "give --columns and --units if they are otherwise", "--columns, --units"};
+    return hints;
 }
 
 }  // namespace marvek::io

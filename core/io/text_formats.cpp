@@ -150,13 +150,13 @@ std::string ColumnsText(const Plan& p) {
 }
 
 // A depth or load unit the file does not state is a guess the user must see.
-void WarnUnstatedUnits(const Plan& p, ParsedCurve& c) {
+void WarnUnstatedUnits(const Plan& p, const ReadHints& hints, ParsedCurve& c) {
     if (!p.depthUnitStated)
         c.warnings.push_back(
-            {0, "no unit stated for depth: read as nm (give --units if it is otherwise)", true});
+            {0, "no unit stated for depth: read as nm (" + hints.unitIfOtherwise + ")", true});
     if (!p.loadUnitStated)
         c.warnings.push_back(
-            {0, "no unit stated for load: read as mN (give --units if it is otherwise)", true});
+            {0, "no unit stated for load: read as mN (" + hints.unitIfOtherwise + ")", true});
 }
 
 // Applies --columns and --units over what the file said; false with `error` set when a unit is
@@ -437,7 +437,8 @@ bool NamesResults(std::string_view header) {
 }
 
 // Why a header row (or its absence) gives no curve: the reason a user can act on.
-std::string NoColumnsReason(std::string_view header, std::string_view firstRow) {
+std::string NoColumnsReason(std::string_view header, std::string_view firstRow,
+                            const ReadHints& hints) {
     std::vector<std::string_view> cells, row;
     SplitFields(header, GuessDelimiter(header), cells);
     SplitFields(firstRow, GuessDelimiter(firstRow), row);
@@ -446,8 +447,7 @@ std::string NoColumnsReason(std::string_view header, std::string_view firstRow) 
     if (header.empty()) {
         std::vector<std::string_view> f;
         SplitFields(firstRow, GuessDelimiter(firstRow), f);
-        return std::to_string(f.size()) +
-               " columns without a header: give --columns depth=N,load=N[,time=N]";
+        return std::to_string(f.size()) + " columns without a header: " + hints.giveColumns;
     }
     if (NamesResults(header))
         return "a results table: no depth\u2013load series (headers are " + QuotedCells(header) +
@@ -563,7 +563,8 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
             if (!columnsGiven) {
                 if (firstNumeric.empty()) firstNumeric = line;
                 if (++numericBefore < 3) continue;
-                Fail(out, ReadStatus::UnknownLayout, NoColumnsReason(lastText, firstNumeric));
+                Fail(out, ReadStatus::UnknownLayout,
+                     NoColumnsReason(lastText, firstNumeric, HintsOf(o)));
                 return;
             }
             plans.emplace_back();
@@ -593,9 +594,9 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
     if (!anyLine) return Fail(out, ReadStatus::UnknownLayout, "empty file");
     if (plans.empty()) {
         Fail(out, ReadStatus::UnknownLayout,
-             !firstNumeric.empty() ? NoColumnsReason(lastText, firstNumeric)
+             !firstNumeric.empty() ? NoColumnsReason(lastText, firstNumeric, HintsOf(o))
              : !lastText.empty() && GuessDelimiter(lastText) != 0
-                 ? NoColumnsReason(lastText, {})
+                 ? NoColumnsReason(lastText, {}, HintsOf(o))
                  : "no header naming depth and load and no rows of numbers");
         return;
     }
@@ -617,7 +618,7 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
         c.format = "delimited";
         c.units = UnitsText(p);
         c.columns = ColumnsText(p);
-        WarnUnstatedUnits(p, c);
+        WarnUnstatedUnits(p, HintsOf(o), c);
         FinishCurve(c);
         out.curves.push_back(std::move(c));
     }
@@ -867,8 +868,9 @@ void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& o
     if (o.depthColumn <= 0 &&
         std::adjacent_find(c.time.begin(), c.time.end(), std::greater<>()) != c.time.end())
         return Fail(out, ReadStatus::UnknownLayout,
-                    "3 columns without a header: give --columns depth=N,load=N[,time=N] (the "
-                    "first column runs backwards, so it is not the time of a NanoTest file)");
+                    "3 columns without a header: " + HintsOf(o).giveColumns +
+                        " (the first column runs backwards, so it is not the time of a NanoTest "
+                        "file)");
     c.format = "nanotest-txt";
     c.units = UnitsText(p);
     c.columns = ColumnsText(p);

@@ -168,10 +168,12 @@ std::string FormatOverlayCsv(const OverlayResult& overlay, bool normalised) {
 
 std::vector<OverlayCurve> ReadOverlayCurves(const std::vector<std::string>& addresses,
                                             const Settings& settings,
-                                            std::vector<std::string>& failures) {
+                                            std::vector<std::string>& failures,
+                                            const io::ReadOptions& read) {
     std::vector<OverlayCurve> curves;
     CCurveAnalyzer analyzer;
     ConfigureAnalyzer(analyzer, settings.strategy);
+    analyzer.m_readOptions = read;
     for (const std::string& address : addresses) {
         analyzer.SetAddresses({address});
         CurveDisplay display;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/config/settings.h"
+#include "core/io/parsed_curve.h"
 
 namespace marvek {
 
@@ -64,9 +65,11 @@ OverlayResult ComputeOverlay(const std::vector<OverlayCurve>& curves,
 std::string FormatOverlayCsv(const OverlayResult& overlay, bool normalised);
 
 // Reads and corrects each address as the analysis does (compliance, drift, zero point of
-// `settings`); a curve that cannot be read is named in `failures` ("FILE: reason").
+// `settings`), with the columns and units of `read`; a curve that cannot be read is named in
+// `failures` ("FILE: reason").
 std::vector<OverlayCurve> ReadOverlayCurves(const std::vector<std::string>& addresses,
                                             const Settings& settings,
-                                            std::vector<std::string>& failures);
+                                            std::vector<std::string>& failures,
+                                            const io::ReadOptions& read = {});
 
 }  // namespace marvek

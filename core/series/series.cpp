@@ -241,7 +241,8 @@ std::vector<QualityFlag> CurveFlags(CCurveAnalyzer& a, const CurveDisplay& displ
     CheckLoadingSlip(a, peak, q, flags);
     CheckZeroOffset(a, q, flags);
     CheckTruncated(a, flags);
-    for (const CurveWarning& w : CurveWarnings(a.m_dFmax, a.m_dHmax, a.m_readWarnings))
+    for (const CurveWarning& w :
+         CurveWarnings(a.m_dFmax, a.m_dHmax, a.m_readWarnings, io::HintsOf(a.m_readOptions)))
         flags.push_back({w.code, w.text + ".", {}});
     return flags;
 }
@@ -343,7 +344,11 @@ bool RunSeries(const std::vector<SeriesInput>& inputs, const Settings& settings,
     };
     // Each row depends only on its own curve (every reported value is written by its analysis),
     // so the workers' reuse of their analyzer gives the rows of a one-thread run.
-    WorkerPool<Worker> pool([] { return std::make_unique<Worker>(); });
+    WorkerPool<Worker> pool([&options] {
+        auto w = std::make_unique<Worker>();
+        w->analyzer.m_readOptions = options.read;
+        return w;
+    });
     ParallelOptions parallel;
     parallel.threads = options.threads;
     parallel.cancel = options.cancel;

@@ -148,6 +148,9 @@ struct SeriesOptions {
     // Called with each finished curve (index into the inputs); never from two threads at once.
     std::function<void(std::size_t index, const SeriesCurve& curve)> curveDone;
     const std::atomic<bool>* cancel = nullptr;  // checked before each curve
+    // How the curve files are read: the columns and units given, and how messages say what to
+    // do (the window's words in its results table).
+    io::ReadOptions read;
 };
 
 // The flag of a curve analysed with its own unloading fit range, naming the range.

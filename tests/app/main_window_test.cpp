@@ -50,6 +50,8 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
         {"File",
          {{"Select Curve Files...", 32773},
           {"Open Recent", 0},
+          {"File Information...", ID_FILE_INFORMATION},
+          {"Columns and Units...", ID_COLUMNS_UNITS},
           {"", 0},
           {"Open Project...", ID_OPEN_PROJECT},
           {"Save Project", ID_SAVE_PROJECT},
@@ -106,7 +108,9 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
         {"Analysis Setup",
          {{"Elastic Modulus Calculation Strategy...", 32795},
           {"Indenter Area Function and Modulus...", 32787},
-          {"Compliance of the Testing Machine...", 32794}}},
+          {"Compliance of the Testing Machine...", 32794},
+          {"", 0},
+          {"Use the Instrument's Calibration Where the File Records It", ID_USE_FILE_CALIBRATION}}},
         {"View",
          {{"Explore Plot...", 32950},
           {"", 0},
@@ -146,12 +150,12 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrderAndEachRoutes) {
             // zoomed plot.
             if (!text.empty() && id != ID_EXIT && id != 0) {
                 // Undo and Redo wait for a change.
-                const bool needsCurves = &popup == &expected[2] || id == ID_SEPARATE_UNLOAD ||
-                                         id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES ||
-                                         id == ID_EXPLORE_PLOT || id == ID_PLOT_RESET ||
-                                         id == ID_PLOT_ZOOM_POPINS || id == ID_SAVE_PROJECT ||
-                                         id == ID_SAVE_PROJECT_AS || id == ID_EXPORT_REPORT ||
-                                         id == ID_UNDO || id == ID_REDO;
+                const bool needsCurves =
+                    &popup == &expected[2] || id == ID_SEPARATE_UNLOAD ||
+                    id == ID_SEPARATE_RELOAD || id == ID_SAVE_CURVES || id == ID_EXPLORE_PLOT ||
+                    id == ID_PLOT_RESET || id == ID_PLOT_ZOOM_POPINS || id == ID_SAVE_PROJECT ||
+                    id == ID_SAVE_PROJECT_AS || id == ID_EXPORT_REPORT || id == ID_UNDO ||
+                    id == ID_REDO || id == ID_FILE_INFORMATION;
                 EXPECT_EQ(w.MenuAction(id)->isEnabled(), !needsCurves) << text;
                 EXPECT_TRUE(w.SendCommand(id)) << text;
             }
@@ -419,10 +423,12 @@ TEST_F(MainWindowTest, AnUnrecognisedLayoutShowsTheReadersMessage) {
     ASSERT_TRUE(w.SelectFiles({bad}));
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].caption, marvek::kFileFormatCaption);
-    // The file and the reason first, then the layouts that are read.
+    // The file and the reason first, then where the layouts read are described (the generic
+    // example is Help's, not every refusal's).
     EXPECT_EQ(services.messages[0].text.rfind(bad.string() + ": 3 columns without a header", 0), 0u)
         << services.messages[0].text;
-    EXPECT_NE(services.messages[0].text.find(marvek::kFileFormatMessage), std::string::npos);
+    EXPECT_NE(services.messages[0].text.find("Help > Help"), std::string::npos);
+    EXPECT_EQ(services.messages[0].text.find(marvek::kFileFormatMessage), std::string::npos);
     EXPECT_EQ(w.m_strResults.find("E(IT)"), std::string::npos);
     // Shown each time the curve is displayed.
     w.SendCommand(IDOK);

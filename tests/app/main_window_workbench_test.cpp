@@ -154,7 +154,9 @@ TEST_F(MainWindowTest, AnUnreadableCurveIsNamedWithItsReasonAfterTheWindowShowsI
     const std::string results = w.GetDlgItemText(IDC_RESULTS);
     std::string joined;
     for (char ch : results) joined += ch == '\n' ? "" : std::string(1, ch);
-    EXPECT_NE(joined.find("3 columns without a header: give --columns"), std::string::npos)
+    // What to do is said in the window's terms.
+    EXPECT_NE(joined.find("3 columns without a header: give them in File > Columns and Units..."),
+              std::string::npos)
         << results;
     EXPECT_EQ(results.find("File format example"), std::string::npos);
 }
