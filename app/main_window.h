@@ -185,6 +185,9 @@ public:
     // that follows the shown curve and the exclusions.
     void OnProfileView();
     void SyncProfileView();
+    // The depth profiles' settings of the window's analysis (ProfileSettingsFor), telling the
+    // user where in the window a full area function is set.
+    marvek::profiles::ProfileSettings WindowProfileSettings() const;
     void OnFirstPopinLoads();
     void OnFirstPopinHistogram();
     void OnResultsTable();

@@ -13,7 +13,7 @@ void CIndentMainDlg::OnProfileView() {
         m_analyzer.m_strFiles.begin(), m_analyzer.m_strFiles.begin() + m_analyzer.m_nFileCount);
     marvek::graphs::WorkbookProfiles workbook = marvek::graphs::LoadWorkbookProfiles(
         addresses, std::max(0, m_nCurrentCurve), m_analyzer.m_readOptions,
-        marvek::ProfileSettingsFor(CurrentSettings()));
+        WindowProfileSettings());
     if (!workbook.error.empty()) {
         marvek::ui::ShowMessage(this, workbook.error, marvek::ui::kApplicationName,
                                 marvek::ui::MessageButtons::Ok, marvek::ui::MessageIcon::Warning);
@@ -41,6 +41,13 @@ void CIndentMainDlg::OnProfileView() {
     profileView_ = view;
     SyncProfileView();
     view->show();
+}
+
+marvek::profiles::ProfileSettings CIndentMainDlg::WindowProfileSettings() const {
+    marvek::profiles::ProfileSettings s = marvek::ProfileSettingsFor(CurrentSettings());
+    s.completeAreaFunctionHint =
+        "set the full one in Analysis Setup > Indenter Area Function and Modulus...";
+    return s;
 }
 
 void CIndentMainDlg::SyncProfileView() {

@@ -68,7 +68,7 @@ report::Input CIndentMainDlg::ReportInput() const {
         in.fromFile.emplace_back();
         in.depthProfiles.emplace_back();
         if (ok && std::isfinite(in.series.curves.back().profileAverage.from))
-            if (auto profile = CurveDepthProfile(analyzer, address, ProfileSettingsFor(settings)))
+            if (auto profile = CurveDepthProfile(analyzer, address, WindowProfileSettings()))
                 in.depthProfiles.back() = report::ReportProfile(std::move(*profile));
         in.xUm.push_back(analyzer.m_fileMeta.positionX.value_or(std::nan("")));
         in.yUm.push_back(analyzer.m_fileMeta.positionY.value_or(std::nan("")));

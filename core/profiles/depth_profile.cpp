@@ -197,8 +197,8 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
         p.warnings.push_back(
             "the workbook's area function (tip \"" + meta.tipName + "\", " +
             std::to_string(meta.areaCoefficients.size()) +
-            " coefficients, C0 rounded) is incomplete: hardness may be off by a few %; give the "
-            "full one (--ap C0,C1,...) or add the tip to the tip list");
+            " coefficients, C0 rounded) is incomplete: hardness may be off by a few %; " +
+            s.completeAreaFunctionHint);
     } else {
         p.areaCoefficients = s.fallbackArea;
         p.used.push_back({"area function", CoefficientsText(p.areaCoefficients), "default"});

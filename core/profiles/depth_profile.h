@@ -64,6 +64,10 @@ struct ProfileSettings {
     std::optional<double> harmonicFrameStiffness;  // N/m, for raw harmonic stiffness only
     std::optional<double> from, to;                // averaging window, nm; overrides the workbook's
     double defaultFrom = 100, defaultTo = 200;     // when neither gives one
+    // What the warning about a workbook's incomplete area function tells the user to do: the
+    // command line's words here, the window's its own.
+    std::string completeAreaFunctionHint =
+        "give the full one (--ap C0,C1,...) or add the tip to the tip list";
     ProfileCorrections corrections;
 };
 

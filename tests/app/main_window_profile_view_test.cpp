@@ -2,6 +2,7 @@
 // open it on the fused-silica workbook, drag the averaging window's edges with the mouse,
 // exclude an indent, pick another, switch to modulus on a log depth axis and export.
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTableView>
@@ -250,6 +251,16 @@ TEST_F(MainWindowTest, ResultsTableAveragesFollowTheProfileWindow) {
         EXPECT_DOUBLE_EQ(s.summary.quantities[hardness].mean, view->Averages().hardness);
         EXPECT_EQ(s.summary.quantities[modulus].n, view->Averages().n);
     };
+    // The workbook's incomplete area function is named with the window's remedy, not a flag's.
+    bool warned = false;
+    for (const QLabel* label : view->findChildren<QLabel*>()) {
+        const std::string text = label->text().toStdString();
+        if (text.find("is incomplete") == std::string::npos) continue;
+        warned = true;
+        EXPECT_NE(text.find("Analysis Setup > Indenter Area Function"), std::string::npos);
+        EXPECT_EQ(text.find("--"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(warned);
     // The columns are there for a continuous-stiffness workbook.
     EXPECT_FALSE(table->Table()->isColumnHidden(ResultsTableWindow::kFirstQuantityColumn +
                                                 static_cast<int>(hardness)));
