@@ -12,8 +12,7 @@ void CIndentMainDlg::OnProfileView() {
     const std::vector<std::filesystem::path> addresses(
         m_analyzer.m_strFiles.begin(), m_analyzer.m_strFiles.begin() + m_analyzer.m_nFileCount);
     marvek::graphs::WorkbookProfiles workbook = marvek::graphs::LoadWorkbookProfiles(
-        addresses, std::max(0, m_nCurrentCurve), m_analyzer.m_readOptions,
-        WindowProfileSettings());
+        addresses, std::max(0, m_nCurrentCurve), m_analyzer.m_readOptions, WindowProfileSettings());
     if (!workbook.error.empty()) {
         marvek::ui::ShowMessage(this, workbook.error, marvek::ui::kApplicationName,
                                 marvek::ui::MessageButtons::Ok, marvek::ui::MessageIcon::Warning);

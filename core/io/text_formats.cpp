@@ -871,6 +871,8 @@ void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& o
                     "3 columns without a header: " + HintsOf(o).giveColumns +
                         " (the first column runs backwards, so it is not the time of a NanoTest "
                         "file)");
+    // Columns the user gave make it another layout: units it does not give are a guess.
+    WarnUnstatedUnits(p, HintsOf(o), c);
     c.format = "nanotest-txt";
     c.units = UnitsText(p);
     c.columns = ColumnsText(p);

@@ -2,6 +2,7 @@
 // generic text in its many dialects; damaged files fail with one clear message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -191,6 +192,24 @@ TEST(ImportDelimited, ReadsTheDialectsResearchersWrite) {
             EXPECT_DOUBLE_EQ(got.load[i], c.load[i]);
             EXPECT_DOUBLE_EQ(got.time[i], c.time[i]);
         }
+    }
+    // Headerless columns given without their units: the units read are a guess, said as one,
+    // whichever reader took the file.
+    for (const char* text : {"1 2 3\n4 5 6\n", "1,2\n3,4\n"}) {
+        io::ReadOptions o;
+        o.depthColumn = 2, o.loadColumn = 1, o.depthUnit = "um";
+        const io::ParsedFile f = io::ParseBuffer(text, "t.txt", o);
+        ASSERT_EQ(f.status, ReadStatus::Ok) << text << f.error;
+        const auto& w = f.curves.at(0).warnings;
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(),
+                                [](const io::ReadWarning& r) {
+                                    return r.guess && r.text.find("no unit stated for load") !=
+                                                          std::string::npos;
+                                }))
+            << text << f.curves[0].format;
+        EXPECT_TRUE(std::none_of(w.begin(), w.end(), [](const io::ReadWarning& r) {
+            return r.text.find("for depth") != std::string::npos;
+        })) << text;
     }
 }
 
