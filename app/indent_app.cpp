@@ -132,7 +132,7 @@ int CIndentApp::Screenshot(const LaunchOptions& options) {
     dlg.WaitForResultSet();
     // The analysis names the file and the reason; a message of its own is shown as it stands.
     if (!dlg.m_lastOutcome.ok())
-        std::cerr << "marvek: " << dlg.m_lastOutcome.error << "\n";
+        std::cerr << "marvek: " << dlg.m_lastOutcome.message() << "\n";
     else
         for (const std::string& m : services.messages) std::cerr << "marvek: " << m << "\n";
     const std::size_t said = services.messages.size();

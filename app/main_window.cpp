@@ -230,7 +230,7 @@ void CIndentMainDlg::OnPaint(DrawingSurface&) {
 
 void CIndentMainDlg::ClearDisplay() { static_cast<CurveDisplay&>(*this) = CurveDisplay{}; }
 
-AnalysisOutcome CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
+Status CIndentMainDlg::AnalyzeCurve(int curve, bool showFailure) {
     UpdateData(true);
     m_analysisSettings = AnalysisSettings(curve);
     m_lastOutcome = marvek::AnalyzeCurve(m_analyzer, curve, m_analysisSettings, *this);
@@ -244,8 +244,8 @@ std::string CIndentMainDlg::FailureMessage() const {
     if (m_lastOutcome.ok()) return {};
     // The file and the reason (with what to do in this window); where the layout was not
     // recognised, where the layouts read are described. The generic layout example is Help's.
-    std::string text = m_lastOutcome.error;
-    if (m_lastOutcome.read == ReadStatus::UnknownLayout)
+    std::string text = m_lastOutcome.message();
+    if (m_lastOutcome.code() == ErrorCode::UnknownLayout)
         text +=
             ".\n\nMarvek reads its own CSV layout and the instrument formats listed under "
             "Help > Help.";
@@ -258,7 +258,7 @@ void CIndentMainDlg::ShowFailure() {
     // results are the new curve's before the box appears.
     ShowMessage(
         this, FailureMessage(),
-        m_lastOutcome.read == ReadStatus::UnknownLayout ? kFileFormatCaption : kApplicationName,
+        m_lastOutcome.code() == ErrorCode::UnknownLayout ? kFileFormatCaption : kApplicationName,
         MessageButtons::Ok, MessageIcon::Warning);
 }
 
@@ -313,7 +313,7 @@ void CIndentMainDlg::UpdateResultsText() {
             warnings += "Warning: the layout or units were guessed (File > File Information).\n";
         if (!warnings.empty()) m_strResults = WrapToResults(warnings) + "\n" + m_strResults;
     } else {
-        m_strResults = FailureResultsText(m_lastOutcome.error);
+        m_strResults = FailureResultsText(m_lastOutcome.message());
     }
     UpdateData(false);
 }

@@ -54,7 +54,7 @@ public:
     std::string m_strFileName;
     std::filesystem::path m_parameterFile;
     // How the last analysis went; a failed one leaves no results of another curve on show.
-    marvek::AnalysisOutcome m_lastOutcome;
+    marvek::Status m_lastOutcome;
     // The curve plot (zooms and pans in place); made in OnInitDialog.
     marvek::ui::PlotView* m_plot = nullptr;
     // The pop-ins of the curve on show (default detector, Er from its unloading) while View >
@@ -102,7 +102,7 @@ public:
 
     // Takes the controls' values into the members, analyses curve `curve` and repaints. A file
     // that cannot be read is reported (when `showFailure`) and clears the displayed results.
-    marvek::AnalysisOutcome AnalyzeCurve(int curve, bool showFailure = true);
+    marvek::Status AnalyzeCurve(int curve, bool showFailure = true);
     // The message of the last analysis' failure (file, reason, and the layouts read when the
     // layout was not recognised); empty when it succeeded.
     std::string FailureMessage() const;

@@ -197,7 +197,7 @@ std::string CIndentMainDlg::FileInformationText(int curve) const {
     std::string t = "File: " + a.file.string() + "\n";
     if (!a.test.empty()) t += "Test: " + a.test + "\n";
     const io::ParsedCurve* shown = nullptr;
-    if (file->status == ReadStatus::Ok)
+    if (file->status.ok())
         for (const io::ParsedCurve& c : file->curves)
             if (a.test.empty() || c.test == a.test) {
                 shown = &c;
@@ -205,8 +205,8 @@ std::string CIndentMainDlg::FileInformationText(int curve) const {
             }
     if (!shown) {
         t += "Not read: " +
-             (file->status == ReadStatus::Ok ? "no test \"" + a.test + "\" in the file"
-                                             : file->error) +
+             (file->status.ok() ? "no test \"" + a.test + "\" in the file"
+                                : file->status.message()) +
              "\n";
     } else {
         const io::ParsedCurve& c = *shown;
@@ -225,7 +225,7 @@ std::string CIndentMainDlg::FileInformationText(int curve) const {
                  " \u00b5m, y " + (m.positionY ? FormatSignificant(*m.positionY, 6) : "-") +
                  " \u00b5m\n";
     }
-    if (file->status == ReadStatus::Ok)
+    if (file->status.ok())
         for (const io::SkippedPart& s : file->skipped) t += "skipped: " + s.reason + "\n";
     const std::string given = ReadChoicesText();
     t += "\nColumns and units given (File > Columns and Units...): " +
@@ -271,8 +271,7 @@ Settings CIndentMainDlg::AnalysisSettings(int curve) {
     const Settings settings = CurveSettings(curve);
     if (!m_bUseFileCalibration || curve < 0 || curve >= m_analyzer.m_nFileCount) return settings;
     // What the file records is known once it is read; a failure is the analysis' to report.
-    if (m_analyzer.ReadCurveFile(m_analyzer.m_strFiles[static_cast<std::size_t>(curve)]) !=
-        ReadStatus::Ok)
+    if (!m_analyzer.ReadCurveFile(m_analyzer.m_strFiles[static_cast<std::size_t>(curve)]).ok())
         return settings;
     return WithFileSettings(settings, m_analyzer.m_fileMeta, m_fromFile, m_fromFileWarnings);
 }

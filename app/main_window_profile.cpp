@@ -31,7 +31,7 @@ void CIndentMainDlg::OnProfileView() {
         if (!table_) return;
         std::vector<std::pair<int, marvek::profiles::ProfileAverage>> averages;
         for (std::size_t k = 0; k < view->Indents().size(); ++k)
-            if (view->Profiles()[k].ok)
+            if (view->Profiles()[k].ok())
                 averages.emplace_back(view->Indents()[k].curve,
                                       marvek::profiles::AverageProfile(view->Profiles()[k],
                                                                        view->From(), view->To()));

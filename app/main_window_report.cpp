@@ -56,11 +56,11 @@ report::Input CIndentMainDlg::ReportInput() const {
         // A curve with its own fit range is reported as the window and the table analyse it.
         const project::CurveNotes notes = NotesOf(address);
         const Settings used = notes.fitRange ? WithFitRange(settings, *notes.fitRange) : settings;
-        const AnalysisOutcome outcome = marvek::AnalyzeCurve(analyzer, 0, used, display);
+        const Status outcome = marvek::AnalyzeCurve(analyzer, 0, used, display);
         const bool ok = outcome.ok() && analyzer.m_nPoints > 0;
         SeriesCurve c =
             DescribeSeriesCurve({address, a.file.string(), a.test, notes.fitRange}, ok,
-                                ok ? std::string() : outcome.error, analyzer, display, used);
+                                ok ? std::string() : outcome.message(), analyzer, display, used);
         c.userExcluded = notes.excluded;
         c.note = notes.note;
         c.userFlag = notes.flag;

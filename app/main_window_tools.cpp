@@ -32,7 +32,7 @@ void SeparateSelectedFiles(CIndentMainDlg& window, SplitKind kind) {
         if (!report.written.empty()) folder = report.written.front().parent_path();
         window.SetStatusText(std::to_string(written) + " curve file" + (written == 1 ? "" : "s") +
                              " written" + (folder.empty() ? "" : " to " + folder.string()));
-        if (report.read == ReadStatus::UnknownLayout)
+        if (report.read.code() == ErrorCode::UnknownLayout)
             ShowMessage(&window, kFileFormatMessage, kFileFormatCaption);
         if (ShowMessage(&window, SplitMessage(kind, report), kApplicationName,
                         MessageButtons::OkCancel) != IDOK)
@@ -50,8 +50,8 @@ void CIndentMainDlg::OnSaveCurves() {
     if (m_analyzer.m_nFileCount < 1) return;
     if (!m_lastOutcome.ok()) {
         // The display was cleared; a file of the error text would pass for saved curves.
-        ShowMessage(this, "There are no curves to save: " + m_lastOutcome.error, kApplicationName,
-                    MessageButtons::Ok, MessageIcon::Warning);
+        ShowMessage(this, "There are no curves to save: " + m_lastOutcome.message(),
+                    kApplicationName, MessageButtons::Ok, MessageIcon::Warning);
         return;
     }
     SaveFileRequest request;

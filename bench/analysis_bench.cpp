@@ -9,7 +9,7 @@ namespace marvek::bench {
 namespace {
 
 void Analysis(benchmark::State& state,
-              AnalysisOutcome (*analyze)(CCurveAnalyzer&, int, const Settings&, CurveDisplay&)) {
+              Status (*analyze)(CCurveAnalyzer&, int, const Settings&, CurveDisplay&)) {
     CCurveAnalyzer analyzer;
     analyzer.SetFiles({CurveFile(static_cast<int>(state.range(0)))});
     const Settings settings;

@@ -97,7 +97,7 @@ void SmallBatch(benchmark::State& state) {
         WithThreads(1, [&] {
             for (const std::string& file : files) {
                 io::ParsedCurve curve;
-                if (io::ReadCurve(file, {}, curve) != ReadStatus::Ok) {
+                if (!io::ReadCurve(file, {}, curve).ok()) {
                     state.SkipWithError("a curve could not be read");
                     return;
                 }

@@ -83,7 +83,7 @@ void ReadFormat(benchmark::State& state, const char* source, const char* format)
     std::size_t points = 0;
     for (auto _ : state) {
         const io::ParsedFile f = io::ReadFile(path, options);
-        if (f.status != ReadStatus::Ok) state.SkipWithError(f.error.c_str());
+        if (!f.status.ok()) state.SkipWithError(f.status.message().c_str());
         points = Points(f);
         benchmark::DoNotOptimize(points);
     }
@@ -99,7 +99,7 @@ void ParseFormat(benchmark::State& state, const char* source, const char* format
     std::size_t points = 0;
     for (auto _ : state) {
         const io::ParsedFile f = io::ParseBuffer(text, name, options);
-        if (f.status != ReadStatus::Ok) state.SkipWithError(f.error.c_str());
+        if (!f.status.ok()) state.SkipWithError(f.status.message().c_str());
         points = Points(f);
         benchmark::DoNotOptimize(points);
     }

@@ -8,22 +8,22 @@
 namespace marvek::bench {
 namespace {
 
-ReadStatus Prologue(CCurveAnalyzer& a, int curve, double compliance, float minPercent,
-                    float maxPercent) {
-    const ReadStatus status = a.ReadCurveFile(a.m_strFiles[static_cast<std::size_t>(curve)]);
-    if (status != ReadStatus::Ok) return status;
+Status Prologue(CCurveAnalyzer& a, int curve, double compliance, float minPercent,
+                float maxPercent) {
+    Status status = a.ReadCurveFile(a.m_strFiles[static_cast<std::size_t>(curve)]);
+    if (!status.ok()) return status;
     a.m_dDriftRate = 0;
     if (a.m_bDriftCorrection == 1) a.ComputeDriftRate();
     for (int i = 0; i < a.m_nPoints; ++i)
         a.m_pDepth[i] = a.m_pDepth[i] - compliance * a.m_pLoad[i] - a.m_dDriftRate * a.m_pTime[i];
     a.SelectUnloadSection(minPercent, maxPercent);
-    return ReadStatus::Ok;
+    return Status();
 }
 
-ReadStatus OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double epsilon,
-                       float minPercent, float maxPercent) {
-    const ReadStatus status = Prologue(a, curve, compliance, minPercent, maxPercent);
-    if (status != ReadStatus::Ok) return status;
+Status OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double epsilon,
+                   float minPercent, float maxPercent) {
+    Status status = Prologue(a, curve, compliance, minPercent, maxPercent);
+    if (!status.ok()) return status;
     double alpha = 0, m = 0, hf = 0;
     a.m_dRSquared = testing::LiteralFitPowerLaw(
         alpha, m, hf, a.m_pFitDepth.data(), a.m_pFitLoad.data(), a.m_nFitPoints, a.GetMaxDepth());
@@ -42,13 +42,13 @@ ReadStatus OliverPharr(CCurveAnalyzer& a, int curve, double compliance, double e
     a.m_dFmax = fMax;
     a.m_dAlpha = alpha;
     a.m_dM = m;
-    return ReadStatus::Ok;
+    return Status();
 }
 
 }  // namespace
 
-AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                                    CurveDisplay& display) {
+Status LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                           CurveDisplay& display) {
     // Only the search is done the plain way; everything around it is the core's.
     return AnalyzeCurve(analyzer, curve, settings, display, OliverPharr);
 }

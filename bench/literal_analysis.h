@@ -7,8 +7,8 @@
 namespace marvek::bench {
 
 // AnalyzeCurve with the plain power-law search for Oliver-Pharr.
-AnalysisOutcome LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                                    CurveDisplay& display);
+Status LiteralAnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                           CurveDisplay& display);
 
 // Loads a curve held in memory into the analyzer, as a read would.
 void LoadCurve(CCurveAnalyzer& analyzer, const std::vector<double>& depth,

@@ -77,7 +77,7 @@ void ReadWorkbook(benchmark::State& state) {
     std::size_t tests = 0;
     for (auto _ : state) {
         const io::ParsedFile f = io::ReadFile(path);
-        if (f.status != ReadStatus::Ok) state.SkipWithError(f.error.c_str());
+        if (!f.status.ok()) state.SkipWithError(f.status.message().c_str());
         tests = f.curves.size();
         benchmark::DoNotOptimize(tests);
     }

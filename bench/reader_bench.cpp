@@ -12,7 +12,7 @@ void ReadFile(benchmark::State& state) {
     const auto& file = CurveFile(static_cast<int>(state.range(0)));
     CCurveAnalyzer analyzer;
     for (auto _ : state) {
-        if (analyzer.ReadCurveFile(file) != ReadStatus::Ok) state.SkipWithError("read failed");
+        if (!analyzer.ReadCurveFile(file).ok()) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(analyzer.m_nPoints);
     }
     state.SetBytesProcessed(state.iterations() *

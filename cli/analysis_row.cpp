@@ -78,14 +78,14 @@ void AnalyzeInto(RowWorker& worker, const std::string& file, const Settings& bas
     CCurveAnalyzer& analyzer = worker.analyzer;
     analyzer.SetAddresses({file});
     Settings fileSettings;
-    if (useFileSettings && analyzer.ReadCurveFile(file) == ReadStatus::Ok)
+    if (useFileSettings && analyzer.ReadCurveFile(file).ok())
         fileSettings = WithFileSettings(base, analyzer.m_fileMeta, r.fromFile, r.fromFileWarnings);
     const Settings& s = r.fromFile.empty() ? base : fileSettings;
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
+    const Status outcome = AnalyzeCurve(analyzer, 0, s, worker.display);
     r.format = analyzer.m_strFormat;
     if (!outcome.ok()) {
         r.format.clear();
-        r.error = outcome.error;
+        r.error = outcome.message();
         return;
     }
     const CCurveAnalyzer& a = analyzer;

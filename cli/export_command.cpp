@@ -37,9 +37,9 @@ int Run(const ExportOptions& o) {
     CurveDisplay display;
     // One curve: starting the thread pool costs more than it saves.
     const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
-    const AnalysisOutcome outcome = AnalyzeCurve(*analyzer, 0, settings, display);
+    const Status outcome = AnalyzeCurve(*analyzer, 0, settings, display);
     if (!outcome.ok()) {
-        std::cerr << "marvek-cli export: " << outcome.error << '\n';
+        std::cerr << "marvek-cli export: " << outcome.message() << '\n';
         return 1;
     }
     const std::string results = BuildResultsText(*analyzer, display, st.method());

@@ -60,11 +60,11 @@ int Run(const GraphOptionsCli& o) {
     // The window analyses the current curve as soon as it is shown; the commands on the
     // current curve start from that state.
     CurveDisplay display;
-    const AnalysisOutcome current = AnalyzeCurve(analyzer, o.curve, settings, display);
+    const Status current = AnalyzeCurve(analyzer, o.curve, settings, display);
     const bool overTheList =
         info->kind == GraphKind::CurveList || info->kind == GraphKind::Distribution;
     if (!current.ok() && !overTheList) {
-        std::cerr << "marvek-cli graph: " << current.error << '\n';
+        std::cerr << "marvek-cli graph: " << current.message() << '\n';
         return 1;
     }
 

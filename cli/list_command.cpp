@@ -28,8 +28,8 @@ int Run(const ListOptions& o) {
     for (const std::string& name : o.files) {
         const io::Address address = io::ParseAddress(name);
         const io::ParsedFile file = io::ReadFile(address.file, read);
-        if (file.status != ReadStatus::Ok) {
-            std::cerr << "marvek-cli list: " << file.error << '\n';
+        if (!file.status.ok()) {
+            std::cerr << "marvek-cli list: " << file.status.message() << '\n';
             anyFailed = true;
             continue;
         }

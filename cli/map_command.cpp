@@ -47,12 +47,15 @@ int Run(const MapOptions& o) {
         needed.push_back(o.value);
     phases::Table table;
     std::string note;
-    if (const Status s = LoadGridTable(o.input, needed, table, note); !s.ok()) return Fail(s.message());
+    if (const Status s = LoadGridTable(o.input, needed, table, note); !s.ok())
+        return Fail(s.message());
     phases::Samples samples;
-    if (const Status s = phases::SelectColumns(table, needed, samples); !s.ok()) return Fail(s.message());
+    if (const Status s = phases::SelectColumns(table, needed, samples); !s.ok())
+        return Fail(s.message());
     if (samples.values.empty())
         return Fail("no row has " + o.x + ", " + o.y + " and the value (" +
-                    std::to_string(samples.leftOut) + " rows lack one): give positions with "
+                    std::to_string(samples.leftOut) +
+                    " rows lack one): give positions with "
                     "--positions or --grid");
     phases::MapPicture picture;
     if (phaseMap) {
@@ -62,7 +65,7 @@ int Run(const MapOptions& o) {
         settings.maxK = o.maxK;
         settings.seed = o.seed;
         const phases::MixtureFit fit = phases::FitPhases(properties, settings);
-        if (!fit.error.empty()) return Fail(fit.error);
+        if (!fit.status.ok()) return Fail(fit.status.reason());
         for (std::size_t i = 0; i < samples.values.size(); ++i)
             picture.points.push_back({samples.values[i][0], samples.values[i][1],
                                       static_cast<double>(fit.label[i] + 1)});
@@ -74,11 +77,11 @@ int Run(const MapOptions& o) {
         picture.valueLabel = samples.columns[2];
         picture.grid = phases::InterpolateMap(picture.points);
     }
-    picture.title = picture.valueLabel + " over " + std::to_string(picture.points.size()) +
-                    " indents" +
-                    (samples.leftOut > 0 ? " (" + std::to_string(samples.leftOut) + " without a value)"
-                                         : "");
-    if (const Status s = phases::WriteMapPicture(picture, o.png, o.svg); !s.ok()) return Fail(s.message());
+    picture.title =
+        picture.valueLabel + " over " + std::to_string(picture.points.size()) + " indents" +
+        (samples.leftOut > 0 ? " (" + std::to_string(samples.leftOut) + " without a value)" : "");
+    if (const Status s = phases::WriteMapPicture(picture, o.png, o.svg); !s.ok())
+        return Fail(s.message());
     return 0;
 }
 
@@ -87,8 +90,9 @@ int Run(const MapOptions& o) {
 void AddMapCommand(CLI::App& app, int& exitStatus) {
     auto o = std::make_shared<MapOptions>();
     CLI::App* cmd = app.add_subcommand(
-        "map", "A map of a result over the indent positions: interpolated surface, indents, "
-               "colour bar");
+        "map",
+        "A map of a result over the indent positions: interpolated surface, indents, "
+        "colour bar");
     AddGridInputOptions(*cmd, o->input);
     cmd->add_option("--x", o->x, "Column of the x positions in µm (default x_um)");
     cmd->add_option("--y", o->y, "Column of the y positions in µm (default y_um)");

@@ -71,8 +71,8 @@ int Run(const PhasesOptions& o) {
     settings.maxK = o.maxK;
     settings.seed = o.seed;
     const phases::MixtureFit fit = phases::FitPhases(samples.values, settings);
-    if (!fit.error.empty()) {
-        std::cerr << "marvek-cli phases: " << fit.error << " (" << samples.leftOut
+    if (!fit.status.ok()) {
+        std::cerr << "marvek-cli phases: " << fit.status.reason() << " (" << samples.leftOut
                   << " rows without a value left out)\n";
         return 1;
     }

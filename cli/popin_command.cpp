@@ -195,9 +195,9 @@ PopinCurveRow AnalyzePopinCurve(CCurveAnalyzer& analyzer, const std::string& fil
     CurveDisplay display;
     display.withPlotSeries = false;
     analyzer.SetAddresses({file});
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
+    const Status outcome = AnalyzeCurve(analyzer, 0, settings, display);
     if (!outcome.ok()) {
-        row.error = outcome.error;
+        row.error = outcome.message();
         return row;
     }
     if (analyzer.m_nPoints == 0) {

@@ -105,8 +105,8 @@ void PrintJson(const TestResult& r, const ProfileSettings& s) {
     j["average"] = AverageJson(r.average);
     if (r.nixGao) {
         const profiles::NixGaoFit& f = *r.nixGao;
-        j["nixGao"] = {{"ok", f.ok},
-                       {"reason", f.ok ? Json() : Json(f.reason)},
+        j["nixGao"] = {{"ok", f.ok()},
+                       {"reason", f.ok() ? Json() : Json(f.status.reason())},
                        {"H0_GPa", Number(f.h0)},
                        {"hStar_nm", Number(f.hStar)},
                        {"r2", Number(f.rSquared)},
@@ -172,12 +172,12 @@ void PrintText(const TestResult& r) {
     else
         std::cout << "no average: " << a.reason << '\n';
     if (r.nixGao) {
-        if (r.nixGao->ok)
+        if (r.nixGao->ok())
             std::cout << "Nix-Gao: H0 = " << FormatFixed(r.nixGao->h0, 4)
                       << " GPa, h* = " << FormatFixed(r.nixGao->hStar, 2)
                       << " nm, r2 = " << FormatFixed(r.nixGao->rSquared, 4) << '\n';
         else
-            std::cout << r.nixGao->reason << '\n';
+            std::cout << r.nixGao->status.reason() << '\n';
     }
 }
 
@@ -289,7 +289,7 @@ Status WriteWorkbook(const std::vector<TestResult>& results, const ProfileSettin
             c[k++].number = r.nixGao->h0;
             c[k++].number = r.nixGao->hStar;
             c[k++].number = r.nixGao->rSquared;
-            c[k++] = Text(r.nixGao->ok ? "" : r.nixGao->reason);
+            c[k++] = Text(r.nixGao->ok() ? "" : r.nixGao->status.reason());
         }
     };
     // The long table: (test, sample) by a running index over the tests.
@@ -392,10 +392,10 @@ int Run(const ProfileOptions& o) {
         }
         const io::ParsedFile& file = *cached;
         std::vector<TestResult> found;
-        if (file.status != ReadStatus::Ok) {
+        if (!file.status.ok()) {
             TestResult r;
             r.file = name, r.test = address.test;
-            r.error = file.error;
+            r.error = file.status.message();
             found.push_back(std::move(r));
         } else {
             for (const io::ParsedCurve& c : file.curves) {
@@ -404,8 +404,8 @@ int Run(const ProfileOptions& o) {
                 r.file = io::MakeAddress(address.file, c.test).string();
                 r.test = c.test;
                 r.profile = profiles::ComputeProfile(c, s);
-                r.ok = r.profile.ok;
-                if (!r.ok) r.error = r.file + ": " + r.profile.error;
+                r.ok = r.profile.ok();
+                if (!r.ok) r.error = r.file + ": " + r.profile.status.reason();
                 r.average = profiles::AverageProfile(r.profile);
                 if (o.nixGao.size() == 2)
                     r.nixGao = profiles::FitNixGao(r.profile, o.nixGao[0], o.nixGao[1]);

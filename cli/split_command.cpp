@@ -39,8 +39,8 @@ int Run(const SplitOptions& o) {
         const std::string file = address.string();
         const SplitFileReport report = SplitCurveFile(*reader, file, kind, band);
         std::cout << file << ": " << FormatInt(report.CreatedCount()) << created << std::flush;
-        if (!report.readError.empty())
-            std::cerr << "marvek-cli split: skipped " << report.readError << '\n';
+        if (!report.read.ok())
+            std::cerr << "marvek-cli split: skipped " << report.read.message() << '\n';
         for (const auto& [path, reason] : report.failed)
             std::cerr << "marvek-cli split: " << path.string() << ": " << reason << '\n';
         anyFailed = anyFailed || !report.ok();

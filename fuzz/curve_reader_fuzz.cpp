@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     analyzer.m_dForceAccuracy = 0.02;
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::istringstream in(text);
-    if (analyzer.ReadCurveStream(in) != marvek::ReadStatus::Ok) return 0;
+    if (!analyzer.ReadCurveStream(in).ok()) return 0;
     analyzer.ComputeDriftRate();
     analyzer.SelectUnloadSection((switches & 4) ? 82.0f : 20.0f, (switches & 4) ? 100.0f : 82.0f);
     double alpha = 0, m = 0, hf = 0;

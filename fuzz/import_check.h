@@ -7,8 +7,8 @@
 #include "core/io/parsed_curve.h"
 
 inline void CheckParsedFile(const marvek::io::ParsedFile& f) {
-    if (f.status != marvek::ReadStatus::Ok) {
-        if (f.error.empty() || !f.curves.empty()) std::abort();
+    if (!f.status.ok()) {
+        if (f.status.message().empty() || !f.curves.empty()) std::abort();
         return;
     }
     for (const marvek::io::ParsedCurve& c : f.curves) {

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static marvek::CCurveAnalyzer analyzer;
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::istringstream in(text);
-    if (analyzer.ReadCurveStream(in) != marvek::ReadStatus::Ok) return 0;
+    if (!analyzer.ReadCurveStream(in).ok()) return 0;
     const marvek::CurvePoints points = marvek::LoadedPoints(analyzer);
     // The first byte picks the force accuracy, 0 (no holds) included.
     const float accuracy = size > 0 ? static_cast<float>(data[0] % 8) * 0.01f : 0.02f;

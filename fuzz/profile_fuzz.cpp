@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.corrections.peakLoadAndDepth = size % 3 == 1;
     s.corrections.thermalDrift = size % 5 == 1;
     const profiles::DepthProfile p = profiles::ComputeProfile(c, s);
-    Require(p.ok);
+    Require(p.ok());
     Require(p.size() + p.skipped.Total() == c.size());
     Require(p.loadingSamples <= p.size());
     for (std::size_t k = 0; k < p.size(); ++k)
@@ -61,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const profiles::MeanProfile m = profiles::ComputeMeanProfile({p, p}, {}, 17, size % 2 == 0);
     Require(m.depth.empty() || m.depth.size() == 17);
     const profiles::NixGaoFit f = profiles::FitNixGao(p, 1, 1e9);
-    Require(f.ok ? f.hStar > 0 && f.h0 > 0 : !f.reason.empty());
+    Require(f.ok() ? f.hStar > 0 && f.h0 > 0 : !f.status.reason().empty());
     return 0;
 }

@@ -431,14 +431,14 @@ void MapView::ShowHistogram() {
         for (double v : curves.total) top = std::max(top, v);
         content.home = ui::PlotRange{lo, hi, 0, top * 1.25};
     }
-    if (fit_.error.empty() && fit_.k > 0) {
+    if (fit_.status.ok() && fit_.k > 0) {
         std::string note = "k = " + std::to_string(fit_.k) + " (lowest BIC)\nBIC:";
         for (std::size_t i = 0; i < fit_.bic.size(); ++i)
             note += (i % 3 == 0 && i ? "\n  " : "  ") + std::to_string(i + 1) + ": " +
                     (std::isfinite(fit_.bic[i]) ? FormatFixed(fit_.bic[i], 1) : "-");
         content.note = note;
-    } else if (!fit_.error.empty()) {
-        content.note = "no phases: " + fit_.error;
+    } else if (!fit_.status.ok()) {
+        content.note = "no phases: " + fit_.status.reason();
     }
     histogram_->SetData(content);
 }
@@ -493,7 +493,7 @@ void MapView::ShowSummary() {
                        " left out in the table).";
     if (!message_.empty()) text += " " + message_;
     if (fitting_) text += " Fitting the phases\u2026";
-    if (fit_.error.empty() && fit_.k > 0 && q >= 0) {
+    if (fit_.status.ok() && fit_.k > 0 && q >= 0) {
         text += " Phases: k = " + std::to_string(fit_.k) + " by BIC.";
         for (std::size_t p = 0; p < fit_.phases.size(); ++p) {
             const phases::Phase& ph = fit_.phases[p];

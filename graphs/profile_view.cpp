@@ -66,8 +66,8 @@ WorkbookProfiles LoadWorkbookProfiles(const std::vector<std::filesystem::path>& 
     }
     out.file = io::ParseAddress(addresses[static_cast<std::size_t>(current)]).file;
     const io::ParsedFile file = io::ReadFile(out.file, read);
-    if (file.status != ReadStatus::Ok) {
-        out.error = DescribeReadFailure(file.status, out.file, file.error);
+    if (!file.status.ok()) {
+        out.error = file.status.message();
         return out;
     }
     // The tests of this workbook that the list holds (a one-curve file is listed without a test).
@@ -90,11 +90,11 @@ WorkbookProfiles LoadWorkbookProfiles(const std::vector<std::filesystem::path>& 
         }
     }
     const auto ok = std::find_if(out.profiles.begin(), out.profiles.end(),
-                                 [](const profiles::DepthProfile& p) { return p.ok; });
+                                 [](const profiles::DepthProfile& p) { return p.ok(); });
     if (ok == out.profiles.end())
         out.error = out.file.string() + ": no depth profile: " +
                     (out.indents.empty() ? std::string("none of its tests is selected")
-                                         : out.profiles.front().error) +
+                                         : out.profiles.front().status.reason()) +
                     ". Depth profiles need a continuous-stiffness workbook.";
     return out;
 }
@@ -217,7 +217,7 @@ ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
     excluded_.assign(workbook_.indents.size(), false);
     // The window the workbook records (or the default), as the averages elsewhere use it.
     for (const profiles::DepthProfile& p : workbook_.profiles)
-        if (p.ok && std::isfinite(p.from) && std::isfinite(p.to)) {
+        if (p.ok() && std::isfinite(p.from) && std::isfinite(p.to)) {
             from_ = p.from, to_ = p.to;
             break;
         }
@@ -339,7 +339,7 @@ ProfileView::ProfileView(QWidget* parent, WorkbookProfiles workbook)
 
 std::vector<bool> ProfileView::Included() const {
     std::vector<bool> in(workbook_.indents.size());
-    for (std::size_t k = 0; k < in.size(); ++k) in[k] = workbook_.profiles[k].ok && !excluded_[k];
+    for (std::size_t k = 0; k < in.size(); ++k) in[k] = workbook_.profiles[k].ok() && !excluded_[k];
     return in;
 }
 

@@ -26,7 +26,7 @@ struct Series {
 Series ReadCurve(const std::filesystem::path& file) {
     marvek::CCurveAnalyzer a;
     Series s;
-    if (a.ReadCurveFile(file) != marvek::ReadStatus::Ok) return s;
+    if (!a.ReadCurveFile(file).ok()) return s;
     s.depth.assign(a.m_pDepth.begin(), a.m_pDepth.begin() + a.m_nPoints);
     s.load.assign(a.m_pLoad.begin(), a.m_pLoad.begin() + a.m_nPoints);
     return s;
@@ -37,7 +37,7 @@ Series ReadCurve(const std::filesystem::path& file) {
 std::vector<Series> SplitCycles(const std::filesystem::path& file) {
     marvek::CCurveAnalyzer a;
     std::vector<Series> cycles;
-    if (a.ReadCurveFile(file) != marvek::ReadStatus::Ok) return cycles;
+    if (!a.ReadCurveFile(file).ok()) return cycles;
     Series current;
     for (int i = 0; i < a.m_nPoints; ++i) {
         current.depth.push_back(a.m_pDepth[i]);

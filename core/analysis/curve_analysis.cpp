@@ -56,22 +56,18 @@ void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strateg
     analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
 }
 
-AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                             CurveDisplay& display) {
+Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                    CurveDisplay& display) {
     return AnalyzeCurve(analyzer, curve, settings, display,
                         [](CCurveAnalyzer& a, int c, double cf, double e, float lo, float hi) {
                             return a.AnalyzeOliverPharr(c, cf, e, lo, hi);
                         });
 }
 
-AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                             CurveDisplay& display, OliverPharrStep oliverPharr) {
-    AnalysisOutcome outcome;
-    if (analyzer.m_nFileCount < 1) {
-        outcome.status = AnalysisStatus::NoFiles;
-        outcome.error = "no curve files selected";
-        return outcome;
-    }
+Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                    CurveDisplay& display, OliverPharrStep oliverPharr) {
+    if (analyzer.m_nFileCount < 1)
+        return Status::Error("no curve files selected", ErrorCode::NoResult);
     const StrategySettings& strategy = settings.strategy;
     analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
     analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
@@ -80,22 +76,15 @@ AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings
 
     if (FitsUnloading(strategy.method())) {
         const bool op = strategy.method() == AnalysisMethod::OliverPharr;
-        outcome.read =
+        Status read =
             op ? oliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
                              strategy.m_fOPMaxPercent)
                : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
                                             strategy.m_fDNMaxPercent);
-        if (outcome.read != ReadStatus::Ok) {
-            outcome.status = AnalysisStatus::ReadFailed;
-            const bool known = curve >= 0 && curve < analyzer.m_nFileCount;
-            outcome.error = analyzer.ReadFailure(
-                outcome.read, known ? analyzer.m_strFiles[static_cast<std::size_t>(curve)]
-                                    : std::filesystem::path("curve " + std::to_string(curve)));
-            return outcome;
-        }
+        if (!read.ok()) return read;
     }
     CompleteCurveDisplay(analyzer, strategy.method(), settings, display);
-    return outcome;
+    return Status();
 }
 
 void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const Settings& settings,

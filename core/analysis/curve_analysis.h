@@ -44,15 +44,6 @@ struct DerivedQuantities {
 DerivedQuantities ComputeDerivedQuantities(const UnloadResult& unload,
                                            const AreaFunctionSettings& area, double samplePoisson);
 
-enum class AnalysisStatus { Ok, NoFiles, ReadFailed };
-
-struct AnalysisOutcome {
-    AnalysisStatus status = AnalysisStatus::Ok;
-    ReadStatus read = ReadStatus::Ok;
-    std::string error;  // names the file and the reason when status != Ok
-    bool ok() const { return status == AnalysisStatus::Ok; }
-};
-
 // What AnalyzeCurve does after the unload analysis of `method` (only the methods that fit the
 // unloading build the fit and extrapolation series): the plot series, the derived quantities and
 // the segment durations.
@@ -66,14 +57,15 @@ void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strateg
 // Analyses curve `curve` of the analyzer's file list with `settings` (strategy, compliance,
 // area functions and the sample Poisson ratio m_fPoisson) and writes the results into
 // `display`. The analyzer receives the drift switch and force accuracy of the strategy first.
-// On a failed read `display` is left untouched and the outcome says why.
-AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                             CurveDisplay& display);
+// On a failed read `display` is left untouched and the status says why (the read's codes;
+// NoResult without files).
+Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                    CurveDisplay& display);
 // The same with another Oliver-Pharr step (the benchmarks' plain reference passes its own).
-using OliverPharrStep = ReadStatus (*)(CCurveAnalyzer&, int curve, double compliance,
-                                       double epsilon, float minPercent, float maxPercent);
-AnalysisOutcome AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
-                             CurveDisplay& display, OliverPharrStep oliverPharr);
+using OliverPharrStep = Status (*)(CCurveAnalyzer&, int curve, double compliance, double epsilon,
+                                   float minPercent, float maxPercent);
+Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
+                    CurveDisplay& display, OliverPharrStep oliverPharr);
 
 // One curve analysed from its points and the settings alone: nothing but the arguments goes in,
 // nothing but the result comes out. The result's analyzer is a value owned by the result: it

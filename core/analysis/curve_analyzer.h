@@ -22,11 +22,6 @@ namespace marvek {
 extern const char* const kFileFormatCaption;
 extern const char* const kFileFormatMessage;
 
-// A one-line reason for a failed read, naming the file ("" for ReadStatus::Ok): the reader's own
-// `problem` where it said one (binary, no depth column, ...), else one for the status.
-std::string DescribeReadFailure(ReadStatus status, const std::filesystem::path& file,
-                                const std::string& problem = {});
-
 // The point arrays: zeros from the allocator, large blocks from the huge-page pool (see
 // large_blocks.h). Page faults on a filled buffer took 4 ms, longer than reading and fitting a
 // 10000-point curve.
@@ -46,8 +41,9 @@ public:
 
     // Reading (the reader labels unlabelled curves and applies the zero-point correction).
     // `file` is an address: FILE or FILE#TEST; any format of the import layer.
-    ReadStatus ReadCurveFile(const std::filesystem::path& file);
-    ReadStatus ReadCurveStream(std::istream& in);  // Marvek's own CSV only
+    // A failed read says why, naming the file (io::ReadCurve's codes).
+    Status ReadCurveFile(const std::filesystem::path& file);
+    Status ReadCurveStream(std::istream& in);  // Marvek's own CSV only
     // Loads a parsed curve (cut at kMaxPoints) as a read would, corrections included.
     void LoadCurve(const io::ParsedCurve& curve);
 
@@ -55,7 +51,7 @@ public:
     // reads of that file copy the points as first read instead of parsing the file again.
     // Copies of the analyzer share the held points. Holding changes nothing else in the
     // analyzer; it returns the status of the read, and nothing is held unless it is Ok.
-    ReadStatus HoldCurveFile(const std::filesystem::path& file);
+    Status HoldCurveFile(const std::filesystem::path& file);
     void ReleaseHeldCurve();
 
     // Corrections.
@@ -73,10 +69,10 @@ public:
     // Unload analysis. The analyses return the status of the read; on a failed read nothing
     // else is touched, so no earlier curve's results can pass for this one.
     void SelectUnloadSection(float minPercent, float maxPercent);
-    ReadStatus AnalyzeOliverPharr(int curve, double compliance, double epsilon, float minPercent,
-                                  float maxPercent);
-    ReadStatus AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
-                                 float maxPercent);
+    Status AnalyzeOliverPharr(int curve, double compliance, double epsilon, float minPercent,
+                              float maxPercent);
+    Status AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
+                             float maxPercent);
     // The same analysis of the curve already loaded (LoadCurve), without reading a file.
     void AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent, float maxPercent,
                              bool oliverPharr);
@@ -107,11 +103,6 @@ public:
     io::CurveMetadata m_fileMeta;  // what its file states besides the points
     std::string m_strColumns;      // the columns taken, as the file names them ("" if fixed)
     std::vector<io::ReadWarning> m_readWarnings;  // what the read skipped or guessed
-    std::string m_strReadProblem;  // why the last read failed, naming the file ("" if it did not)
-    // DescribeReadFailure of the last read.
-    std::string ReadFailure(ReadStatus status, const std::filesystem::path& file) const {
-        return DescribeReadFailure(status, file, m_strReadProblem);
-    }
 
     double m_dHoldBandFactor = 6.0;
     double m_dLoadTime = 0, m_dTopHoldTime = 0, m_dUnloadTime = 0, m_dBottomHoldTime = 0,
@@ -143,10 +134,10 @@ private:
     struct HeldCurve;
 
     UnloadInput LoadedUnloadInput() const;
-    ReadStatus AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
-                             float maxPercent, bool oliverPharr);
+    Status AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
+                         float maxPercent, bool oliverPharr);
     void FinishRead();
-    ReadStatus RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
+    Status RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
     void PrepareLoadedUnload(double compliance, float minPercent, float maxPercent);
     void FitLoadedUnload(double epsilon, bool oliverPharr);
 

@@ -26,13 +26,15 @@ void CCurveAnalyzer::SelectUnloadSection(float minPercent, float maxPercent) {
     }
 }
 
-ReadStatus CCurveAnalyzer::RunPrologue(int curve, double compliance, float minPercent,
-                                       float maxPercent) {
-    if (curve < 0 || curve >= m_nFileCount) return ReadStatus::CannotOpen;
-    const ReadStatus status = ReadCurveFile(m_strFiles[static_cast<std::size_t>(curve)]);
-    if (status != ReadStatus::Ok) return status;
+Status CCurveAnalyzer::RunPrologue(int curve, double compliance, float minPercent,
+                                   float maxPercent) {
+    if (curve < 0 || curve >= m_nFileCount)
+        return Status::Error("curve " + std::to_string(curve) + " is not in the file list",
+                             ErrorCode::CannotOpen);
+    Status status = ReadCurveFile(m_strFiles[static_cast<std::size_t>(curve)]);
+    if (!status.ok()) return status;
     PrepareLoadedUnload(compliance, minPercent, maxPercent);
-    return ReadStatus::Ok;
+    return status;
 }
 
 void CCurveAnalyzer::PrepareLoadedUnload(double compliance, float minPercent, float maxPercent) {
@@ -116,12 +118,11 @@ UnloadInput CCurveAnalyzer::LoadedUnloadInput() const {
 
 // Both methods: read and correct the curve, analyse its unloading, keep the results (and the
 // method's own parameters: the power law's alpha and m, or the line's intercept).
-ReadStatus CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double epsilon,
-                                         float minPercent, float maxPercent, bool oliverPharr) {
-    const ReadStatus status = RunPrologue(curve, compliance, minPercent, maxPercent);
-    if (status != ReadStatus::Ok) return status;
-    FitLoadedUnload(epsilon, oliverPharr);
-    return ReadStatus::Ok;
+Status CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
+                                     float maxPercent, bool oliverPharr) {
+    Status status = RunPrologue(curve, compliance, minPercent, maxPercent);
+    if (status.ok()) FitLoadedUnload(epsilon, oliverPharr);
+    return status;
 }
 
 void CCurveAnalyzer::AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent,
@@ -148,13 +149,13 @@ void CCurveAnalyzer::FitLoadedUnload(double epsilon, bool oliverPharr) {
     }
 }
 
-ReadStatus CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,
-                                              float minPercent, float maxPercent) {
+Status CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,
+                                          float minPercent, float maxPercent) {
     return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, true);
 }
 
-ReadStatus CCurveAnalyzer::AnalyzeDoernerNix(int curve, double compliance, double epsilon,
-                                             float minPercent, float maxPercent) {
+Status CCurveAnalyzer::AnalyzeDoernerNix(int curve, double compliance, double epsilon,
+                                         float minPercent, float maxPercent) {
     return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, false);
 }
 

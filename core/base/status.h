@@ -11,11 +11,12 @@ namespace marvek {
 
 // What kind of failure; callers branch on this, never on the text.
 enum class ErrorCode {
-    None,        // ok
-    CannotOpen,  // missing, unreadable, not a regular file
-    BadFormat,   // opened, but not a known layout or broken
-    BadValue,    // a setting, option or field out of range or not a number
-    NoResult,    // the analysis found nothing to report
+    None,           // ok
+    CannotOpen,     // missing, unreadable, not a regular file
+    UnknownLayout,  // opened, but no known layout found
+    Damaged,        // a known layout, but broken (cut short, a part missing)
+    BadValue,       // a setting, option or field out of range or not a number
+    NoResult,       // the analysis found nothing to report
     WriteFailed,
     Cancelled,
     Other,

@@ -26,14 +26,14 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
             out.leftOut.push_back({file, file.string() + ": the analysis method is neither "
                                                          "Oliver-Pharr nor Doerner-Nix"});
         } else {
-            const ReadStatus status =
+            const Status status =
                 method.method == AnalysisMethod::OliverPharr
                     ? analyzer.AnalyzeOliverPharr(i, method.compliance, method.epsilon,
                                                   method.minPercent, method.maxPercent)
                     : analyzer.AnalyzeDoernerNix(i, method.compliance, method.epsilon,
                                                  method.minPercent, method.maxPercent);
-            if (status != ReadStatus::Ok) {
-                out.leftOut.push_back({file, analyzer.ReadFailure(status, file)});
+            if (!status.ok()) {
+                out.leftOut.push_back({file, status.message()});
             } else if (!(analyzer.m_dStiffness > 0) || !std::isfinite(analyzer.m_dStiffness) ||
                        !std::isfinite(analyzer.m_dHc) || !std::isfinite(analyzer.m_dFmax)) {
                 // A curve without a usable unloading branch: its 1/S or area would be noise.

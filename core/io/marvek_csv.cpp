@@ -147,7 +147,6 @@ void ParsedCurve::clear() {
     meta = CurveMetadata{};
     warnings.clear();
     channels.clear();
-    error.clear();
 }
 
 void ParsedCurve::push(double d, double l, double t, char code) {

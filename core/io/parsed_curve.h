@@ -11,15 +11,9 @@
 #include <utility>
 #include <vector>
 
-namespace marvek {
+#include "core/base/status.h"
 
-// What a read of a curve file came to; the caller decides how to tell the user.
-enum class ReadStatus {
-    Ok,             // opened, format recognised (the curve may still hold 0 points)
-    CannotOpen,     // missing, unreadable or not a regular file; the arrays are untouched
-    UnknownLayout,  // opened, no known format found; m_nPoints = 0
-    Damaged,        // a known format, but broken (truncated, a part missing); m_nPoints = 0
-};
+namespace marvek {
 
 namespace io {
 
@@ -68,8 +62,6 @@ struct ParsedCurve {
     CurveMetadata meta;
     std::vector<ReadWarning> warnings;
     std::vector<Channel> channels;
-    // Why ReadCurve failed, naming the file ("" after a good read).
-    std::string error;
 
     std::size_t size() const { return depth.size(); }
     // The channel named `name`, or null.
@@ -119,13 +111,22 @@ struct SkippedPart {
 
 // All curves of one file, in file order.
 struct ParsedFile {
-    ReadStatus status = ReadStatus::Ok;
+    // Ok (the curves may still hold no points), or why the file gave no curve: CannotOpen (the
+    // curves untouched), UnknownLayout (no known format found) or Damaged (a known format,
+    // broken); the message names the file.
+    Status status;
     std::string format;
-    std::string error;  // for a failure: one line naming the file and what was wrong
     // How the format was chosen when the content fitted several readers ("" when one fitted).
     std::string choice;
     std::vector<ParsedCurve> curves;
     std::vector<SkippedPart> skipped;  // in file order
+
+    // A reader's failure: no curves, and the reason (the file's name goes in front once the
+    // reading is done).
+    void Fail(ErrorCode code, std::string reason) {
+        status = Status::Error(std::move(reason), code);
+        curves.clear();
+    }
 };
 
 // Point limits: a curve holds at most kMaxPoints (kMaxPointsMarkerLayout in the marker layout
@@ -197,8 +198,8 @@ namespace marvek::io {
 // reason is in out.error.
 // With `direct`, a file of Marvek's CSV is parsed straight into those arrays: *directCount is then
 // the number of points there (and `out` holds none); it is -1 when the points are in `out`.
-ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& options,
-                     ParsedCurve& out, const PointArrays* direct = nullptr,
-                     int* directCount = nullptr, ParsedFileCache* cache = nullptr);
+Status ReadCurve(const std::filesystem::path& address, const ReadOptions& options, ParsedCurve& out,
+                 const PointArrays* direct = nullptr, int* directCount = nullptr,
+                 ParsedFileCache* cache = nullptr);
 
 }  // namespace marvek::io

@@ -165,8 +165,7 @@ void DispatchWorkbook(const std::string& format, std::string_view content, const
     std::string error;
     const WorkbookReaders* readers = Workbooks(error);
     if (!readers) {
-        out.status = ReadStatus::Damaged;
-        out.error = "cannot read " + format + " files: " + error;
+        out.Fail(ErrorCode::Damaged, "cannot read " + format + " files: " + error);
     } else if (format == "nanotest-zip") {
         readers->parseNanoTestZip(content, o, out);
     } else {
@@ -179,11 +178,9 @@ void Dispatch(const std::string& format, std::string_view content, const ReadOpt
     out.format = format;
     if (format == "marvek-csv" || format == "marvek-save-curves") {
         ParsedCurve c;
-        if (!ParseMarvekCsv(content, c)) {
-            out.status = ReadStatus::UnknownLayout;
-            out.error = "no \"Depth\"/\"Disp\" header line and no \",1, \" marker line";
-            return;
-        }
+        if (!ParseMarvekCsv(content, c))
+            return out.Fail(ErrorCode::UnknownLayout,
+                            "no \"Depth\"/\"Disp\" header line and no \",1, \" marker line");
         out.format = c.format;
         out.curves.push_back(std::move(c));
     } else if (format == "delimited") {
@@ -201,8 +198,7 @@ void Dispatch(const std::string& format, std::string_view content, const ReadOpt
     } else if (format == "nanotest-zip" || format == "xlsx") {
         DispatchWorkbook(format, content, o, out);
     } else {
-        out.status = ReadStatus::UnknownLayout;
-        out.error = "unknown format \"" + format + "\"";
+        out.Fail(ErrorCode::UnknownLayout, "unknown format \"" + format + "\"");
     }
 }
 
@@ -220,19 +216,22 @@ std::string UnknownContentReason(std::string_view content) {
         return "binary file (not text, nor a workbook or archive of a kind read here)";
     ParsedFile probe;
     ParseDelimited(content, {}, probe);
-    if (probe.status != ReadStatus::Ok && !probe.error.empty()) return probe.error;
+    if (!probe.status.ok() && !probe.status.reason().empty()) return probe.status.reason();
     return "not a curve file of a known format (tried " + TriedList() + ")";
 }
 
 void NameFile(ParsedFile& out, const std::string& name, std::string_view content) {
-    if (out.status == ReadStatus::Ok) return;
-    if (out.status == ReadStatus::UnknownLayout && out.format.empty())
-        out.error = name + ": " + UnknownContentReason(content);
-    else if (out.status == ReadStatus::UnknownLayout &&
+    if (out.status.ok()) return;
+    const ErrorCode code = out.status.code();
+    std::string reason;
+    if (code == ErrorCode::UnknownLayout && out.format.empty())
+        reason = UnknownContentReason(content);
+    else if (code == ErrorCode::UnknownLayout &&
              (out.format == "delimited" || out.format == "nanotest-txt"))
-        out.error = name + ": " + out.error;  // the reason says it all
+        reason = out.status.reason();  // the reason says it all
     else
-        out.error = name + ": " + (out.format.empty() ? "" : out.format + ": ") + out.error;
+        reason = (out.format.empty() ? "" : out.format + ": ") + out.status.reason();
+    out.status = Status::FileError(name, std::move(reason), code);
 }
 
 // The format given, or the one the content fits best, read; a layout taken without a header
@@ -240,10 +239,7 @@ void NameFile(ParsedFile& out, const std::string& name, std::string_view content
 void DetectAndDispatch(std::string_view content, const std::filesystem::path& name,
                        const ReadOptions& o, ParsedFile& out) {
     const std::string format = o.format.empty() ? Detect(content, name, &out.choice) : o.format;
-    if (format.empty()) {
-        out.status = ReadStatus::UnknownLayout;
-        return;
-    }
+    if (format.empty()) return out.Fail(ErrorCode::UnknownLayout, "");
     Dispatch(format, content, o, out);
     if (o.format.empty() && format == "nanotest-txt" && o.depthColumn <= 0)
         for (ParsedCurve& c : out.curves)
@@ -306,8 +302,7 @@ ParsedFile ReadFile(const std::filesystem::path& file, const ReadOptions& o) {
     ParsedFile out;
     FileBytes bytes;
     if (!ReadWhole(file, bytes)) {
-        out.status = ReadStatus::CannotOpen;
-        out.error = file.string() + ": cannot be opened";
+        out.status = Status::FileError(file, "cannot be opened", ErrorCode::CannotOpen);
         return out;
     }
     const std::string_view content(bytes.data(), bytes.size());
@@ -357,7 +352,7 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
         }
         const std::shared_ptr<const ParsedFile> file =
             cache ? cache->Read(entry, o) : std::make_shared<const ParsedFile>(ReadFile(entry, o));
-        if (file->status != ReadStatus::Ok || file->curves.size() < 2) {
+        if (!file->status.ok() || file->curves.size() < 2) {
             out.push_back(entry);
             continue;
         }
@@ -406,9 +401,8 @@ namespace {
 
 // The own CSV layout is read straight from the stream (into `direct` when given); nullopt when
 // the file is left to the other readers.
-std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const ReadOptions& o,
-                                     ParsedCurve& out, const PointArrays* direct,
-                                     int* directCount) {
+std::optional<Status> ReadOwnCsv(std::ifstream& in, const Address& a, const ReadOptions& o,
+                                 ParsedCurve& out, const PointArrays* direct, int* directCount) {
     const bool plainOptions = o.depthColumn == 0 && o.loadColumn == 0 && o.timeColumn == 0 &&
                               o.depthUnit.empty() && o.loadUnit.empty();
     if (!a.test.empty() || !plainOptions || !(o.format.empty() || o.format == "marvek-csv"))
@@ -423,23 +417,22 @@ std::optional<ReadStatus> ReadOwnCsv(std::ifstream& in, const Address& a, const 
         int n = 0;
         const bool ok = ParseMarvekCsv(in, *direct, n, out);
         *directCount = ok ? n : 0;
-        if (ok) return ReadStatus::Ok;
+        if (ok) return Status();
     } else if (ParseMarvekCsv(in, out)) {
-        return ReadStatus::Ok;
+        return Status();
     }
-    out.error = a.file.string() +
-                ": a \"Depth\"/\"Disp\" header line but no curve in the comma-separated "
-                "layout under it";
-    return ReadStatus::UnknownLayout;
+    return Status::FileError(a.file,
+                             "a \"Depth\"/\"Disp\" header line but no curve in the "
+                             "comma-separated layout under it",
+                             ErrorCode::UnknownLayout);
 }
 
 // The addressed test of a file read whole: moved out of a file of the caller's own, copied
 // from one the cache keeps.
 template <class File>
-ReadStatus TakeTest(File& file, const Address& a, ParsedCurve& out) {
-    if (file.status != ReadStatus::Ok) {
+Status TakeTest(File& file, const Address& a, ParsedCurve& out) {
+    if (!file.status.ok()) {
         out.clear();
-        out.error = file.error;
         return file.status;
     }
     for (auto& c : file.curves) {
@@ -448,51 +441,45 @@ ReadStatus TakeTest(File& file, const Address& a, ParsedCurve& out) {
                 out = c;
             else
                 out = std::move(c);
-            return ReadStatus::Ok;
+            return Status();
         }
     }
     out.clear();
-    out.error = a.file.string() + ": no test \"" + a.test + "\" in the file (" +
-                std::to_string(file.curves.size()) + " tests)";
-    return ReadStatus::Damaged;
+    return Status::FileError(
+        a.file,
+        "no test \"" + a.test + "\" in the file (" + std::to_string(file.curves.size()) + " tests)",
+        ErrorCode::Damaged);
 }
 
 // Reads the file whole through the format readers (or the cache).
-ReadStatus ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& out,
-                         ParsedFileCache* cache) {
+Status ReadWholeFile(const Address& a, const ReadOptions& o, ParsedCurve& out,
+                     ParsedFileCache* cache) {
     std::shared_ptr<const ParsedFile> kept;
     ParsedFile own;
     if (cache)
         kept = cache->Read(a.file, o);
     else
         own = ReadFile(a.file, o);
-    const ReadStatus status = kept ? kept->status : own.status;
-    if (status == ReadStatus::UnknownLayout && o.format.empty() && a.test.empty()) {
+    const Status& status = kept ? kept->status : own.status;
+    if (status.code() == ErrorCode::UnknownLayout && o.format.empty() && a.test.empty()) {
         // Nothing else claims it: today's reader has the last word (a header anywhere).
         std::ifstream again(a.file, std::ios::binary);
-        if (ParseMarvekCsv(again, out)) return ReadStatus::Ok;
+        if (ParseMarvekCsv(again, out)) return Status();
     }
     return kept ? TakeTest(*kept, a, out) : TakeTest(own, a, out);
 }
 
 }  // namespace
 
-ReadStatus ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
-                     const PointArrays* direct, int* directCount, ParsedFileCache* cache) {
+Status ReadCurve(const std::filesystem::path& address, const ReadOptions& o, ParsedCurve& out,
+                 const PointArrays* direct, int* directCount, ParsedFileCache* cache) {
     if (directCount) *directCount = -1;
-    out.error.clear();
     const Address a = ParseAddress(address);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(a.file, ec)) {
-        out.error = a.file.string() + ": cannot be opened";
-        return ReadStatus::CannotOpen;
-    }
-    std::ifstream in(a.file, std::ios::binary);
-    if (!in) {
-        out.error = a.file.string() + ": cannot be opened";
-        return ReadStatus::CannotOpen;
-    }
-    if (const std::optional<ReadStatus> own = ReadOwnCsv(in, a, o, out, direct, directCount))
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(a.file, ec)) in.open(a.file, std::ios::binary);
+    if (!in.is_open()) return Status::FileError(a.file, "cannot be opened", ErrorCode::CannotOpen);
+    if (const std::optional<Status> own = ReadOwnCsv(in, a, o, out, direct, directCount))
         return *own;
     in.close();
     return ReadWholeFile(a, o, out, cache);

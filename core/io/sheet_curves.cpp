@@ -23,12 +23,6 @@ namespace {
 using workbook::CellView;
 using Sheet = workbook::SheetCells;
 
-void Fail(ParsedFile& out, ReadStatus status, std::string error) {
-    out.status = status;
-    out.error = std::move(error);
-    out.curves.clear();
-}
-
 std::string Trimmed(std::string_view s) {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -279,7 +273,7 @@ void WorkbookCurves(std::vector<WorkbookEntry>& entries, const ReadOptions& o,
             if (e.curve)
                 c = std::move(*e.curve);
             else if (!TestSheetCurve(s, o, format, c, error))
-                return Fail(out, ReadStatus::Damaged, error);
+                return out.Fail(ErrorCode::Damaged, error);
             const int test = TestNumber(s.name);
             for (const WorkbookEntry& info : entries)
                 if (test >= 0 && !IsTestSheet(info.sheet.name))
@@ -298,7 +292,7 @@ void WorkbookCurves(std::vector<WorkbookEntry>& entries, const ReadOptions& o,
         for (std::size_t i = 0; i < out.skipped.size(); ++i)
             why += (i ? "; " : " (") + out.skipped[i].reason +
                    (i + 1 == out.skipped.size() ? ")" : "");
-        Fail(out, ReadStatus::Damaged, why);
+        out.Fail(ErrorCode::Damaged, why);
     }
 }
 
@@ -328,7 +322,7 @@ void ParseXls(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     std::vector<workbook::OtherSheet> others;
     std::string error;
     if (!workbook::ReadXlsCells(content, take, others, error))
-        return Fail(out, ReadStatus::Damaged, "not a readable .xls workbook: " + error);
+        return out.Fail(ErrorCode::Damaged, "not a readable .xls workbook: " + error);
     for (const workbook::OtherSheet& other : others)
         out.skipped.push_back(
             {other.name, "sheet '" + other.name + "' holds no curve: it is " + other.kind});

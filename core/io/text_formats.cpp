@@ -346,12 +346,6 @@ bool ReadBlock(BufferLines& lines, Plan& p, ParsedCurve& c, bool stopAtText, int
     return true;
 }
 
-void Fail(ParsedFile& out, ReadStatus status, std::string error) {
-    out.status = status;
-    out.error = std::move(error);
-    out.curves.clear();
-}
-
 bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 // "Key: value unit" -> value as a number (0 when none) and the unit text.
@@ -563,8 +557,8 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
             if (!columnsGiven) {
                 if (firstNumeric.empty()) firstNumeric = line;
                 if (++numericBefore < 3) continue;
-                Fail(out, ReadStatus::UnknownLayout,
-                     NoColumnsReason(lastText, firstNumeric, HintsOf(o)));
+                out.Fail(ErrorCode::UnknownLayout,
+                         NoColumnsReason(lastText, firstNumeric, HintsOf(o)));
                 return;
             }
             plans.emplace_back();
@@ -591,21 +585,20 @@ void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out
         }
         if (!unitsRow.empty()) lines = peek;
     }
-    if (!anyLine) return Fail(out, ReadStatus::UnknownLayout, "empty file");
+    if (!anyLine) return out.Fail(ErrorCode::UnknownLayout, "empty file");
     if (plans.empty()) {
-        Fail(out, ReadStatus::UnknownLayout,
-             !firstNumeric.empty() ? NoColumnsReason(lastText, firstNumeric, HintsOf(o))
-             : !lastText.empty() && GuessDelimiter(lastText) != 0
-                 ? NoColumnsReason(lastText, {}, HintsOf(o))
-                 : "no header naming depth and load and no rows of numbers");
+        out.Fail(ErrorCode::UnknownLayout,
+                 !firstNumeric.empty() ? NoColumnsReason(lastText, firstNumeric, HintsOf(o))
+                 : !lastText.empty() && GuessDelimiter(lastText) != 0
+                     ? NoColumnsReason(lastText, {}, HintsOf(o))
+                     : "no header naming depth and load and no rows of numbers");
         return;
     }
     for (Plan& p : plans)
         if (!ApplyOptions(o, p, error) || !error.empty())
-            return Fail(out, ReadStatus::Damaged, error);
+            return out.Fail(ErrorCode::Damaged, error);
     std::vector<ParsedCurve> curves;
-    if (!ReadDelimitedRows(lines, plans, curves, error))
-        return Fail(out, ReadStatus::Damaged, error);
+    if (!ReadDelimitedRows(lines, plans, curves, error)) return out.Fail(ErrorCode::Damaged, error);
     // A title line after the last block, or blank lines at the end, make no curve.
     if (plans.size() == 1 && curves.size() > 1)
         curves.erase(std::remove_if(curves.begin() + 1, curves.end(),
@@ -645,17 +638,17 @@ void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& 
     Plan p;
     std::string error;
     if (!PlanFromHeader(header, {}, p, error)) {
-        Fail(out, ReadStatus::Damaged,
-             "no \"Depth (nm)\" and \"Load\" column header after \"Number of Points\"");
+        out.Fail(ErrorCode::Damaged,
+                 "no \"Depth (nm)\" and \"Load\" column header after \"Number of Points\"");
         return;
     }
-    if (!ApplyOptions(o, p, error) || !error.empty()) return Fail(out, ReadStatus::Damaged, error);
+    if (!ApplyOptions(o, p, error) || !error.empty()) return out.Fail(ErrorCode::Damaged, error);
     ParsedCurve c;
-    if (!ReadBlock(lines, p, c, false, -1, error)) return Fail(out, ReadStatus::Damaged, error);
+    if (!ReadBlock(lines, p, c, false, -1, error)) return out.Fail(ErrorCode::Damaged, error);
     if (declared >= 0 && static_cast<long>(c.depth.size()) != declared) {
-        Fail(out, ReadStatus::Damaged,
-             "the header declares " + std::to_string(declared) + " points, the file holds " +
-                 std::to_string(c.depth.size()) + " (truncated?)");
+        out.Fail(ErrorCode::Damaged, "the header declares " + std::to_string(declared) +
+                                         " points, the file holds " +
+                                         std::to_string(c.depth.size()) + " (truncated?)");
         return;
     }
     c.format = "triboscan-txt";
@@ -761,22 +754,20 @@ void ParseTriboScanHld(std::string_view text, const ReadOptions& o, ParsedFile& 
     while (lines.Next(line) && ReadHldHeaderLine(line, lines.LineNumber(), c, h)) {
     }
     const long declared = h.declared;
-    if (declared < 0) return Fail(out, ReadStatus::Damaged, "no \"Test Data Points\" block");
+    if (declared < 0) return out.Fail(ErrorCode::Damaged, "no \"Test Data Points\" block");
     std::string_view header;
-    if (!lines.Next(header))
-        return Fail(out, ReadStatus::Damaged, "the test data block is missing");
+    if (!lines.Next(header)) return out.Fail(ErrorCode::Damaged, "the test data block is missing");
     Plan p;
     std::string error;
     if (!PlanFromHeader(header, {}, p, error))
-        return Fail(out, ReadStatus::Damaged, "the test data block has no Disp and Force columns");
-    if (!ApplyOptions(o, p, error) || !error.empty()) return Fail(out, ReadStatus::Damaged, error);
+        return out.Fail(ErrorCode::Damaged, "the test data block has no Disp and Force columns");
+    if (!ApplyOptions(o, p, error) || !error.empty()) return out.Fail(ErrorCode::Damaged, error);
     if (!ReadBlock(lines, p, c, true, static_cast<int>(std::min<long>(declared, 1 << 30)), error))
-        return Fail(out, ReadStatus::Damaged, error);
+        return out.Fail(ErrorCode::Damaged, error);
     if (static_cast<long>(c.depth.size()) != declared)
-        return Fail(out, ReadStatus::Damaged,
-                    "the header declares " + std::to_string(declared) +
-                        " test points, the file holds " + std::to_string(c.depth.size()) +
-                        " (truncated?)");
+        return out.Fail(ErrorCode::Damaged, "the header declares " + std::to_string(declared) +
+                                                " test points, the file holds " +
+                                                std::to_string(c.depth.size()) + " (truncated?)");
     if (h.haveTip) c.meta.areaCoefficients.assign(h.tip, h.tip + 6);
     LabelHldSegments(h.segments, c);
     c.format = "triboscan-hld";
@@ -827,15 +818,15 @@ void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& 
             p.load = 0, p.depth = 1, p.time = 2;
             p.fd = 1000;
             p.depthUnit = "um";
-            if (!ApplyOptions(o, p, error)) return Fail(out, ReadStatus::Damaged, error);
+            if (!ApplyOptions(o, p, error)) return out.Fail(ErrorCode::Damaged, error);
             if (c.test.empty()) c.test = std::to_string(out.curves.size() + 1);
             if (!ReadBlock(lines, p, c, true, -1, error))
-                return Fail(out, ReadStatus::Damaged, error);
+                return out.Fail(ErrorCode::Damaged, error);
             if (c.depth.empty())
-                return Fail(out, ReadStatus::Damaged,
-                            "test " + c.test +
-                                " has no data rows after its \"F h t\" header (line " +
-                                std::to_string(lines.LineNumber()) + ")");
+                return out.Fail(ErrorCode::Damaged,
+                                "test " + c.test +
+                                    " has no data rows after its \"F h t\" header (line " +
+                                    std::to_string(lines.LineNumber()) + ")");
             c.format = "fischerscope";
             c.units = UnitsText(p);
             c.columns = ColumnsText(p);
@@ -845,7 +836,7 @@ void ParseFischerscope(std::string_view text, const ReadOptions& o, ParsedFile& 
         }
     }
     if (out.curves.empty())
-        Fail(out, ReadStatus::Damaged, "no test section with an \"F h t\" header");
+        out.Fail(ErrorCode::Damaged, "no test section with an \"F h t\" header");
 }
 
 void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& out) {
@@ -859,18 +850,19 @@ void ParseNanoTestTxt(std::string_view text, const ReadOptions& o, ParsedFile& o
     }
     p.delim = GuessDelimiter(first) == '\t' ? '\t' : 0;
     std::string error;
-    if (!ApplyOptions(o, p, error)) return Fail(out, ReadStatus::Damaged, error);
+    if (!ApplyOptions(o, p, error)) return out.Fail(ErrorCode::Damaged, error);
     BufferLines lines(text);
     ParsedCurve c;
-    if (!ReadBlock(lines, p, c, false, -1, error)) return Fail(out, ReadStatus::Damaged, error);
+    if (!ReadBlock(lines, p, c, false, -1, error)) return out.Fail(ErrorCode::Damaged, error);
     // The layout has no header: its first column is the time, which never runs backwards. Three
     // columns of another kind (depth, load, time) must not pass for it.
     if (o.depthColumn <= 0 &&
         std::adjacent_find(c.time.begin(), c.time.end(), std::greater<>()) != c.time.end())
-        return Fail(out, ReadStatus::UnknownLayout,
-                    "3 columns without a header: " + HintsOf(o).giveColumns +
-                        " (the first column runs backwards, so it is not the time of a NanoTest "
-                        "file)");
+        return out.Fail(
+            ErrorCode::UnknownLayout,
+            "3 columns without a header: " + HintsOf(o).giveColumns +
+                " (the first column runs backwards, so it is not the time of a NanoTest "
+                "file)");
     // Columns the user gave make it another layout: units it does not give are a guess.
     WarnUnstatedUnits(p, HintsOf(o), c);
     c.format = "nanotest-txt";

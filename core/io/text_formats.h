@@ -18,7 +18,7 @@ long WholeNumber(double v);
 // the curve at kMaxPoints, noting both among the warnings.
 void FinishCurve(ParsedCurve& c);
 
-// Each reader appends the curves of `text` to `out`; on failure it sets out.status and out.error
+// Each reader appends the curves of `text` to `out`; on failure it calls out.Fail
 // (without the file's name, which the caller puts in front).
 void ParseDelimited(std::string_view text, const ReadOptions& o, ParsedFile& out);
 void ParseTriboScanTxt(std::string_view text, const ReadOptions& o, ParsedFile& out);

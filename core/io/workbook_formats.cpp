@@ -30,12 +30,6 @@ constexpr long kXlsxMaxRows = 2000000;
 constexpr std::size_t kXlsxMaxCols = 16384;
 using Sheet = workbook::SheetCells;
 
-void Fail(ParsedFile& out, ReadStatus status, std::string error) {
-    out.status = status;
-    out.error = std::move(error);
-    out.curves.clear();
-}
-
 // Reads a zip member whole, refusing absurd declared sizes before reading.
 bool ReadMember(zip_t* z, zip_uint64_t index, std::string& data, std::string& error) {
     zip_stat_t st;
@@ -195,14 +189,14 @@ bool ZipIsWorkbook(std::string_view content) {
 void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     std::string error;
     ZipPtr z = OpenZip(content, error);
-    if (!z) return Fail(out, ReadStatus::Damaged, error);
+    if (!z) return out.Fail(ErrorCode::Damaged, error);
     pugi::xml_document workbook, rels;
     auto strings = std::make_shared<std::vector<std::string>>();
     if (!LoadXmlPart(z.get(), "xl/workbook.xml", "xl/workbook.xml", workbook, error) ||
         !LoadXmlPart(z.get(), "xl/_rels/workbook.xml.rels", "xl/_rels/workbook.xml.rels", rels,
                      error) ||
         !SharedStrings(z.get(), *strings, error))
-        return Fail(out, ReadStatus::Damaged, error);
+        return out.Fail(ErrorCode::Damaged, error);
     const Sheet::SharedStrings shared = std::move(strings);
     const std::map<std::string, std::string> targets = RelationshipTargets(rels);
     std::vector<Sheet> sheets;
@@ -210,12 +204,12 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
         Sheet sheet(s.attribute("name").value(), shared, kXlsxMaxRows, kXlsxMaxCols + 1);
         const auto t = targets.find(s.attribute("r:id").value());
         if (t == targets.end())
-            return Fail(out, ReadStatus::Damaged, "sheet \"" + sheet.name + "\" has no part");
+            return out.Fail(ErrorCode::Damaged, "sheet \"" + sheet.name + "\" has no part");
         pugi::xml_document doc;
         if (!LoadXmlPart(z.get(), t->second, t->second + " (sheet \"" + sheet.name + "\")", doc,
                          error) ||
             !ReadXlsxRows(doc, sheet, error))
-            return Fail(out, ReadStatus::Damaged, error);
+            return out.Fail(ErrorCode::Damaged, error);
         sheets.push_back(std::move(sheet));
     }
     WorkbookCurves(sheets, o, "xlsx", out);
@@ -224,7 +218,7 @@ void ParseXlsx(std::string_view content, const ReadOptions& o, ParsedFile& out) 
 void ParseNanoTestZip(std::string_view content, const ReadOptions& o, ParsedFile& out) {
     std::string error;
     ZipPtr z = OpenZip(content, error);
-    if (!z) return Fail(out, ReadStatus::Damaged, error);
+    if (!z) return out.Fail(ErrorCode::Damaged, error);
     const zip_int64_t n = zip_get_num_entries(z.get(), 0);
     std::string data;
     for (zip_int64_t i = 0; i < n; ++i) {
@@ -233,18 +227,19 @@ void ParseNanoTestZip(std::string_view content, const ReadOptions& o, ParsedFile
         const std::string member = name;
         if (member.empty() || member.back() == '/') continue;  // a folder
         if (!ReadMember(z.get(), static_cast<zip_uint64_t>(i), data, error))
-            return Fail(out, ReadStatus::Damaged, error);
+            return out.Fail(ErrorCode::Damaged, error);
         ParsedFile one;
         ParseNanoTestTxt(data, o, one);
-        if (one.status != ReadStatus::Ok)
-            return Fail(out, ReadStatus::Damaged, "member \"" + member + "\": " + one.error);
+        if (!one.status.ok())
+            return out.Fail(ErrorCode::Damaged,
+                            "member \"" + member + "\": " + one.status.reason());
         for (ParsedCurve& c : one.curves) {
             c.test = member;
             c.format = "nanotest-zip";
             out.curves.push_back(std::move(c));
         }
     }
-    if (out.curves.empty()) Fail(out, ReadStatus::Damaged, "the archive holds no curve files");
+    if (out.curves.empty()) out.Fail(ErrorCode::Damaged, "the archive holds no curve files");
 }
 
 }  // namespace marvek::io

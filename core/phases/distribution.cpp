@@ -23,7 +23,7 @@ Histogram MakeHistogram(const std::vector<double>& values, int maxBins) {
     for (double x : values)
         if (std::isfinite(x)) v.push_back(x);
     if (v.empty()) {
-        h.error = "no value to count";
+        h.status = Status::Error("no value to count", ErrorCode::NoResult);
         return h;
     }
     std::sort(v.begin(), v.end());

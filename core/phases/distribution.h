@@ -10,7 +10,7 @@
 namespace marvek::phases {
 
 struct Histogram {
-    std::string error;        // why there are no bins (no finite value); empty otherwise
+    Status status;            // ok, or why there are no bins (NoResult: no finite value)
     double start = 0;         // left edge of the first bin
     double width = 0;         // of every bin
     std::vector<int> counts;  // per bin; a value on the last edge counts in the last bin

@@ -74,7 +74,8 @@ std::vector<Component> Maximise(const MatrixXd& x, const MatrixXd& resp, double 
         const double nk = std::max(resp.col(c).sum(), 1e-12);
         VectorXd mean = (x.transpose() * resp.col(c)) / nk;
         const MatrixXd centred = x.rowwise() - mean.transpose();
-        MatrixXd cov = (centred.transpose() * centred.cwiseProduct(resp.col(c).replicate(1, d))) / nk;
+        MatrixXd cov =
+            (centred.transpose() * centred.cwiseProduct(resp.col(c).replicate(1, d))) / nk;
         cov += ridge * MatrixXd::Identity(d, d);
         parts.push_back({nk / static_cast<double>(n), std::move(mean), std::move(cov)});
     }
@@ -86,7 +87,8 @@ std::vector<Component> Maximise(const MatrixXd& x, const MatrixXd& resp, double 
 MatrixXd SeedResponsibilities(const MatrixXd& x, int k, std::mt19937_64& rng) {
     const auto n = x.rows();
     std::vector<Eigen::Index> centres;
-    centres.push_back(std::min<Eigen::Index>(static_cast<Eigen::Index>(Uniform(rng) * static_cast<double>(n)), n - 1));
+    centres.push_back(std::min<Eigen::Index>(
+        static_cast<Eigen::Index>(Uniform(rng) * static_cast<double>(n)), n - 1));
     VectorXd nearest = (x.rowwise() - x.row(centres[0])).rowwise().squaredNorm();
     while (static_cast<int>(centres.size()) < k) {
         const double total = nearest.sum();
@@ -101,7 +103,8 @@ MatrixXd SeedResponsibilities(const MatrixXd& x, int k, std::mt19937_64& rng) {
                 }
             }
         } else {
-            pick = std::min<Eigen::Index>(static_cast<Eigen::Index>(Uniform(rng) * static_cast<double>(n)), n - 1);
+            pick = std::min<Eigen::Index>(
+                static_cast<Eigen::Index>(Uniform(rng) * static_cast<double>(n)), n - 1);
         }
         centres.push_back(pick);
         nearest = nearest.cwiseMin((x.rowwise() - x.row(pick)).rowwise().squaredNorm());
@@ -194,8 +197,7 @@ Run BestRun(const Standardised& z, int k, const PhaseSettings& s) {
 
 // ln L in the columns' own units: the standardisation's Jacobian.
 double OriginalLogLikelihood(const Standardised& z, const Run& run) {
-    return run.logLikelihood -
-           static_cast<double>(z.x.rows()) * z.scale.array().log().sum();
+    return run.logLikelihood - static_cast<double>(z.x.rows()) * z.scale.array().log().sum();
 }
 
 double Bic(double logL, int k, int d, int n) {
@@ -236,12 +238,13 @@ void Describe(const Standardised& z, const Run& run, MixtureFit& fit) {
     }
 }
 
-std::string CheckSamples(const std::vector<std::vector<double>>& samples) {
-    if (samples.empty()) return "no samples to fit";
+Status CheckSamples(const std::vector<std::vector<double>>& samples) {
+    if (samples.empty()) return Status::Error("no samples to fit", ErrorCode::NoResult);
     const std::size_t d = samples.front().size();
-    if (d == 0) return "no columns to fit";
+    if (d == 0) return Status::Error("no columns to fit", ErrorCode::BadValue);
     for (const auto& row : samples)
-        if (row.size() != d) return "samples of different lengths";
+        if (row.size() != d)
+            return Status::Error("samples of different lengths", ErrorCode::BadValue);
     return {};
 }
 
@@ -250,15 +253,16 @@ std::string CheckSamples(const std::vector<std::vector<double>>& samples) {
 MixtureFit FitMixture(const std::vector<std::vector<double>>& samples, int k,
                       const PhaseSettings& s) {
     MixtureFit fit;
-    fit.error = CheckSamples(samples);
-    if (!fit.error.empty()) return fit;
+    fit.status = CheckSamples(samples);
+    if (!fit.status.ok()) return fit;
     const int n = static_cast<int>(samples.size());
     const int d = static_cast<int>(samples.front().size());
     fit.dimensions = d;
     fit.samples = n;
     if (k < 1 || k > n) {
-        fit.error = "cannot fit " + std::to_string(k) + " phases to " + std::to_string(n) +
-                    " samples";
+        fit.status = Status::Error(
+            "cannot fit " + std::to_string(k) + " phases to " + std::to_string(n) + " samples",
+            ErrorCode::BadValue);
         return fit;
     }
     const Standardised z = Standardise(samples);
@@ -273,8 +277,8 @@ MixtureFit FitMixture(const std::vector<std::vector<double>>& samples, int k,
 
 MixtureFit FitPhases(const std::vector<std::vector<double>>& samples, const PhaseSettings& s) {
     MixtureFit fit;
-    fit.error = CheckSamples(samples);
-    if (!fit.error.empty()) return fit;
+    fit.status = CheckSamples(samples);
+    if (!fit.status.ok()) return fit;
     const int n = static_cast<int>(samples.size());
     const int d = static_cast<int>(samples.front().size());
     fit.dimensions = d;
@@ -301,8 +305,9 @@ MixtureFit FitPhases(const std::vector<std::vector<double>>& samples, const Phas
         }
     }
     if (fit.k == 0) {
-        fit.error = "too few samples (" + std::to_string(n) + ") for a mixture of " +
-                    std::to_string(d) + " columns";
+        fit.status = Status::Error("too few samples (" + std::to_string(n) + ") for a mixture of " +
+                                       std::to_string(d) + " columns",
+                                   ErrorCode::NoResult);
         return fit;
     }
     Describe(z, chosen, fit);

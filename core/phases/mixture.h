@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "core/base/status.h"
+
 namespace marvek::phases {
 
 struct PhaseSettings {
-    int maxK = 5;           // mixtures of 1 ... maxK phases are fitted
-    int starts = 8;         // EM runs from different seedings per k; the likeliest is kept
-    std::uint64_t seed = 1; // the same seed gives the same fit on every platform
+    int maxK = 5;            // mixtures of 1 ... maxK phases are fitted
+    int starts = 8;          // EM runs from different seedings per k; the likeliest is kept
+    std::uint64_t seed = 1;  // the same seed gives the same fit on every platform
     int maxIterations = 500;
     double tolerance = 1e-7;  // stop when the mean log-likelihood per sample changes less
     // Added to each covariance's diagonal (in units of each column's variance) so that a phase
@@ -24,16 +26,16 @@ struct PhaseSettings {
 };
 
 struct Phase {
-    double weight = 0;           // the phase's share of the indents (volume fraction)
-    std::vector<double> mean;    // per column
-    std::vector<double> sd;      // per column
-    double correlation = 0;      // of the first two columns (0 with one column)
+    double weight = 0;               // the phase's share of the indents (volume fraction)
+    std::vector<double> mean;        // per column
+    std::vector<double> sd;          // per column
+    double correlation = 0;          // of the first two columns (0 with one column)
     std::vector<double> covariance;  // d x d, row by row
 };
 
 struct MixtureFit {
-    std::string error;     // why there is no fit (too few samples); empty on success
-    int k = 0;             // the chosen number of phases (lowest BIC)
+    Status status;  // ok, or why there is no fit (NoResult: too few samples)
+    int k = 0;      // the chosen number of phases (lowest BIC)
     int dimensions = 0;
     int samples = 0;
     std::vector<double> bic;            // for k = 1 ... maxK; NaN where k could not be fitted

@@ -83,11 +83,10 @@ Status ParseTable(std::string_view text, const std::string& name, Table& out) {
             fieldStarted = true;
         }
     }
-    if (quoted)
-        return Status::FileError(name, "a quoted field is not closed", ErrorCode::BadFormat);
+    if (quoted) return Status::FileError(name, "a quoted field is not closed", ErrorCode::Damaged);
     if (fieldStarted || !record.empty() || !field.empty()) endRecord();
     if (records.empty())
-        return Status::FileError(name, "empty file: no header row", ErrorCode::BadFormat);
+        return Status::FileError(name, "empty file: no header row", ErrorCode::UnknownLayout);
     for (auto& h : records.front()) out.headers.push_back(Trim(h));
     for (std::size_t r = 1; r < records.size(); ++r) {
         records[r].resize(out.headers.size());

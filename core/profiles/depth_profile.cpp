@@ -241,9 +241,10 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
     else if (k)
         p.stiffnessSource = StiffnessSource::HarmonicStiffness;
     else {
-        p.error =
+        p.status = Status::Error(
             "no continuous-stiffness columns (\"Harmonic Contact Stiffness\", or harmonic "
-            "load, displacement, phase angle and system stiffness)";
+            "load, displacement, phase angle and system stiffness)",
+            ErrorCode::NoResult);
         return p;
     }
     p.used.push_back({"stiffness", StiffnessSourceName(p.stiffnessSource), "workbook"});
@@ -376,7 +377,7 @@ DepthProfile ComputeProfile(const io::ParsedCurve& c, const ProfileSettings& s) 
         p.modulus.push_back(sampleTerm / denominator);
         if (i < loadingEnd) p.loadingSamples = p.size();
     }
-    p.ok = true;
+    p.status = Status();
     if (p.size() == 0) w.push_back("no usable sample");
     return p;
 }
@@ -392,8 +393,8 @@ std::vector<DepthProfile> ComputeProfiles(const std::vector<io::ParsedCurve>& cu
 ProfileAverage AverageProfile(const DepthProfile& p, double from, double to) {
     ProfileAverage a;
     a.from = from, a.to = to;
-    if (!p.ok) {
-        a.reason = p.error;
+    if (!p.ok()) {
+        a.reason = p.status.reason();
         return a;
     }
     if (!(from <= to) || !std::isfinite(from) || !std::isfinite(to)) {
@@ -513,7 +514,7 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     for (std::size_t k = 0; k < profiles.size(); ++k) {
         const DepthProfile& p = profiles[k];
-        if (!p.ok || p.loadingSamples < 2 || (!include.empty() && !include[k])) continue;
+        if (!p.ok() || p.loadingSamples < 2 || (!include.empty() && !include[k])) continue;
         Sorted s{&p, {}, p.loadingSamples};
         const auto loadingEnd = p.depth.begin() + static_cast<std::ptrdiff_t>(p.loadingSamples);
         if (!std::is_sorted(p.depth.begin(), loadingEnd)) {
@@ -582,10 +583,16 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
     return m;
 }
 
+namespace {
+Status NoFit(const std::string& why) {
+    return Status::Error("no size effect fit: " + why, ErrorCode::NoResult);
+}
+}  // namespace
+
 NixGaoFit FitNixGao(const DepthProfile& p, double from, double to) {
     NixGaoFit f;
     std::vector<double> x, y;
-    if (p.ok)
+    if (p.ok())
         for (std::size_t k = 0; k < p.loadingSamples; ++k)
             if (p.depth[k] >= from && p.depth[k] <= to && p.depth[k] > 0) {
                 x.push_back(1 / p.depth[k]);
@@ -594,22 +601,22 @@ NixGaoFit FitNixGao(const DepthProfile& p, double from, double to) {
     f.n = x.size();
     if (x.size() < 3 ||
         *std::max_element(x.begin(), x.end()) == *std::min_element(x.begin(), x.end())) {
-        f.reason = "no size effect fit: fewer than 3 loading samples at different depths in " +
-                   FormatShortest(from) + "-" + FormatShortest(to) + " nm";
+        f.status = NoFit("fewer than 3 loading samples at different depths in " +
+                         FormatShortest(from) + "-" + FormatShortest(to) + " nm");
         return f;
     }
     const LineFit line = FitLine(x.data(), y.data(), static_cast<int>(x.size()));
     f.rSquared = line.rSquared;
     if (!(line.intercept > 0)) {
-        f.reason = "no size effect fit: H0^2 from the fit is not positive";
+        f.status = NoFit("H0^2 from the fit is not positive");
         return f;
     }
     const double hStar = line.slope / line.intercept;
     if (!(hStar > 0)) {
-        f.reason = "no size effect fit: h* <= 0 (the hardness does not fall with depth)";
+        f.status = NoFit("h* <= 0 (the hardness does not fall with depth)");
         return f;
     }
-    f.ok = true;
+    f.status = Status();
     f.h0 = std::sqrt(line.intercept);
     f.hStar = hStar;
     return f;

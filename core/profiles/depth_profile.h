@@ -103,8 +103,9 @@ struct UsedValue {
 
 struct DepthProfile {
     std::string test;
-    bool ok = false;
-    std::string error;  // why there is no profile (no stiffness columns, ...)
+    // Ok, or why there is no profile (NoResult: no stiffness columns, ...).
+    Status status = Status::Error("no profile computed", ErrorCode::NoResult);
+    bool ok() const { return status.ok(); }
     // One entry per usable sample, in file order. Units: nm, mN, N/m, nm, nm^2, GPa.
     std::vector<std::size_t> index;  // the sample's point in the curve
     std::vector<double> depth, load, stiffness, contactDepth, area, hardness, modulus,
@@ -182,8 +183,9 @@ MeanProfile ComputeMeanProfile(const std::vector<DepthProfile>& profiles,
 // Nix & Gao, J. Mech. Phys. Solids 46 (1998) 411: H^2 = H0^2 (1 + h*/h), fitted as the line
 // H^2 = H0^2 + H0^2 h* (1/h) over the loading samples with from <= h <= to.
 struct NixGaoFit {
-    bool ok = false;
-    std::string reason;   // "no size effect fit: ..." when not ok
+    // Ok, or NoResult with "no size effect fit: ...".
+    Status status = Status::Error("no size effect fit", ErrorCode::NoResult);
+    bool ok() const { return status.ok(); }
     double h0 = kNaN;     // GPa
     double hStar = kNaN;  // nm
     double rSquared = kNaN;

@@ -216,7 +216,7 @@ Status WriteProject(Project project, const fs::path& file) {
 Status ParseProject(const std::string& text, const fs::path& file, Project& out) {
     const Json j = Json::parse(text, nullptr, false);
     auto fail = [&](const std::string& reason) {
-        return Status::FileError(file, reason, ErrorCode::BadFormat);
+        return Status::FileError(file, reason, ErrorCode::Damaged);
     };
     if (j.is_discarded() || !j.is_object()) return fail("not a project file (not JSON)");
     if (!j.contains("format") || j["format"] != kFormatName)

@@ -415,7 +415,7 @@ void DepthProfilesSection(const Input& in, Document& doc) {
     std::vector<profiles::DepthProfile> shown;
     std::vector<std::size_t> curve;
     for (std::size_t k = 0; k < in.depthProfiles.size() && k < in.series.curves.size(); ++k)
-        if (in.depthProfiles[k].ok && in.series.curves[k].included) {
+        if (in.depthProfiles[k].ok() && in.series.curves[k].included) {
             shown.push_back(in.depthProfiles[k]);
             curve.push_back(k);
         }

@@ -177,9 +177,9 @@ std::vector<OverlayCurve> ReadOverlayCurves(const std::vector<std::string>& addr
     for (const std::string& address : addresses) {
         analyzer.SetAddresses({address});
         CurveDisplay display;
-        const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
+        const Status outcome = AnalyzeCurve(analyzer, 0, settings, display);
         if (!outcome.ok()) {
-            failures.push_back(outcome.error);
+            failures.push_back(outcome.message());
             continue;
         }
         if (display.m_pCurveDepth.empty()) {

@@ -170,13 +170,13 @@ public:
             s.strategy.*pair_.minimum = step.minimum;
             s.strategy.*pair_.maximum = step.maximum;
         }
-        const AnalysisOutcome r = AnalyzeCurve(a, step.curve, s, d);
+        const Status r = AnalyzeCurve(a, step.curve, s, d);
         out.ok = r.ok();
-        out.touched = out.ok || r.read == ReadStatus::UnknownLayout;
+        out.touched = out.ok || r.code() == ErrorCode::UnknownLayout;
         if (out.ok)
             TakePoint(command_, step, oliverPharr_, a, d, out.x, out.y);
         else
-            out.error = r.error;
+            out.error = r.message();
     }
 
 private:
@@ -333,15 +333,15 @@ std::optional<GraininessFits> UnloadingWindows(CCurveAnalyzer& analyzer, CurveDi
     forced.strategy.m_fOPMaxPercent = 100;
     forced.strategy.m_fOPMinPercent = 1;
     forced.strategy.m_nMethod = static_cast<int>(AnalysisMethod::OliverPharr);
-    const AnalysisOutcome outcome = AnalyzeCurve(a, currentCurve, forced, d);
+    const Status outcome = AnalyzeCurve(a, currentCurve, forced, d);
     if (options.progress) options.progress(1, 1);
     if (Cancelled(options)) {
         result.cancelled = true;
         return std::nullopt;
     }
     if (!outcome.ok()) {
-        result.failures.push_back({currentCurve, outcome.error});
-        if (outcome.read == ReadStatus::UnknownLayout) analyzer = std::move(a);
+        result.failures.push_back({currentCurve, outcome.message()});
+        if (outcome.code() == ErrorCode::UnknownLayout) analyzer = std::move(a);
         return std::nullopt;
     }
     a.SelectUnloadSection(1, 100);
@@ -456,8 +456,8 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
     const io::Address address = io::ParseAddress(shown);
     const io::ParsedFile file = io::ReadFile(address.file, analyzer.m_readOptions);
     if (options.progress) options.progress(1, 1);
-    if (file.status != ReadStatus::Ok) {
-        result.error = DescribeReadFailure(file.status, address.file, file.error);
+    if (!file.status.ok()) {
+        result.error = file.status.message();
         return result;
     }
     const io::ParsedCurve* curve = nullptr;
@@ -472,8 +472,8 @@ GraphResult RunProfile(GraphCommand command, const CCurveAnalyzer& analyzer,
     }
     const profiles::DepthProfile profile =
         profiles::ComputeProfile(*curve, ProfileSettingsFor(settings));
-    if (!profile.ok) {
-        result.error = shown.string() + ": no depth profile: " + profile.error + ".";
+    if (!profile.ok()) {
+        result.error = shown.string() + ": no depth profile: " + profile.status.reason() + ".";
         return result;
     }
     const bool hardness = command == C::HardnessProfile;

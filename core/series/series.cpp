@@ -263,10 +263,10 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
         analyzer.SetAddresses({input.file + "#" + input.test});
     // A range of the curve's own is the settings with that range, nothing else.
     const Settings used = input.fitRange ? WithFitRange(settings, *input.fitRange) : settings;
-    const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, used, display);
+    const Status outcome = AnalyzeCurve(analyzer, 0, used, display);
     if (!outcome.ok()) {
         // The file and the reason; the layout example belongs in a help text, not in a cell.
-        row.error = outcome.error;
+        row.error = outcome.message();
         return row;
     }
     if (analyzer.m_nPoints == 0) {
@@ -321,12 +321,13 @@ std::optional<profiles::DepthProfile> CurveDepthProfile(const CCurveAnalyzer& an
                                                         const profiles::ProfileSettings& settings) {
     if (analyzer.m_strFormat != "xls" && analyzer.m_strFormat != "xlsx") return std::nullopt;
     io::ParsedCurve curve;
-    if (io::ReadCurve(address, analyzer.m_readOptions, curve, nullptr, nullptr,
-                      analyzer.m_fileCache.get()) != ReadStatus::Ok ||
+    if (!io::ReadCurve(address, analyzer.m_readOptions, curve, nullptr, nullptr,
+                       analyzer.m_fileCache.get())
+             .ok() ||
         curve.channels.empty())
         return std::nullopt;
     profiles::DepthProfile profile = profiles::ComputeProfile(curve, settings);
-    if (!profile.ok) return std::nullopt;
+    if (!profile.ok()) return std::nullopt;
     return profile;
 }
 

@@ -253,12 +253,11 @@ SplitFileReport WriteSplitFiles(const CurvePoints& points, SplitKind kind, doubl
 
 SplitFileReport SplitCurveFile(CCurveAnalyzer& reader, const std::filesystem::path& input,
                                SplitKind kind, double band) {
-    const ReadStatus status = reader.ReadCurveFile(input);
-    if (status != ReadStatus::Ok) {
+    Status status = reader.ReadCurveFile(input);
+    if (!status.ok()) {
         SplitFileReport report;
         report.input = input;
-        report.read = status;
-        report.readError = reader.ReadFailure(status, input);
+        report.read = std::move(status);
         return report;
     }
     return WriteSplitFiles(LoadedPoints(reader), kind, band, input);
@@ -267,7 +266,7 @@ SplitFileReport SplitCurveFile(CCurveAnalyzer& reader, const std::filesystem::pa
 std::string SplitMessage(SplitKind kind, const SplitFileReport& report) {
     std::string text =
         report.input.string() + "\n\n     " + FormatInt(report.CreatedCount()) + CreatedText(kind);
-    if (!report.readError.empty()) text += "\n     Skipped: " + report.readError + "\n";
+    if (!report.read.ok()) text += "\n     Skipped: " + report.read.message() + "\n";
     if (!report.failed.empty()) {
         text += "\n     Could not be written:\n";
         for (const auto& [file, reason] : report.failed)

@@ -86,12 +86,11 @@ std::vector<SplitOutput> BuildSplitFiles(const CurvePoints& points, SplitKind ki
 // What became of one input file.
 struct SplitFileReport {
     std::filesystem::path input;
-    ReadStatus read = ReadStatus::Ok;
-    std::string readError;  // why the input was skipped; empty when it was read
+    Status read;  // ok, or why the input was skipped
     std::vector<std::filesystem::path> written;
     std::vector<std::pair<std::filesystem::path, std::string>> failed;  // file, reason
     int CreatedCount() const { return static_cast<int>(written.size()); }
-    bool ok() const { return read == ReadStatus::Ok && failed.empty(); }
+    bool ok() const { return read.ok() && failed.empty(); }
 };
 
 // Writes the files of the split one at a time (created or overwritten). A file that cannot be

@@ -80,11 +80,11 @@ std::vector<std::shared_ptr<Curve>> Read(const std::string& path,
         py::gil_scoped_release release;
         file = io::ReadFile(address.file, call.read);
     }
-    if (file.status == ReadStatus::CannotOpen) {
-        PyErr_SetString(PyExc_FileNotFoundError, file.error.c_str());
+    if (file.status.code() == ErrorCode::CannotOpen) {
+        PyErr_SetString(PyExc_FileNotFoundError, file.status.message().c_str());
         throw py::error_already_set();
     }
-    if (file.status != ReadStatus::Ok) throw py::value_error(file.error);
+    if (!file.status.ok()) throw py::value_error(file.status.message());
     std::vector<std::shared_ptr<Curve>> curves;
     for (io::ParsedCurve& c : file.curves) {
         if (!address.test.empty() && c.test != address.test) continue;
@@ -291,8 +291,8 @@ py::list Profiles(const std::vector<std::string>& paths, const profiles::Profile
         for (const std::string& name : paths) {
             const io::Address address = io::ParseAddress(name);
             const io::ParsedFile file = io::ReadFile(address.file);
-            if (file.status != ReadStatus::Ok) {
-                found.push_back({name, address.test, file.error, {}, {}});
+            if (!file.status.ok()) {
+                found.push_back({name, address.test, file.status.message(), {}, {}});
                 continue;
             }
             const std::size_t before = found.size();
@@ -303,7 +303,7 @@ py::list Profiles(const std::vector<std::string>& paths, const profiles::Profile
                         "",
                         profiles::ComputeProfile(c, s),
                         {}};
-                if (!f.profile.ok) f.error = f.file + ": " + f.profile.error;
+                if (!f.profile.ok()) f.error = f.file + ": " + f.profile.status.reason();
                 f.average = profiles::AverageProfile(f.profile);
                 found.push_back(std::move(f));
             }
@@ -319,8 +319,8 @@ py::list Profiles(const std::vector<std::string>& paths, const profiles::Profile
     for (const Found& f : found) {
         const profiles::DepthProfile& p = f.profile;
         py::dict d;
-        d["file"] = f.file, d["test"] = Nullable(f.test), d["ok"] = p.ok;
-        d["error"] = p.ok ? py::object(py::none()) : py::object(py::str(f.error));
+        d["file"] = f.file, d["test"] = Nullable(f.test), d["ok"] = p.ok();
+        d["error"] = p.ok() ? py::object(py::none()) : py::object(py::str(f.error));
         d["depth_nm"] = Array(p.depth), d["load_mN"] = Array(p.load);
         d["stiffness_N_m"] = Array(p.stiffness), d["contactDepth_nm"] = Array(p.contactDepth);
         d["area_nm2"] = Array(p.area), d["hardness_GPa"] = Array(p.hardness);
@@ -356,7 +356,7 @@ py::dict Phases(const std::string& csvText, const std::string& name,
         py::gil_scoped_release release;
         fit = phases::FitPhases(samples.values, settings);
     }
-    if (!fit.error.empty()) throw std::invalid_argument(fit.error);
+    if (!fit.status.ok()) throw std::invalid_argument(fit.status.reason());
     py::dict d;
     d["k"] = fit.k, d["n"] = fit.samples, d["leftOut"] = samples.leftOut;
     d["columns"] = samples.columns;

@@ -19,7 +19,7 @@ using namespace resource;
 // The points of an example curve (depth nm, load mN, time s).
 marvek::io::ParsedCurve Example(const std::string& name) {
     marvek::io::ParsedFile f = marvek::io::ReadFile(std::filesystem::path(MARVEK_EXAMPLES) / name);
-    EXPECT_EQ(f.status, marvek::ReadStatus::Ok) << f.error;
+    EXPECT_TRUE(f.status.ok()) << f.status.message();
     return f.curves.empty() ? marvek::io::ParsedCurve{} : f.curves.front();
 }
 
@@ -38,7 +38,7 @@ TEST_F(MainWindowTest, FileInformationNamesTheReaderColumnsAndUnitsOfADelimitedF
             out << c.time[k] << ',' << c.depth[k] << ',' << c.load[k] * 1000 << '\n';
     }
     ASSERT_TRUE(w.SelectFiles({file}));
-    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.error;
+    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.message();
     const std::string info = w.FileInformationText(0);
     EXPECT_TRUE(Has(info, "File: " + file.string() + "\n")) << info;
     EXPECT_TRUE(Has(info, "Reader: delimited\n")) << info;
@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, AHeaderlessFileIsReadOnceItsColumnsAreGivenInTheWindow) {
     EXPECT_EQ(w.m_analyzer.m_readOptions.loadColumn, 2);
     EXPECT_EQ(w.m_analyzer.m_readOptions.timeColumn, 3);
     EXPECT_EQ(w.m_analyzer.m_readOptions.loadUnit, "mN");
-    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.error;
+    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.message();
     EXPECT_EQ(w.m_analyzer.m_nPoints, static_cast<int>(c.size()));
     EXPECT_GT(w.m_dEIT, 0);
     const std::string info = w.FileInformationText(0);
@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, AGuessedLayoutAndAnAbsurdLoadAreSaidAboveTheResults) {
             out << c.time[k] << '\t' << c.depth[k] << '\t' << c.load[k] * 1e6 << '\n';
     }
     ASSERT_TRUE(w.SelectFiles({file}));
-    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.error;
+    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.message();
     std::string joined;  // the results box's lines joined again
     for (char ch : w.m_strResults) joined += ch == '\n' ? "" : std::string(1, ch);
     EXPECT_EQ(joined.rfind("Warning: Fmax = ", 0), 0u) << w.m_strResults;
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, TheInstrumentsCalibrationChangesTheModulusOfAWorkbookTest
         << marvek::test::CompoundFile(marvek::test::XlsStream({inputs, test}, {}));
 
     ASSERT_TRUE(w.SelectFiles({file}));
-    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.error;
+    ASSERT_TRUE(w.m_lastOutcome.ok()) << w.m_lastOutcome.message();
     const double own = w.m_dEIT;
     ASSERT_GT(own, 0);
     EXPECT_TRUE(Has(w.FileInformationText(0), "Poisson's ratio: 0.07"));

@@ -68,7 +68,7 @@ TEST_F(ToolsCommands, SplitWritesTheCoreFilesAndOneCountLinePerInput) {
                                ": 0" + count);
 
         CCurveAnalyzer reader;
-        ASSERT_EQ(reader.ReadCurveFile(input), ReadStatus::Ok);
+        ASSERT_TRUE(reader.ReadCurveFile(input).ok());
         const auto expected = BuildSplitFiles(LoadedPoints(reader), kind, HoldBand(0.02f), input);
         ASSERT_EQ(expected.size(), unload ? 3u : 2u);
         for (const SplitOutput& file : expected)

@@ -15,7 +15,7 @@ namespace {
 
 struct BadCase {
     const char* file;
-    ReadStatus status;
+    ErrorCode status;
     int points;
     double firstDepth;  // checked when points > 0
 };
@@ -31,7 +31,7 @@ TEST_P(BadCorpus, ReadsToItsDefinedOutcomeAndAnalysesWithoutFault) {
     analyzer.m_dZeroFitMinPercent = 10;
     analyzer.m_dZeroFitMaxPercent = 90;
     analyzer.SetFiles({std::string(MARVEK_TEST_DATA "/bad/") + c.file});
-    EXPECT_EQ(analyzer.ReadCurveFile(analyzer.m_strFiles[0]), c.status);
+    EXPECT_EQ(analyzer.ReadCurveFile(analyzer.m_strFiles[0]).code(), c.status);
     EXPECT_EQ(analyzer.m_nPoints, c.points);
     if (c.points > 0) {
         EXPECT_DOUBLE_EQ(analyzer.m_pDepth[0] + analyzer.m_dZeroPointOffset, c.firstDepth);
@@ -45,30 +45,30 @@ TEST_P(BadCorpus, ReadsToItsDefinedOutcomeAndAnalysesWithoutFault) {
         settings.strategy.m_nMethod = method;
         settings.strategy.m_bDriftCorrection = 1;
         CurveDisplay display;
-        const AnalysisOutcome outcome = AnalyzeCurve(analyzer, 0, settings, display);
-        EXPECT_EQ(outcome.ok(), c.status == ReadStatus::Ok);
+        const Status outcome = AnalyzeCurve(analyzer, 0, settings, display);
+        EXPECT_EQ(outcome.ok(), (c.status == ErrorCode::None));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadCorpus,
-    ::testing::Values(BadCase{"empty.csv", ReadStatus::UnknownLayout, 0, 0},
-                      BadCase{"header_only.csv", ReadStatus::Ok, 0, 0},
-                      BadCase{"binary_noise.csv", ReadStatus::UnknownLayout, 0, 0},
-                      BadCase{"nul_bytes.csv", ReadStatus::Ok, 2, 10},
-                      BadCase{"all_nonfinite.csv", ReadStatus::Ok, 0, 0},
-                      BadCase{"nonpositive_depths.csv", ReadStatus::Ok, 1, 7},
-                      BadCase{"crlf.csv", ReadStatus::Ok, 3, 10},
-                      BadCase{"cr_only.csv", ReadStatus::Ok, 3, 10},
-                      BadCase{"bom.csv", ReadStatus::Ok, 2, 10},
-                      BadCase{"decimal_commas.csv", ReadStatus::Ok, 2, 17.26392},
-                      BadCase{"um_then_nm.csv", ReadStatus::Ok, 3, 10},
-                      BadCase{"fewer_fields.csv", ReadStatus::Ok, 4, 11},
-                      BadCase{"wrong_header.csv", ReadStatus::Ok, 1, 10},  // columns found by name
-                      BadCase{"marker_short_lines.csv", ReadStatus::Ok, 1, 500},
-                      BadCase{"extreme_values.csv", ReadStatus::Ok, 2, 1e308},
-                      BadCase{"quoted_header.csv", ReadStatus::Ok, 1, 10},
-                      BadCase{"tab_separated.csv", ReadStatus::Ok, 2, 10}),
+    ::testing::Values(BadCase{"empty.csv", ErrorCode::UnknownLayout, 0, 0},
+                      BadCase{"header_only.csv", ErrorCode::None, 0, 0},
+                      BadCase{"binary_noise.csv", ErrorCode::UnknownLayout, 0, 0},
+                      BadCase{"nul_bytes.csv", ErrorCode::None, 2, 10},
+                      BadCase{"all_nonfinite.csv", ErrorCode::None, 0, 0},
+                      BadCase{"nonpositive_depths.csv", ErrorCode::None, 1, 7},
+                      BadCase{"crlf.csv", ErrorCode::None, 3, 10},
+                      BadCase{"cr_only.csv", ErrorCode::None, 3, 10},
+                      BadCase{"bom.csv", ErrorCode::None, 2, 10},
+                      BadCase{"decimal_commas.csv", ErrorCode::None, 2, 17.26392},
+                      BadCase{"um_then_nm.csv", ErrorCode::None, 3, 10},
+                      BadCase{"fewer_fields.csv", ErrorCode::None, 4, 11},
+                      BadCase{"wrong_header.csv", ErrorCode::None, 1, 10},  // columns found by name
+                      BadCase{"marker_short_lines.csv", ErrorCode::None, 1, 500},
+                      BadCase{"extreme_values.csv", ErrorCode::None, 2, 1e308},
+                      BadCase{"quoted_header.csv", ErrorCode::None, 1, 10},
+                      BadCase{"tab_separated.csv", ErrorCode::None, 2, 10}),
     [](const ::testing::TestParamInfo<BadCase>& p) {
         std::string name = p.param.file;
         return name.substr(0, name.find('.'));
@@ -80,11 +80,11 @@ TEST(BadInput, TenMegabyteLineIsOneLine) {
     line.append(10'000'000, '0');
     line += '1';
     CCurveAnalyzer a;
-    ASSERT_EQ(a.ReadCurveFile(dir.Write("long.csv", "Depth (nm),Force (mN)\n" + line + "\n")),
-              ReadStatus::Ok);
+    ASSERT_TRUE(
+        a.ReadCurveFile(dir.Write("long.csv", "Depth (nm),Force (mN)\n" + line + "\n")).ok());
     ASSERT_EQ(a.m_nPoints, 1);
     EXPECT_EQ(a.m_pLoad[0], 1);
-    EXPECT_EQ(a.ReadCurveFile(dir.Write("nolayout.csv", line)), ReadStatus::UnknownLayout);
+    EXPECT_EQ(a.ReadCurveFile(dir.Write("nolayout.csv", line)).code(), ErrorCode::UnknownLayout);
 }
 
 TEST(BadInput, HundredThousandPointsAreCutAtTheCapacity) {
@@ -92,7 +92,7 @@ TEST(BadInput, HundredThousandPointsAreCutAtTheCapacity) {
     std::string text = "Depth (nm),Force (mN)\n";
     for (int i = 1; i <= 100000; ++i) text += std::to_string(i) + ",1\n";
     CCurveAnalyzer a;
-    ASSERT_EQ(a.ReadCurveFile(dir.Write("big.csv", text)), ReadStatus::Ok);
+    ASSERT_TRUE(a.ReadCurveFile(dir.Write("big.csv", text)).ok());
     EXPECT_EQ(a.m_nPoints, CCurveAnalyzer::kMaxPoints);
 }
 
@@ -103,16 +103,16 @@ TEST(BadInput, FoldersUnreadableAndVanishedFilesAreNamedFailures) {
     a.SetFiles({dir.path(), good});
     Settings settings;
     CurveDisplay display;
-    AnalysisOutcome outcome = AnalyzeCurve(a, 0, settings, display);
-    EXPECT_EQ(outcome.read, ReadStatus::CannotOpen);
+    Status outcome = AnalyzeCurve(a, 0, settings, display);
+    EXPECT_EQ(outcome.code(), ErrorCode::CannotOpen);
     std::filesystem::remove(good);  // vanished between selection and analysis
     outcome = AnalyzeCurve(a, 1, settings, display);
-    EXPECT_EQ(outcome.read, ReadStatus::CannotOpen);
-    EXPECT_NE(outcome.error.find("good.csv"), std::string::npos);
+    EXPECT_EQ(outcome.code(), ErrorCode::CannotOpen);
+    EXPECT_NE(outcome.message().find("good.csv"), std::string::npos);
     if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
     const auto locked = dir.Write("locked.csv", "Depth (nm),Force (mN)\n10,1\n");
     ::chmod(locked.c_str(), 0);
-    EXPECT_EQ(a.ReadCurveFile(locked), ReadStatus::CannotOpen);
+    EXPECT_EQ(a.ReadCurveFile(locked).code(), ErrorCode::CannotOpen);
 }
 
 TEST(Limits, FileListKeepsTheFirst2000) {

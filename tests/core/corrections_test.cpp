@@ -15,7 +15,7 @@ using testing::WriteOptions;
 
 void Load(CCurveAnalyzer& analyzer, const std::string& text) {
     std::istringstream in(text);
-    ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+    ASSERT_TRUE(analyzer.ReadCurveStream(in).ok());
 }
 
 std::string Codes(const CCurveAnalyzer& a) {

@@ -44,7 +44,7 @@ protected:
     CCurveAnalyzer analyzer;
     Settings settings;
     CurveDisplay display;
-    AnalysisOutcome outcome;
+    Status outcome;
 };
 
 // Derived numbers follow from the unload results with the default settings.
@@ -101,11 +101,11 @@ TEST_F(Driver, NoFilesAndFailedReadsChangeNothingShown) {
     untouched.m_dEIT = 123;
     display = untouched;
     outcome = AnalyzeCurve(analyzer, 0, settings, display);
-    EXPECT_EQ(outcome.status, AnalysisStatus::NoFiles);
+    EXPECT_EQ(outcome.code(), ErrorCode::NoResult);
     analyzer.SetFiles({dir.path() / "vanished.csv"});
     outcome = AnalyzeCurve(analyzer, 0, settings, display);
-    EXPECT_EQ(outcome.status, AnalysisStatus::ReadFailed);
-    EXPECT_NE(outcome.error.find("vanished.csv"), std::string::npos);
+    EXPECT_EQ(outcome.code(), ErrorCode::CannotOpen);
+    EXPECT_NE(outcome.message().find("vanished.csv"), std::string::npos);
     EXPECT_EQ(display.m_dEIT, 123);
 }
 
@@ -216,7 +216,7 @@ TEST(PureAnalysis, MatchesTheAnalyzerOnRealCurves) {
             ASSERT_TRUE(AnalyzeCurve(analyzer, 0, settings, display).ok());
 
             io::ParsedCurve parsed;
-            ASSERT_EQ(io::ReadCurve(analyzer.m_strFiles[0], {}, parsed), ReadStatus::Ok);
+            ASSERT_TRUE(io::ReadCurve(analyzer.m_strFiles[0], {}, parsed).ok());
             const CurveAnalysis pure = AnalyzeCurve(parsed, settings);
             const CCurveAnalyzer& p = pure.analyzer;
             const double expected[] = {analyzer.m_dFmax,

@@ -15,7 +15,7 @@ namespace {
 struct ReadCase {
     const char* name;
     std::string text;
-    ReadStatus status;
+    ErrorCode status;
     std::vector<double> depth, load, time;
     std::string codes;  // segment code of each stored point; empty: not checked
 };
@@ -28,7 +28,7 @@ TEST_P(ReaderCases, StoresExactlyTheExpectedPoints) {
     const ReadCase& c = GetParam();
     CCurveAnalyzer analyzer;
     std::istringstream in(c.text);
-    ASSERT_EQ(analyzer.ReadCurveStream(in), c.status);
+    ASSERT_EQ(analyzer.ReadCurveStream(in).code(), c.status);
     ASSERT_EQ(analyzer.m_nPoints, static_cast<int>(c.depth.size()));
     for (std::size_t i = 0; i < c.depth.size(); ++i) {
         EXPECT_DOUBLE_EQ(analyzer.m_pDepth[i], c.depth[i]) << "point " << i;
@@ -42,7 +42,7 @@ TEST_P(ReaderCases, StoresExactlyTheExpectedPoints) {
     }
     // Text already in memory (read whole, through the format readers) gives the same points.
     io::ParsedCurve whole;
-    ASSERT_EQ(io::ParseMarvekCsv(std::string_view(c.text), whole), c.status == ReadStatus::Ok);
+    ASSERT_EQ(io::ParseMarvekCsv(std::string_view(c.text), whole), (c.status == ErrorCode::None));
     ASSERT_EQ(whole.size(), c.depth.size());
     for (std::size_t i = 0; i < c.depth.size(); ++i) {
         EXPECT_EQ(whole.depth[i], analyzer.m_pDepth[i]) << "point " << i;
@@ -57,87 +57,87 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReadCase{"HeaderInNm",
                  "Depth (nm),Load (mN),Time (s)\n10,0.5,0.1\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {10},
                  {0.5},
                  {0.1},
                  "X"},
         ReadCase{"HeaderInUm",
                  "Displacement (um), Force (mN)\n0.01, 0.5\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {10},
                  {0.5},
                  {0},
                  "X"},
-        ReadCase{"NoUnitMeansMicrometres", "Depth,Force\n0.02,1\n", ReadStatus::Ok, {20}, {1}},
+        ReadCase{"NoUnitMeansMicrometres", "Depth,Force\n0.02,1\n", ErrorCode::None, {20}, {1}},
         ReadCase{
-            "UmWinsOverNmOnOneLine", "Depth (nm or um),Force\n1,1\n", ReadStatus::Ok, {1000}, {1}},
+            "UmWinsOverNmOnOneLine", "Depth (nm or um),Force\n1,1\n", ErrorCode::None, {1000}, {1}},
         ReadCase{"UnitSwitchBetweenBlocks",
                  "Depth (um),F\n0.5,1\nblock in nm\n7,2\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {500, 7},
                  {1, 2}},
         ReadCase{"KeywordRightAfterComma",
                  "Depth (nm),F\n5,0.1,0.2,LOAD\n6,0.1,0.2, LOAD\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5, 6},
                  {0.1, 0.1},
                  {0.2, 0.2},
                  "LX"},
         ReadCase{"LastKeywordInOrderWins",
                  "Depth (nm),F\n5,1,0,x,RELOAD,LOAD\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5},
                  {1},
                  {0},
                  "R"},
         ReadCase{"KeywordsOfEverySegment",
                  "Depth (nm),F\n1,1,0,TOP_HOLD\n2,1,0,UNLOAD\n3,1,0,BOTTOM_HOLD\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {1, 2, 3},
                  {1, 1, 1},
                  {0, 0, 0},
                  "TUB"},
         ReadCase{"SemicolonsAndDecimalCommas",
                  "Depth (nm);F\n5;0,1;0,2\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5},
                  {0.1},
                  {0.2}},
         ReadCase{"NonPositiveDepthsDropped",
                  "Depth (nm),F\n0,0.1\n-3,0.1\nx\n4,0.2\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {4},
                  {0.2}},
         ReadCase{"LinesBeforeHeaderIgnored",
                  "instrument X\n1,2,3\nDepth (nm),F\n4,5\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {4},
                  {5}},
         ReadCase{"HeaderMustStartTheLine",
                  "Time,Depth,Load\n0.1,10,0.5\n",
-                 ReadStatus::UnknownLayout,
+                 ErrorCode::UnknownLayout,
                  {},
                  {}},
-        ReadCase{"EmptyFile", "", ReadStatus::UnknownLayout, {}, {}},
-        ReadCase{"HeaderOnly", "Depth (nm),Force (mN)\n", ReadStatus::Ok, {}, {}},
+        ReadCase{"EmptyFile", "", ErrorCode::UnknownLayout, {}, {}},
+        ReadCase{"HeaderOnly", "Depth (nm),Force (mN)\n", ErrorCode::None, {}, {}},
         ReadCase{"MarkerLayout",
                  "junk\nhead,1, x\n7,1, 0.5, 2.0, 0, 3.5\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {500},
                  {2.0},
                  {3.5},
                  "X"},
         ReadCase{"MarkerLayoutShortLineSkipped",
                  "a,1, b\n7,1, 0.5, 2.0\n7,1, 0.6, 2.5,0,1\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {600},
                  {2.5},
                  {1}},
         // Mended: a long line is one line, not several bogus points.
         ReadCase{"ReaderKeepsWholeLongLines",
                  "Depth (nm),F\n5,1," + std::string(300, '0') + "1,LOAD\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5},
                  {1},
                  {1},
@@ -145,14 +145,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Mended: non-finite fields make a point unusable.
         ReadCase{"NonFiniteFieldsDropThePoint",
                  "Depth (nm),F,T\nnan,1,0\n5,inf,0\n6,1,1e999\n7,1,2\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {7},
                  {1},
                  {2}},
-        ReadCase{"LineWithoutCommaSkipped", "Depth (nm),F\n12\n\n5,1\n", ReadStatus::Ok, {5}, {1}},
+        ReadCase{"LineWithoutCommaSkipped", "Depth (nm),F\n12\n\n5,1\n", ErrorCode::None, {5}, {1}},
         ReadCase{"CrLfAndLoneCrEndLines",
                  "Depth (nm),F\r\n5,1,0,LOAD\r\n6,2\r7,3",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5, 6, 7},
                  {1, 2, 3},
                  {},
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ByteOrderMarkSkipped",
                  "\xEF\xBB\xBF"
                  "Depth (nm),F\n5,1\n",
-                 ReadStatus::Ok,
+                 ErrorCode::None,
                  {5},
                  {1}}),
     [](const ::testing::TestParamInfo<ReadCase>& p) { return std::string(p.param.name); });
@@ -185,7 +185,7 @@ TEST(Reader, LinesAcrossBufferRefillsReadWhole) {
         expected.push_back(8);
         std::istringstream in(text);
         CCurveAnalyzer analyzer;
-        ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+        ASSERT_TRUE(analyzer.ReadCurveStream(in).ok());
         ASSERT_EQ(analyzer.m_nPoints, static_cast<int>(expected.size())) << shift;
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(analyzer.m_pDepth[i], expected[i]) << shift << " " << i;
@@ -199,7 +199,7 @@ TEST(Reader, HeaderLayoutStopsAt40000Points) {
     for (int i = 1; i <= 40001; ++i) text += std::to_string(i) + ",1\n";
     CCurveAnalyzer analyzer;
     std::istringstream in(text);
-    ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+    ASSERT_TRUE(analyzer.ReadCurveStream(in).ok());
     EXPECT_EQ(analyzer.m_nPoints, 40000);
     EXPECT_EQ(analyzer.m_pDepth[39999], 40000);
 }
@@ -209,20 +209,19 @@ TEST(Reader, MarkerLayoutStopsAt9000Points) {
     for (int i = 1; i <= 9001; ++i) text += "a,1," + std::to_string(i) + ",1,0,0\n";
     CCurveAnalyzer analyzer;
     std::istringstream in(text);
-    ASSERT_EQ(analyzer.ReadCurveStream(in), ReadStatus::Ok);
+    ASSERT_TRUE(analyzer.ReadCurveStream(in).ok());
     EXPECT_EQ(analyzer.m_nPoints, 9000);
 }
 
 TEST(Reader, ShorterCurveAfterLongerOneAndUnopenableFileKeepsCurve) {
     testing::TempDir dir;
     CCurveAnalyzer analyzer;
-    ASSERT_EQ(analyzer.ReadCurveFile(dir.Write("long.csv", "Depth (nm),F\n1,1\n2,2\n3,3\n")),
-              ReadStatus::Ok);
-    ASSERT_EQ(analyzer.ReadCurveFile(dir.Write("short.csv", "Depth (nm),F\n9,9\n")),
-              ReadStatus::Ok);
+    ASSERT_TRUE(
+        analyzer.ReadCurveFile(dir.Write("long.csv", "Depth (nm),F\n1,1\n2,2\n3,3\n")).ok());
+    ASSERT_TRUE(analyzer.ReadCurveFile(dir.Write("short.csv", "Depth (nm),F\n9,9\n")).ok());
     EXPECT_EQ(analyzer.m_nPoints, 1);
-    EXPECT_EQ(analyzer.ReadCurveFile(dir.path() / "missing.csv"), ReadStatus::CannotOpen);
-    EXPECT_EQ(analyzer.ReadCurveFile(dir.path()), ReadStatus::CannotOpen);  // a folder
+    EXPECT_EQ(analyzer.ReadCurveFile(dir.path() / "missing.csv").code(), ErrorCode::CannotOpen);
+    EXPECT_EQ(analyzer.ReadCurveFile(dir.path()).code(), ErrorCode::CannotOpen);  // a folder
     EXPECT_EQ(analyzer.m_nPoints, 1);
     EXPECT_EQ(analyzer.m_pDepth[0], 9);
 }
@@ -255,38 +254,42 @@ TEST(Reader, HeldCurveReadsAsItsFileAndOnlyForThatFile) {
         const std::filesystem::path copy = dir.path() / name;
         std::filesystem::copy_file(real / name, copy,
                                    std::filesystem::copy_options::overwrite_existing);
-        ASSERT_EQ(held.HoldCurveFile(copy), ReadStatus::Ok);
+        ASSERT_TRUE(held.HoldCurveFile(copy).ok());
         EXPECT_EQ(held.m_nPoints, 0);  // holding loads nothing into the analyzer
-        ASSERT_EQ(plain.ReadCurveFile(copy), ReadStatus::Ok);
+        ASSERT_TRUE(plain.ReadCurveFile(copy).ok());
         for (int round = 0; round < 2; ++round) {
-            ASSERT_EQ(held.ReadCurveFile(copy), ReadStatus::Ok);
+            ASSERT_TRUE(held.ReadCurveFile(copy).ok());
             EXPECT_TRUE(SamePoints(plain, held));
             held.m_pDepth[0] = -1;  // a correction applied in place must not reach the hold
         }
         // Another file comes from the disk; so does the held one once released.
-        ASSERT_EQ(held.ReadCurveFile(dir.Write("other.csv", "Depth (nm),F\n5,1\n")),
-                  ReadStatus::Ok);
+        ASSERT_TRUE(held.ReadCurveFile(dir.Write("other.csv", "Depth (nm),F\n5,1\n")).ok());
         EXPECT_EQ(held.m_nPoints, 1);
         std::filesystem::resize_file(copy, 0);
         const CCurveAnalyzer copyOfHeld = held;  // copies share the hold
         CCurveAnalyzer sharing = copyOfHeld;
-        ASSERT_EQ(sharing.ReadCurveFile(copy), ReadStatus::Ok);
+        ASSERT_TRUE(sharing.ReadCurveFile(copy).ok());
         EXPECT_TRUE(SamePoints(plain, sharing));
         held.ReleaseHeldCurve();
-        EXPECT_EQ(held.ReadCurveFile(copy), ReadStatus::UnknownLayout);
+        EXPECT_EQ(held.ReadCurveFile(copy).code(), ErrorCode::UnknownLayout);
     }
     CCurveAnalyzer analyzer;
-    EXPECT_EQ(analyzer.HoldCurveFile(dir.path() / "missing.csv"), ReadStatus::CannotOpen);
+    EXPECT_EQ(analyzer.HoldCurveFile(dir.path() / "missing.csv").code(), ErrorCode::CannotOpen);
     const std::filesystem::path junk = dir.Write("junk.csv", "no curve here\n");
-    EXPECT_EQ(analyzer.HoldCurveFile(junk), ReadStatus::UnknownLayout);
+    EXPECT_EQ(analyzer.HoldCurveFile(junk).code(), ErrorCode::UnknownLayout);
     dir.Write("junk.csv", "Depth (nm),F\n7,2\n");
-    ASSERT_EQ(analyzer.ReadCurveFile(junk), ReadStatus::Ok);  // a failed hold holds nothing
+    ASSERT_TRUE(analyzer.ReadCurveFile(junk).ok());  // a failed hold holds nothing
     EXPECT_EQ(analyzer.m_pDepth[0], 7);
 }
 
 TEST(Reader, FailureMessagesNameTheFile) {
-    EXPECT_NE(DescribeReadFailure(ReadStatus::CannotOpen, "/x/a.csv").find("/x/a.csv"),
-              std::string::npos);
+    CCurveAnalyzer analyzer;
+    const Status missing = analyzer.ReadCurveFile("/x/a.csv");
+    EXPECT_EQ(missing.message(), "/x/a.csv: cannot be opened");
+    std::istringstream junk("x\n");
+    const Status notOurs = analyzer.ReadCurveStream(junk);
+    EXPECT_EQ(notOurs.code(), ErrorCode::UnknownLayout);
+    EXPECT_FALSE(notOurs.message().empty());
     EXPECT_EQ(std::string(kFileFormatCaption), "Error Required File Format");
     EXPECT_EQ(std::string(kFileFormatMessage).substr(0, 34),
               "Try\n\nFile format example (.CSV): \n");
@@ -297,7 +300,7 @@ TEST(Reader, ReadsEveryRealCurve) {
     for (const auto& entry : std::filesystem::directory_iterator(MARVEK_TEST_DATA "/real")) {
         if (entry.path().extension() != ".csv") continue;
         CCurveAnalyzer analyzer;
-        ASSERT_EQ(analyzer.ReadCurveFile(entry.path()), ReadStatus::Ok) << entry.path();
+        ASSERT_TRUE(analyzer.ReadCurveFile(entry.path()).ok()) << entry.path();
         EXPECT_GT(analyzer.m_nPoints, 300) << entry.path();
     }
 }

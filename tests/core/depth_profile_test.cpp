@@ -45,7 +45,7 @@ double MetaValue(const io::ParsedCurve& c, const std::string& name) {
 
 TEST(FusedSilicaWorkbook, PerSampleHardnessAndModulusMatchTheInstrument) {
     const io::ParsedFile& file = FusedSilica();
-    ASSERT_EQ(file.status, ReadStatus::Ok) << file.error;
+    ASSERT_TRUE(file.status.ok()) << file.status.message();
     ASSERT_EQ(file.curves.size(), 9u);
     for (bool raw : {false, true}) {
         ProfileSettings s;
@@ -54,7 +54,7 @@ TEST(FusedSilicaWorkbook, PerSampleHardnessAndModulusMatchTheInstrument) {
         std::vector<double> dh, de;
         for (const io::ParsedCurve& c : file.curves) {
             const DepthProfile p = ComputeProfile(c, s);
-            ASSERT_TRUE(p.ok) << c.test << ": " << p.error;
+            ASSERT_TRUE(p.ok()) << c.test << ": " << p.status.reason();
             EXPECT_EQ(p.stiffnessSource, raw ? StiffnessSource::RawHarmonics
                                              : StiffnessSource::ContactStiffnessColumn);
             const io::Channel* h = c.FindChannel("Hardness");
@@ -79,12 +79,12 @@ TEST(FusedSilicaWorkbook, PerSampleHardnessAndModulusMatchTheInstrument) {
 
 TEST(FusedSilicaWorkbook, WindowAveragesMatchTheResultsSheet) {
     const io::ParsedFile& file = FusedSilica();
-    ASSERT_EQ(file.status, ReadStatus::Ok) << file.error;
+    ASSERT_TRUE(file.status.ok()) << file.status.message();
     ProfileSettings s;
     s.areaCoefficients = kFsTipArea;
     for (const io::ParsedCurve& c : file.curves) {
         const DepthProfile p = ComputeProfile(c, s);
-        ASSERT_TRUE(p.ok);
+        ASSERT_TRUE(p.ok());
         EXPECT_EQ(p.from, 100);
         EXPECT_EQ(p.to, 200);
         EXPECT_DOUBLE_EQ(p.samplePoisson, 0.18);
@@ -161,7 +161,7 @@ TEST(ProfileFormulas, HandComputedRows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const DepthProfile pr = ComputeProfile(c.curve, c.settings);
-        ASSERT_TRUE(pr.ok) << pr.error;
+        ASSERT_TRUE(pr.ok()) << pr.status.reason();
         ASSERT_EQ(pr.size(), 1u);
         EXPECT_NEAR(pr.stiffness[0] / c.stiffness, 1, c.tolerance);
         EXPECT_NEAR(pr.contactDepth[0] / c.contactDepth, 1, c.tolerance);
@@ -189,7 +189,7 @@ TEST(ProfileFormulas, InvalidSamplesAreSkippedAndCounted) {
         {{"Harmonic Contact Stiffness", "N/m", {30000, big, nan, 30000, 30000, -5, 100, 30000}},
          {"Modulus", "GPa", {70, 70, 70, 1.1e-158, 0, 70, 70, big}}});
     const DepthProfile p = ComputeProfile(c, Ideal());
-    ASSERT_TRUE(p.ok);
+    ASSERT_TRUE(p.ok());
     EXPECT_EQ(p.index, (std::vector<std::size_t>{0}));
     EXPECT_EQ(p.skipped.missing, 2u);
     EXPECT_EQ(p.skipped.instrumentInvalid, 3u);
@@ -201,10 +201,10 @@ TEST(ProfileFormulas, InvalidSamplesAreSkippedAndCounted) {
 
 TEST(ProfileFormulas, WorkbookWithoutStiffnessColumnsHasNoProfile) {
     const DepthProfile p = ComputeProfile(MakeCurve({100, 200}, {1, 2}, {}), Ideal());
-    EXPECT_FALSE(p.ok);
-    EXPECT_NE(p.error.find("continuous-stiffness"), std::string::npos);
+    EXPECT_FALSE(p.ok());
+    EXPECT_NE(p.status.reason().find("continuous-stiffness"), std::string::npos);
     EXPECT_EQ(AverageProfile(p).n, 0u);
-    EXPECT_EQ(AverageProfile(p).reason, p.error);
+    EXPECT_EQ(AverageProfile(p).reason, p.status.reason());
 }
 
 // Which value is used and where it came from: settings over tip list over workbook.
@@ -286,7 +286,7 @@ TEST(ProfileSources, FrameStiffnessOnlyForRawHarmonics) {
 // so that an average tells which samples it took.
 DepthProfile ProfileOf(std::vector<double> depth, std::size_t loading) {
     DepthProfile p;
-    p.ok = true;
+    p.status = Status();
     p.depth = depth;
     for (double d : depth) p.hardness.push_back(d / 100), p.modulus.push_back(d);
     p.loadingSamples = loading;
@@ -390,7 +390,7 @@ TEST(WindowAveragesOverIndents, MeanAndSdOfTheIndentAverages) {
     for (double& h : excluded.hardness) h += 50;
     const DepthProfile shallow = ProfileOf({10, 20}, 2);
     DepthProfile failed;
-    failed.error = "no stiffness columns";
+    failed.status = Status::Error("no stiffness columns", ErrorCode::NoResult);
     const std::vector<DepthProfile> all = {a, b, excluded, shallow, failed};
     const std::vector<bool> include = {true, true, false, true, true};
     struct Case {
@@ -447,7 +447,7 @@ TEST(NixGao, RecoversTheSizeEffectAndRefusesNone) {
     DepthProfile p = ProfileOf({50, 80, 120, 200, 350, 600, 900}, 7);
     for (std::size_t k = 0; k < p.size(); ++k) p.hardness[k] = 2 * std::sqrt(1 + 300 / p.depth[k]);
     NixGaoFit f = FitNixGao(p, 60, 1000);
-    ASSERT_TRUE(f.ok) << f.reason;
+    ASSERT_TRUE(f.ok()) << f.status.reason();
     EXPECT_EQ(f.n, 6u);
     EXPECT_NEAR(f.h0, 2, 1e-9);
     EXPECT_NEAR(f.hStar, 300, 1e-6);
@@ -455,12 +455,12 @@ TEST(NixGao, RecoversTheSizeEffectAndRefusesNone) {
     // Hardness rising with depth: no size effect.
     for (std::size_t k = 0; k < p.size(); ++k) p.hardness[k] = 1 + p.depth[k] / 1000;
     f = FitNixGao(p, 0, 1000);
-    EXPECT_FALSE(f.ok);
-    EXPECT_NE(f.reason.find("no size effect fit"), std::string::npos);
+    EXPECT_FALSE(f.ok());
+    EXPECT_NE(f.status.reason().find("no size effect fit"), std::string::npos);
     EXPECT_TRUE(std::isnan(f.hStar));
     f = FitNixGao(p, 100, 150);  // one sample
-    EXPECT_FALSE(f.ok);
-    EXPECT_NE(f.reason.find("fewer than 3"), std::string::npos);
+    EXPECT_FALSE(f.ok());
+    EXPECT_NE(f.status.reason().find("fewer than 3"), std::string::npos);
 }
 
 TEST(ProfileCorrections, DynamicUnloadingAndPeakValues) {
@@ -505,7 +505,7 @@ TEST(ProfileCorrections, ThermalDriftFromTheDriftHold) {
 
 TEST(FusedSilicaWorkbook, ChannelsStayAlignedWithThePoints) {
     const io::ParsedFile& file = FusedSilica();
-    ASSERT_EQ(file.status, ReadStatus::Ok);
+    ASSERT_TRUE(file.status.ok());
     const io::ParsedCurve& c = file.curves.back();  // Test 001
     EXPECT_EQ(c.test, "Test 001");
     ASSERT_NE(c.FindChannel("Harmonic Contact Stiffness"), nullptr);

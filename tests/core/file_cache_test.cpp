@@ -55,8 +55,7 @@ TEST(ParsedFileCache, AWorkbookIsParsedOnceForAllItsTestsAndAgainWhenItChanges) 
             for (int round = 0; round < 20; ++round)
                 for (std::size_t k = 0; k < addresses.size(); ++k) {
                     io::ParsedCurve c;
-                    if (io::ReadCurve(addresses[k], {}, c, nullptr, nullptr, &cache) !=
-                            ReadStatus::Ok ||
+                    if (!io::ReadCurve(addresses[k], {}, c, nullptr, nullptr, &cache).ok() ||
                         c.size() != 6 || c.load[0] != static_cast<double>(k + 1))
                         ++wrong[static_cast<std::size_t>(t)];
                 }
@@ -69,13 +68,13 @@ TEST(ParsedFileCache, AWorkbookIsParsedOnceForAllItsTestsAndAgainWhenItChanges) 
     io::ReadOptions micro;
     micro.loadUnit = "uN";
     io::ParsedCurve c;
-    ASSERT_EQ(io::ReadCurve(addresses[1], micro, c, nullptr, nullptr, &cache), ReadStatus::Ok);
+    ASSERT_TRUE(io::ReadCurve(addresses[1], micro, c, nullptr, nullptr, &cache).ok());
     EXPECT_DOUBLE_EQ(c.load[0], 0.002);
     EXPECT_EQ(cache.Parses(), 2u);
 
     // Rewritten on disk (other size): the new values, not the kept ones.
     WriteWorkbook(file, 4, 10.0);
-    ASSERT_EQ(io::ReadCurve(addresses[1], {}, c, nullptr, nullptr, &cache), ReadStatus::Ok);
+    ASSERT_TRUE(io::ReadCurve(addresses[1], {}, c, nullptr, nullptr, &cache).ok());
     EXPECT_DOUBLE_EQ(c.load[0], 20.0);
     EXPECT_EQ(cache.Parses(), 3u);
 
@@ -84,7 +83,7 @@ TEST(ParsedFileCache, AWorkbookIsParsedOnceForAllItsTestsAndAgainWhenItChanges) 
     a.m_fileCache = std::make_shared<io::ParsedFileCache>();
     a.SetFiles({file});
     ASSERT_EQ(a.m_nFileCount, 4);
-    for (int k = 0; k < 4; ++k) ASSERT_EQ(a.ReadCurveFile(a.m_strFiles[k]), ReadStatus::Ok);
+    for (int k = 0; k < 4; ++k) ASSERT_TRUE(a.ReadCurveFile(a.m_strFiles[k]).ok());
     EXPECT_EQ(a.m_fileCache->Parses(), 1u);
 }
 
@@ -98,7 +97,7 @@ TEST(ParsedFileCache, KeepsTheMostRecentlyUsedFiles) {
         WriteWorkbook(files.back(), 2, 1.0);
     }
     for (int i : {0, 1, 0, 2, 0, 1})
-        ASSERT_EQ(cache.Read(files[static_cast<std::size_t>(i)], {})->status, ReadStatus::Ok);
+        ASSERT_TRUE(cache.Read(files[static_cast<std::size_t>(i)], {})->status.ok());
     // 0, 1 parsed; 0 kept; 2 parsed (drops 1); 0 kept; 1 parsed again.
     EXPECT_EQ(cache.Parses(), 4u);
 }

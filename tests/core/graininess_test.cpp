@@ -260,7 +260,7 @@ TEST_F(GraininessCommandTest, WindowsWithEqualMeanDepthGiveNoSecondDerivativePoi
             }
         }
         analyzer_.SetFiles({file});
-        ASSERT_EQ(analyzer_.ReadCurveFile(file), ReadStatus::Ok);
+        ASSERT_TRUE(analyzer_.ReadCurveFile(file).ok());
         const GraphResult r = Run(GraphCommand::Graininess2Load);
         const std::size_t windows = static_cast<std::size_t>(tc.n - tc.windowLength);
         EXPECT_EQ(r.series.x.size(), windows - 2) << tc.n;

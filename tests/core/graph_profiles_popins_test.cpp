@@ -50,9 +50,9 @@ TEST(ProfileGraphs, ShowTheLoadingProfileOfTheShownTest) {
             w.analyzer.m_strFiles[static_cast<std::size_t>(c.curve)];
         SCOPED_TRACE(address.string());
         io::ParsedCurve curve;
-        ASSERT_EQ(io::ReadCurve(address, {}, curve), ReadStatus::Ok);
+        ASSERT_TRUE(io::ReadCurve(address, {}, curve).ok());
         const profiles::DepthProfile p = profiles::ComputeProfile(curve, {});
-        ASSERT_TRUE(p.ok);
+        ASSERT_TRUE(p.ok());
         const bool hardness = c.command == GraphCommand::HardnessProfile;
         const GraphResult r = w.Run(c.command, c.curve);
         EXPECT_TRUE(r.error.empty()) << r.error;
@@ -89,7 +89,7 @@ TEST(ProfileGraphs, CalibratedAreaFunctionOfTheSettingsIsUsed) {
         24.69536429, 395.7700812, -16.13158277, 133.4058147, 106.4571602, 0, 0, 0, 0};
     const GraphResult r = w.Run(GraphCommand::HardnessProfile, 0);
     io::ParsedCurve curve;
-    ASSERT_EQ(io::ReadCurve(w.analyzer.m_strFiles[0], {}, curve), ReadStatus::Ok);
+    ASSERT_TRUE(io::ReadCurve(w.analyzer.m_strFiles[0], {}, curve).ok());
     profiles::ProfileSettings full;
     full.areaCoefficients = {24.69536429, 395.7700812, -16.13158277, 133.4058147, 106.4571602};
     const profiles::DepthProfile p = profiles::ComputeProfile(curve, full);

@@ -61,7 +61,7 @@ TEST(ImportLayouts, MetadataLinesBeforeTheHeaderAreSkippedAndTheColumnsNamed) {
         "Test Time [s]\tIndent Act. Load [mN]\tIndent Load [uN]\tIndent Disp. [um]\n"
         "0.5\t9\t1000\t0.25\n1.0\t9\t2000\t0.5\n",
         "run.txt");
-    ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+    ASSERT_TRUE(f.status.ok()) << f.status.message();
     ASSERT_EQ(f.curves.size(), 1u);
     const io::ParsedCurve& c = f.curves[0];
     ASSERT_EQ(c.size(), 2u);
@@ -98,7 +98,7 @@ TEST(ImportLayouts, SeveralCurvesInOneFileAreTestsOfTheirOwn) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const io::ParsedFile f = io::ParseBuffer(c.text, "many.csv");
-        ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+        ASSERT_TRUE(f.status.ok()) << f.status.message();
         ASSERT_EQ(f.curves.size(), c.tests.size());
         for (std::size_t k = 0; k < c.tests.size(); ++k) {
             EXPECT_EQ(f.curves[k].test, c.tests[k]);
@@ -109,7 +109,7 @@ TEST(ImportLayouts, SeveralCurvesInOneFileAreTestsOfTheirOwn) {
     testing::TempDir dir;
     const auto file = dir.Write("pair.csv", cases[0].text);
     io::ParsedCurve second;
-    ASSERT_EQ(io::ReadCurve(file.string() + "#Test 2", {}, second), ReadStatus::Ok) << second.error;
+    ASSERT_TRUE(io::ReadCurve(file.string() + "#Test 2", {}, second).ok());
     EXPECT_EQ(second.load, (std::vector<double>{0.04, 0.05}));
 }
 
@@ -128,9 +128,9 @@ TEST(ImportLayouts, FilesWithoutACurveSayWhy) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const io::ParsedFile f = io::ParseBuffer(c.text, "odd.txt");
-        EXPECT_NE(f.status, ReadStatus::Ok);
-        EXPECT_EQ(f.error.rfind("odd.txt: ", 0), 0u) << f.error;
-        EXPECT_NE(f.error.find(c.says), std::string::npos) << f.error;
+        EXPECT_FALSE(f.status.ok());
+        EXPECT_EQ(f.status.message().rfind("odd.txt: ", 0), 0u) << f.status.message();
+        EXPECT_NE(f.status.message().find(c.says), std::string::npos) << f.status.message();
     }
 }
 
@@ -142,7 +142,7 @@ TEST(Plausibility, GuessesAndValuesOutOfRangeAreWarned) {
           {"Indentation depth;Normal force\n1;2\n2;3\n", "no unit stated for depth"}}) {
         SCOPED_TRACE(text);
         const io::ParsedFile bare = io::ParseBuffer(text, "bare.txt");
-        ASSERT_EQ(bare.status, ReadStatus::Ok) << bare.error;
+        ASSERT_TRUE(bare.status.ok()) << bare.status.message();
         const auto guessed = CurveWarnings(3, 2, bare.curves[0].warnings);
         ASSERT_FALSE(guessed.empty());
         EXPECT_EQ(guessed[0].code, "guessed-layout");

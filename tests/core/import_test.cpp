@@ -28,7 +28,7 @@ std::string Slurp(const fs::path& file) {
 
 io::ParsedCurve ReadAddress(const fs::path& address, const io::ReadOptions& o = {}) {
     io::ParsedCurve c;
-    EXPECT_EQ(io::ReadCurve(address, o, c), ReadStatus::Ok) << c.error;
+    EXPECT_TRUE(io::ReadCurve(address, o, c).ok());
     return c;
 }
 
@@ -93,13 +93,13 @@ TEST(ImportFiles, ListEveryTestWithItsNameAndMetadata) {
                                "750nmXX 5 7000 -4528.txt"},
                           Case{"RobinSteel0000LC.txt", 1, "", ""}}) {
         const io::ParsedFile f = io::ReadFile(kVendor / c.file);
-        ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+        ASSERT_TRUE(f.status.ok()) << f.status.message();
         ASSERT_EQ(f.curves.size(), c.tests) << c.file;
         EXPECT_EQ(f.curves.front().test, c.first);
         EXPECT_EQ(f.curves.back().test, c.last);
     }
     const io::ParsedFile xls = io::ReadFile(kVendor / "Popin.xls");
-    ASSERT_EQ(xls.status, ReadStatus::Ok) << xls.error;
+    ASSERT_TRUE(xls.status.ok()) << xls.status.message();
     ASSERT_GT(xls.curves.size(), 1u);
     for (const io::ParsedCurve& c : xls.curves) EXPECT_EQ(c.test.rfind("Test ", 0), 0u);
 
@@ -183,7 +183,7 @@ TEST(ImportDelimited, ReadsTheDialectsResearchersWrite) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const io::ParsedFile f = io::ParseBuffer(c.text, "t.txt", c.options);
-        ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+        ASSERT_TRUE(f.status.ok()) << f.status.message();
         ASSERT_EQ(f.curves.size(), 1u);
         const io::ParsedCurve& got = f.curves[0];
         ASSERT_EQ(got.size(), c.depth.size());
@@ -199,7 +199,7 @@ TEST(ImportDelimited, ReadsTheDialectsResearchersWrite) {
         io::ReadOptions o;
         o.depthColumn = 2, o.loadColumn = 1, o.depthUnit = "um";
         const io::ParsedFile f = io::ParseBuffer(text, "t.txt", o);
-        ASSERT_EQ(f.status, ReadStatus::Ok) << text << f.error;
+        ASSERT_TRUE(f.status.ok()) << text << f.status.message();
         const auto& w = f.curves.at(0).warnings;
         EXPECT_TRUE(std::any_of(w.begin(), w.end(),
                                 [](const io::ReadWarning& r) {
@@ -216,8 +216,8 @@ TEST(ImportDelimited, ReadsTheDialectsResearchersWrite) {
 // Marvek's own Save Curves files: the measured curve only, not the fit and extrapolation rows.
 TEST(ImportSaveCurves, ReadsBackTheMeasuredCurveOnly) {
     CCurveAnalyzer a;
-    ASSERT_EQ(a.ReadCurveFile(fs::path(MARVEK_TEST_DATA) / "save_curves" / "three_series.csv"),
-              ReadStatus::Ok);
+    ASSERT_TRUE(
+        a.ReadCurveFile(fs::path(MARVEK_TEST_DATA) / "save_curves" / "three_series.csv").ok());
     EXPECT_EQ(a.m_strFormat, "marvek-save-curves");
     ASSERT_EQ(a.m_nPoints, 3);
     EXPECT_EQ(a.m_pDepth[2], 1e8);
@@ -239,34 +239,34 @@ TEST(ImportDamaged, FailWithOneClearMessage) {
     struct Case {
         const char* file;
         std::string content;
-        ReadStatus status;
+        ErrorCode status;
         const char* says;
     };
     const std::vector<Case> cases = {
-        {"cut.zip", zip.substr(0, zip.size() / 2), ReadStatus::Damaged, "zip"},
-        {"bomb.zip", bomb, ReadStatus::Damaged, "refused unread"},
-        {"cut.xlsx", xlsx.substr(0, xlsx.size() - 4000), ReadStatus::Damaged, "xlsx"},
-        {"cut.xls", xls.substr(0, 20000), ReadStatus::Damaged, "xls"},
-        {"cut.hld", hld.substr(0, hld.size() - 5000), ReadStatus::Damaged,
+        {"cut.zip", zip.substr(0, zip.size() / 2), ErrorCode::Damaged, "zip"},
+        {"bomb.zip", bomb, ErrorCode::Damaged, "refused unread"},
+        {"cut.xlsx", xlsx.substr(0, xlsx.size() - 4000), ErrorCode::Damaged, "xlsx"},
+        {"cut.xls", xls.substr(0, 20000), ErrorCode::Damaged, "xls"},
+        {"cut.hld", hld.substr(0, hld.size() - 5000), ErrorCode::Damaged,
          "declares 1068 test points"},
-        {"units.csv", "Depth (nm),Load (uN)\n5,1\nDepth (um),Load (uN)\n6,2\n", ReadStatus::Damaged,
+        {"units.csv", "Depth (nm),Load (uN)\n5,1\nDepth (um),Load (uN)\n6,2\n", ErrorCode::Damaged,
          "units change at line 3"},
-        {"noise.txt", "hello\nworld\n", ReadStatus::UnknownLayout,
+        {"noise.txt", "hello\nworld\n", ErrorCode::UnknownLayout,
          "no header naming depth and load and no rows of numbers"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const fs::path file = dir.Write(c.file, c.content);
         const io::ParsedFile f = io::ReadFile(file);
-        EXPECT_EQ(f.status, c.status);
+        EXPECT_EQ(f.status.code(), c.status);
         EXPECT_TRUE(f.curves.empty());
-        EXPECT_EQ(f.error.rfind(file.string(), 0), 0u) << f.error;
-        EXPECT_NE(f.error.find(c.says), std::string::npos) << f.error;
+        EXPECT_EQ(f.status.message().rfind(file.string(), 0), 0u) << f.status.message();
+        EXPECT_NE(f.status.message().find(c.says), std::string::npos) << f.status.message();
         // The analyzer holds no partial curve and reports the same reason.
         CCurveAnalyzer a;
-        EXPECT_EQ(a.ReadCurveFile(file), c.status == ReadStatus::Damaged
-                                             ? ReadStatus::Damaged
-                                             : ReadStatus::UnknownLayout);
+        const Status read = a.ReadCurveFile(file);
+        EXPECT_EQ(read.code(), c.status);
+        EXPECT_EQ(read.message(), f.status.message());
         EXPECT_EQ(a.m_nPoints, 0);
     }
 }
@@ -279,15 +279,12 @@ TEST(ImportAddresses, ExpandWorkbooksAndKeepOutputsInTheirFolder) {
     ASSERT_EQ(a.m_nFileCount, 10);
     EXPECT_EQ(a.m_strFiles[0], csv);
     EXPECT_EQ(a.m_strFiles[8].filename().string(), "Tungsten_FrameStiffness.xlsx#Test 8");
-    ASSERT_EQ(a.ReadCurveFile(a.m_strFiles[2]), ReadStatus::Ok);
+    ASSERT_TRUE(a.ReadCurveFile(a.m_strFiles[2]).ok());
     EXPECT_EQ(a.m_strFormat, "xlsx");
-    EXPECT_EQ(a.ReadCurveFile(kVendor / "FS1.txt#99"), ReadStatus::Damaged);
-    EXPECT_NE(a.ReadFailure(ReadStatus::Damaged, "x").find("no test \"99\""), std::string::npos);
-    // The reason is the analyzer's own, not another read's on the same thread.
-    CCurveAnalyzer other;
-    EXPECT_EQ(other.ReadFailure(ReadStatus::Damaged, "x"), "x: damaged");
-    ASSERT_EQ(a.ReadCurveFile(a.m_strFiles[2]), ReadStatus::Ok);
-    EXPECT_EQ(a.m_strReadProblem, "");
+    const Status missing = a.ReadCurveFile(kVendor / "FS1.txt#99");
+    EXPECT_EQ(missing.code(), ErrorCode::Damaged);
+    EXPECT_EQ(missing.place().file, (kVendor / "FS1.txt").string());
+    EXPECT_NE(missing.message().find("no test \"99\""), std::string::npos);
 
     testing::TempDir dir;
     const fs::path named = dir.Write("a#b.csv", "Depth (nm),F\n5,1\n");  // an existing name wins

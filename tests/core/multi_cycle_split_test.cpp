@@ -161,7 +161,7 @@ TEST_F(SplitFolder, WrittenFilesReadBackWithTheirSegments) {
                                       ? ExpectedUnloadFile(curve, f, true)
                                       : ExpectedReloadFile(curve, f + 1, true);
             CCurveAnalyzer back;
-            ASSERT_EQ(back.ReadCurveFile(report.written[f]), ReadStatus::Ok);
+            ASSERT_TRUE(back.ReadCurveFile(report.written[f]).ok());
             ASSERT_EQ(back.m_nPoints, static_cast<int>(expected.size()));
             for (std::size_t k = 0; k < expected.size(); ++k) {
                 const int i = expected[k].point;
@@ -319,15 +319,15 @@ TEST_F(SplitFolder, UnreadableFileIsNotCutFromPreviousPoints) {
 
     const fs::path missing = dir_ / "missing.csv";
     const SplitFileReport report = SplitCurveFile(reader, missing, SplitKind::Unload, kDefaultBand);
-    EXPECT_EQ(report.read, ReadStatus::CannotOpen);
+    EXPECT_EQ(report.read.code(), ErrorCode::CannotOpen);
     EXPECT_EQ(report.CreatedCount(), 0);
     EXPECT_FALSE(report.ok());
     EXPECT_FALSE(fs::exists(dir_ / "missing_1u.csv"));
     const std::string message = SplitMessage(SplitKind::Unload, report);
     EXPECT_EQ(message.rfind(missing.string() + "\n\n     0 unload curve files created\n", 0), 0u)
         << message;
-    EXPECT_NE(message.find(report.readError), std::string::npos);
-    EXPECT_FALSE(report.readError.empty());
+    EXPECT_NE(message.find(report.read.message()), std::string::npos);
+    EXPECT_FALSE(report.read.ok());
 }
 
 // A file that could not be created used to be counted as created.
@@ -378,8 +378,7 @@ TEST(SplitRealCurves, OneUnloadFilePerCycle) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         CCurveAnalyzer reader;
-        ASSERT_EQ(reader.ReadCurveFile(fs::path(MARVEK_TEST_DATA) / "real" / c.file),
-                  ReadStatus::Ok);
+        ASSERT_TRUE(reader.ReadCurveFile(fs::path(MARVEK_TEST_DATA) / "real" / c.file).ok());
         const auto outputs =
             BuildSplitFiles(LoadedPoints(reader), SplitKind::Unload, kDefaultBand, c.file);
         ASSERT_EQ(outputs.size(), c.cycles);
@@ -387,7 +386,7 @@ TEST(SplitRealCurves, OneUnloadFilePerCycle) {
         for (const SplitOutput& out : outputs) {
             std::istringstream in(out.content);
             CCurveAnalyzer back;
-            ASSERT_EQ(back.ReadCurveStream(in), ReadStatus::Ok);
+            ASSERT_TRUE(back.ReadCurveStream(in).ok());
             const std::string order = "LTUB";
             std::size_t block = 0;
             for (int k = 0; k < back.m_nPoints; ++k) {

@@ -68,7 +68,7 @@ TEST(PhaseMixture, RecoversKnownMixtures) {
         SCOPED_TRACE(c.name);
         const auto samples = Draw(c.mix, 600, 7, c.columns);
         const MixtureFit fit = FitPhases(samples, {});
-        ASSERT_TRUE(fit.error.empty()) << fit.error;
+        ASSERT_TRUE(fit.status.ok()) << fit.status.reason();
         ASSERT_EQ(fit.k, static_cast<int>(c.mix.size()));
         ASSERT_EQ(fit.bic.size(), 5u);
         double total = 0;
@@ -121,11 +121,11 @@ TEST(PhaseMixture, BicCountsEveryFreeParameterAndIsDeterministic) {
 }
 
 TEST(PhaseMixture, TooFewSamplesSayWhy) {
-    EXPECT_FALSE(FitPhases({}, {}).error.empty());
+    EXPECT_FALSE(FitPhases({}, {}).status.ok());
     const MixtureFit fit = FitPhases({{1.0, 2.0}, {1.5, 2.5}}, {});
-    EXPECT_FALSE(fit.error.empty());
+    EXPECT_FALSE(fit.status.ok());
     EXPECT_EQ(fit.k, 0);
-    EXPECT_FALSE(FitPhases({{1.0, 2.0}, {1.5}}, {}).error.empty());
+    EXPECT_FALSE(FitPhases({{1.0, 2.0}, {1.5}}, {}).status.ok());
 }
 
 TEST(GridPositions, EveryOrderAndStartingCorner) {
@@ -286,7 +286,7 @@ TEST(PhaseHistogram, BinsCoverTheValuesByTheRules) {
     };
     for (const Case& c : cases) {
         const Histogram h = MakeHistogram(c.values);
-        EXPECT_TRUE(h.error.empty()) << c.name;
+        EXPECT_TRUE(h.status.ok()) << c.name;
         EXPECT_EQ(static_cast<int>(h.counts.size()), c.bins) << c.name;
         EXPECT_EQ(h.samples, c.samples) << c.name;
         int total = 0;
@@ -302,7 +302,7 @@ TEST(PhaseHistogram, BinsCoverTheValuesByTheRules) {
     const Histogram h = MakeHistogram({1, 1.5, 2, 4.99, 5}, 4);
     ASSERT_EQ(h.counts.size(), 4u);
     EXPECT_EQ(h.counts, (std::vector<int>{2, 1, 0, 2}));
-    EXPECT_FALSE(MakeHistogram({kNaN}).error.empty());
+    EXPECT_FALSE(MakeHistogram({kNaN}).status.ok());
 }
 
 TEST(PhaseHistogram, PhaseCurvesStandOnTheCountsAndSumToTheMixture) {

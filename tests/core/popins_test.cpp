@@ -253,8 +253,8 @@ TEST(Popins, ThresholdRuleTakesTheSampleBeforeTheBurstAndRunsWhileStepsStayLarge
 
 io::ParsedCurve ReadOne(const std::string& address) {
     io::ParsedCurve curve;
-    const ReadStatus st = io::ReadCurve(address, {}, curve);
-    EXPECT_EQ(st, ReadStatus::Ok) << address;
+    const Status st = io::ReadCurve(address, {}, curve);
+    EXPECT_TRUE(st.ok()) << address;
     return curve;
 }
 

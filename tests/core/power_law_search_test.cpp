@@ -79,8 +79,7 @@ TEST(PowerLawSearch, MatchesPlainSearchInTheAnalysisOfMeasuredCurves) {
         for (const auto& range : ranges) {
             CCurveAnalyzer analyzer;
             analyzer.SetFiles({file});
-            ASSERT_EQ(analyzer.AnalyzeOliverPharr(0, 0, 0.75, range[0], range[1]), ReadStatus::Ok)
-                << file;
+            ASSERT_TRUE(analyzer.AnalyzeOliverPharr(0, 0, 0.75, range[0], range[1]).ok()) << file;
             Fit plain = Plain(analyzer.m_pFitDepth.data(), analyzer.m_pFitLoad.data(),
                               analyzer.m_nFitPoints, analyzer.GetMaxDepth());
             // An empty section has no hf: the plain search's start value 9e99 is not one.
@@ -99,7 +98,7 @@ TEST(PowerLawSearch, MatchesPlainSearchInTheAnalysisOfMeasuredCurves) {
 TEST(PowerLawSearch, MatchesPlainSearchOnLoadingBranches) {
     for (const auto& file : MeasuredCurves()) {
         CCurveAnalyzer analyzer;
-        ASSERT_EQ(analyzer.ReadCurveFile(file), ReadStatus::Ok);
+        ASSERT_TRUE(analyzer.ReadCurveFile(file).ok());
         std::vector<double> depth, load;
         for (int i = 0; i < analyzer.m_nPoints; ++i) {
             if (analyzer.m_pSegment[i] != 'L') continue;

@@ -21,7 +21,7 @@ TEST(Status, MessageNamesThePlaceAndKeepsTheReason) {
     ErrorPlace cell;
     cell.file = "FS_XP.xls";
     cell.cell = "Test 001!B7";
-    EXPECT_EQ(Status::At(ErrorCode::BadFormat, cell, "empty").message(),
+    EXPECT_EQ(Status::At(ErrorCode::Damaged, cell, "empty").message(),
               "FS_XP.xls (cell Test 001!B7): empty");
     ErrorPlace field;
     field.field = "epsilon";

@@ -295,13 +295,14 @@ TEST(XlsReader, OneByteChangesOfARealWorkbookFailCleanly) {
         std::ofstream(file, std::ios::binary) << c.bytes;
         const io::ParsedFile f = io::ReadFile(file);
         if (c.reads) {
-            EXPECT_EQ(f.status, ReadStatus::Ok) << f.error;
+            EXPECT_TRUE(f.status.ok()) << f.status.message();
             EXPECT_EQ(f.curves.size(), 12u);
         } else {
-            EXPECT_EQ(f.status, ReadStatus::Damaged);
+            EXPECT_EQ(f.status.code(), ErrorCode::Damaged);
             EXPECT_TRUE(f.curves.empty());
-            EXPECT_EQ(f.error.rfind(file.string() + ": xls: ", 0), 0u) << f.error;
-            EXPECT_NE(f.error.find(c.reason), std::string::npos) << f.error;
+            EXPECT_EQ(f.status.message().rfind(file.string() + ": xls: ", 0), 0u)
+                << f.status.message();
+            EXPECT_NE(f.status.message().find(c.reason), std::string::npos) << f.status.message();
         }
     }
 }
@@ -328,7 +329,7 @@ TEST(XlsReader, SheetsHoldingDepthAndLoadAreTestsWhateverTheirName) {
     const std::vector<XlsSheet> sheets = {
         results, g200, XlsSheet("Chart1", 2), feuil, XlsSheet("Sheet1"), onlyDepth};
     const io::ParsedFile f = io::ParseBuffer(CompoundFile(XlsStream(sheets, {})), "user.xls");
-    ASSERT_EQ(f.status, ReadStatus::Ok) << f.error;
+    ASSERT_TRUE(f.status.ok()) << f.status.message();
     ASSERT_EQ(f.curves.size(), 2u);
     EXPECT_EQ(f.curves[0].test, "Test 001");
     EXPECT_EQ(f.curves[1].test, "Feuil1");
@@ -354,13 +355,13 @@ TEST(XlsReader, SheetsHoldingDepthAndLoadAreTestsWhateverTheirName) {
     // Without any curve the whole workbook is refused, naming each sheet's reason.
     const io::ParsedFile none =
         io::ParseBuffer(CompoundFile(XlsStream({results, XlsSheet("Chart1", 2)}, {})), "none.xls");
-    EXPECT_EQ(none.status, ReadStatus::Damaged);
-    EXPECT_NE(none.error.find("none.xls: xls: no sheet of the workbook holds a curve"),
+    EXPECT_EQ(none.status.code(), ErrorCode::Damaged);
+    EXPECT_NE(none.status.message().find("none.xls: xls: no sheet of the workbook holds a curve"),
               std::string::npos)
-        << none.error;
-    EXPECT_NE(none.error.find("sheet 'Chart1' holds no curve: it is a chart sheet"),
+        << none.status.message();
+    EXPECT_NE(none.status.message().find("sheet 'Chart1' holds no curve: it is a chart sheet"),
               std::string::npos)
-        << none.error;
+        << none.status.message();
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(PropertyMap, DrawsEveryIncludedIndentAndFindsTheTwoPhases) {
 
     // Two phases by BIC, the particle's share within one indent of the truth.
     const marvek::phases::MixtureFit& fit = m.Mixture();
-    ASSERT_EQ(fit.k, 2) << fit.error;
+    ASSERT_EQ(fit.k, 2) << fit.status.reason();
     int particles = 0;
     for (bool p : grid.particle) particles += p ? 1 : 0;
     EXPECT_NEAR(fit.phases[1].weight * n, particles, 1.0);
