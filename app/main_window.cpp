@@ -326,7 +326,7 @@ void CIndentMainDlg::DisplayCurve(int curve) {
         m_nCurrentCurve = curve;
         if (m_ctlCurveScroll.GetScrollPos() != curve) m_ctlCurveScroll.SetScrollPos(curve);
     }
-    AnalyzeCurve(curve, false);
+    static_cast<void>(AnalyzeCurve(curve, false));  // kept in m_lastOutcome, shown below
     m_strFileName =
         known ? m_analyzer.m_strFiles[static_cast<std::size_t>(curve)].string() : std::string();
     UpdateResultsText();

@@ -27,7 +27,7 @@ void FastAnalysis(benchmark::State& state) {
         plain.SetFiles(fast.m_strFiles);
         const Settings settings;
         CurveDisplay fastDisplay, plainDisplay;
-        AnalyzeCurve(fast, 0, settings, fastDisplay);
+        static_cast<void>(AnalyzeCurve(fast, 0, settings, fastDisplay));
         LiteralAnalyzeCurve(plain, 0, settings, plainDisplay);
         RecordCheck("AnalyzeCurve on the benchmark curves",
                     LargestDifference(fast, fastDisplay, plain, plainDisplay));

@@ -16,14 +16,14 @@ struct Analysed {
     Settings settings;
     explicit Analysed(int points) {
         analyzer.SetFiles({CurveFile(points)});
-        AnalyzeCurve(analyzer, 0, settings, display);
+        static_cast<void>(AnalyzeCurve(analyzer, 0, settings, display));
     }
 };
 
 void Analysis(benchmark::State& state) {
     Analysed a(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        AnalyzeCurve(a.analyzer, 0, a.settings, a.display);
+        static_cast<void>(AnalyzeCurve(a.analyzer, 0, a.settings, a.display));
         benchmark::DoNotOptimize(a.display.m_dEIT);
     }
 }
@@ -39,7 +39,7 @@ void Quantities(benchmark::State& state) {
 void AnalysisWithUncertainty(benchmark::State& state) {
     Analysed a(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        AnalyzeCurve(a.analyzer, 0, a.settings, a.display);
+        static_cast<void>(AnalyzeCurve(a.analyzer, 0, a.settings, a.display));
         const ModulusUncertainty u = EstimateUncertainty(a.analyzer, a.settings);
         if (!u.present()) state.SkipWithError(u.reason.c_str());
         benchmark::DoNotOptimize(u.uEit);

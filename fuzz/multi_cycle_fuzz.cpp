@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& output : outputs) {
             std::istringstream back(output.content);
             static marvek::CCurveAnalyzer reread;
-            reread.ReadCurveStream(back);
+            static_cast<void>(reread.ReadCurveStream(back));
         }
     }
     return 0;

@@ -1,4 +1,5 @@
 #include "core/popins/popins.h"
+#include "core/popins/sorted_window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,7 +81,7 @@ std::vector<Popin> ThresholdBursts(std::span<const double> h, std::span<const do
 // curves have depth noise from a fraction of a nanometre to several (near first contact) and
 // steps that grow tenfold over a constant-strain-rate loading.
 std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const double> p,
-                                  std::size_t imax, const PopinSettings& s) {
+                                  std::size_t imax, const PopinSettings& s, bool sortedWindow) {
     std::vector<Popin> out;
     constexpr std::size_t kHistory = 8;
     if (imax < kHistory + 2) return out;
@@ -91,6 +92,10 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
     std::vector<std::size_t> ordinary;
     for (std::size_t j = 0; j < kHistory; ++j) ordinary.push_back(j);
     std::vector<double> dh, deviation, ends;
+    // The depth steps of ordinary[windowFrom, windowTo), sorted.
+    SortedWindow steps;
+    std::size_t windowFrom = 0, windowTo = 0;
+    auto step = [&](std::size_t q) { return h[ordinary[q] + 1] - h[ordinary[q]]; };
     double peak = -INFINITY;  // the highest load up to sample i
     std::size_t reached = 0;
     std::size_t known = 0;  // ordinary steps when base and sigma were taken
@@ -103,13 +108,26 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         // after a burst), which halves the detector's time.
         if (ordinary.size() < known || ordinary.size() >= known + 4) {
             known = ordinary.size();
-            dh.clear();
-            for (std::size_t q = from; q < ordinary.size(); ++q)
-                dh.push_back(h[ordinary[q] + 1] - h[ordinary[q]]);
-            base = MedianInPlace(dh);
-            deviation.clear();
-            for (double d : dh) deviation.push_back(std::abs(d - base));
-            sigma = std::max(stepNoise, 1.4826 * MedianInPlace(deviation));
+            // The window moves on: the steps that left it out, the new ones in.
+            if (from >= windowTo) {
+                steps.Clear();
+                windowTo = from;
+            } else {
+                for (std::size_t q = windowFrom; q < from; ++q) steps.Remove(step(q));
+            }
+            for (std::size_t q = windowTo; q < ordinary.size(); ++q) steps.Add(step(q));
+            windowFrom = from, windowTo = ordinary.size();
+            base = steps.Median();
+            if (sortedWindow && steps.Ordered() && std::isfinite(base)) {
+                sigma = std::max(stepNoise, 1.4826 * steps.MedianDeviation(base));
+            } else {  // NaN or infinite steps: the plain selections decide, as they always did
+                dh.clear();
+                for (std::size_t q = from; q < ordinary.size(); ++q) dh.push_back(step(q));
+                base = MedianInPlace(dh);
+                deviation.clear();
+                for (double d : dh) deviation.push_back(std::abs(d - base));
+                sigma = std::max(stepNoise, 1.4826 * MedianInPlace(deviation));
+            }
         }
         const double threshold = k * sigma;
         const double ex1 = h[i + 1] - h[i] - base;
@@ -143,10 +161,6 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         // loads): NaN where the load does not rise (before contact), infinite where the depth
         // does not measurably.
         const std::size_t count = ordinary.size() - from;
-        ends.clear();
-        for (std::size_t q = from; q < ordinary.size(); ++q)
-            ends.push_back(p[ordinary[q] + 1] - p[ordinary[q]]);
-        const double loadStep = MedianInPlace(ends);
         const std::size_t few = std::max<std::size_t>(1, std::min<std::size_t>(5, count / 3));
         auto endMedian = [&](std::span<const double> v, bool tail) {
             ends.clear();
@@ -165,6 +179,10 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             ++i;
             continue;
         }
+        ends.clear();
+        for (std::size_t q = from; q < ordinary.size(); ++q)
+            ends.push_back(p[ordinary[q] + 1] - p[ordinary[q]]);
+        const double loadStep = MedianInPlace(ends);
         // The burst's steps: on while each is clearly above the progression.
         std::size_t e = i;
         double sum = ex1;
@@ -214,6 +232,8 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
             out.push_back({p[i], depthBefore, width, i, last});
             // The loading after a pop-in is another (softer) one: its baseline starts afresh.
             ordinary.clear();
+            steps.Clear();
+            windowFrom = windowTo = 0;
             known = 0;
             for (std::size_t j = last; j < std::min(last + kHistory, imax); ++j)
                 ordinary.push_back(j);
@@ -241,7 +261,15 @@ std::vector<Popin> FindBursts(std::span<const double> depth, std::span<const dou
         return ThresholdBursts(depth, load, imax,
                                std::isfinite(settings.minJump) ? settings.minJump : 0.0,
                                std::isfinite(settings.minLoad) ? settings.minLoad : 0.0);
-    return AdaptiveBursts(depth, load, imax, settings);
+    return AdaptiveBursts(depth, load, imax, settings, true);
+}
+
+std::vector<Popin> FindAdaptiveBurstsBySelection(std::span<const double> depth,
+                                                 std::span<const double> load,
+                                                 const PopinSettings& settings) {
+    const std::size_t n = std::min(depth.size(), load.size());
+    if (n < 2) return {};
+    return AdaptiveBursts(depth, load, MaxLoadIndex(load, n), settings, false);
 }
 
 HertzFit FitHertz(std::span<const double> depth, std::span<const double> load, std::size_t end) {

@@ -661,8 +661,10 @@ GraphResult RunGraphCommand(GraphCommand command, CCurveAnalyzer& analyzer, Curv
         // A sweep analyses one curve up to kMaxSweepPoints times: its file is parsed once.
         const bool hold =
             sweep && !steps.empty() && currentCurve >= 0 && currentCurve < analyzer.m_nFileCount;
+        // A file that cannot be held fails in the steps, which name it.
         if (hold)
-            analyzer.HoldCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)]);
+            static_cast<void>(analyzer.HoldCurveFile(
+                analyzer.m_strFiles[static_cast<std::size_t>(currentCurve)]));
         const bool finished =
             RunSteps(runner, steps.size(), analyzer, display, settings, options, outcomes);
         if (hold) analyzer.ReleaseHeldCurve();

@@ -7,10 +7,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numbers>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "core/io/parsed_curve.h"
+#include "core/popins/sorted_window.h"
 #include "support/popin_curves.h"
 
 namespace marvek::popins {
@@ -89,6 +93,72 @@ INSTANTIATE_TEST_SUITE_P(
         SyntheticCase{"two_bursts", 1000, 200, 4.0, 800, {{1.5, 15, 0}, {3.0, 20, 0}}, 0.3, 0.001},
         SyntheticCase{"with_approach", 500, 200, 2.0, 600, {{1.0, 18, 2}}, 0.4, 0.001, 40}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// The detector's sorted window against the plain selections it replaced (the reference): the
+// same median and median deviation, bit for bit, as a window of ties, infinities and ordinary
+// values moves along by a few values at a time.
+double SelectedMedian(std::vector<double> v) {
+    const std::size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    double m = v[mid];
+    if (v.size() % 2 == 0) m = (m + *std::max_element(v.begin(), v.begin() + mid)) / 2;
+    return m;
+}
+
+TEST(Popins, SortedWindowGivesTheSelectionsMedianDeviationAndPopins) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> uniform(-3, 3);
+    std::uniform_int_distribution<int> kind(0, 19), tie(-2, 2), move(1, 6), width(1, 25);
+    auto draw = [&]() -> double {
+        const int k = kind(rng);
+        if (k < 2) return k == 0 ? -HUGE_VAL : HUGE_VAL;
+        if (k < 8) return 0.5 * tie(rng);  // ties
+        return uniform(rng);
+    };
+    for (int run = 0; run < 200; ++run) {
+        SortedWindow window;
+        std::deque<double> values;
+        const std::size_t size = static_cast<std::size_t>(width(rng));
+        for (int moved = 0; moved < 40; ++moved) {
+            for (int k = move(rng); k > 0; --k) {
+                values.push_back(draw());
+                window.Add(values.back());
+                if (values.size() > size) {
+                    window.Remove(values.front());
+                    values.pop_front();
+                }
+            }
+            const std::vector<double> v(values.begin(), values.end());
+            const double base = SelectedMedian(v);
+            ASSERT_EQ(window.Median(), base);
+            if (!std::isfinite(base)) continue;
+            std::vector<double> deviation;
+            for (double d : v) deviation.push_back(std::abs(d - base));
+            ASSERT_EQ(window.MedianDeviation(base), SelectedMedian(deviation));
+        }
+    }
+    // The whole detector, window moves and restarts after bursts included: the same pop-ins.
+    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+        PopinCurveShape shape;
+        shape.seed = seed;
+        shape.points = 400 + 40 * static_cast<int>(seed);
+        shape.noiseDepth = 0.05 * static_cast<double>(seed % 8);
+        shape.approachPoints = static_cast<int>(seed % 3) * 20;
+        shape.bursts = {
+            {0.3 + 0.01 * static_cast<double>(seed), 4 + 0.2 * static_cast<double>(seed), 1},
+            {1.2, 6, 3}};
+        const testing::PopinCurve c = MakePopinCurve(shape);
+        const auto fast = FindBursts(c.depth, c.load, {});
+        const auto plain = FindAdaptiveBurstsBySelection(c.depth, c.load, {});
+        ASSERT_EQ(fast.size(), plain.size()) << "seed " << seed;
+        for (std::size_t k = 0; k < fast.size(); ++k) {
+            EXPECT_EQ(fast[k].first, plain[k].first);
+            EXPECT_EQ(fast[k].last, plain[k].last);
+            EXPECT_EQ(fast[k].width, plain[k].width);
+            EXPECT_EQ(fast[k].depth, plain[k].depth);
+        }
+    }
+}
 
 TEST(Popins, NoFalsePositiveOnNoisyHertzianCurves) {
     for (double noise : {0.1, 0.5, 1.5})
