@@ -28,7 +28,7 @@ void FastAnalysis(benchmark::State& state) {
         const Settings settings;
         CurveDisplay fastDisplay, plainDisplay;
         static_cast<void>(AnalyzeCurve(fast, 0, settings, fastDisplay));
-        LiteralAnalyzeCurve(plain, 0, settings, plainDisplay);
+        static_cast<void>(LiteralAnalyzeCurve(plain, 0, settings, plainDisplay));
         RecordCheck("AnalyzeCurve on the benchmark curves",
                     LargestDifference(fast, fastDisplay, plain, plainDisplay));
     }

@@ -50,7 +50,7 @@ GraphSeries LiteralPercentSeries(CCurveAnalyzer& analyzer, const Settings& setti
     minimum = 0;
     maximum = 100;
     while (maximum - 1 > minimum) {
-        LiteralAnalyzeCurve(analyzer, 0, s, display);
+        static_cast<void>(LiteralAnalyzeCurve(analyzer, 0, s, display));
         series.x.push_back(minimum);
         series.y.push_back(display.m_dEIT);
         minimum = minimum + 0.5f;
@@ -98,7 +98,7 @@ GraphSeries LiteralModulusDepth(CCurveAnalyzer& analyzer, const Settings& settin
     GraphSeries series;
     CurveDisplay display;
     for (int i = 0; i < analyzer.m_nFileCount; ++i) {
-        LiteralAnalyzeCurve(analyzer, i, settings, display);
+        static_cast<void>(LiteralAnalyzeCurve(analyzer, i, settings, display));
         series.x.push_back(analyzer.m_dHmax);
         series.y.push_back(display.m_dEIT);
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/popins/popins.h"
+#include "core/popins/sorted_window.h"
 #include "support/popin_curves.h"
 
 namespace marvek::bench {
@@ -34,6 +35,18 @@ void FindPopinsBench(benchmark::State& state, bool thresholds) {
     for (auto _ : state) {
         auto r = popins::FindPopins(std::span<const double>(c.depth),
                                     std::span<const double>(c.load), s);
+        benchmark::DoNotOptimize(r);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(c.depth.size()));
+}
+
+// The detector alone, with its sorted window and with the selections it replaced.
+void DetectorBench(benchmark::State& state, bool selections) {
+    const auto& c = PopinCurve(static_cast<int>(state.range(0)));
+    const std::span<const double> depth(c.depth), load(c.load);
+    for (auto _ : state) {
+        auto r = selections ? popins::FindAdaptiveBurstsBySelection(depth, load, {})
+                            : popins::FindBursts(depth, load, {});
         benchmark::DoNotOptimize(r);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(c.depth.size()));
@@ -68,6 +81,16 @@ BENCHMARK_CAPTURE(FindPopinsBench, thresholds, true)
     ->Arg(10000)
     ->Arg(40000)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DetectorBench, sorted_window, false)
+    ->Name("B13_popins/detector_sorted_window")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DetectorBench, selections, true)
+    ->Name("B13_popins/detector_selections")
+    ->Arg(2000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(SummariseBench)->Name("B13_popins/summary_1000")->Unit(benchmark::kMicrosecond);
 
 }  // namespace marvek::bench

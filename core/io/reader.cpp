@@ -274,14 +274,6 @@ bool ReadWhole(const std::filesystem::path& file, FileBytes& content) {
     return !in.bad();
 }
 
-// True when the file starts as Marvek's own CSV (read by its streaming reader, one curve).
-bool MarvekCsvHead(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char head[1 << 12];
-    in.read(head, sizeof head);
-    return LooksMarvekCsv(std::string_view(head, static_cast<std::size_t>(in.gcount())));
-}
-
 }  // namespace
 
 const std::vector<std::string>& FormatNames() {
@@ -334,8 +326,9 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
             out.push_back(entry);
             continue;
         }
-        // Only files that can hold several tests are opened here; a CSV stays as it is.
-        char head[8] = {0};
+        // Only files that can hold several tests are read whole here; a CSV stays as it is.
+        // The head tells (a workbook's signature, or Marvek's CSV within its first 4 KB).
+        char head[1 << 12];
         std::ifstream f(entry, std::ios::binary);
         f.read(head, sizeof head);
         const std::string_view h(head, static_cast<std::size_t>(f.gcount()));
@@ -343,7 +336,7 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
         // Text may hold several curves (blocks, side-by-side groups); Marvek's CSV does not.
         const bool text = o.format.empty() && !IsOle2(h) && !IsZip(h) &&
                           (ext == ".txt" || ext == ".csv" || ext == ".tsv" || ext == ".dat") &&
-                          !MarvekCsvHead(entry);
+                          !LooksMarvekCsv(h);
         const bool several = IsOle2(h) || IsZip(h) || (o.format == "fischerscope") ||
                              (o.format == "delimited") || text;
         if (!several) {
