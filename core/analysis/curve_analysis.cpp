@@ -69,6 +69,7 @@ Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& setting
     if (analyzer.m_nFileCount < 1)
         return Status::Error("no curve files selected", ErrorCode::NoResult);
     const StrategySettings& strategy = settings.strategy;
+    ConfigureAnalyzer(analyzer, strategy);
     analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
     analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
     const double compliance = settings.compliance.m_fCompliance;

@@ -51,12 +51,14 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const
                           CurveDisplay& display);
 
 // Sets the analyzer's zero-point correction (switch and fit window) from the strategy; the
-// reader applies it on every read. Drift and force accuracy are set by AnalyzeCurve itself.
+// reader applies it on every read. AnalyzeCurve does this itself: it is for reads outside an
+// analysis (the file's own settings, the split, the calibrations).
 void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
 
 // Analyses curve `curve` of the analyzer's file list with `settings` (strategy, compliance,
 // area functions and the sample Poisson ratio m_fPoisson) and writes the results into
-// `display`. The analyzer receives the drift switch and force accuracy of the strategy first.
+// `display`. The analyzer is configured from the strategy first (zero point, drift switch,
+// force accuracy), so no earlier call decides how the curve is read.
 // On a failed read `display` is left untouched and the status says why (the read's codes;
 // NoResult without files).
 Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,

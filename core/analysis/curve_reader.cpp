@@ -54,7 +54,10 @@ Status CCurveAnalyzer::ReadCurveStream(std::istream& in) {
 
 void CCurveAnalyzer::FinishRead() {
     if (m_pSegment[0] == 'X') DetectSegments(0.1);
-    if (m_bZeroPointCorrection == 1) CorrectZeroPoint(m_dZeroFitMinPercent, m_dZeroFitMaxPercent);
+    if (m_bZeroPointCorrection == 1)
+        CorrectZeroPoint(m_dZeroFitMinPercent, m_dZeroFitMaxPercent);
+    else
+        m_dZeroPointOffset = 0;  // not the offset of an earlier curve read with the correction
 }
 
 Status CCurveAnalyzer::HoldCurveFile(const std::filesystem::path& file) {

@@ -252,10 +252,6 @@ SeriesCurve AnalyzeSeriesCurve(CCurveAnalyzer& analyzer, CurveDisplay& display,
     SeriesCurve row;
     row.input = input;
     row.values.assign(SeriesQuantities().size(), kNaN);
-    const StrategySettings& st = settings.strategy;
-    analyzer.m_bZeroPointCorrection = st.m_bZeroPointCorrection;
-    analyzer.m_dZeroFitMinPercent = st.m_fZeroFitMinPercent;
-    analyzer.m_dZeroFitMaxPercent = st.m_fZeroFitMaxPercent;
     // A test of a workbook is its address: the file alone would be the file's first test.
     if (input.test.empty())
         analyzer.SetFiles({input.file});
