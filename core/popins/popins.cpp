@@ -91,7 +91,7 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
     const double loadNoise = SampleNoise(p, imax);
     std::vector<std::size_t> ordinary;
     for (std::size_t j = 0; j < kHistory; ++j) ordinary.push_back(j);
-    std::vector<double> dh, deviation, ends;
+    std::vector<double> dh, deviation, ends, after;
     // The depth steps of ordinary[windowFrom, windowTo), sorted.
     SortedWindow steps;
     std::size_t windowFrom = 0, windowTo = 0;
@@ -113,7 +113,12 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
                 steps.Clear();
                 windowTo = from;
             } else {
-                for (std::size_t q = windowFrom; q < from; ++q) steps.Remove(step(q));
+                // Steps leaving and joining in pairs, then what is left of either.
+                std::size_t leaving = windowFrom, joining = windowTo;
+                for (; leaving < from && joining < ordinary.size(); ++leaving, ++joining)
+                    steps.Replace(step(leaving), step(joining));
+                for (; leaving < from; ++leaving) steps.Remove(step(leaving));
+                windowTo = joining;
             }
             for (std::size_t q = windowTo; q < ordinary.size(); ++q) steps.Add(step(q));
             windowFrom = from, windowTo = ordinary.size();
@@ -212,10 +217,10 @@ std::vector<Popin> AdaptiveBursts(std::span<const double> h, std::span<const dou
         auto loadShare = [&](std::size_t j) { return std::max(0.0, p[j] - p[i]) / slope; };
         const double width = raw - loadShare(last);
         // The depth after the burst: median of up to three samples from `last`.
-        std::vector<double> after;
+        after.clear();
         for (std::size_t j = last; j <= std::min(last + 2, imax); ++j)
             after.push_back(h[j] - h[i] - loadShare(j));
-        const double kept = Median(after);
+        const double kept = MedianInPlace(after);
         const bool constantLoad =
             width >= 0.75 * raw && p[last] - p[i] <= 0.15 * p[i] + 3 * loadNoise;
         if (width > threshold && constantLoad && kept >= 0.5 * width) {

@@ -34,7 +34,7 @@ public:
             ++unordered_;
             return;
         }
-        sorted_.insert(std::upper_bound(sorted_.begin(), sorted_.end(), v), v);
+        sorted_.insert(sorted_.begin() + static_cast<std::ptrdiff_t>(CountUpTo(v)), v);
     }
     // Removes one value equal to `v` (one that was added).
     void Remove(double v) {
@@ -42,8 +42,25 @@ public:
             --unordered_;
             return;
         }
-        const auto at = std::lower_bound(sorted_.begin(), sorted_.end(), v);
+        const auto at = sorted_.begin() + static_cast<std::ptrdiff_t>(CountBelow(v));
         if (at != sorted_.end() && *at == v) sorted_.erase(at);
+    }
+    // Remove(out) then Add(in), moving only the values between the two places.
+    void Replace(double out, double in) {
+        if (std::isnan(out) || std::isnan(in) || sorted_.empty()) {
+            Remove(out);
+            Add(in);
+            return;
+        }
+        std::size_t at = CountBelow(out);
+        if (at == sorted_.size() || sorted_[at] != out) {  // not in the window: nothing leaves
+            Add(in);
+            return;
+        }
+        sorted_[at] = in;
+        for (; at > 0 && sorted_[at - 1] > in; --at) sorted_[at] = sorted_[at - 1];
+        for (; at + 1 < sorted_.size() && sorted_[at + 1] < in; ++at) sorted_[at] = sorted_[at + 1];
+        sorted_[at] = in;
     }
     // False when a NaN was added: values without an order have no defined median here.
     bool Ordered() const { return unordered_ == 0; }
@@ -86,6 +103,19 @@ public:
     }
 
 private:
+    // Positions by counting rather than by a binary search: a window of tens of values is
+    // counted without a branch, where a search mispredicts at every level.
+    std::size_t CountBelow(double v) const {
+        std::size_t n = 0;
+        for (double x : sorted_) n += x < v ? 1 : 0;
+        return n;
+    }
+    std::size_t CountUpTo(double v) const {
+        std::size_t n = 0;
+        for (double x : sorted_) n += x <= v ? 1 : 0;
+        return n;
+    }
+
     std::vector<double> sorted_;
     std::size_t unordered_ = 0;
 };

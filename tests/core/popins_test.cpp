@@ -121,12 +121,15 @@ TEST(Popins, SortedWindowGivesTheSelectionsMedianDeviationAndPopins) {
         const std::size_t size = static_cast<std::size_t>(width(rng));
         for (int moved = 0; moved < 40; ++moved) {
             for (int k = move(rng); k > 0; --k) {
-                values.push_back(draw());
-                window.Add(values.back());
-                if (values.size() > size) {
-                    window.Remove(values.front());
-                    values.pop_front();
+                const double v = draw();
+                if (values.size() == size && run % 2 == 0) {
+                    window.Replace(values.front(), v);
+                } else {
+                    window.Add(v);
+                    if (values.size() == size) window.Remove(values.front());
                 }
+                if (values.size() == size) values.pop_front();
+                values.push_back(v);
             }
             const std::vector<double> v(values.begin(), values.end());
             const double base = SelectedMedian(v);
