@@ -1,6 +1,7 @@
 #include "core/analysis/curve_analysis.h"
 
 #include <cmath>
+#include <string>
 
 #include "core/analysis/no_result_reason.h"
 #include "core/base/constants.h"
@@ -56,32 +57,64 @@ void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strateg
     analyzer.m_dZeroFitMaxPercent = strategy.m_fZeroFitMaxPercent;
 }
 
+namespace {
+
+// What every analysis does first: the strategy's reading (the zero point) and the corrections of
+// the unload analysis (drift, force accuracy) go to the analyzer, whatever it held before.
+void PrepareAnalyzer(CCurveAnalyzer& a, const StrategySettings& strategy) {
+    ConfigureAnalyzer(a, strategy);
+    a.m_bDriftCorrection = strategy.m_bDriftCorrection;
+    a.m_dForceAccuracy = strategy.m_fForceAccuracy;
+}
+
+// The analysis of the curve the analyzer holds, read and corrected: the method's unload fit and
+// the display. Both entry points end here; they differ only in how the curve got there.
+void AnalyzeHeldCurve(CCurveAnalyzer& a, const Settings& settings, CurveDisplay& display) {
+    const StrategySettings& strategy = settings.strategy;
+    const AnalysisMethod method = strategy.method();
+    if (FitsUnloading(method)) {
+        const bool op = method == AnalysisMethod::OliverPharr;
+        a.AnalyzeLoadedUnload(settings.compliance.m_fCompliance, strategy.m_fEpsilon,
+                              op ? strategy.m_fOPMinPercent : strategy.m_fDNMinPercent,
+                              op ? strategy.m_fOPMaxPercent : strategy.m_fDNMaxPercent, op);
+    }
+    CompleteCurveDisplay(a, method, settings, display);
+}
+
+}  // namespace
+
 Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                     CurveDisplay& display) {
-    return AnalyzeCurve(analyzer, curve, settings, display,
-                        [](CCurveAnalyzer& a, int c, double cf, double e, float lo, float hi) {
-                            return a.AnalyzeOliverPharr(c, cf, e, lo, hi);
-                        });
+    if (analyzer.m_nFileCount < 1)
+        return Status::Error("no curve files selected", ErrorCode::NoResult);
+    PrepareAnalyzer(analyzer, settings.strategy);
+    // Another method reads nothing: it shows what the analyzer holds.
+    if (FitsUnloading(settings.strategy.method())) {
+        if (curve < 0 || curve >= analyzer.m_nFileCount)
+            return Status::Error("curve " + std::to_string(curve) + " is not in the file list",
+                                 ErrorCode::CannotOpen);
+        Status read = analyzer.ReadCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(curve)]);
+        if (!read.ok()) return read;
+    }
+    AnalyzeHeldCurve(analyzer, settings, display);
+    return Status();
 }
 
 Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                     CurveDisplay& display, OliverPharrStep oliverPharr) {
+    // The benchmarks' reference: its own read and Oliver-Pharr step, the rest as above.
     if (analyzer.m_nFileCount < 1)
         return Status::Error("no curve files selected", ErrorCode::NoResult);
     const StrategySettings& strategy = settings.strategy;
-    ConfigureAnalyzer(analyzer, strategy);
-    analyzer.m_bDriftCorrection = strategy.m_bDriftCorrection;
-    analyzer.m_dForceAccuracy = strategy.m_fForceAccuracy;
-    const double compliance = settings.compliance.m_fCompliance;
-    const double epsilon = strategy.m_fEpsilon;
-
+    PrepareAnalyzer(analyzer, strategy);
     if (FitsUnloading(strategy.method())) {
-        const bool op = strategy.method() == AnalysisMethod::OliverPharr;
+        const double compliance = settings.compliance.m_fCompliance;
         Status read =
-            op ? oliverPharr(analyzer, curve, compliance, epsilon, strategy.m_fOPMinPercent,
-                             strategy.m_fOPMaxPercent)
-               : analyzer.AnalyzeDoernerNix(curve, compliance, epsilon, strategy.m_fDNMinPercent,
-                                            strategy.m_fDNMaxPercent);
+            strategy.method() == AnalysisMethod::OliverPharr
+                ? oliverPharr(analyzer, curve, compliance, strategy.m_fEpsilon,
+                              strategy.m_fOPMinPercent, strategy.m_fOPMaxPercent)
+                : analyzer.AnalyzeDoernerNix(curve, compliance, strategy.m_fEpsilon,
+                                             strategy.m_fDNMinPercent, strategy.m_fDNMaxPercent);
         if (!read.ok()) return read;
     }
     CompleteCurveDisplay(analyzer, strategy.method(), settings, display);
@@ -130,21 +163,12 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const
 CurveAnalysis AnalyzeCurve(const io::ParsedCurve& curve, const Settings& settings,
                            bool withPlotSeries) {
     CurveAnalysis r;
-    const StrategySettings& strategy = settings.strategy;
-    r.method = strategy.method();
+    r.method = settings.strategy.method();
     CCurveAnalyzer& a = r.analyzer;
-    ConfigureAnalyzer(a, strategy);
-    a.m_bDriftCorrection = strategy.m_bDriftCorrection;
-    a.m_dForceAccuracy = strategy.m_fForceAccuracy;
+    PrepareAnalyzer(a, settings.strategy);
     a.LoadCurve(curve);
-    if (FitsUnloading(r.method)) {
-        const bool op = r.method == AnalysisMethod::OliverPharr;
-        a.AnalyzeLoadedUnload(settings.compliance.m_fCompliance, strategy.m_fEpsilon,
-                              op ? strategy.m_fOPMinPercent : strategy.m_fDNMinPercent,
-                              op ? strategy.m_fOPMaxPercent : strategy.m_fDNMaxPercent, op);
-    }
     r.display.withPlotSeries = withPlotSeries;
-    CompleteCurveDisplay(a, r.method, settings, r.display);
+    AnalyzeHeldCurve(a, settings, r.display);
     r.noResult = NoResultReason(a, r.display, settings);
     return r;
 }
