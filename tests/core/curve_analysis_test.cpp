@@ -215,6 +215,9 @@ TEST(PureAnalysis, MatchesTheAnalyzerOnRealCurves) {
             analyzer.SetFiles({file});
             CurveDisplay display;
             ASSERT_TRUE(AnalyzeCurve(analyzer, 0, settings, display).ok());
+            // The settings' zero point is applied (no measured curve starts exactly at 0).
+            EXPECT_EQ(analyzer.m_dZeroPointOffset != 0,
+                      settings.strategy.m_bZeroPointCorrection == 1);
 
             io::ParsedCurve parsed;
             ASSERT_TRUE(io::ReadCurve(analyzer.m_strFiles[0], {}, parsed).ok());
