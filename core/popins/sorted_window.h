@@ -81,8 +81,7 @@ public:
         const std::size_t n = sorted_.size();
         if (n == 0) return std::numeric_limits<double>::quiet_NaN();
         const std::size_t k = n / 2;
-        std::size_t right = static_cast<std::size_t>(
-            std::lower_bound(sorted_.begin(), sorted_.end(), center) - sorted_.begin());
+        std::size_t right = CountBelow(center);
         std::size_t left = right;  // the next one below is left - 1
         double previous = 0, current = 0;
         for (std::size_t taken = 0; taken <= k; ++taken) {
