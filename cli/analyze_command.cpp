@@ -251,7 +251,9 @@ int Run(AnalyzeOptions& o) {
         return worker;
     });
     ParallelOptions parallel;
-    parallel.threads = one ? 1 : 0;  // the limit of --threads is the global one above
+    // One thread runs the rows in place: no thread pool to start (the global limit above still
+    // holds whatever else runs in parallel).
+    parallel.threads = one || o.threads == 1 ? 1 : 0;
     parallel.grain = 4;
     for (std::size_t first = 0; first < o.files.size(); first += kBatch) {
         const std::size_t count = std::min(kBatch, o.files.size() - first);

@@ -1,10 +1,13 @@
 // The import layer's front: format detection, whole-file reads, addresses and output names.
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <type_traits>
 
 #include "column_names.h"
@@ -91,14 +94,30 @@ bool LooksBinary(std::string_view content) {
 // Marvek's own CSV, by today's rules: a "Depth"/"Disp" header line or a ",1, " marker line. A
 // header that names a force unit other than mN, or uses tabs, belongs to the generic reader.
 // Rows, a blank line, then rows again: several curves, which the generic reader splits.
+// Each line is classed in one pass over a table: two searches for a set of characters per line
+// took four times as long, and a batch looks at the head of every CSV twice.
+enum : unsigned char { kSeparatorCharacter = 1, kDigitCharacter = 2, kOtherCharacter = 4 };
+constexpr std::array<unsigned char, 256> kRowCharacter = [] {
+    std::array<unsigned char, 256> t{};
+    t.fill(kOtherCharacter);
+    for (char c : std::string_view(" \t,;")) t[static_cast<unsigned char>(c)] = kSeparatorCharacter;
+    for (char c : std::string_view("0123456789+-.eE"))
+        t[static_cast<unsigned char>(c)] = kDigitCharacter;
+    return t;
+}();
+
 bool HasBlankSeparatedRows(std::string_view head) {
     BufferLines lines(head.substr(0, 1 << 12));
     std::string_view line;
     bool rows = false, blank = false;
     while (lines.Next(line)) {
-        const bool empty = line.find_first_not_of(" \t,;") == std::string_view::npos;
-        const bool row =
-            !empty && line.find_first_not_of("0123456789+-.eE \t,;") == std::string_view::npos;
+        unsigned char seen = 0;
+        for (char ch : line) {
+            seen |= kRowCharacter[static_cast<unsigned char>(ch)];
+            if (seen & kOtherCharacter) break;
+        }
+        const bool empty = seen == 0 || seen == kSeparatorCharacter;
+        const bool row = seen == kDigitCharacter || seen == (kDigitCharacter | kSeparatorCharacter);
         if (empty)
             blank = blank || rows;
         else if (row && blank)
@@ -274,6 +293,17 @@ bool ReadWhole(const std::filesystem::path& file, FileBytes& content) {
     return !in.bad();
 }
 
+// The first bytes of a file, by one unbuffered read: the batch looks at the head of every file
+// before reading any, and a file stream took twice as long for it in a fresh process.
+std::size_t ReadHead(const std::filesystem::path& file, std::span<char> head) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return 0;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    const std::size_t n = std::fread(head.data(), 1, head.size(), f);
+    std::fclose(f);
+    return n;
+}
+
 }  // namespace
 
 const std::vector<std::string>& FormatNames() {
@@ -329,9 +359,7 @@ std::vector<std::filesystem::path> ExpandAddresses(const std::vector<std::filesy
         // Only files that can hold several tests are read whole here; a CSV stays as it is.
         // The head tells (a workbook's signature, or Marvek's CSV within its first 4 KB).
         char head[1 << 12];
-        std::ifstream f(entry, std::ios::binary);
-        f.read(head, sizeof head);
-        const std::string_view h(head, static_cast<std::size_t>(f.gcount()));
+        const std::string_view h(head, ReadHead(entry, head));
         const std::string ext = LowerExtension(entry);
         // Text may hold several curves (blocks, side-by-side groups); Marvek's CSV does not.
         const bool text = o.format.empty() && !IsOle2(h) && !IsZip(h) &&

@@ -87,7 +87,7 @@ TEST(ImportLayouts, SeveralCurvesInOneFileAreTestsOfTheirOwn) {
          {"Test 1", "Test 2"},
          {{1, 2, 3}, {4, 5}}},
         {"blank-line blocks, the second titled",
-         "Depth (nm),Load (mN)\n1,0.1\n2,0.2\n\nIndent B\n3,0.3\n4,0.4\n5,0.5\n",
+         "Depth (nm),Load (mN)\n1,0.1\n2,0.2\n\nIndent B\n3,3e-1\n4,+4E-1\n5,5e-1\n",
          {"1", "Indent B"},
          {{1, 2}, {3, 4, 5}}},
         {"blank lines at the end make no curve",
