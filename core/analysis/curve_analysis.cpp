@@ -67,21 +67,29 @@ void PrepareAnalyzer(CCurveAnalyzer& a, const StrategySettings& strategy) {
     a.m_dForceAccuracy = strategy.m_fForceAccuracy;
 }
 
-// The analysis of the curve the analyzer holds, read and corrected: the method's unload fit and
-// the display. Both entry points end here; they differ only in how the curve got there.
-void AnalyzeHeldCurve(CCurveAnalyzer& a, const Settings& settings, CurveDisplay& display) {
-    const StrategySettings& strategy = settings.strategy;
-    const AnalysisMethod method = strategy.method();
-    if (FitsUnloading(method)) {
-        const bool op = method == AnalysisMethod::OliverPharr;
-        a.AnalyzeLoadedUnload(settings.compliance.m_fCompliance, strategy.m_fEpsilon,
-                              op ? strategy.m_fOPMinPercent : strategy.m_fDNMinPercent,
-                              op ? strategy.m_fOPMaxPercent : strategy.m_fDNMaxPercent, op);
-    }
-    CompleteCurveDisplay(a, method, settings, display);
+// The unload fit of the curve the analyzer holds, read and corrected.
+void FitHeldUnload(CCurveAnalyzer& a, const UnloadMethod& method) {
+    a.AnalyzeLoadedUnload(method.compliance, method.epsilon, method.minPercent, method.maxPercent,
+                          method.method == AnalysisMethod::OliverPharr);
+}
+
+UnloadMethod UnloadMethodOf(const Settings& settings) {
+    return UnloadMethodOf(settings.strategy, settings.compliance.m_fCompliance);
 }
 
 }  // namespace
+
+Status FitCurveUnload(CCurveAnalyzer& analyzer, int curve, const UnloadMethod& method) {
+    if (!FitsUnloading(method.method))
+        return Status::Error("the analysis method is neither Oliver-Pharr nor Doerner-Nix",
+                             ErrorCode::BadValue);
+    if (curve < 0 || curve >= analyzer.m_nFileCount)
+        return Status::Error("curve " + std::to_string(curve) + " is not in the file list",
+                             ErrorCode::CannotOpen);
+    Status read = analyzer.ReadCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(curve)]);
+    if (read.ok()) FitHeldUnload(analyzer, method);
+    return read;
+}
 
 Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& settings,
                     CurveDisplay& display) {
@@ -90,13 +98,10 @@ Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& setting
     PrepareAnalyzer(analyzer, settings.strategy);
     // Another method reads nothing: it shows what the analyzer holds.
     if (FitsUnloading(settings.strategy.method())) {
-        if (curve < 0 || curve >= analyzer.m_nFileCount)
-            return Status::Error("curve " + std::to_string(curve) + " is not in the file list",
-                                 ErrorCode::CannotOpen);
-        Status read = analyzer.ReadCurveFile(analyzer.m_strFiles[static_cast<std::size_t>(curve)]);
+        Status read = FitCurveUnload(analyzer, curve, UnloadMethodOf(settings));
         if (!read.ok()) return read;
     }
-    AnalyzeHeldCurve(analyzer, settings, display);
+    CompleteCurveDisplay(analyzer, settings.strategy.method(), settings, display);
     return Status();
 }
 
@@ -108,13 +113,11 @@ Status AnalyzeCurve(CCurveAnalyzer& analyzer, int curve, const Settings& setting
     const StrategySettings& strategy = settings.strategy;
     PrepareAnalyzer(analyzer, strategy);
     if (FitsUnloading(strategy.method())) {
-        const double compliance = settings.compliance.m_fCompliance;
-        Status read =
-            strategy.method() == AnalysisMethod::OliverPharr
-                ? oliverPharr(analyzer, curve, compliance, strategy.m_fEpsilon,
-                              strategy.m_fOPMinPercent, strategy.m_fOPMaxPercent)
-                : analyzer.AnalyzeDoernerNix(curve, compliance, strategy.m_fEpsilon,
-                                             strategy.m_fDNMinPercent, strategy.m_fDNMaxPercent);
+        const UnloadMethod method = UnloadMethodOf(settings);
+        Status read = strategy.method() == AnalysisMethod::OliverPharr
+                          ? oliverPharr(analyzer, curve, method.compliance, method.epsilon,
+                                        method.minPercent, method.maxPercent)
+                          : FitCurveUnload(analyzer, curve, method);
         if (!read.ok()) return read;
     }
     CompleteCurveDisplay(analyzer, strategy.method(), settings, display);
@@ -168,7 +171,8 @@ CurveAnalysis AnalyzeCurve(const io::ParsedCurve& curve, const Settings& setting
     PrepareAnalyzer(a, settings.strategy);
     a.LoadCurve(curve);
     r.display.withPlotSeries = withPlotSeries;
-    AnalyzeHeldCurve(a, settings, r.display);
+    if (FitsUnloading(settings.strategy.method())) FitHeldUnload(a, UnloadMethodOf(settings));
+    CompleteCurveDisplay(a, settings.strategy.method(), settings, r.display);
     r.noResult = NoResultReason(a, r.display, settings);
     return r;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/analysis/unload_method.h"
 #include "core/config/settings.h"
 
 namespace marvek {
@@ -54,6 +55,12 @@ void CompleteCurveDisplay(CCurveAnalyzer& analyzer, AnalysisMethod method, const
 // reader applies it on every read. AnalyzeCurve does this itself: it is for reads outside an
 // analysis (the file's own settings, the split, the calibrations).
 void ConfigureAnalyzer(CCurveAnalyzer& analyzer, const StrategySettings& strategy);
+
+// Curve `curve` of the analyzer's file list read (with the corrections the analyzer is set up
+// with) and its unloading fitted by `method`: the one fit every analysis of a file's curve runs,
+// AnalyzeCurve's and the calibrations'. On a failed read, or a method that fits no unloading,
+// nothing else is touched and the status says why.
+Status FitCurveUnload(CCurveAnalyzer& analyzer, int curve, const UnloadMethod& method);
 
 // Analyses curve `curve` of the analyzer's file list with `settings` (strategy, compliance,
 // area functions and the sample Poisson ratio m_fPoisson) and writes the results into

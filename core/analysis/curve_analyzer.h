@@ -66,14 +66,9 @@ public:
     double FitPowerLaw(double& alpha, double& m, double& hf, const double* x, const double* y,
                        int n) const;
 
-    // Unload analysis. The analyses return the status of the read; on a failed read nothing
-    // else is touched, so no earlier curve's results can pass for this one.
+    // Unload analysis of the curve read or loaded (a file's curve: FitCurveUnload in
+    // curve_analysis.h, which reads it first; on a failed read nothing else is touched there).
     void SelectUnloadSection(float minPercent, float maxPercent);
-    Status AnalyzeOliverPharr(int curve, double compliance, double epsilon, float minPercent,
-                              float maxPercent);
-    Status AnalyzeDoernerNix(int curve, double compliance, double epsilon, float minPercent,
-                             float maxPercent);
-    // The same analysis of the curve already loaded (LoadCurve), without reading a file.
     void AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent, float maxPercent,
                              bool oliverPharr);
 
@@ -134,10 +129,7 @@ private:
     struct HeldCurve;
 
     UnloadInput LoadedUnloadInput() const;
-    Status AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
-                         float maxPercent, bool oliverPharr);
     void FinishRead();
-    Status RunPrologue(int curve, double compliance, float minPercent, float maxPercent);
     void PrepareLoadedUnload(double compliance, float minPercent, float maxPercent);
     void FitLoadedUnload(double epsilon, bool oliverPharr);
 

@@ -26,17 +26,6 @@ void CCurveAnalyzer::SelectUnloadSection(float minPercent, float maxPercent) {
     }
 }
 
-Status CCurveAnalyzer::RunPrologue(int curve, double compliance, float minPercent,
-                                   float maxPercent) {
-    if (curve < 0 || curve >= m_nFileCount)
-        return Status::Error("curve " + std::to_string(curve) + " is not in the file list",
-                             ErrorCode::CannotOpen);
-    Status status = ReadCurveFile(m_strFiles[static_cast<std::size_t>(curve)]);
-    if (!status.ok()) return status;
-    PrepareLoadedUnload(compliance, minPercent, maxPercent);
-    return status;
-}
-
 void CCurveAnalyzer::PrepareLoadedUnload(double compliance, float minPercent, float maxPercent) {
     m_dDriftRate = 0;
     if (m_bDriftCorrection == 1) ComputeDriftRate();
@@ -116,15 +105,8 @@ UnloadInput CCurveAnalyzer::LoadedUnloadInput() const {
             {m_pFitLoad.data(), nFit}};
 }
 
-// Both methods: read and correct the curve, analyse its unloading, keep the results (and the
+// Both methods: correct the loaded curve, analyse its unloading, keep the results (and the
 // method's own parameters: the power law's alpha and m, or the line's intercept).
-Status CCurveAnalyzer::AnalyzeUnload(int curve, double compliance, double epsilon, float minPercent,
-                                     float maxPercent, bool oliverPharr) {
-    Status status = RunPrologue(curve, compliance, minPercent, maxPercent);
-    if (status.ok()) FitLoadedUnload(epsilon, oliverPharr);
-    return status;
-}
-
 void CCurveAnalyzer::AnalyzeLoadedUnload(double compliance, double epsilon, float minPercent,
                                          float maxPercent, bool oliverPharr) {
     PrepareLoadedUnload(compliance, minPercent, maxPercent);
@@ -147,16 +129,6 @@ void CCurveAnalyzer::FitLoadedUnload(double epsilon, bool oliverPharr) {
     } else {
         m_dIntercept = r.intercept;
     }
-}
-
-Status CCurveAnalyzer::AnalyzeOliverPharr(int curve, double compliance, double epsilon,
-                                          float minPercent, float maxPercent) {
-    return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, true);
-}
-
-Status CCurveAnalyzer::AnalyzeDoernerNix(int curve, double compliance, double epsilon,
-                                         float minPercent, float maxPercent) {
-    return AnalyzeUnload(curve, compliance, epsilon, minPercent, maxPercent, false);
 }
 
 }  // namespace marvek

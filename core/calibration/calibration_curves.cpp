@@ -26,12 +26,7 @@ CalibrationCurves AnalyzeCalibrationCurves(CCurveAnalyzer& analyzer, const Unloa
             out.leftOut.push_back({file, file.string() + ": the analysis method is neither "
                                                          "Oliver-Pharr nor Doerner-Nix"});
         } else {
-            const Status status =
-                method.method == AnalysisMethod::OliverPharr
-                    ? analyzer.AnalyzeOliverPharr(i, method.compliance, method.epsilon,
-                                                  method.minPercent, method.maxPercent)
-                    : analyzer.AnalyzeDoernerNix(i, method.compliance, method.epsilon,
-                                                 method.minPercent, method.maxPercent);
+            const Status status = FitCurveUnload(analyzer, i, method);
             if (!status.ok()) {
                 out.leftOut.push_back({file, status.message()});
             } else if (!(analyzer.m_dStiffness > 0) || !std::isfinite(analyzer.m_dStiffness) ||

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/analysis/curve_analyzer.h"
+#include "core/analysis/unload_method.h"
 #include "core/config/settings.h"
 
 namespace marvek {
@@ -18,25 +19,6 @@ inline constexpr int kMaxCalibrationCurves = 500;
 
 // Called after each analysed curve with (curves done, curves in all); returning false cancels.
 using CalibrationProgress = std::function<bool(int done, int total)>;
-
-// The unload method and its force range as the calibrations pass them on.
-struct UnloadMethod {
-    AnalysisMethod method = AnalysisMethod::OliverPharr;
-    double compliance = 0;  // nm/mN
-    double epsilon = 0.75;
-    float minPercent = 20;
-    float maxPercent = 82;
-};
-
-// The unload method of a calibration's settings (method, epsilon and the method's force range)
-// with the frame compliance `compliance`.
-template <typename CalibrationSettings>
-UnloadMethod UnloadMethodOf(const CalibrationSettings& s, double compliance) {
-    const AnalysisMethod method = MethodOf(s.m_nMethod);
-    const bool dn = method == AnalysisMethod::DoernerNix;
-    return {method, compliance, s.m_fEpsilon, dn ? s.m_fDNMinPercent : s.m_fOPMinPercent,
-            dn ? s.m_fDNMaxPercent : s.m_fOPMaxPercent};
-}
 
 struct CalibrationCurve {
     int index = 0;  // position in the analyzer's file list

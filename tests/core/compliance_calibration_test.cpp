@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "core/analysis/curve_analysis.h"
 #include "core/io/number_format.h"
 #include "support/curve_generator.h"
 #include "support/temp_dir.h"
@@ -79,7 +80,9 @@ TEST(ComplianceCalibration, ContactDepthCorrectionTakesOnlyOneMinusEpsilon) {
     model.frameCompliance = 0.5;
     const testing::IndentTruth truth = testing::WriteIndentCurve(folder.path() / "a.csv", model);
     CCurveAnalyzer analyzer = AnalyzerFor({folder.path() / "a.csv"});
-    ASSERT_TRUE(analyzer.AnalyzeOliverPharr(0, 0.0, model.epsilon, 20, 82).ok());
+    ASSERT_TRUE(
+        FitCurveUnload(analyzer, 0, {AnalysisMethod::OliverPharr, 0.0, model.epsilon, 20, 82})
+            .ok());
 
     const double corrected = CorrectedContactDepth(analyzer.m_dHc, analyzer.m_dFmax,
                                                    model.frameCompliance, model.epsilon);

@@ -16,7 +16,7 @@
 #include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 
-#include "core/analysis/curve_analyzer.h"
+#include "core/analysis/curve_analysis.h"
 #include "core/analysis/power_law_kernels.h"
 #include "core/analysis/power_law_search.h"
 #include "support/curve_generator.h"
@@ -79,7 +79,10 @@ TEST(PowerLawSearch, MatchesPlainSearchInTheAnalysisOfMeasuredCurves) {
         for (const auto& range : ranges) {
             CCurveAnalyzer analyzer;
             analyzer.SetFiles({file});
-            ASSERT_TRUE(analyzer.AnalyzeOliverPharr(0, 0, 0.75, range[0], range[1]).ok()) << file;
+            ASSERT_TRUE(FitCurveUnload(analyzer, 0,
+                                       {AnalysisMethod::OliverPharr, 0, 0.75, range[0], range[1]})
+                            .ok())
+                << file;
             Fit plain = Plain(analyzer.m_pFitDepth.data(), analyzer.m_pFitLoad.data(),
                               analyzer.m_nFitPoints, analyzer.GetMaxDepth());
             // An empty section has no hf: the plain search's start value 9e99 is not one.

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "core/analysis/curve_analyzer.h"
+#include "core/analysis/curve_analysis.h"
 #include "support/curve_generator.h"
 #include "support/literal_power_law.h"
 
@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(UnloadAnalysis, OliverPharrRecoversTheTextbookCurve) {
-    ASSERT_TRUE(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).ok());
     // Within what the grid search resolves on a 20-82 % section.
     EXPECT_NEAR(a.m_dHf, 40, 0.2);
     EXPECT_NEAR(a.m_dM, 1.5, 0.01);
@@ -52,7 +52,7 @@ TEST_F(UnloadAnalysis, OliverPharrRecoversTheTextbookCurve) {
 }
 
 TEST_F(UnloadAnalysis, DoernerNixFitsTheTopOfTheUnloading) {
-    ASSERT_TRUE(a.AnalyzeDoernerNix(0, 0, 0.75, 82, 100).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::DoernerNix, 0, 0.75, 82, 100}).ok());
     EXPECT_EQ(a.m_dHf, 0);
     // The section is the peak and the unloading points down to 82 % of the drop.
     EXPECT_EQ(a.m_nFitPoints, 19);
@@ -66,29 +66,34 @@ TEST_F(UnloadAnalysis, DoernerNixFitsTheTopOfTheUnloading) {
 }
 
 TEST_F(UnloadAnalysis, ComplianceShiftsDepthsByLoad) {
-    ASSERT_TRUE(a.AnalyzeOliverPharr(0, 1.0, 0.75, 20, 82).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 1.0, 0.75, 20, 82}).ok());
     EXPECT_NEAR(a.m_dHmax, 90, 1e-9);  // 10 nm less at 10 mN
 }
 
 TEST_F(UnloadAnalysis, MethodsKeepTheOtherMethodsMembers) {
-    ASSERT_TRUE(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).ok());
     const double alpha = a.m_dAlpha, m = a.m_dM;
-    ASSERT_TRUE(a.AnalyzeDoernerNix(0, 0, 0.75, 82, 100).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::DoernerNix, 0, 0.75, 82, 100}).ok());
     EXPECT_EQ(a.m_dAlpha, alpha);
     EXPECT_EQ(a.m_dM, m);
     const double intercept = a.m_dIntercept;
-    ASSERT_TRUE(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).ok());
     EXPECT_EQ(a.m_dIntercept, intercept);
 }
 
 // Mended: a file that cannot be read must not leave the previous curve's results looking new.
 TEST_F(UnloadAnalysis, FailedReadIsReportedAndChangesNothing) {
-    ASSERT_TRUE(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).ok());
+    ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).ok());
     const double hc = a.m_dHc;
     a.SetFiles({dir.path() / "gone.csv", dir.Write("bad.csv", "no header\n1,2\n")});
-    EXPECT_EQ(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).code(), ErrorCode::CannotOpen);
-    EXPECT_EQ(a.AnalyzeDoernerNix(1, 0, 0.75, 82, 100).code(), ErrorCode::UnknownLayout);
-    EXPECT_EQ(a.AnalyzeOliverPharr(5, 0, 0.75, 20, 82).code(), ErrorCode::CannotOpen);
+    EXPECT_EQ(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).code(),
+              ErrorCode::CannotOpen);
+    EXPECT_EQ(FitCurveUnload(a, 1, {AnalysisMethod::DoernerNix, 0, 0.75, 82, 100}).code(),
+              ErrorCode::UnknownLayout);
+    EXPECT_EQ(FitCurveUnload(a, 5, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).code(),
+              ErrorCode::CannotOpen);
+    // A method without an unloading fit reads nothing either.
+    EXPECT_EQ(FitCurveUnload(a, 0, {AnalysisMethod::Other}).code(), ErrorCode::BadValue);
     EXPECT_EQ(a.m_dHc, hc);
 }
 
@@ -132,7 +137,7 @@ TEST(PowerLawReference, AnalyzerMatchesLiteralSearch) {
     for (const auto& file : files) {
         CCurveAnalyzer a;
         a.SetFiles({file});
-        ASSERT_TRUE(a.AnalyzeOliverPharr(0, 0, 0.75, 20, 82).ok());
+        ASSERT_TRUE(FitCurveUnload(a, 0, {AnalysisMethod::OliverPharr, 0, 0.75, 20, 82}).ok());
         double alpha = 0, m = 0, hf = 0;
         const double r2 =
             testing::LiteralFitPowerLaw(alpha, m, hf, a.m_pFitDepth.data(), a.m_pFitLoad.data(),
